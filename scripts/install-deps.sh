@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages KesV needs to build, run and test, and only those
+# that are missing. Running it a second time does nothing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  librtmidi-dev
+  libfluidsynth-dev timgm6mb-soundfont
+  jackd2 libjack-jackd2-dev
+  fonts-ipafont-gothic
+  xvfb xauth xdotool
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+# jackd2 asks whether to enable realtime scheduling; answer without a prompt.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds KesV with its tests and runs the whole suite.
+# MIDI tests run against a private JACK server (dummy driver) that this script starts
+# and stops; it never touches a JACK server of the user's own.
+#   scripts/test.sh                 normal build in build/
+#   KESV_SANITIZE=address,undefined scripts/test.sh   (or thread) sanitizer build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+sanitize="${KESV_SANITIZE:-}"
+build_dir="build"
+[ -n "$sanitize" ] && build_dir="build-${sanitize//,/-}"
+
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKESV_SANITIZE="$sanitize" >/dev/null
+cmake --build "$build_dir"
+
+# A private JACK server for the MIDI tests.
+export JACK_DEFAULT_SERVER="kesv-test-$$"
+export JACK_NO_START_SERVER=1
+export JACK_NO_AUDIO_RESERVATION=1
+jackd --no-realtime -d dummy -r 48000 -p 64 >"$build_dir/jackd.log" 2>&1 &
+jack_pid=$!
+cleanup() {
+  kill "$jack_pid" 2>/dev/null || true
+  wait "$jack_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do
+  jack_lsp >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
+# Tests must never read or write the user's own settings or profile.
+export XDG_CONFIG_HOME="$PWD/$build_dir/test-home/config"
+export XDG_DATA_HOME="$PWD/$build_dir/test-home/data"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
+
+ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"

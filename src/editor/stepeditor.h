@@ -1,0 +1,112 @@
+// The step editor: the cursor of the event list, pending typed text, note entry and the
+// sixteen edit functions reached through the key binding tables. Plain C++: the window
+// that shows the list implements the few hooks at the bottom.
+#pragma once
+
+#include <cstdint>
+
+struct Song;
+struct EnvSettings;
+
+// Virtual-key codes the dispatcher works with (the bindable keys and the function keys).
+namespace vk {
+constexpr int Tab = 0x09;
+constexpr int Return = 0x0D;
+constexpr int Shift = 0x10;
+constexpr int Control = 0x11;
+constexpr int Menu = 0x12; // ALT
+constexpr int Escape = 0x1B;
+constexpr int Prior = 0x21; // Page Up
+constexpr int Next = 0x22;  // Page Down
+constexpr int End = 0x23;
+constexpr int Home = 0x24;
+constexpr int Left = 0x25;
+constexpr int Up = 0x26;
+constexpr int Right = 0x27;
+constexpr int Down = 0x28;
+constexpr int Insert = 0x2D;
+constexpr int Delete = 0x2E;
+constexpr int F1 = 0x70;
+constexpr int F24 = 0x87;
+} // namespace vk
+
+struct EditFunctionEntry {
+    int id;
+    const char* name; // UTF-8; nullptr ends the table
+};
+struct BindableKeyEntry {
+    int virtualKey;
+    const char* name; // UTF-8; nullptr ends the table
+};
+/// The edit functions by id, in the order the key page lists them, ending with {0, nullptr}.
+extern const EditFunctionEntry EditFunctionTable[];
+/// The thirteen bindable keys in binding-table order, ending with {0, nullptr}.
+extern const BindableKeyEntry BindableKeyTable[];
+
+struct InputColumn {
+    int position;      // character position of the cell in a list row
+    int width;         // characters the column takes
+    const char* chars; // accepted characters
+};
+extern const InputColumn InputColumns[3];
+
+class CStepEditor {
+public:
+    CStepEditor();
+    virtual ~CStepEditor();
+
+    /// 1 when the key was consumed, 0 when it goes on to default processing.
+    int DispatchEditKey(int virtualKey);
+    int RunEditFunction(int id);
+    /// 1 when the character was taken, 0 when it goes on to default processing.
+    int OnChar(unsigned int character);
+
+    int CursorLeft();
+    int CursorRight();
+    void SetColumn(int column);
+    int SetCellValue(bool absolute, int value, int column);
+    int InsertEvent(int index);
+    int DeleteEvent(int index);
+
+    void FinishInput();
+    void CommitInput();
+    static int ParseHexInput(const char* text, int length, int& value);
+    static int IsBlankInput(const char* text, int length);
+    void ApplyNoteName();
+    int EnterPianoKey(unsigned int character);
+    enum PitchPart { Whole, Semitone };
+    void SetPitchPart(PitchPart part, int value);
+    void EnterLength(int keyNumber);
+    /// Functions 5 and 6: the first event of the current or previous bar, the next bar.
+    void MoveToPreviousBar();
+    void MoveToNextBar();
+
+    /// A received note: applies pending text, sets the whole pitch, repaints, steps down.
+    void EnterRecordedPitch(int pitch);
+
+    int m_nCursorRow = 0;
+    int m_nCursorColumn = 0;
+    int m_nColumnPos = 0;
+    int m_nInputMax = 0;
+    const char* m_pszInputChars = nullptr;
+    char m_szInput[20] = {};
+    int m_nInputLen = 0;
+
+protected:
+    // What the editor needs from the window that shows the list.
+    virtual Song& EditorSong() = 0;
+    virtual const EnvSettings& EditorSettings() const = 0;
+    /// Clamps the row, scrolls as little as needed, moves the cursor, repaints both rows.
+    virtual void MoveCursorTo(int row) = 0;
+    virtual void InvalidateRow(int row, bool withPanel) = 0;
+    /// A negative height stands for the current client height.
+    virtual void UpdateScrollRange(int height) = 0;
+    /// Repaints the whole list at once (erased, painted before returning).
+    virtual void RedrawAll() = 0;
+    /// Rows that fit in the window.
+    virtual int GetPageSize() const = 0;
+    /// Whether a modifier (vk::Shift, vk::Control, vk::Menu) is held for this key.
+    virtual bool IsKeyHeld(int virtualKey) const = 0;
+    /// Every change of the song goes through here so the document knows it changed.
+    virtual void SetSongModified() = 0;
+};

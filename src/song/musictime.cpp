@@ -1,0 +1,109 @@
+#include "musictime.h"
+
+namespace {
+
+struct DurationRow {
+    uint8_t code;
+    int ticks;
+};
+
+constexpr DurationRow kDurations[] = {
+    {0xC0, 1920}, {0xC1, 1440}, {0xC2, 960}, {0xC3, 720}, {0xC4, 480}, {0xC5, 360},
+    {0xC6, 240},  {0xC7, 160},  {0xC8, 80},  {0xC9, 120}, {0xCA, 96},  {0xCB, 60},
+    {0xCC, 30},   {0xCD, 15},   {0xCE, 1200}, {0xCF, 2360}, {0xD0, 600}, {0xD1, 1680},
+};
+
+constexpr const char* kNoteNames[12] = {"C ", "C#", "D ", "D#", "E ", "F ",
+                                        "F#", "G ", "G#", "A ", "A#", "B "};
+
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kVelocity = 127;
+constexpr int kReleaseGap = 5;
+
+} // namespace
+
+int GetDurationTicks(uint8_t code) {
+    for (const DurationRow& row : kDurations) {
+        if (row.code == code)
+            return row.ticks;
+    }
+    return 0;
+}
+
+int GetTicksPerBeat(const TimeSignature& signature) {
+    const int unit = signature.beatUnit > 0 ? signature.beatUnit : 4;
+    return kTicksPerWhole / unit;
+}
+
+int GetTicksPerBar(const TimeSignature& signature) {
+    const int beats = signature.beatsPerBar > 0 ? signature.beatsPerBar : 1;
+    return GetTicksPerBeat(signature) * beats;
+}
+
+BeatSplit SplitBeats(int ticks, const TimeSignature& signature) {
+    const int perBeat = GetTicksPerBeat(signature);
+    return {ticks / perBeat, ticks % perBeat};
+}
+
+BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature) {
+    const uint32_t perBeat = uint32_t(GetTicksPerBeat(signature));
+    const uint32_t beatsPerBar = signature.beatsPerBar > 0 ? uint32_t(signature.beatsPerBar) : 1;
+    const uint32_t beats = tick / perBeat;
+    return {int(beats / beatsPerBar), int(beats % beatsPerBar), int(tick % perBeat)};
+}
+
+std::array<char, 3> GetNoteName(uint8_t pitch) {
+    const int n = pitch + 9;
+    const char* name = kNoteNames[n % 12];
+    return {name[0], name[1], char('0' + n / 12 - 1)};
+}
+
+int TempoFromByte(uint8_t tempoByte) {
+    return 2 * int(tempoByte) - 132;
+}
+
+uint8_t TempoToByte(int tempo) {
+    return uint8_t((tempo - 60) / 2 + 0x60);
+}
+
+void ComputeStartTicks(Song& song) {
+    uint32_t tick = 0;
+    for (int i = 0; i < song.count; ++i) {
+        song.events[i].startTick = tick;
+        tick += uint32_t(GetDurationTicks(song.events[i].code));
+    }
+    song.events[song.count].startTick = tick;
+}
+
+std::vector<PlayEvent> BuildPerformance(const Song& song) {
+    std::vector<PlayEvent> out;
+    out.reserve(size_t(song.count) * 2);
+    int32_t t = 0;
+    int i = 0;
+    while (i < song.count) {
+        int length = 0;
+        for (;;) {
+            length += GetDurationTicks(song.events[i].code);
+            if (song.events[i].pitch != kPitchTie)
+                break;
+            if (++i >= song.count)
+                break;
+        }
+        if (i >= song.count)
+            break; // trailing ties sound nothing
+        const uint8_t pitch = song.events[i].pitch;
+        if (length != 0) {
+            if (pitch == kPitchRest) {
+                t += length;
+            } else {
+                const uint8_t key = uint8_t((pitch + 9) & 0x7F);
+                out.push_back({t, PackShortMessage(kNoteOn, key, kVelocity)});
+                t += length;
+                out.push_back({t - kReleaseGap, PackShortMessage(kNoteOff, key, 0)});
+            }
+        }
+        ++i;
+    }
+    return out;
+}

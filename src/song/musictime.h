@@ -1,0 +1,63 @@
+// Event codes and musical time: 480 ticks per quarter note, durations, bars and beats,
+// note names, the tempo byte and the conversion of a song into timed MIDI messages.
+#pragma once
+
+#include "song.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+constexpr int kTicksPerQuarter = 480;
+constexpr int kTicksPerWhole = 1920;
+
+/// The time signature: beats per bar over the beat unit (2, 4, 8 or 16).
+struct TimeSignature {
+    int beatsPerBar = 4; // a stored 0 is taken as 1, so no division sees it
+    int beatUnit = 4;
+};
+
+struct BeatSplit {
+    int beats = 0;
+    int ticks = 0;
+};
+
+struct BarBeatTick {
+    int bar = 0;
+    int beat = 0; // counted from 0; the list shows beat + 1
+    int tick = 0;
+};
+
+/// Length in ticks of a duration code; 0 for a code outside the table.
+int GetDurationTicks(uint8_t code);
+
+int GetTicksPerBeat(const TimeSignature& signature);
+int GetTicksPerBar(const TimeSignature& signature);
+BeatSplit SplitBeats(int ticks, const TimeSignature& signature);
+BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature);
+
+/// Three characters: note, sharp or blank, octave character ("C 4" for pitch 51).
+std::array<char, 3> GetNoteName(uint8_t pitch);
+
+/// Quarter notes per minute of a tempo byte: 2 x byte - 132.
+int TempoFromByte(uint8_t tempoByte);
+/// The byte for a tempo; odd tempos fall to the even one below.
+uint8_t TempoToByte(int tempo);
+
+/// Fills the start tick of every event and of the end position.
+void ComputeStartTicks(Song& song);
+
+/// One timed MIDI short message: status in bits 0-7, data 1 in 8-15, data 2 in 16-23.
+struct PlayEvent {
+    int32_t tick = 0;
+    uint32_t message = 0;
+    bool operator==(const PlayEvent&) const = default;
+};
+
+/// Note-on (velocity 127) and note-off (5 ticks before the next unit) on channel 1 for
+/// every sounding unit; ties merge into the following event.
+std::vector<PlayEvent> BuildPerformance(const Song& song);
+
+constexpr uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {
+    return uint32_t(status) | (uint32_t(data1) << 8) | (uint32_t(data2) << 16);
+}

@@ -1,0 +1,28 @@
+// The song held in memory: a title, a tempo byte and the event table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct SongEvent {
+    uint32_t startTick = 0; // derived: rewritten whenever the list is painted
+    uint8_t code = 0;       // duration code, 0x60 or above in a valid song
+    uint8_t pitch = 0;      // 0 rest, 0xFF tie, 1..0x5F a note (MIDI key pitch + 9)
+};
+
+constexpr int kMaxEvents = 999;    // the editor and the reader never go beyond this
+constexpr int kEventSlots = 1000;  // one slot more: the end position
+constexpr uint8_t kDefaultTempoByte = 126; // 120 quarter notes per minute
+constexpr uint8_t kPitchRest = 0x00;
+constexpr uint8_t kPitchTie = 0xFF;
+
+struct Song {
+    std::string title; // cp932 bytes, no terminator
+    uint8_t tempo = kDefaultTempoByte;
+    std::array<SongEvent, kEventSlots> events{};
+    int count = 0; // 0..kMaxEvents; events[count] is the end position
+
+    bool operator==(const Song& other) const;
+    bool operator!=(const Song& other) const { return !(*this == other); }
+};

@@ -1,0 +1,144 @@
+#include "settings/settingsfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kesv-settings-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+EnvSettings Defaults() {
+    EnvSettings s;
+    s.SetDefaults();
+    return s;
+}
+
+} // namespace
+
+TEST(EnvSettingsRecord, Defaults) {
+    const EnvSettings s = Defaults();
+    EXPECT_EQ(s.font.height, 12);
+    EXPECT_EQ(s.font.charSet, 128);
+    EXPECT_EQ(s.font.pitchAndFamily, 1);
+    EXPECT_STREQ(s.font.faceName, "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_STREQ(s.styleName, "\x95\x57\x8f\x80");
+    EXPECT_EQ(s.flags, 0x40u);
+    EXPECT_FALSE(s.IsPianoInput());
+    EXPECT_EQ(s.GetBeatUnit(), 4);
+    EXPECT_EQ(s.beatsPerBar, 4);
+    EXPECT_EQ(s.GetTicksPerBar(), 1920);
+    EXPECT_EQ(s.InputDeviceName(), "");
+    EXPECT_EQ(s.OutputDeviceName(), "");
+}
+
+TEST(EnvSettingsRecord, DefaultBindings) {
+    const EnvSettings s = Defaults();
+    const BindingTable expectPlain{0, 0, 15, 16, 7, 8, 11, 12, 13, 14, 9, 10, 0};
+    const BindingTable expectShift{0, 0, 0, 0, 3, 4, 5, 6, 0, 0, 0, 0, 0};
+    const BindingTable expectCtrl{0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(*s.GetBindingTable(0), expectPlain);
+    EXPECT_EQ(*s.GetBindingTable(kModShift), expectShift);
+    EXPECT_EQ(*s.GetBindingTable(kModCtrl), expectCtrl);
+    EXPECT_EQ(*s.GetBindingTable(kModShift | kModCtrl), BindingTable{});
+    EXPECT_EQ(s.GetBindingTable(2), nullptr);
+    EXPECT_EQ(s.GetBindingTable(16), nullptr);
+}
+
+TEST(EnvSettingsRecord, ResetKeyBindings_TouchesOnlyTheTables) {
+    EnvSettings s = Defaults();
+    s.flags = 0x81;
+    s.beatsPerBar = 3;
+    EnvSettings::SetNameField(s.midiOutName, "Synth");
+    for (BindingTable& t : s.bindings)
+        t.fill(14);
+    s.ResetKeyBindings();
+    EXPECT_EQ((*s.GetBindingTable(kModShift))[7], 6);
+    for (const BindingTable& t : s.bindings)
+        EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(s.flags, 0x81u);
+    EXPECT_EQ(s.beatsPerBar, 3);
+    EXPECT_EQ(s.OutputDeviceName(), "Synth");
+}
+
+TEST(EnvSettingsRecord, ToleratesBadStoredValues) {
+    EnvSettings s = Defaults();
+    std::memset(s.midiInName, 'x', sizeof(s.midiInName)); // no terminator at all
+    EXPECT_EQ(s.InputDeviceName(), std::string(32, 'x'));
+    EXPECT_EQ(ValidFunctionId(17), 0);
+    EXPECT_EQ(ValidFunctionId(-1), 0);
+    EXPECT_EQ(ValidFunctionId(16), 16);
+    s.flags = 0xFFFFFFFF;
+    EXPECT_EQ(s.GetBeatUnit(), 16);
+    s.beatsPerBar = 0;
+    EXPECT_EQ(s.GetTicksPerBar(), 120);
+    EnvSettings::SetNameField(s.midiOutName, std::string(40, 'y'));
+    EXPECT_EQ(s.OutputDeviceName(), std::string(31, 'y'));
+}
+
+TEST_F(SettingsFileTest, MissingFile_GivesDefaultsAndWritesNothing) {
+    const fs::path path = dir / "KesV.env";
+    const EnvSettings s = LoadSettings(path);
+    const EnvSettings defaults = Defaults();
+    EXPECT_EQ(std::memcmp(&s, &defaults, sizeof(s)), 0);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(SettingsFileTest, SaveWrites360BytesThatReadBack) {
+    const fs::path path = dir / "sub" / "KesV.env";
+    EnvSettings s = Defaults();
+    s.flags = 0x81;
+    EnvSettings::SetNameField(s.midiInName, "Keyboard In");
+    ASSERT_TRUE(SaveSettings(s, path));
+    EXPECT_EQ(fs::file_size(path), 360u);
+    const EnvSettings back = LoadSettings(path);
+    EXPECT_EQ(std::memcmp(&s, &back, sizeof(s)), 0);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
+}
+
+TEST_F(SettingsFileTest, ShortFile_FillsOnlyTheBeginning) {
+    EnvSettings full = Defaults();
+    EnvSettings::SetNameField(full.midiInName, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EnvSettings::SetNameField(full.midiOutName, "Out");
+    const fs::path path = dir / "KesV.env";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(&full), 100);
+    }
+    const EnvSettings s = LoadSettings(path);
+    EXPECT_EQ(std::memcmp(&s, &full, 85), 0); // font, style, flags, beats per bar
+    EXPECT_EQ(s.InputDeviceName(), "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(s.OutputDeviceName(), "");
+    for (const BindingTable& t : s.bindings)
+        EXPECT_EQ(t, BindingTable{});
+}
+
+TEST_F(SettingsFileTest, UnwritableFolder_ReportsFailureAndKeepsTheOldFile) {
+    const fs::path path = dir / "KesV.env";
+    ASSERT_TRUE(SaveSettings(Defaults(), path));
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    EnvSettings changed = Defaults();
+    changed.beatsPerBar = 7;
+    const bool saved = SaveSettings(changed, path);
+    fs::permissions(dir, fs::perms::owner_all);
+    if (::geteuid() != 0) { // root writes anywhere
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(LoadSettings(path).beatsPerBar, 4);
+    }
+}
