@@ -77,7 +77,9 @@ TEST(StepEditorEntry, NoteNameColumn_LetterOctaveAndSharp) {
          {TypedCase{kRest, "C", 51}, TypedCase{kTie, "4", 51}, TypedCase{51, "E", 55},
           TypedCase{55, "5", 67}, TypedCase{51, "f#3", 45}, TypedCase{51, "#c", 52},
           TypedCase{51, "B#7", 95}, TypedCase{51, " ", kTie}, TypedCase{60, "#", 60},
-          TypedCase{51, "ca", 60}}) {
+          TypedCase{51, "ca", 60},
+          // A recorded pitch 1 is octave 0 with semitone -2 (truncating division).
+          TypedCase{1, "4", 49}}) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(TypeAndConfirm(2, c), c.after);
     }
