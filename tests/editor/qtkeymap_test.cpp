@@ -1,9 +1,35 @@
 #include "editor/qtkeymap.h"
 #include "editor/stepeditor.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// Key events need Qt's keyboard device, which belongs to the application object.
+class GuiApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    void TearDown() override { app.reset(); }
+
+private:
+    int argc = 1;
+    char name[16] = "editor_qt_tests";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QGuiApplication> app;
+};
+
+const auto* const kGuiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GuiApplicationEnvironment);
+
+} // namespace
 
 TEST(QtKeyMap, BindableAndFunctionKeysMapToVirtualKeys) {
     const std::pair<int, int> keys[] = {
