@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTie = 0xFF;
@@ -189,6 +191,15 @@ TEST(StepEditorFunctionKeys, EndRow_LengthAddsEventTieAddsNothing) {
     EXPECT_EQ(host.At(1).code, 0xC6);
     EXPECT_EQ(host.At(1).pitch, kTie);
     EXPECT_EQ(host.m_nCursorRow, 2);
+
+    // A key that changes nothing still drops the typed code, and its row is repainted.
+    host.Type("c4");
+    host.invalidated.clear();
+    host.Press(vk::F1 + 8, kShift);
+    EXPECT_EQ(host.song.count, 2);
+    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_NE(std::find(host.invalidated.begin(), host.invalidated.end(), std::pair(2, false)),
+              host.invalidated.end());
 }
 
 TEST(StepEditorPiano, EndRowKeysCopyLastEvent) {
