@@ -74,6 +74,11 @@ uint32_t CSequencePlayer::ComputeDueTime(uint32_t startTime, int32_t tick, int32
 }
 
 bool CSequencePlayer::Start() {
+    uint32_t startTime = 0;
+    return Start(startTime);
+}
+
+bool CSequencePlayer::Start(uint32_t& startTime) {
     std::lock_guard lock(PlayerLock());
     m_nNext = 0;
     m_nStartTick = 0;
@@ -83,6 +88,7 @@ bool CSequencePlayer::Start() {
     }
     CTimerService& timer = CTimerService::Instance();
     m_uStartTime = timer.GetTime();
+    startTime = m_uStartTime;
     // Holding the lock, the first pass cannot begin before its id is stored.
     m_uTimerId = timer.SetEventAt(m_uStartTime + m_uTimerPeriod, &CSequencePlayer::TimerProc,
                                   uintptr_t(m_nSerial));

@@ -27,6 +27,9 @@ public:
     void SetTempo(unsigned beatsPerMinute);
     /// Begins the run. False when the list was empty: the player is then already deleted.
     bool Start();
+    /// The same, giving the start time on the timer service's clock (tests and benchmarks:
+    /// the player may be gone by the time Start returns).
+    bool Start(uint32_t& startTime);
     /// Cancels the pending timer event. Always true.
     bool Stop();
 
@@ -39,7 +42,6 @@ public:
     static uint32_t ComputeDueTime(uint32_t startTime, int32_t tick, int32_t startTick,
                                    uint32_t msPerQuarter);
 
-    uint32_t GetStartTime() const { return m_uStartTime; }
     uint32_t GetMsPerQuarter() const { return m_uMsPerQuarter; }
 
 private:

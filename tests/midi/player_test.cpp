@@ -81,8 +81,8 @@ TEST_F(SequencePlayerTest, RunSendsInListOrderNeverEarlyAndResetsAtTheEnd) {
     player->Add({955, NoteOff(64)});
     player->SetTempo(120);
     CTimerService& timer = CTimerService::Instance();
-    ASSERT_TRUE(player->Start());
-    const uint32_t start = player->GetStartTime();
+    uint32_t start = 0;
+    ASSERT_TRUE(player->Start(start));
     ASSERT_TRUE(WaitForEnd(slot));
 
     const std::vector<uint32_t> expected = {NoteOn(60), NoteOff(60), NoteOn(62),
@@ -107,8 +107,8 @@ TEST_F(SequencePlayerTest, AllEntriesAtTickZeroGoInTheFirstPass) {
     for (uint8_t key = 40; key < 50; ++key)
         player->Add({0, NoteOn(key)});
     player->SetTempo(200);
-    ASSERT_TRUE(player->Start());
-    const uint32_t start = player->GetStartTime();
+    uint32_t start = 0;
+    ASSERT_TRUE(player->Start(start));
     ASSERT_TRUE(WaitForEnd(slot));
     const auto sent = service.Sent(0);
     ASSERT_EQ(sent.size(), 10u);
@@ -135,8 +135,8 @@ TEST_F(SequencePlayerTest, LatePassSendsEveryOverdueEntryBeforeWaiting) {
     player->Add({96, NoteOn(3)});
     player->Add({384, NoteOn(4)});
     player->SetTempo(120);
-    ASSERT_TRUE(player->Start());
-    const uint32_t start = player->GetStartTime();
+    uint32_t start = 0;
+    ASSERT_TRUE(player->Start(start));
     ASSERT_TRUE(WaitForEnd(slot));
     const auto ops = service.Ops();
     std::vector<FakeOp> sends;
