@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "midinames.h"
 
@@ -35,6 +37,69 @@ void SilenceJack() {
 }
 
 void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
+
+/// One JACK client kept open for listing ports and checking that a peer is still there, so
+/// that a catalogue costs no client of its own. Reopened when the server has gone away.
+class CJackWatch {
+public:
+    static CJackWatch& Instance() {
+        static CJackWatch watch;
+        return watch;
+    }
+    ~CJackWatch() {
+        if (m_pClient)
+            jack_client_close(m_pClient);
+    }
+
+    bool IsServerRunning() {
+        std::lock_guard lock(m_mutex);
+        return Client() != nullptr;
+    }
+
+    /// Full names of the MIDI ports with these flags, in the server's order (RtMidi's too).
+    std::vector<std::string> GetPorts(unsigned long flags) {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> names;
+        jack_client_t* client = Client();
+        if (!client)
+            return names;
+        if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+            for (int i = 0; ports[i]; ++i)
+                names.emplace_back(ports[i]);
+            jack_free(ports);
+        }
+        return names;
+    }
+
+    bool PortExists(const std::string& name) {
+        std::lock_guard lock(m_mutex);
+        jack_client_t* client = Client();
+        return client && jack_port_by_name(client, name.c_str()) != nullptr;
+    }
+
+private:
+    jack_client_t* Client() {
+        if (m_pClient && !m_bAlive.load()) {
+            jack_client_close(m_pClient);
+            m_pClient = nullptr;
+        }
+        if (!m_pClient) {
+            SilenceJack();
+            m_pClient = jack_client_open(kClientName, JackNoStartServer, nullptr);
+            if (m_pClient) {
+                m_bAlive.store(true);
+                jack_on_shutdown(m_pClient, &CJackWatch::OnShutdown, this);
+                jack_activate(m_pClient); // an active client hears of the server's shutdown
+            }
+        }
+        return m_pClient;
+    }
+    static void OnShutdown(void* self) { static_cast<CJackWatch*>(self)->m_bAlive.store(false); }
+
+    std::mutex m_mutex;
+    jack_client_t* m_pClient = nullptr;
+    std::atomic<bool> m_bAlive{false};
+};
 
 /// Bytes of a short message by its status byte; 0 when the status cannot start one.
 int ShortMessageLength(uint8_t status) {
@@ -70,8 +135,9 @@ template <typename Rt> int FindPort(Rt& rt, const std::string& key) {
 
 class CRtOutDevice final : public IMidiOutDevice {
 public:
-    CRtOutDevice(std::unique_ptr<RtMidiOut> out, MidiNotify notify)
-        : m_pOut(std::move(out)), m_notify(std::move(notify)) {
+    /// peer: the JACK port this device sends to, checked before every send; empty for ALSA.
+    CRtOutDevice(std::unique_ptr<RtMidiOut> out, std::string peer, MidiNotify notify)
+        : m_pOut(std::move(out)), m_strPeer(std::move(peer)), m_notify(std::move(notify)) {
         m_pOut->setErrorCallback(&CRtOutDevice::OnError, this);
         if (m_notify)
             m_notify(kMomOpen, 0, 0);
@@ -83,6 +149,8 @@ public:
     }
 
     MidiResult SendShort(uint32_t message) override {
+        if (!m_strPeer.empty() && !CJackWatch::Instance().PortExists(m_strPeer))
+            m_bGone.store(true);
         if (m_bGone.load(std::memory_order_relaxed))
             return kMidiErrInvalidHandle;
         const std::array<unsigned char, 3> bytes{static_cast<unsigned char>(message),
@@ -135,6 +203,7 @@ private:
     }
 
     std::unique_ptr<RtMidiOut> m_pOut;
+    std::string m_strPeer;
     MidiNotify m_notify;
     std::atomic<bool> m_bGone{false};
     std::bitset<16 * 128> m_sounding;
@@ -218,6 +287,12 @@ public:
     void List(std::vector<MidiPortRecord>& inputs, std::vector<MidiPortRecord>& outputs) override {
         if (!IsAvailable())
             return;
+        if (m_api == RtMidi::UNIX_JACK) {
+            // Peers' outputs are our inputs and the other way round.
+            CollectNames(CJackWatch::Instance().GetPorts(JackPortIsOutput), inputs);
+            CollectNames(CJackWatch::Instance().GetPorts(JackPortIsInput), outputs);
+            return;
+        }
         try {
             RtMidiIn in(m_api, kClientName);
             in.setErrorCallback(&IgnoreRtMidiError, nullptr);
@@ -243,7 +318,9 @@ public:
             out->openPort(unsigned(index), "out");
             if (!out->isPortOpen())
                 return kMidiErrError;
-            device = std::make_unique<CRtOutDevice>(std::move(out), std::move(notify));
+            std::string peer = m_api == RtMidi::UNIX_JACK ? port.key : std::string();
+            device =
+                std::make_unique<CRtOutDevice>(std::move(out), std::move(peer), std::move(notify));
             return kMidiOk;
         } catch (const RtMidiError&) {
             return kMidiErrNoDriver;
@@ -269,9 +346,16 @@ private:
     }
 
     template <typename Rt> void Collect(Rt& rt, std::vector<MidiPortRecord>& ports) const {
+        std::vector<std::string> names;
         const unsigned count = rt.getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            const std::string full = rt.getPortName(i);
+        for (unsigned i = 0; i < count; ++i)
+            names.push_back(rt.getPortName(i));
+        CollectNames(names, ports);
+    }
+
+    void CollectNames(const std::vector<std::string>& names,
+                      std::vector<MidiPortRecord>& ports) const {
+        for (const std::string& full : names) {
             if (full.empty() || IsOwnPort(full))
                 continue;
             MidiPortRecord record;
@@ -291,13 +375,7 @@ private:
 } // namespace
 
 bool IsJackServerRunning() {
-    SilenceJack();
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open("KesV", JackNoStartServer, &status);
-    if (client == nullptr)
-        return false;
-    jack_client_close(client);
-    return true;
+    return CJackWatch::Instance().IsServerRunning();
 }
 
 std::unique_ptr<IMidiBackend> CreateAlsaBackend() {

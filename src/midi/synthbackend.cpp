@@ -48,6 +48,15 @@ std::string FindSoundFont() {
     return {};
 }
 
+bool HasAlsaPcmDevice() {
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator("/dev/snd", error)) {
+        if (item.path().filename().string().rfind("pcm", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
 /// The one loaded synthesizer of the program.
 class CSynthEngine {
 public:
@@ -88,8 +97,11 @@ private:
         std::vector<const char*> drivers;
         if (IsJackServerRunning())
             drivers.push_back("jack");
-        for (const char* name : {"pipewire", "pulseaudio", "alsa"})
-            drivers.push_back(name);
+        drivers.push_back("pipewire");
+        drivers.push_back("pulseaudio");
+        // Without a sound card ALSA has nothing to open, and its library would say so aloud.
+        if (HasAlsaPcmDevice())
+            drivers.push_back("alsa");
 
         for (const char* driver : drivers) {
             fluid_settings_t* settings = new_fluid_settings();

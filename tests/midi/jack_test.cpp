@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -201,6 +202,24 @@ TEST_F(JackMidiTest, OutputPortMessagesArriveUnchanged) {
     // The reset at destruction turned the note on channel 2 off.
     EXPECT_NE(std::find(received.begin() + long(sent.size()), received.end(), Msg(0x81, 72, 0)),
               received.end());
+}
+
+TEST_F(JackMidiTest, SendToAPeerThatHasGoneAnswersInvalidHandle) {
+    auto dump = std::make_unique<CChild>(std::vector<std::string>{"jack_midi_dump", DumpClient()},
+                                         File("dump-gone"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+    EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100)));
+    dump.reset(); // the peer program ends
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        gone = !port.ShortMsg(Msg(0x80, 60, 0));
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
 }
 
 TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {
