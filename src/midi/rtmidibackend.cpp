@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <array>
 #include <atomic>
 #include <bitset>
@@ -71,6 +73,16 @@ public:
         return names;
     }
 
+    /// Connects two ports by name; false when either is missing.
+    bool Connect(const std::string& source, const std::string& destination) {
+        std::lock_guard lock(m_mutex);
+        jack_client_t* client = Client();
+        if (!client)
+            return false;
+        const int result = jack_connect(client, source.c_str(), destination.c_str());
+        return result == 0 || result == EEXIST;
+    }
+
     bool PortExists(const std::string& name) {
         std::lock_guard lock(m_mutex);
         jack_client_t* client = Client();
@@ -119,8 +131,17 @@ int ShortMessageLength(uint8_t status) {
 }
 
 bool IsOwnPort(const std::string& fullName) {
-    static const std::regex own(R"(^KesV(-\d+)?:.*)");
+    static const std::regex own(R"(^KesV(-\d+)*:.*)");
     return std::regex_match(fullName, own);
+}
+
+/// A JACK client name of our own that no other client has: "KesV-<process>-<n>". Knowing it,
+/// we connect our ports to a peer by name; connecting by RtMidi's port index could reach
+/// another port when other programs add or remove ports meanwhile.
+std::string MakeJackClientName() {
+    static std::atomic<unsigned> counter{0};
+    return std::string(kClientName) + "-" + std::to_string(getpid()) + "-" +
+           std::to_string(++counter);
 }
 
 /// Finds a port by the full name it had when the catalogue was taken.
@@ -221,12 +242,25 @@ public:
 
     MidiResult Open(RtMidi::Api api, const std::string& key) {
         try {
-            m_pIn = std::make_unique<RtMidiIn>(api, kClientName);
+            const bool jack = api == RtMidi::UNIX_JACK;
+            const std::string client = jack ? MakeJackClientName() : std::string(kClientName);
+            m_pIn = std::make_unique<RtMidiIn>(api, client);
             m_pIn->setErrorCallback(&IgnoreRtMidiError, nullptr);
+            if (jack) {
+                m_pIn->ignoreTypes(true, false, false);
+                m_pIn->setCallback(&CRtInDevice::OnMessage, this);
+                m_pIn->openVirtualPort("in");
+                if (!CJackWatch::Instance().Connect(key, client + ":in"))
+                    return kMidiErrNoDevice;
+                if (m_notify)
+                    m_notify(kMimOpen, 0, 0);
+                return kMidiOk;
+            }
             const int index = FindPort(*m_pIn, key);
             if (index < 0)
                 return kMidiErrNoDevice;
-            m_pIn->ignoreTypes(true, true, true);
+            // Long (system-exclusive) messages are not received; every short message is.
+            m_pIn->ignoreTypes(true, false, false);
             m_pIn->setCallback(&CRtInDevice::OnMessage, this);
             m_pIn->openPort(unsigned(index), "in");
             if (!m_pIn->isPortOpen())
@@ -310,6 +344,17 @@ public:
         if (!IsAvailable())
             return kMidiErrNoDriver;
         try {
+            if (m_api == RtMidi::UNIX_JACK) {
+                const std::string client = MakeJackClientName();
+                auto out = std::make_unique<RtMidiOut>(m_api, client);
+                out->setErrorCallback(&IgnoreRtMidiError, nullptr);
+                out->openVirtualPort("out");
+                if (!CJackWatch::Instance().Connect(client + ":out", port.key))
+                    return kMidiErrNoDevice;
+                device =
+                    std::make_unique<CRtOutDevice>(std::move(out), port.key, std::move(notify));
+                return kMidiOk;
+            }
             auto out = std::make_unique<RtMidiOut>(m_api, kClientName);
             out->setErrorCallback(&IgnoreRtMidiError, nullptr);
             const int index = FindPort(*out, port.key);

