@@ -21,7 +21,7 @@ cmake --build "$build_dir"
 export JACK_DEFAULT_SERVER="kesv-test-$$"
 export JACK_NO_START_SERVER=1
 export JACK_NO_AUDIO_RESERVATION=1
-jackd --no-realtime -d dummy -r 48000 -p 64 >"$build_dir/jackd.log" 2>&1 &
+jackd --no-realtime -d dummy -r 48000 -p 256 >"$build_dir/jackd.log" 2>&1 &
 jack_pid=$!
 cleanup() {
   kill "$jack_pid" 2>/dev/null || true

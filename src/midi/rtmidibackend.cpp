@@ -10,6 +10,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bitset>
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "midinames.h"
@@ -71,6 +73,18 @@ public:
             jack_free(ports);
         }
         return names;
+    }
+
+    /// How long messages written now may wait for the server's next cycles to take them.
+    std::chrono::milliseconds DrainTime() {
+        std::lock_guard lock(m_mutex);
+        jack_client_t* client = Client();
+        if (!client)
+            return std::chrono::milliseconds(0);
+        const jack_nframes_t rate = jack_get_sample_rate(client);
+        const jack_nframes_t frames = jack_get_buffer_size(client);
+        const auto periods = std::chrono::milliseconds(rate ? 4 * 1000 * frames / rate : 0);
+        return std::max(std::chrono::milliseconds(20), periods);
     }
 
     /// Connects two ports by name; false when either is missing.
@@ -164,6 +178,10 @@ public:
             m_notify(kMomOpen, 0, 0);
     }
     ~CRtOutDevice() override {
+        // RtMidi hands JACK the messages in the client's next cycles and drops what is still
+        // waiting when the client closes: give the last ones, the reset above all, time to go.
+        if (!m_strPeer.empty())
+            std::this_thread::sleep_for(CJackWatch::Instance().DrainTime());
         m_pOut.reset();
         if (m_notify)
             m_notify(kMomClose, 0, 0);
