@@ -5,6 +5,7 @@
 #include "app/kesdoc.h"
 #include "app/tempodlg.h"
 #include "common/cp932.h"
+#include "editor/qtkeymap.h"
 #include "settings/envsettings.h"
 
 #include <QKeyEvent>
@@ -31,44 +32,6 @@ const char* const kGuideLines[6] = {
 
 bool IsLeadByte(uint8_t b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-int VirtualKeyOf(const QKeyEvent& event) {
-    const int key = event.key();
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return vk::F1 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return vk::Tab;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return vk::Return;
-    case Qt::Key_Escape:
-        return vk::Escape;
-    case Qt::Key_PageUp:
-        return vk::Prior;
-    case Qt::Key_PageDown:
-        return vk::Next;
-    case Qt::Key_End:
-        return vk::End;
-    case Qt::Key_Home:
-        return vk::Home;
-    case Qt::Key_Left:
-        return vk::Left;
-    case Qt::Key_Up:
-        return vk::Up;
-    case Qt::Key_Right:
-        return vk::Right;
-    case Qt::Key_Down:
-        return vk::Down;
-    case Qt::Key_Insert:
-        return vk::Insert;
-    case Qt::Key_Delete:
-        return vk::Delete;
-    default:
-        return 0;
-    }
 }
 
 } // namespace
@@ -136,16 +99,7 @@ int CKesView::GetPageSize() const {
 }
 
 bool CKesView::IsKeyHeld(int virtualKey) const {
-    switch (virtualKey) {
-    case vk::Shift:
-        return m_keyModifiers.testFlag(Qt::ShiftModifier);
-    case vk::Control:
-        return m_keyModifiers.testFlag(Qt::ControlModifier);
-    case vk::Menu:
-        return m_keyModifiers.testFlag(Qt::AltModifier);
-    default:
-        return false;
-    }
+    return IsModifierHeld(m_keyModifiers, virtualKey);
 }
 
 void CKesView::SetSongModified() {
@@ -319,35 +273,20 @@ bool CKesView::focusNextPrevChild(bool /*next*/) {
 }
 
 void CKesView::keyPressEvent(QKeyEvent* event) {
+    // The frame's accelerators belong to the frame even while their commands are disabled.
+    if (IsFrameAccelerator(*event)) {
+        event->ignore();
+        return;
+    }
     m_keyModifiers = event->modifiers();
-    const int virtualKey = VirtualKeyOf(*event);
+    const int virtualKey = VirtualKeyFromQtKey(event->key());
     if (virtualKey != 0 && DispatchEditKey(virtualKey)) {
         event->accept();
         return;
     }
-    QString text = event->text();
-    if (text.isEmpty()) {
-        switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            text = QStringLiteral("\r");
-            break;
-        case Qt::Key_Escape:
-            text = QStringLiteral("\x1b");
-            break;
-        case Qt::Key_Tab:
-            text = QStringLiteral("\t");
-            break;
-        case Qt::Key_Backspace:
-            text = QStringLiteral("\b");
-            break;
-        default:
-            break;
-        }
-    }
     bool taken = false;
-    for (const QChar c : std::as_const(text)) {
-        if (OnChar(c.unicode()))
+    for (const unsigned int character : EditorCharacters(*event)) {
+        if (OnChar(character))
             taken = true;
     }
     if (taken)
