@@ -101,10 +101,21 @@ void DrawLabelBox(QPainter& painter, const QPalette& palette, int style, const P
 
 void DrawDottedLine(QPainter& painter, int x, int y, int length, const QColor& color,
                     int direction) {
+    QPoint points[64];
+    int count = 0;
+    painter.save();
+    QPen pen(color, 1);
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 0; i < length; i += 2) {
-        if (direction == 1)
-            painter.fillRect(x + i, y, 1, 1, color);
-        else
-            painter.fillRect(x, y + i, 1, 1, color);
+        points[count++] = direction == 1 ? QPoint(x + i, y) : QPoint(x, y + i);
+        if (count == 64) {
+            painter.drawPoints(points, count);
+            count = 0;
+        }
     }
+    if (count > 0)
+        painter.drawPoints(points, count);
+    painter.restore();
 }

@@ -8,6 +8,7 @@
 #include "editor/qtkeymap.h"
 #include "settings/envsettings.h"
 
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -49,8 +50,7 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_metrics.cw = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
     m_metrics.lh = std::max(1, metrics.height());
     m_nAscent = metrics.ascent();
-    for (char c = 0x21; c < 0x7F && m_bAsciiFitsCell; ++c)
-        m_bAsciiFitsCell = metrics.horizontalAdvance(QLatin1Char(c)) == m_metrics.cw;
+    m_rawFont = QRawFont::fromFont(m_font);
 
     m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_RGB32);
     m_glyphsTransparent = m_glyphs.convertToFormat(QImage::Format_ARGB32);
@@ -336,43 +336,61 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
 
 // Painting -------------------------------------------------------------------------------
 
+quint32 CKesView::GlyphOf(uint16_t code) {
+    const auto found = m_glyphIndexes.constFind(code);
+    if (found != m_glyphIndexes.constEnd())
+        return *found;
+    QString text;
+    if (code < 0x100) {
+        const char byte = char(code);
+        text = DecodeCp932(&byte, 1);
+    } else {
+        const char bytes[2] = {char(code >> 8), char(code & 0xFF)};
+        text = DecodeCp932(bytes, 2);
+    }
+    const QList<quint32> indexes = m_rawFont.glyphIndexesForString(text);
+    const quint32 glyph = indexes.size() == 1 ? indexes.constFirst() : 0;
+    m_glyphIndexes.insert(code, glyph);
+    return glyph;
+}
+
 void CKesView::DrawCellText(QPainter& painter, int x, int y, const std::string& bytes) {
+    // Glyphs are placed on the cell grid directly: no text layout, and a double-byte
+    // character takes two cells whatever the font's own advance.
     const int cw = m_metrics.cw;
     const int baseline = y + m_nAscent;
-    QString run;
-    int runStart = 0;
-    auto flush = [&] {
-        if (!run.isEmpty())
-            painter.drawText(QPoint(x + runStart * cw, baseline), run);
-        run.clear();
-    };
+    m_glyphRunIndexes.clear();
+    m_glyphRunPositions.clear();
     const size_t n = bytes.size();
     int cell = 0;
     for (size_t i = 0; i < n; ++cell) {
         const auto b = uint8_t(bytes[i]);
-        if (b == ' ') {
-            flush();
-            ++i;
-            continue;
-        }
-        if (b < 0x80 && m_bAsciiFitsCell) {
-            if (run.isEmpty())
-                runStart = cell;
-            run.append(QLatin1Char(char(b)));
-            ++i;
-            continue;
-        }
-        flush();
+        uint16_t code = b;
+        int width = 1;
         if (IsLeadByte(b) && i + 1 < n) {
-            painter.drawText(QPoint(x + cell * cw, baseline), DecodeCp932(bytes.data() + i, 2));
-            i += 2;
-            ++cell; // a double-byte character takes two cells
-        } else {
-            painter.drawText(QPoint(x + cell * cw, baseline), DecodeCp932(bytes.data() + i, 1));
-            ++i;
+            code = uint16_t(b << 8 | uint8_t(bytes[i + 1]));
+            width = 2;
         }
+        if (b != ' ') {
+            const quint32 glyph = GlyphOf(code);
+            if (glyph != 0) {
+                m_glyphRunIndexes.append(glyph);
+                m_glyphRunPositions.append(QPointF(cell * cw, 0));
+            } else { // a character the list font lacks: let font fallback find one
+                painter.drawText(QPoint(x + cell * cw, baseline),
+                                 DecodeCp932(bytes.data() + i, width));
+            }
+        }
+        i += size_t(width);
+        cell += width - 1;
     }
-    flush();
+    if (m_glyphRunIndexes.isEmpty())
+        return;
+    QGlyphRun run;
+    run.setRawFont(m_rawFont);
+    run.setGlyphIndexes(m_glyphRunIndexes);
+    run.setPositions(m_glyphRunPositions);
+    painter.drawGlyphRun(QPointF(x, baseline), run);
 }
 
 void CKesView::DrawHeader(QPainter& painter, const Song& song) {

@@ -7,8 +7,11 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPixmap>
+#include <QPointF>
+#include <QRawFont>
 
 #include <atomic>
 #include <memory>
@@ -97,6 +100,7 @@ private:
                   AccidentalMemory& memory);
     /// Draws cp932 text one byte per cell of width cw; double-byte characters take two.
     void DrawCellText(QPainter& painter, int x, int y, const std::string& bytes);
+    quint32 GlyphOf(uint16_t code);
     void SetScrollPositionQuietly(int position);
 
     CKesDoc* m_pDocument;
@@ -104,7 +108,10 @@ private:
     QFont m_font;
     ViewMetrics m_metrics;
     int m_nAscent = 0;
-    bool m_bAsciiFitsCell = true;
+    QRawFont m_rawFont;
+    QHash<uint16_t, quint32> m_glyphIndexes; // cp932 code to glyph of the list font
+    QList<quint32> m_glyphRunIndexes;
+    QList<QPointF> m_glyphRunPositions;
     int m_nScrollMaximum = 0;
     int m_nPage = 1;
     bool m_bQuietScroll = false;
