@@ -342,6 +342,10 @@ private Q_SLOTS:
         QCOMPARE(app->GetDocument()->GetSong().count, 2);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("start.kes[*] - KesV"));
         QCOMPARE(app->GetRecentFiles().value(0), Path("start.kes"));
+        QAction* recent = app->GetMainFrame()->action(cmd::FileMruFirst);
+        QVERIFY(recent->isVisible());
+        QVERIFY(recent->text().endsWith(QStringLiteral("start.kes")));
+        QVERIFY(!app->GetMainFrame()->action(cmd::FileMruFirst + 1)->isVisible());
         QCOMPARE(app->GetView()->m_nCursorRow, 0);
 
         // A file that is not a song: a message naming it, and the song stays.
