@@ -207,6 +207,9 @@ private Q_SLOTS:
             QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
             QCoreApplication::sendEvent(button, &help);
             QVERIFY(!QToolTip::isVisible());
+            QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+            QCoreApplication::sendEvent(button, &enter);
+            QVERIFY(frame.statusBar()->currentMessage().isEmpty());
         }
     }
 
@@ -347,6 +350,9 @@ private Q_SLOTS:
         QVERIFY(recent->text().endsWith(QStringLiteral("start.kes")));
         QVERIFY(!app->GetMainFrame()->action(cmd::FileMruFirst + 1)->isVisible());
         QCOMPARE(app->GetView()->m_nCursorRow, 0);
+        // Qt's own dialogs and buttons speak Japanese.
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") !=
+                QStringLiteral("Cancel"));
 
         // A file that is not a song: a message naming it, and the song stays.
         QVERIFY(WriteFile(Path("bad.kes"), QByteArray("nope")));
