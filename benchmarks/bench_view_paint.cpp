@@ -50,6 +50,24 @@ BENCHMARK_CAPTURE(BM_PaintClientArea, rgb32, QImage::Format_RGB32)->Unit(benchma
 BENCHMARK_CAPTURE(BM_PaintClientArea, argb32_premultiplied, QImage::Format_ARGB32_Premultiplied)
     ->Unit(benchmark::kMicrosecond);
 
+// The same through the widget: paint event into the window's backing store.
+void BM_RepaintViewport(benchmark::State& state) {
+    CKesDoc doc;
+    FillSong(doc.GetSong());
+    EnvSettings settings{};
+    settings.SetDefaults();
+    CKesView view(&doc, &settings);
+    view.resize(1280 + view.verticalScrollBar()->sizeHint().width(), 800);
+    view.show();
+    QCoreApplication::processEvents();
+    view.UpdateScrollRange(-1);
+    view.MoveCursorTo(500);
+    for (auto _ : state)
+        view.RedrawAll();
+    state.counters["width"] = view.viewport()->width();
+}
+BENCHMARK(BM_RepaintViewport)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
