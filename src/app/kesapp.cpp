@@ -47,7 +47,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setApplicationName(QStringLiteral("KesV"));
     setApplicationDisplayName(QString());
-    setWindowIcon(QIcon(QStringLiteral(":/play.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/kesv.png")));
     LoadQtTranslations(this);
     LoadRecentFileList();
 

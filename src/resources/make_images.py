@@ -343,8 +343,35 @@ def icons(out_dir):
         write_png(os.path.join(out_dir, name + ".png"), 16, 15, rows)
 
 
+def app_icon(out_dir):
+    """Icon 128: a quarter note on a staff, 32 x 32."""
+    size = 32
+    px = [[(0, 0, 0, 0) for _ in range(size)] for _ in range(size)]
+    for y in range(2, 30):
+        for x in range(2, 30):
+            px[y][x] = (255, 255, 240, 255)
+    for x in range(2, 30):
+        px[2][x] = px[29][x] = (64, 64, 64, 255)
+    for y in range(2, 30):
+        px[y][2] = px[y][29] = (64, 64, 64, 255)
+    for line in (8, 12, 16, 20, 24):
+        for x in range(4, 28):
+            px[line][x] = (0, 0, 0, 255)
+    # A filled oval head between lines 16 and 24, and its stem.
+    for y in range(17, 24):
+        for x in range(9, 19):
+            dx = (x - 13.5) / 5.0
+            dy = (y - 20.0) / 3.4
+            if dx * dx + dy * dy <= 1.0:
+                px[y][x] = (0, 0, 128, 255)
+    for y in range(5, 20):
+        px[y][18] = px[y][17] = (0, 0, 128, 255)
+    write_png(os.path.join(out_dir, "kesv.png"), size, size, px)
+
+
 if __name__ == "__main__":
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     os.makedirs(out, exist_ok=True)
     glyphs(out)
     icons(out)
+    app_icon(out)
