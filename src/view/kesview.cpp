@@ -532,13 +532,9 @@ void CKesView::DrawKeyGuide(QPainter& painter, const PixelRect& rect) {
     painter.setPen(GetSysColor(pal, SysColor::BtnText));
     painter.save();
     painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
-    int y = rect.top + 2;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0 && y >= rect.bottom)
-            break;
-        DrawCellText(painter, rect.left + 2, y, m_strGuideLines[i]);
-        y += m_metrics.lh;
-    }
+    const int lines = KeyGuideLineCount(rect.Height(), m_metrics.lh);
+    for (int i = 0; i < lines; ++i)
+        DrawCellText(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh, m_strGuideLines[i]);
     painter.restore();
 }
 

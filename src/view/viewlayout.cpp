@@ -134,6 +134,13 @@ int PositionShowingRow(int row, const ScrollState& state) {
     return state.position;
 }
 
+int KeyGuideLineCount(int height, int lineHeight) {
+    int lines = 1;
+    while (lines < 6 && 2 + lines * lineHeight < height)
+        ++lines;
+    return lines;
+}
+
 uint32_t StaffOriginTick(const Song& song, int cursorRow, int ticksPerBar) {
     const int row = std::clamp(cursorRow, 0, song.count);
     const uint32_t perBar = uint32_t(std::max(1, ticksPerBar));

@@ -119,6 +119,10 @@ int RowKeptVisible(int row, const ScrollState& state);
 /// The position that shows `row` with the least scrolling.
 int PositionShowingRow(int row, const ScrollState& state);
 
+/// Lines of the function-key guide written into a guide `height` pixels high: the first
+/// always, each further one while its top lies above the bottom edge (at most six).
+int KeyGuideLineCount(int height, int lineHeight);
+
 // Staff panel.
 
 struct StaffNote {

@@ -124,6 +124,15 @@ TEST(ViewScroll, CursorKeptVisibleAndScrollToShowARow) {
     EXPECT_EQ(PositionShowingRow(14, s), 5);
 }
 
+TEST(ViewLayout, KeyGuide_FurtherLinesOnlyWhenTheirTopIsInside) {
+    EXPECT_EQ(KeyGuideLineCount(0, 12), 1);
+    EXPECT_EQ(KeyGuideLineCount(14, 12), 1); // the second line would start at the bottom edge
+    EXPECT_EQ(KeyGuideLineCount(15, 12), 2);
+    EXPECT_EQ(KeyGuideLineCount(62, 12), 5);
+    EXPECT_EQ(KeyGuideLineCount(63, 12), 6);
+    EXPECT_EQ(KeyGuideLineCount(500, 12), 6);
+}
+
 TEST(StaffPanel, NoteOffsets_MiddleCOnTheMiddleLine) {
     EXPECT_EQ(NoteOffset(60), 0);
     EXPECT_EQ(NoteOffset(61), 0); // C sharp shares the C position
