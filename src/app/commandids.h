@@ -1,0 +1,28 @@
+// Command ids of the menus, tool bars and accelerators.
+#pragma once
+
+namespace cmd {
+constexpr int FileNew = 57600;
+constexpr int FileOpen = 57601;
+constexpr int FileSave = 57603;
+constexpr int FileSaveAs = 57604;
+constexpr int FilePrintSetup = 57606;
+constexpr int FilePrint = 57607;
+constexpr int FilePrintPreview = 57609;
+constexpr int FileMruFirst = 57616;
+constexpr int EditCopy = 57634;
+constexpr int EditCut = 57635;
+constexpr int EditPaste = 57637;
+constexpr int EditUndo = 57643;
+constexpr int AppAbout = 57664;
+constexpr int AppExit = 57665;
+constexpr int ViewToolBar = 59392;
+constexpr int ViewStatusBar = 59393;
+constexpr int ViewMidiBar = 134;
+constexpr int Environment = 32771;
+constexpr int MidiPlay = 32772;
+constexpr int MidiStop = 32773;
+constexpr int MidiRecord = 32774;
+} // namespace cmd
+
+constexpr int kRecentFileCount = 4;

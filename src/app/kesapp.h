@@ -1,0 +1,55 @@
+// The application object: the live settings, the document, the main frame and the view,
+// and the application-wide commands (new, open, recent files, printer setup, about).
+#pragma once
+
+#include "settings/envsettings.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <filesystem>
+
+class CKesDoc;
+class CKesView;
+class CMainFrame;
+
+class CKesApp : public QApplication {
+    Q_OBJECT
+public:
+    /// Loads the settings before anything else.
+    CKesApp(int& argc, char** argv);
+    ~CKesApp() override;
+
+    /// Sets the profile, creates the document, frame and view and opens the song named on
+    /// the command line. False when that song cannot be opened (the user has been told).
+    bool InitInstance(const QStringList& arguments);
+
+    EnvSettings& GetSettings() { return m_settings; }
+    CKesDoc* GetDocument() const { return m_pDocument; }
+    CMainFrame* GetMainFrame() const { return m_pMainFrame; }
+    CKesView* GetView() const { return m_pView; }
+    QStringList GetRecentFiles() const { return m_recentFiles; }
+
+    /// Opens a song; a failure is reported in a message box and changes nothing.
+    bool OpenDocumentFile(const QString& path);
+
+    static CKesApp* Instance();
+
+public Q_SLOTS:
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    void OnAppAbout();
+
+private:
+    void AddToRecentFileList(const QString& path);
+    void LoadRecentFileList();
+    void SaveRecentFileList() const;
+
+    std::filesystem::path m_strSettingsPath;
+    EnvSettings m_settings;
+    CKesDoc* m_pDocument = nullptr;
+    CMainFrame* m_pMainFrame = nullptr;
+    CKesView* m_pView = nullptr;
+    QStringList m_recentFiles;
+};

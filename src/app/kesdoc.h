@@ -1,0 +1,40 @@
+// The song document: one song, the file it came from and whether it changed since.
+#pragma once
+
+#include "song/song.h"
+
+#include <QObject>
+#include <QString>
+
+class CKesDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CKesDoc(QObject* parent = nullptr);
+    ~CKesDoc() override;
+
+    Song& GetSong() { return m_song; }
+    const Song& GetSong() const { return m_song; }
+    QString GetPathName() const { return m_strPathName; }
+    /// The file's name, or "無題" for a song not yet saved.
+    QString GetTitle() const;
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true);
+
+    /// A fresh song: empty title, tempo 126, no events; no file, not modified.
+    void OnNewDocument();
+    /// Reads a song file. On failure the song stays as it was and `error` says why.
+    bool OnOpenDocument(const QString& path, QString* error);
+    /// Writes the song atomically. On failure the old file stays and `error` says why.
+    bool OnSaveDocument(const QString& path, QString* error);
+
+Q_SIGNALS:
+    /// The whole song was replaced (new or opened).
+    void songReplaced();
+    void modifiedChanged(bool modified);
+    void pathChanged(const QString& path);
+
+private:
+    Song m_song;
+    QString m_strPathName;
+    bool m_bModified = false;
+};

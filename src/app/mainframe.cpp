@@ -1,0 +1,331 @@
+#include "mainframe.h"
+
+#include "commandids.h"
+#include "kesdoc.h"
+#include "view/kesview.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+const QString kFilter = QStringLiteral("Velori Files (*.kes)");
+
+} // namespace
+
+CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
+    : QMainWindow(parent), m_pDocument(document) {
+    setObjectName(QStringLiteral("MainFrame"));
+    CreateMenus();
+    CreateToolBars();
+    CreateStatusBar();
+    connect(m_pDocument, &CKesDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
+    connect(m_pDocument, &CKesDoc::pathChanged, this, &CMainFrame::UpdateTitle);
+    UpdateTitle();
+    resize(800, 560);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt,
+                               const QString& icon) {
+    auto* action = new QAction(text, this);
+    if (!prompt.isEmpty())
+        action->setStatusTip(prompt);
+    if (!icon.isEmpty())
+        action->setIcon(QIcon(icon));
+    action->setData(id);
+    m_actions.insert(id, action);
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    QAction* a = AddAction(cmd::FileNew, QStringLiteral("新規作成(&N)"),
+                           QStringLiteral("新規にﾌｧｲﾙを作成"), QStringLiteral(":/new.png"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    file->addAction(a);
+    a = AddAction(cmd::FileOpen, QStringLiteral("開く(&O)..."), QStringLiteral("既存のﾌｧｲﾙを開く"),
+                  QStringLiteral(":/open.png"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    file->addAction(a);
+    a = AddAction(cmd::FileSave, QStringLiteral("上書き保存(&S)"),
+                  QStringLiteral("作業中のﾌｧｲﾙを上書きして保存"), QStringLiteral(":/save.png"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileSave);
+    file->addAction(a);
+    a = AddAction(cmd::FileSaveAs, QStringLiteral("名前を付けて保存(&A)..."),
+                  QStringLiteral("作業中のﾌｧｲﾙを新しい名前で保存"));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+    file->addAction(a);
+    file->addSeparator();
+    a = AddAction(cmd::FilePrint, QStringLiteral("印刷(&P)..."),
+                  QStringLiteral("作業中のﾌｧｲﾙを印刷"), QStringLiteral(":/print.png"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    file->addAction(a);
+    file->addAction(AddAction(cmd::FilePrintPreview, QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"),
+                              QStringLiteral("印刷ｲﾒｰｼﾞを表示")));
+    file->addAction(AddAction(cmd::FilePrintSetup, QStringLiteral("ﾌﾟﾘﾝﾀの設定(&R)..."),
+                              QStringLiteral("ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更")));
+    file->addSeparator();
+    m_pRecentPlaceholder = file->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
+    m_pRecentPlaceholder->setEnabled(false);
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction* recent =
+            AddAction(cmd::FileMruFirst + i, QString(), QStringLiteral("指定のﾌｧｲﾙを開く"));
+        recent->setVisible(false);
+        connect(recent, &QAction::triggered, this,
+                [this, i] { Q_EMIT recentFileChosen(m_recentFiles.value(i)); });
+        file->addAction(recent);
+        m_recentActions.append(recent);
+    }
+    file->addSeparator();
+    a = AddAction(cmd::AppExit, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"),
+                  QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
+    a->setMenuRole(QAction::NoRole);
+    connect(a, &QAction::triggered, this, &CMainFrame::close);
+    file->addAction(a);
+
+    // Nothing handles the Edit commands: they stay disabled, and so do their accelerators.
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    a = AddAction(cmd::EditUndo, QStringLiteral("元に戻す(&U)"),
+                  QStringLiteral("直前に行った動作を元に戻す"));
+    a->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    edit->addAction(a);
+    edit->addSeparator();
+    a = AddAction(cmd::EditCut, QStringLiteral("切り取り(&T)"),
+                  QStringLiteral("選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"),
+                  QStringLiteral(":/cut.png"));
+    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    edit->addAction(a);
+    a = AddAction(cmd::EditCopy, QStringLiteral("ｺﾋﾟｰ(&C)"),
+                  QStringLiteral("選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"),
+                  QStringLiteral(":/copy.png"));
+    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    edit->addAction(a);
+    a = AddAction(cmd::EditPaste, QStringLiteral("貼り付け(&P)"),
+                  QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け"), QStringLiteral(":/paste.png"));
+    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    edit->addAction(a);
+    for (int id : {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste}) {
+        m_actions[id]->setEnabled(false);
+        m_actions[id]->setShortcutContext(Qt::WindowShortcut);
+    }
+
+    QMenu* play = menuBar()->addMenu(QStringLiteral("演奏(&P)"));
+    play->addAction(AddAction(cmd::MidiPlay, QStringLiteral("MIDI演奏"), QString(),
+                              QStringLiteral(":/play.png")));
+    play->addAction(AddAction(cmd::MidiStop, QStringLiteral("MIDI中断"), QString(),
+                              QStringLiteral(":/stop.png")));
+    QAction* record = AddAction(cmd::MidiRecord, QStringLiteral("MIDI録音"), QString(),
+                                QStringLiteral(":/record.png"));
+    record->setCheckable(true);
+    play->addAction(record);
+    // Until the MIDI commands have their handlers, nothing handles them.
+    for (int id : {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord})
+        m_actions[id]->setEnabled(false);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    view->setObjectName(QStringLiteral("ViewMenu"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    help->addAction(AddAction(cmd::AppAbout, QStringLiteral("KesV のﾊﾞｰｼﾞｮﾝ情報(&A)..."),
+                              QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"),
+                              QStringLiteral(":/about.png")));
+}
+
+void CMainFrame::CreateToolBars() {
+    m_pToolBar = new QToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"), this);
+    m_pToolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_pToolBar->setIconSize(QSize(16, 15));
+    m_pToolBar->addAction(m_actions[cmd::FileNew]);
+    m_pToolBar->addAction(m_actions[cmd::FileOpen]);
+    m_pToolBar->addAction(m_actions[cmd::FileSave]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[cmd::EditCut]);
+    m_pToolBar->addAction(m_actions[cmd::EditCopy]);
+    m_pToolBar->addAction(m_actions[cmd::EditPaste]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[cmd::FilePrint]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[cmd::AppAbout]);
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+
+    m_pMidiBar = new QToolBar(QStringLiteral("Midi接続ﾊﾞｰ"), this);
+    m_pMidiBar->setObjectName(QStringLiteral("MidiBar"));
+    m_pMidiBar->setIconSize(QSize(16, 15));
+    m_pMidiBar->addAction(m_actions[cmd::MidiPlay]);
+    m_pMidiBar->addAction(m_actions[cmd::MidiStop]);
+    m_pMidiBar->addAction(m_actions[cmd::MidiRecord]);
+    addToolBar(Qt::TopToolBarArea, m_pMidiBar);
+    SilenceButtons(m_pToolBar);
+    SilenceButtons(m_pMidiBar);
+
+    QMenu* view = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu"));
+    QAction* toggle = m_pToolBar->toggleViewAction();
+    toggle->setText(QStringLiteral("ﾂｰﾙ ﾊﾞｰ(&T)"));
+    toggle->setStatusTip(QStringLiteral("ﾂｰﾙ ﾊﾞｰの 表示/非表示"));
+    m_actions.insert(cmd::ViewToolBar, toggle);
+    view->addAction(toggle);
+    auto* status = AddAction(cmd::ViewStatusBar, QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S)"),
+                             QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示"));
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    view->addAction(status);
+    toggle = m_pMidiBar->toggleViewAction();
+    toggle->setText(QStringLiteral("Midi接続ﾊﾞｰ(&M)"));
+    m_actions.insert(cmd::ViewMidiBar, toggle);
+    view->addAction(toggle);
+    view->addSeparator();
+    QAction* environment =
+        AddAction(cmd::Environment, QStringLiteral("動作環境"), QStringLiteral("動作環境"));
+    environment->setEnabled(false); // enabled once a handler is connected
+    view->addAction(environment);
+}
+
+void CMainFrame::SilenceButtons(QToolBar* bar) {
+    // Tool-bar buttons show neither tool tips nor prompts.
+    for (QAction* action : bar->actions()) {
+        if (QWidget* button = bar->widgetForAction(action))
+            button->installEventFilter(this);
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
+        event->type() == QEvent::WhatsThis)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    m_pMessagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
+    bar->addWidget(m_pMessagePane, 1);
+    // The lock states are not reported to programs here; the indicators stay dimmed.
+    for (const QString& text : {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
+                                QStringLiteral("SCRL")}) {
+        auto* indicator = new QLabel(text, bar);
+        indicator->setEnabled(false);
+        indicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        indicator->setAlignment(Qt::AlignCenter);
+        bar->addPermanentWidget(indicator);
+    }
+}
+
+void CMainFrame::SetView(CKesView* view) {
+    m_pView = view;
+    setCentralWidget(view);
+    connect(m_actions[cmd::FilePrint], &QAction::triggered, view, &CKesView::OnFilePrint);
+    connect(m_actions[cmd::FilePrintPreview], &QAction::triggered, view,
+            &CKesView::OnFilePrintPreview);
+    connect(m_actions[cmd::MidiPlay], &QAction::triggered, view, &CKesView::OnMidiPlay);
+    connect(m_actions[cmd::MidiStop], &QAction::triggered, view, &CKesView::OnMidiStop);
+    connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
+    view->setFocus();
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(QStringLiteral("%1[*] - KesV").arg(m_pDocument->GetTitle()));
+    setWindowModified(m_pDocument->IsModified());
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& files) {
+    m_recentFiles = files.mid(0, kRecentFileCount);
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        QAction* action = m_recentActions[i];
+        if (i < m_recentFiles.size()) {
+            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+                QDir::toNativeSeparators(m_recentFiles[i])));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+    m_pRecentPlaceholder->setVisible(m_recentFiles.isEmpty());
+}
+
+bool CMainFrame::DoSave(const QString& path) {
+    QString error;
+    if (!m_pDocument->OnSaveDocument(path, &error)) {
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             QStringLiteral("%1 に保存できませんでした。\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error));
+        return false;
+    }
+    Q_EMIT documentSaved(m_pDocument->GetPathName());
+    return true;
+}
+
+void CMainFrame::OnFileSave() {
+    if (m_pDocument->GetPathName().isEmpty())
+        OnFileSaveAs();
+    else
+        DoSave(m_pDocument->GetPathName());
+}
+
+void CMainFrame::OnFileSaveAs() {
+    QFileDialog dialog(this, QString(), m_pDocument->GetPathName(), kFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("kes"));
+    if (m_pDocument->GetPathName().isEmpty())
+        dialog.selectFile(QStringLiteral("無題.kes"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    DoSave(dialog.selectedFiles().constFirst());
+}
+
+bool CMainFrame::SaveModified() {
+    if (!m_pDocument->IsModified())
+        return true;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, QStringLiteral("KesV"),
+        QStringLiteral("%1 への変更を保存しますか?").arg(m_pDocument->GetTitle()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Discard)
+        return true;
+    OnFileSave();
+    return !m_pDocument->IsModified();
+}
+
+void CMainFrame::SaveBarState() const {
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("MainBar"));
+    settings.setValue(QStringLiteral("State"), saveState());
+    settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+    settings.endGroup();
+}
+
+void CMainFrame::LoadBarState() {
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("MainBar"));
+    const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
+    if (!state.isEmpty())
+        restoreState(state);
+    const bool status = settings.value(QStringLiteral("StatusBar"), true).toBool();
+    m_actions[cmd::ViewStatusBar]->setChecked(status);
+    statusBar()->setVisible(status);
+    settings.endGroup();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    SaveBarState();
+    event->accept();
+}

@@ -1,0 +1,71 @@
+// The main window: menus, the main tool bar, the MIDI bar and the status bar around the
+// score view, the save question and the bar layout kept in the profile.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+
+class CKesDoc;
+class CKesView;
+class QAction;
+class QLabel;
+class QToolBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CKesDoc* document, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    /// Puts the view in the middle and routes the view's commands to it.
+    void SetView(CKesView* view);
+    CKesView* GetView() const { return m_pView; }
+    /// The action of a menu or tool-bar command, or null.
+    QAction* action(int commandId) const { return m_actions.value(commandId); }
+    QToolBar* toolBar() const { return m_pToolBar; }
+    QToolBar* midiBar() const { return m_pMidiBar; }
+    QLabel* messagePane() const { return m_pMessagePane; }
+
+    /// Asks whether to save a modified song. False when the user cancels or saving fails.
+    bool SaveModified();
+    bool DoSave(const QString& path);
+    /// Shows the recent files in the File menu.
+    void SetRecentFiles(const QStringList& files);
+
+    void SaveBarState() const;
+    void LoadBarState();
+
+public Q_SLOTS:
+    void OnFileSave();
+    void OnFileSaveAs();
+    void UpdateTitle();
+
+Q_SIGNALS:
+    /// A recent file was chosen in the File menu.
+    void recentFileChosen(const QString& path);
+    /// A song was written to this path.
+    void documentSaved(const QString& path);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddAction(int id, const QString& text, const QString& prompt,
+                       const QString& icon = QString());
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void SilenceButtons(QToolBar* bar);
+
+    CKesDoc* m_pDocument;
+    CKesView* m_pView = nullptr;
+    QHash<int, QAction*> m_actions;
+    QAction* m_pRecentPlaceholder = nullptr;
+    QList<QAction*> m_recentActions;
+    QStringList m_recentFiles;
+    QToolBar* m_pToolBar = nullptr;
+    QToolBar* m_pMidiBar = nullptr;
+    QLabel* m_pMessagePane = nullptr;
+};

@@ -1,0 +1,125 @@
+// The score view: the song's header row, the event list with the editor's cursor, the
+// staff panel and the function-key guide, scrolled row by row.
+#pragma once
+
+#include "editor/stepeditor.h"
+#include "view/viewlayout.h"
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QPixmap>
+#include <QPointF>
+#include <QRawFont>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class CKesDoc;
+class CSequencePlayer;
+class QPainter;
+class QPrinter;
+
+class CKesView : public QAbstractScrollArea, public CStepEditor {
+    Q_OBJECT
+public:
+    /// `settings` is the live settings record of the application.
+    CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent = nullptr);
+    ~CKesView() override;
+
+    CKesDoc* GetDocument() const { return m_pDocument; }
+    const ViewMetrics& GetMetrics() const { return m_metrics; }
+    int GetListWidth() const { return m_metrics.GetListWidth(); }
+    int GetRowTop(int k) const { return m_metrics.GetRowTop(k); }
+    int GetScrollPosition() const;
+    ScrollState GetScrollState() const;
+
+    /// Paints the whole client area `client` (for the screen, an image or a printer page).
+    void OnDraw(QPainter& painter, const QRect& client);
+    void OnInitialUpdate();
+    void OnSize(int width, int height);
+    /// A scroll code (line, page, thumb, top, bottom) and the thumb's tracking position.
+    void OnVScroll(int code, int trackPosition);
+    void KeepCursorVisible();
+    void SetCursorRow(int row);
+    /// Opens the tempo or title dialog for a click on its label in the header row.
+    void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
+
+    /// Paints the rows the window shows onto the printer's page at their size on screen.
+    void PrintTo(QPrinter& printer);
+    /// The printer that printing, preview and printer setup share.
+    QPrinter* GetPrinter();
+
+    // Editor hooks.
+    Song& EditorSong() override;
+    const EnvSettings& EditorSettings() const override;
+    void MoveCursorTo(int row) override;
+    void InvalidateRow(int row, bool withPanel) override;
+    void UpdateScrollRange(int height) override;
+    void RedrawAll() override;
+    int GetPageSize() const override;
+    bool IsKeyHeld(int virtualKey) const override;
+    void SetSongModified() override;
+
+    /// The running playback, set and cleared by the player itself.
+    std::atomic<CSequencePlayer*> m_pPlayer{nullptr};
+
+public Q_SLOTS:
+    void OnMidiPlay();
+    void OnMidiStop();
+    void OnMidiRecord();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    /// After New or Open: cursor on row 0, scrolled to the top, everything repainted.
+    void OnSongReplaced();
+
+Q_SIGNALS:
+    /// Every change of the song made through the view (edits, title, tempo).
+    void songModified();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void OnScrollAction(int action);
+    void DrawHeader(QPainter& painter, const Song& song);
+    void DrawList(QPainter& painter, Song& song, const QRect& client, int first);
+    void DrawCursor(QPainter& painter, int first);
+    void DrawStaffPanel(QPainter& painter, const Song& song, const PixelRect& rect);
+    void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
+    void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph);
+    void DrawNote(QPainter& painter, const PixelRect& panel, const StaffNote& note,
+                  AccidentalMemory& memory);
+    /// Draws cp932 text one byte per cell of width cw; double-byte characters take two.
+    void DrawCellText(QPainter& painter, int x, int y, const std::string& bytes);
+    quint32 GlyphOf(uint16_t code);
+    void SetScrollPositionQuietly(int position);
+
+    CKesDoc* m_pDocument;
+    const EnvSettings* m_pSettings;
+    QFont m_font;
+    ViewMetrics m_metrics;
+    int m_nAscent = 0;
+    QRawFont m_rawFont;
+    QHash<uint16_t, quint32> m_glyphIndexes; // cp932 code to glyph of the list font
+    QList<quint32> m_glyphRunIndexes;
+    QList<QPointF> m_glyphRunPositions;
+    int m_nScrollMaximum = 0;
+    int m_nPage = 1;
+    bool m_bQuietScroll = false;
+    bool m_bInitialUpdateDone = false;
+    Qt::KeyboardModifiers m_keyModifiers;
+    QImage m_glyphs;            // combined with the panel as source AND destination
+    QImage m_glyphsTransparent; // for painters without raster operations (printing)
+    std::string m_strColumnHeader;
+    std::string m_strGuideLines[6];
+    std::unique_ptr<QPrinter> m_pPrinter;
+};

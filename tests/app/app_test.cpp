@@ -1,0 +1,385 @@
+// The application shell on the offscreen platform: document files, the save question, the
+// frame's bars and their saved layout, the dialogs and the start-up with a song file.
+#include "app/aboutdlg.h"
+#include "app/commandids.h"
+#include "app/inputdlg.h"
+#include "app/kesapp.h"
+#include "app/kesdoc.h"
+#include "app/mainframe.h"
+#include "app/tempodlg.h"
+#include "view/kesview.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolTip>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QByteArray kSongBytes("\xE1\xF0"
+                            "abc"
+                            "\xFD\xF1\x7E\xC4\x33\xC6\x35\xFF",
+                            13);
+
+// Runs `handle` on the next modal dialog of type T once it is open; returns its text.
+template <typename T> void OnNextModal(std::function<void(T*)> handle) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            handle(dialog);
+        }
+    });
+    timer->start();
+}
+
+// Answers the next message box with `button` and keeps its text in `text`.
+void AnswerMessageBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+    OnNextModal<QMessageBox>([button, text](QMessageBox* box) {
+        if (text)
+            *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString Path(const char* name) { return m_dir.filePath(QString::fromLatin1(name)); }
+
+private Q_SLOTS:
+    void document_openSaveAndSaveAs() {
+        QVERIFY(WriteFile(Path("a.kes"), kSongBytes));
+        CKesDoc doc;
+        QString error;
+        QVERIFY(doc.OnOpenDocument(Path("a.kes"), &error));
+        QCOMPARE(doc.GetSong().title, std::string("abc"));
+        QCOMPARE(doc.GetSong().count, 2);
+        QCOMPARE(doc.GetTitle(), QStringLiteral("a.kes"));
+        doc.GetSong().tempo = 0x84;
+        doc.SetModifiedFlag();
+        QVERIFY(doc.OnSaveDocument(Path("b.kes"), &error));
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(doc.GetPathName(), Path("b.kes"));
+        QByteArray expected = kSongBytes;
+        expected[7] = char(0x84);
+        QCOMPARE(ReadFile(Path("b.kes")), expected);
+        QCOMPARE(ReadFile(Path("a.kes")), kSongBytes);
+    }
+
+    void document_malformedFileLeavesTheSongUntouched_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("no header") << QByteArray("\x00\xF1\x7E\xFF", 4);
+        QTest::newRow("no tempo") << QByteArray("\xE1\xC4\x33\xFF", 4);
+        QTest::newRow("unended title") << QByteArray("\xE1\xF0\x41\x42\xFF", 5);
+    }
+    void document_malformedFileLeavesTheSongUntouched() {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(WriteFile(Path("bad.kes"), bytes));
+        QVERIFY(WriteFile(Path("good.kes"), kSongBytes));
+        CKesDoc doc;
+        QString error;
+        QVERIFY(doc.OnOpenDocument(Path("good.kes"), &error));
+        const Song before = doc.GetSong();
+        QVERIFY(!doc.OnOpenDocument(Path("bad.kes"), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(doc.GetSong() == before);
+        QCOMPARE(doc.GetPathName(), Path("good.kes"));
+        QVERIFY(!doc.OnOpenDocument(Path("missing.kes"), &error));
+        QVERIFY(doc.GetSong() == before);
+    }
+
+    void document_newStartsAFreshSong() {
+        QVERIFY(WriteFile(Path("a.kes"), kSongBytes));
+        CKesDoc doc;
+        QVERIFY(doc.OnOpenDocument(Path("a.kes"), nullptr));
+        doc.SetModifiedFlag();
+        doc.OnNewDocument();
+        QVERIFY(doc.GetSong() == Song{});
+        QCOMPARE(doc.GetSong().tempo, uint8_t(126));
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(doc.GetTitle(), QStringLiteral("無題"));
+    }
+
+    void frame_titleShowsTheNameAndTheModifiedMark() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("無題[*] - KesV"));
+        QVERIFY(!frame.isWindowModified());
+        doc.SetModifiedFlag();
+        QVERIFY(frame.isWindowModified());
+        QVERIFY(WriteFile(Path("song.kes"), kSongBytes));
+        QVERIFY(doc.OnOpenDocument(Path("song.kes"), nullptr));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("song.kes[*] - KesV"));
+        QVERIFY(!frame.isWindowModified());
+    }
+
+    void frame_saveQuestion() {
+        QVERIFY(WriteFile(Path("q.kes"), kSongBytes));
+        CKesDoc doc;
+        QVERIFY(doc.OnOpenDocument(Path("q.kes"), nullptr));
+        CMainFrame frame(&doc);
+        QVERIFY(frame.SaveModified()); // nothing changed: no question
+        doc.GetSong().tempo = 0x70;
+        doc.SetModifiedFlag();
+        QString question;
+        AnswerMessageBox(QMessageBox::Cancel, &question);
+        QVERIFY(!frame.SaveModified());
+        QCOMPARE(question, QStringLiteral("q.kes への変更を保存しますか?"));
+        QVERIFY(doc.IsModified());
+        AnswerMessageBox(QMessageBox::Discard);
+        QVERIFY(frame.SaveModified());
+        QCOMPARE(ReadFile(Path("q.kes")), kSongBytes);
+        AnswerMessageBox(QMessageBox::Save);
+        QVERIFY(frame.SaveModified());
+        QVERIFY(!doc.IsModified());
+        QCOMPARE(uint8_t(ReadFile(Path("q.kes")).at(7)), uint8_t(0x70));
+    }
+
+    void frame_closeAsksAndCancelKeepsTheWindow() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        frame.show();
+        doc.SetModifiedFlag();
+        AnswerMessageBox(QMessageBox::Cancel);
+        QVERIFY(!frame.close());
+        QVERIFY(frame.isVisible());
+        AnswerMessageBox(QMessageBox::Discard);
+        QVERIFY(frame.close());
+    }
+
+    void frame_commandsNobodyHandlesAreDisabled() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        for (int id : {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::Environment,
+                       cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord}) {
+            QVERIFY2(frame.action(id), qPrintable(QString::number(id)));
+            QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(QString::number(id)));
+        }
+        QVERIFY(frame.action(cmd::FileSave)->isEnabled());
+        QCOMPARE(frame.action(cmd::FileNew)->statusTip(), QStringLiteral("新規にﾌｧｲﾙを作成"));
+        QCOMPARE(frame.action(cmd::FileNew)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(frame.action(cmd::EditPaste)->shortcuts().size(), 2);
+        QCOMPARE(frame.messagePane()->text(), QStringLiteral("ﾚﾃﾞｨ"));
+    }
+
+    void frame_toolBarButtonsShowNoToolTips() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        for (QToolBar* bar : {frame.toolBar(), frame.midiBar()}) {
+            QWidget* button = bar->widgetForAction(bar->actions().constFirst());
+            QVERIFY(button);
+            QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+            QCoreApplication::sendEvent(button, &help);
+            QVERIFY(!QToolTip::isVisible());
+            QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+            QCoreApplication::sendEvent(button, &enter);
+            QVERIFY(frame.statusBar()->currentMessage().isEmpty());
+        }
+    }
+
+    void frame_barLayoutKeptAcrossTwoStartUps() {
+        CKesDoc doc;
+        {
+            CMainFrame frame(&doc);
+            frame.LoadBarState();
+            frame.show();
+            QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
+            frame.action(cmd::ViewMidiBar)->trigger();
+            frame.action(cmd::ViewStatusBar)->trigger();
+            QVERIFY(frame.midiBar()->isHidden());
+            QVERIFY(frame.close());
+        }
+        CMainFrame again(&doc);
+        again.LoadBarState();
+        again.show();
+        QVERIFY(again.midiBar()->isHidden());
+        QVERIFY(!again.action(cmd::ViewMidiBar)->isChecked());
+        QVERIFY(!again.toolBar()->isHidden());
+        QVERIFY(again.statusBar()->isHidden());
+        QVERIFY(!again.action(cmd::ViewStatusBar)->isChecked());
+        // Put them back for the other tests.
+        again.action(cmd::ViewMidiBar)->trigger();
+        again.action(cmd::ViewStatusBar)->trigger();
+        again.SaveBarState();
+    }
+
+    void tempoDialog_presetTempoStartsOnTheList() {
+        CTempoDlg dialog;
+        dialog.m_nTempo = 120;
+        dialog.OnInitDialog();
+        QVERIFY(dialog.presetButton()->isChecked());
+        QCOMPARE(dialog.presetList()->currentText(), QStringLiteral("120"));
+        QVERIFY(dialog.presetList()->isEnabled());
+        QVERIFY(!dialog.freeEdit()->isEnabled());
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.m_nTempo, 120);
+    }
+
+    void tempoDialog_otherTempoStartsFree() {
+        CTempoDlg dialog;
+        dialog.m_nTempo = 124;
+        dialog.OnInitDialog();
+        QVERIFY(dialog.freeButton()->isChecked());
+        QCOMPARE(dialog.freeEdit()->value(), 124);
+        QCOMPARE(dialog.presetList()->currentText(), QStringLiteral(" 60"));
+        QVERIFY(!dialog.presetList()->isEnabled());
+        dialog.presetButton()->click();
+        QVERIFY(dialog.presetList()->isEnabled());
+        QVERIFY(!dialog.freeEdit()->isEnabled());
+        dialog.presetList()->setCurrentIndex(dialog.presetList()->findText(QStringLiteral("144")));
+        dialog.accept();
+        QCOMPARE(dialog.m_nTempo, 144);
+    }
+
+    void tempoDialog_spinArrowsStayWithinTheSpinRange() {
+        CTempoDlg dialog;
+        dialog.m_nTempo = 186;
+        dialog.OnInitDialog();
+        dialog.freeEdit()->stepUp();
+        QCOMPARE(dialog.freeEdit()->value(), 186);
+        dialog.freeEdit()->setValue(60);
+        dialog.freeEdit()->stepDown();
+        QCOMPARE(dialog.freeEdit()->value(), 60);
+        dialog.freeEdit()->setValue(300); // typed values go beyond the arrows' range
+        dialog.accept();
+        QCOMPARE(dialog.m_nTempo, 300);
+    }
+
+    void tempoDialog_refusesTempoTheByteCannotHold_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("zero") << QStringLiteral("0");
+        QTest::newRow("59") << QStringLiteral("59");
+        QTest::newRow("379") << QStringLiteral("379");
+        QTest::newRow("empty") << QString();
+    }
+    void tempoDialog_refusesTempoTheByteCannotHold() {
+        QFETCH(QString, typed);
+        CTempoDlg dialog;
+        dialog.m_nTempo = 124;
+        dialog.OnInitDialog();
+        dialog.freeEdit()->findChild<QLineEdit*>()->setText(typed);
+        QString message;
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        dialog.accept();
+        QVERIFY(message.contains(QStringLiteral("60")));
+        QVERIFY(dialog.result() != int(QDialog::Accepted));
+        QCOMPARE(dialog.m_nTempo, 124);
+    }
+
+    void titleDialog_refusesWhatTheSongFileCannotHold() {
+        CInputDlg dialog(QStringLiteral("Title編集"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Title編集"));
+        dialog.m_strText = QStringLiteral("old");
+        dialog.OnInitDialog();
+        QCOMPARE(dialog.edit()->text(), QStringLiteral("old"));
+
+        QString message;
+        dialog.edit()->setText(QString(123, QChar(0x3042))); // 246 bytes
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        dialog.accept();
+        QVERIFY(message.contains(QStringLiteral("246")));
+        QVERIFY(dialog.result() != int(QDialog::Accepted));
+        QCOMPARE(dialog.m_strText, QStringLiteral("old"));
+
+        dialog.edit()->setText(QStringLiteral("한국어"));
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        dialog.accept();
+        QVERIFY(dialog.result() != int(QDialog::Accepted));
+
+        dialog.edit()->setText(QString(122, QChar(0x3042))); // 244 bytes
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.m_strText.size(), 122);
+    }
+
+    void aboutBox_showsTheBuildTime() {
+        CAboutDlg dialog;
+        const QString text = dialog.buildLabel()->text();
+        QVERIFY(text.startsWith(QStringLiteral("Built: ")));
+        QCOMPARE(text.size(), 7 + 11 + 1 + 8); // "Sep  7 2000" and "20:23:40"
+    }
+
+    // Last: InitInstance builds the real window once per process.
+    void application_startsWithTheSongOfTheCommandLine() {
+        QVERIFY(WriteFile(Path("start.kes"), kSongBytes));
+        CKesApp* app = CKesApp::Instance();
+        QVERIFY(app);
+        QVERIFY(app->InitInstance({Path("start.kes")}));
+        QCOMPARE(app->GetDocument()->GetSong().count, 2);
+        QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("start.kes[*] - KesV"));
+        QCOMPARE(app->GetRecentFiles().value(0), Path("start.kes"));
+        QAction* recent = app->GetMainFrame()->action(cmd::FileMruFirst);
+        QVERIFY(recent->isVisible());
+        QVERIFY(recent->text().endsWith(QStringLiteral("start.kes")));
+        QVERIFY(!app->GetMainFrame()->action(cmd::FileMruFirst + 1)->isVisible());
+        QCOMPARE(app->GetView()->m_nCursorRow, 0);
+        // Qt's own dialogs and buttons speak Japanese.
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") !=
+                QStringLiteral("Cancel"));
+
+        // A file that is not a song: a message naming it, and the song stays.
+        QVERIFY(WriteFile(Path("bad.kes"), QByteArray("nope")));
+        QString message;
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        QVERIFY(!app->OpenDocumentFile(Path("bad.kes")));
+        QVERIFY(message.contains(QStringLiteral("bad.kes")));
+        QCOMPARE(app->GetDocument()->GetSong().count, 2);
+
+        // New: a fresh song with the cursor on row 0.
+        app->GetView()->m_nCursorRow = 2;
+        app->OnFileNew();
+        QCOMPARE(app->GetDocument()->GetSong().count, 0);
+        QCOMPARE(app->GetView()->m_nCursorRow, 0);
+        QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("無題[*] - KesV"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir profile;
+    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    CKesApp app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    QCoreApplication::setApplicationName(QStringLiteral("KesV"));
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "app_test.moc"
