@@ -109,4 +109,14 @@ protected:
     virtual bool IsKeyHeld(int virtualKey) const = 0;
     /// Every change of the song goes through here so the document knows it changed.
     virtual void SetSongModified() = 0;
+
+private:
+    /// Drops the pending text without applying it; a row that showed text is repainted.
+    void DiscardInput();
+    /// Whether the cursor stands on the end row (or beyond), where there is no event.
+    bool OnEndRow();
+    /// The first row (the end row included) whose event starts at or after the tick.
+    int FirstRowFrom(uint32_t tick);
+    /// The start tick of a row after ComputeStartTicks; the end row's is the song's length.
+    uint32_t RowStartTick(int row);
 };

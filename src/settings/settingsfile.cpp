@@ -1,5 +1,6 @@
 #include "settingsfile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,13 @@ EnvSettings LoadSettings(const fs::path& path) {
     }
     std::fread(&settings, 1, sizeof(settings), file);
     std::fclose(file);
+    return settings;
+}
+
+EnvSettings SettingsFromBytes(const void* data, size_t size) {
+    EnvSettings settings;
+    std::memset(static_cast<void*>(&settings), 0, sizeof(settings));
+    std::memcpy(static_cast<void*>(&settings), data, std::min(size, sizeof(settings)));
     return settings;
 }
 

@@ -13,6 +13,9 @@ std::filesystem::path DefaultSettingsPath();
 /// Without a readable file the record gets its defaults. Values are not range-checked.
 EnvSettings LoadSettings(const std::filesystem::path& path);
 
+/// The record from the bytes of a settings file, as LoadSettings takes them.
+EnvSettings SettingsFromBytes(const void* data, size_t size);
+
 /// Writes the 360 bytes atomically (temporary file, then rename); creates the folder.
 /// Returns false when the file could not be written; the old file then stays intact.
 bool SaveSettings(const EnvSettings& settings, const std::filesystem::path& path);

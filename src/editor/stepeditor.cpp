@@ -1,0 +1,495 @@
+#include "stepeditor.h"
+
+#include "settings/envsettings.h"
+#include "song/musictime.h"
+#include "song/song.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+// Each note letter followed by the character whose distance from '0' is its semitone.
+constexpr char kNoteLetters[] = "C0D2E4F5G7A9B;";
+// One octave of a piano keyboard on the letter rows, from C upwards.
+constexpr char kPianoKeys[] = "ZSXDCVGBHNJM";
+
+// Duration codes of F1..F12 alone (0..11) and with SHIFT or CTRL (12..23); 0 sets nothing.
+constexpr uint8_t kFunctionKeyCodes[24] = {
+    0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC9, 0xC7, 0xC8, 0, 0,
+    0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0,    0,    0, 0,
+};
+constexpr int kTieKey = 10;  // F11 alone
+constexpr int kRestKey = 11; // F12 alone
+
+constexpr int kMinCode = 0xC0;
+constexpr int kMaxCode = 0xDF;
+constexpr int kMinPitch = 24;
+constexpr int kMaxPitch = 95;
+constexpr int kMiddleC = 51;
+constexpr int kNewEvent = -1; // InsertEvent index that appends a blank event
+
+// Rests, ties and out-of-range pitches count as middle C when a note is built from them.
+int PitchForEntry(uint8_t pitch) {
+    return pitch == kPitchRest || pitch == kPitchTie || pitch >= 96 ? kMiddleC : pitch;
+}
+
+// Truncating division keeps the recorded pitches 1 and 2 in octave 0 with negative semitones.
+int OctaveOf(int pitch) {
+    return (pitch - 3) / 12;
+}
+int SemitoneOf(int pitch) {
+    return (pitch - 3) % 12;
+}
+
+bool IsBlankChar(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+} // namespace
+
+CStepEditor::CStepEditor() {
+    SetColumn(0);
+}
+
+CStepEditor::~CStepEditor() = default;
+
+int CStepEditor::DispatchEditKey(int virtualKey) {
+    if (IsKeyHeld(vk::Menu))
+        return 0; // ALT keys belong to the menus and accelerators
+    const bool shift = IsKeyHeld(vk::Shift);
+    const bool ctrl = IsKeyHeld(vk::Control);
+
+    if (virtualKey >= vk::F1 && virtualKey <= vk::F24) {
+        const int keyNumber = virtualKey - vk::F1 + (shift ? 24 : 0) + (ctrl ? 48 : 0);
+        DiscardInput();
+        EnterLength(keyNumber);
+        MoveCursorTo(m_nCursorRow + 1);
+        return 0; // the function key goes on to default processing as well
+    }
+
+    const BindingTable* table =
+        EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
+    if (table == nullptr)
+        return 0;
+    int id = 0;
+    for (int i = 0; i < kBindableKeyCount && BindableKeyTable[i].name != nullptr; ++i) {
+        if (BindableKeyTable[i].virtualKey == virtualKey) {
+            id = ValidFunctionId((*table)[size_t(i)]);
+            break;
+        }
+    }
+    return RunEditFunction(id);
+}
+
+int CStepEditor::RunEditFunction(int id) {
+    switch (id) {
+    case 1:
+        FinishInput();
+        MoveCursorTo(0);
+        return 1;
+    case 2:
+        FinishInput();
+        MoveCursorTo(EditorSong().count);
+        return 1;
+    case 3:
+        FinishInput();
+        MoveCursorTo(m_nCursorRow - GetPageSize());
+        return 1;
+    case 4:
+        FinishInput();
+        MoveCursorTo(m_nCursorRow + GetPageSize());
+        return 1;
+    case 5:
+        MoveToPreviousBar();
+        return 1;
+    case 6:
+        MoveToNextBar();
+        return 1;
+    case 7:
+        FinishInput();
+        MoveCursorTo(m_nCursorRow - 1);
+        return 1;
+    case 8:
+        FinishInput();
+        MoveCursorTo(m_nCursorRow + 1);
+        return 1;
+    case 9:
+        FinishInput(); // may have put the cursor on a newly added event
+        MoveCursorTo(m_nCursorRow);
+        return 1;
+    case 10:
+        m_nInputLen = 0;
+        m_szInput[0] = '\0';
+        InvalidateRow(m_nCursorRow, false);
+        return 1;
+    case 11:
+        FinishInput();
+        return CursorLeft();
+    case 12:
+        FinishInput();
+        return CursorRight();
+    case 13:
+        DiscardInput();
+        return InsertEvent(m_nCursorRow);
+    case 14:
+        DiscardInput();
+        return DeleteEvent(m_nCursorRow);
+    case 15:
+        DiscardInput();
+        SetCellValue(false, +1, -1);
+        return 1;
+    case 16:
+        DiscardInput();
+        SetCellValue(false, -1, -1);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int CStepEditor::OnChar(unsigned int character) {
+    if (character == 8 && m_nInputLen > 0) {
+        m_szInput[--m_nInputLen] = '\0';
+        InvalidateRow(m_nCursorRow, false);
+        return 1;
+    }
+    if (m_nCursorColumn == 2 && EditorSettings().IsPianoInput() && EnterPianoKey(character)) {
+        MoveCursorTo(m_nCursorRow + 1);
+        return 1;
+    }
+    // Only single bytes below 0x80 can be accepted; the code 0 would match the terminator.
+    const int room = std::min(m_nInputMax, int(sizeof(m_szInput)) - 1);
+    if (character != 0 && character < 0x80 && m_pszInputChars != nullptr &&
+        std::strchr(m_pszInputChars, int(character)) != nullptr && m_nInputLen < room) {
+        m_szInput[m_nInputLen++] = char(character);
+        m_szInput[m_nInputLen] = '\0';
+        InvalidateRow(m_nCursorRow, false);
+        return 1;
+    }
+    return 0;
+}
+
+int CStepEditor::CursorLeft() {
+    if (m_nCursorRow <= 0 && m_nCursorColumn <= 0)
+        return 1;
+    if (m_nCursorColumn <= 0) {
+        SetColumn(2);
+        MoveCursorTo(m_nCursorRow - 1);
+    } else {
+        SetColumn(m_nCursorColumn - 1);
+        InvalidateRow(m_nCursorRow, false);
+    }
+    return 1;
+}
+
+int CStepEditor::CursorRight() {
+    if (OnEndRow())
+        return 1;
+    if (m_nCursorColumn >= 2) {
+        SetColumn(0);
+        MoveCursorTo(m_nCursorRow + 1);
+    } else {
+        SetColumn(m_nCursorColumn + 1);
+        InvalidateRow(m_nCursorRow, false);
+    }
+    return 1;
+}
+
+void CStepEditor::SetColumn(int column) {
+    if (column < 0 || column > 2)
+        return; // there are only three input columns
+    const InputColumn& entry = InputColumns[column];
+    m_nCursorColumn = column;
+    m_nColumnPos = entry.position;
+    m_nInputMax = entry.width;
+    m_pszInputChars = entry.chars;
+}
+
+int CStepEditor::SetCellValue(bool absolute, int value, int column) {
+    Song& song = EditorSong();
+    const int row = m_nCursorRow;
+    if (row < 0 || row >= song.count)
+        return 0; // the end row holds no event
+    if (column < 0)
+        column = m_nCursorColumn;
+    SongEvent& event = song.events[size_t(row)];
+    uint8_t* target = nullptr;
+    int v = 0;
+    if (column == 0) {
+        target = &event.code;
+        v = std::clamp(absolute ? value : event.code + value, kMinCode, kMaxCode);
+    } else if (column == 1 || column == 2) {
+        target = &event.pitch;
+        v = absolute ? value : event.pitch + value;
+        if (v != kPitchRest && v != kPitchTie)
+            v = std::clamp(v, kMinPitch, kMaxPitch);
+    } else {
+        return 0;
+    }
+    const uint8_t byte = uint8_t(v & 0xFF);
+    if (*target != byte) {
+        *target = byte;
+        SetSongModified();
+    }
+    RedrawAll();
+    return 1;
+}
+
+int CStepEditor::InsertEvent(int index) {
+    Song& song = EditorSong();
+    if (song.count >= kMaxEvents)
+        return 0;
+    SongEvent* events = song.events.data();
+    if (index < 0 || index >= song.count) {
+        events[song.count].code = kMinCode;
+        events[song.count].pitch = kPitchTie;
+    } else {
+        // The event at index stays in place, so the new one is a copy of it.
+        std::copy_backward(events + index, events + song.count, events + song.count + 1);
+    }
+    ++song.count;
+    SetSongModified();
+    UpdateScrollRange(-1);
+    RedrawAll();
+    return 1;
+}
+
+int CStepEditor::DeleteEvent(int index) {
+    Song& song = EditorSong();
+    if (index < 0 || index >= song.count)
+        return 0;
+    SongEvent* events = song.events.data();
+    std::copy(events + index + 1, events + song.count, events + index);
+    --song.count;
+    SetSongModified();
+    UpdateScrollRange(-1);
+    RedrawAll();
+    return 1;
+}
+
+void CStepEditor::FinishInput() {
+    if (m_nInputLen > 0)
+        CommitInput();
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    InvalidateRow(m_nCursorRow, true);
+}
+
+void CStepEditor::CommitInput() {
+    Song& song = EditorSong();
+    if (m_nCursorRow < 0)
+        return;
+    if (m_nCursorRow >= song.count) {
+        // Only a code typed on the end row makes a new event; a pitch there has no event.
+        if (m_nCursorColumn != 0 || !InsertEvent(kNewEvent))
+            return;
+        m_nCursorRow = song.count - 1;
+    }
+    if (m_nInputLen <= 0)
+        return;
+
+    int value = 0;
+    switch (m_nCursorColumn) {
+    case 0:
+        if (!ParseHexInput(m_szInput, m_nInputLen, value))
+            return;
+        SetCellValue(true, std::clamp(value, kMinCode, kMaxCode), m_nCursorColumn);
+        break;
+    case 1:
+        if (IsBlankInput(m_szInput, m_nInputLen)) {
+            SetCellValue(true, kPitchTie, m_nCursorColumn);
+            break;
+        }
+        if (!ParseHexInput(m_szInput, m_nInputLen, value))
+            return;
+        // Typed FF is the highest note, not a tie: a tie is typed as blanks.
+        if (value > 0)
+            value = std::clamp(value, kMinPitch, kMaxPitch);
+        SetCellValue(true, value, m_nCursorColumn);
+        break;
+    case 2:
+        if (IsBlankInput(m_szInput, m_nInputLen))
+            SetCellValue(true, kPitchTie, m_nCursorColumn);
+        else
+            ApplyNoteName();
+        break;
+    default:
+        break;
+    }
+}
+
+int CStepEditor::ParseHexInput(const char* text, int length, int& value) {
+    int result = 0;
+    for (int i = 0; i < length; ++i) {
+        const char c = text[i];
+        int digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (IsBlankChar(c))
+            continue;
+        else
+            return 0;
+        // Every caller clamps to a byte, so a long text saturates instead of overflowing.
+        result = std::min(result * 16 + digit, 0xFFFFFF);
+    }
+    value = result;
+    return 1;
+}
+
+int CStepEditor::IsBlankInput(const char* text, int length) {
+    if (length <= 0)
+        return 0;
+    return std::all_of(text, text + length, IsBlankChar) ? 1 : 0;
+}
+
+void CStepEditor::ApplyNoteName() {
+    Song& song = EditorSong();
+    if (m_nCursorRow < 0 || m_nCursorRow >= song.count)
+        return;
+    const int pitch = PitchForEntry(song.events[size_t(m_nCursorRow)].pitch);
+    int octave = OctaveOf(pitch);
+    int semitone = SemitoneOf(pitch);
+
+    int digit = -1;
+    int letter = -1;
+    bool sharp = false;
+    for (int i = 0; i < m_nInputLen; ++i) {
+        const int c = std::toupper(static_cast<unsigned char>(m_szInput[i]));
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'A' && c <= 'Z') {
+            const char* found = std::strchr(kNoteLetters, c);
+            if (found != nullptr && (found - kNoteLetters) % 2 == 0)
+                letter = found[1] - '0';
+        } else if (c == '#') {
+            sharp = true;
+        }
+    }
+    if (digit >= 0)
+        octave = digit;
+    if (letter >= 0)
+        semitone = letter + (sharp ? 1 : 0);
+    SetCellValue(true, 12 * octave + semitone + 3, m_nCursorColumn);
+}
+
+int CStepEditor::EnterPianoKey(unsigned int character) {
+    if (character == 0 || character >= 0x80)
+        return 0;
+    const int c = std::toupper(int(character));
+    const char* found = std::strchr(kPianoKeys, c);
+    if (found == nullptr)
+        return 0;
+    FinishInput();
+    SetPitchPart(Semitone, int(found - kPianoKeys));
+    InvalidateRow(m_nCursorRow, true);
+    return 1;
+}
+
+void CStepEditor::SetPitchPart(PitchPart part, int value) {
+    Song& song = EditorSong();
+    if (m_nCursorRow < 0)
+        return;
+    if (m_nCursorRow >= song.count) {
+        // On the end row a copy of the last event (or a blank one) takes the pitch.
+        if (!InsertEvent(std::min(m_nCursorRow, song.count) - 1))
+            return;
+        m_nCursorRow = song.count - 1;
+    }
+    SongEvent& event = song.events[size_t(m_nCursorRow)];
+    uint8_t pitch = 0;
+    if (part == Whole) {
+        pitch = uint8_t(value);
+    } else {
+        const int octave = OctaveOf(PitchForEntry(event.pitch));
+        pitch = uint8_t(std::clamp(12 * octave + value + 3, kMinPitch, kMaxPitch));
+    }
+    if (event.pitch != pitch) {
+        event.pitch = pitch;
+        SetSongModified();
+    }
+}
+
+void CStepEditor::EnterLength(int keyNumber) {
+    if (keyNumber == kTieKey || keyNumber == kRestKey) {
+        SetCellValue(true, keyNumber == kTieKey ? kPitchTie : kPitchRest, 1);
+        InvalidateRow(m_nCursorRow, true);
+        return;
+    }
+    if (keyNumber < 0)
+        return;
+    const int index = keyNumber % 12 + (keyNumber > 12 ? 12 : 0);
+    const uint8_t code = kFunctionKeyCodes[index];
+    if (code == 0)
+        return;
+    if (OnEndRow())
+        InsertEvent(kNewEvent);
+    SetCellValue(true, code, 0);
+    InvalidateRow(m_nCursorRow, true);
+}
+
+void CStepEditor::MoveToPreviousBar() {
+    FinishInput();
+    Song& song = EditorSong();
+    ComputeStartTicks(song);
+    const uint32_t barTicks = uint32_t(EditorSettings().GetTicksPerBar());
+    const int row = std::clamp(m_nCursorRow, 0, song.count);
+    const uint32_t barStart = RowStartTick(row) / barTicks * barTicks;
+    int target = FirstRowFrom(barStart);
+    if (target >= row && row > 0) {
+        // Already on the first event of its bar: go to the first event of the bar in which
+        // the previous event starts, so a bar filled by a held note is not a dead stop.
+        target = FirstRowFrom(RowStartTick(row - 1) / barTicks * barTicks);
+    }
+    MoveCursorTo(target);
+}
+
+void CStepEditor::MoveToNextBar() {
+    FinishInput();
+    Song& song = EditorSong();
+    ComputeStartTicks(song);
+    const uint32_t barTicks = uint32_t(EditorSettings().GetTicksPerBar());
+    const int row = std::clamp(m_nCursorRow, 0, song.count);
+    const uint32_t nextBar = (RowStartTick(row) / barTicks + 1) * barTicks;
+    MoveCursorTo(FirstRowFrom(nextBar));
+}
+
+void CStepEditor::EnterRecordedPitch(int pitch) {
+    if (pitch < 1 || pitch > kMaxPitch)
+        return; // not a note: a stray value must not become a rest or a tie
+    FinishInput();
+    SetPitchPart(Whole, pitch);
+    InvalidateRow(m_nCursorRow, true);
+    MoveCursorTo(m_nCursorRow + 1);
+}
+
+void CStepEditor::DiscardInput() {
+    const bool shown = m_nInputLen > 0;
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    if (shown)
+        InvalidateRow(m_nCursorRow, false); // so the dropped text does not stay on screen
+}
+
+bool CStepEditor::OnEndRow() {
+    return m_nCursorRow >= EditorSong().count;
+}
+
+int CStepEditor::FirstRowFrom(uint32_t tick) {
+    const Song& song = EditorSong();
+    const SongEvent* begin = song.events.data();
+    const SongEvent* end = begin + song.count + 1; // the end position counts as a row
+    const SongEvent* found = std::partition_point(
+        begin, end, [tick](const SongEvent& event) { return event.startTick < tick; });
+    return std::min(int(found - begin), song.count);
+}
+
+uint32_t CStepEditor::RowStartTick(int row) {
+    const Song& song = EditorSong();
+    return song.events[size_t(std::clamp(row, 0, song.count))].startTick;
+}
