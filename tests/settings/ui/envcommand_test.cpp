@@ -1,10 +1,12 @@
 // The settings command: the sheet run modally on a copy, and what OK and Cancel leave behind.
+#include "editor/stepeditor.h"
 #include "midi/midiconnection.h"
 #include "modalhelper.h"
 #include "settings/settingsfile.h"
 #include "settings/ui/envcommand.h"
 #include "settings/ui/envdlg.h"
 #include "settings/ui/envkey.h"
+#include "song/song.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -49,6 +52,32 @@ void BindEndToFirstRow(CEnvDlg* sheet) {
     combo->setCurrentIndex(combo->findData(1));
     page->findChild<QPushButton*>(QStringLiteral("buttonUpdate"))->click();
 }
+
+/// The editor as the view drives it, reading the application's live settings.
+class LiveEditor : public CStepEditor {
+public:
+    explicit LiveEditor(const EnvSettings& live) : m_live(live) {
+        m_song.count = 10;
+        for (int i = 0; i < m_song.count; ++i)
+            m_song.events[size_t(i)] = {0, 0xC4, 51};
+        m_nCursorRow = 5;
+    }
+
+protected:
+    Song& EditorSong() override { return m_song; }
+    const EnvSettings& EditorSettings() const override { return m_live; }
+    void MoveCursorTo(int row) override { m_nCursorRow = std::clamp(row, 0, m_song.count); }
+    void InvalidateRow(int, bool) override {}
+    void UpdateScrollRange(int) override {}
+    void RedrawAll() override {}
+    int GetPageSize() const override { return 4; }
+    bool IsKeyHeld(int) const override { return false; }
+    void SetSongModified() override {}
+
+private:
+    const EnvSettings& m_live;
+    Song m_song;
+};
 
 void Press(CEnvDlg* sheet, QDialogButtonBox::StandardButton which) {
     sheet->findChild<QDialogButtonBox*>()->button(which)->click();
@@ -109,6 +138,32 @@ private Q_SLOTS:
         QVERIFY(m_modal.Handled());
         QVERIFY(SameBytes(live, before));
         QVERIFY(!fs::exists(m_path));
+    }
+
+    void editorUsesANewBindingOnlyAfterOk() {
+        EnvSettings live = DefaultSettings();
+        CMidiConnection connection(live);
+        LiveEditor editor(live);
+        QCOMPARE(editor.DispatchEditKey(vk::End), 0); // End is unbound by default
+
+        m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
+            BindEndToFirstRow(sheet);
+            Press(sheet, QDialogButtonBox::Cancel);
+        });
+        RunEnvironmentCommand(nullptr, live, m_path, connection);
+        QCOMPARE(editor.DispatchEditKey(vk::End), 0);
+        QCOMPARE(editor.m_nCursorRow, 5);
+
+        m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
+            BindEndToFirstRow(sheet);
+            Press(sheet, QDialogButtonBox::Ok);
+        });
+        RunEnvironmentCommand(nullptr, live, m_path, connection);
+        QCOMPARE(editor.DispatchEditKey(vk::End), 1); // cursor to the first row
+        QCOMPARE(editor.m_nCursorRow, 0);
+        editor.m_nCursorRow = 5;
+        QCOMPARE(editor.DispatchEditKey(vk::Home), 1); // the opposite: to the end row
+        QCOMPARE(editor.m_nCursorRow, 10);
     }
 
     void cancelKeepsAnExistingFileByteForByte() {
