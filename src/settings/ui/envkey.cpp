@@ -12,6 +12,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPairedRows = 8; // Home/End, PageUp/PageDown, up/down, left/right
@@ -134,10 +136,21 @@ bool CEnvKey::OnInitDialog() {
     m_listKeys->setColumnCount(2);
     m_listKeys->setHeaderLabels({QStringLiteral("KEY"), QStringLiteral("FUNC")});
     m_listKeys->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_listKeys->setColumnWidth(0, charWidth * 9);
-    m_listKeys->setColumnWidth(1, charWidth * 25);
-    for (const BindableKeyEntry* k = BindableKeyTable; k->name; ++k)
+    // Nine average characters, or more when a key's name would not fit in them.
+    int keyWidth = charWidth * 9;
+    for (const BindableKeyEntry* k = BindableKeyTable; k->name; ++k) {
         new QTreeWidgetItem(m_listKeys, {QString::fromUtf8(k->name), QString()});
+        keyWidth = std::max(
+            keyWidth, m_listKeys->fontMetrics().horizontalAdvance(QString::fromUtf8(k->name)) +
+                          charWidth * 2);
+    }
+    m_listKeys->setColumnWidth(0, keyWidth);
+    m_listKeys->setColumnWidth(1, charWidth * 25);
+    // Room for every key without scrolling.
+    const int rows = m_listKeys->topLevelItemCount();
+    m_listKeys->setMinimumHeight(m_listKeys->header()->sizeHint().height() +
+                                 m_listKeys->sizeHintForRow(0) * rows +
+                                 2 * m_listKeys->frameWidth());
 
     RefreshFunctionColumn();
     m_bPairOpposite = 1;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstring>
@@ -165,8 +166,11 @@ bool CEnvMain::UpdateData(bool saveAndValidate) {
             this, window()->windowTitle(),
             QStringLiteral("1 小節の拍数には 1 から %1 までの整数を入力してください。")
                 .arg(kMaxBeatsPerBar));
-        m_pBeatsPerBar->setFocus();
-        m_pBeatsPerBar->selectAll();
+        // After the sheet has shown this page again, put the user back on the number.
+        QTimer::singleShot(0, m_pBeatsPerBar, [spin = m_pBeatsPerBar] {
+            spin->setFocus();
+            spin->selectAll();
+        });
         return false;
     }
     m_nBeatsPerBar = beats;

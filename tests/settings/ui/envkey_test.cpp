@@ -70,7 +70,10 @@ private Q_SLOTS:
         QCOMPARE(m_list->headerItem()->text(0), QStringLiteral("KEY"));
         QCOMPARE(m_list->headerItem()->text(1), QStringLiteral("FUNC"));
         const int charWidth = m_list->fontMetrics().averageCharWidth();
-        QCOMPARE(m_list->columnWidth(0), charWidth * 9);
+        QVERIFY(m_list->columnWidth(0) >= charWidth * 9);
+        QVERIFY(m_list->columnWidth(1) >= charWidth * 25);
+        const QString pageDown = m_list->topLevelItem(PageDown)->text(0);
+        QVERIFY(m_list->fontMetrics().horizontalAdvance(pageDown) < m_list->columnWidth(0));
         QCOMPARE(m_list->topLevelItemCount(), 13);
         QCOMPARE(m_list->topLevelItem(Up)->text(0), QStringLiteral("↑"));
         QCOMPARE(m_list->topLevelItem(Tab)->text(0), QStringLiteral("TAB"));
