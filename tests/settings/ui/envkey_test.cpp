@@ -1,6 +1,7 @@
 // The key definition page on a real settings sheet.
 #include "settings/ui/envdlg.h"
 #include "settings/ui/envkey.h"
+#include "settings/ui/envmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -167,6 +168,19 @@ private Q_SLOTS:
         QCOMPARE(Table(0)[Del], 14);
         QCOMPARE(Table(0)[Down], 8);
         QCOMPARE(Table(0)[Up], 7);
+    }
+
+    void returnKeyStoresOnThisPageOnly() {
+        OpenSheet(DefaultSettings());
+        m_list->setCurrentItem(m_list->topLevelItem(Tab));
+        m_combo->setCurrentIndex(m_combo->findData(13));
+        QTest::keyClick(m_list, Qt::Key_Return); // "更新" is the page's default button
+        QCOMPARE(Table(0)[Tab], 13);
+        QVERIFY(m_sheet->isVisible());
+
+        QVERIFY(m_sheet->SetActivePage(CEnvDlg::BasicPage));
+        QTest::keyClick(m_sheet->GetMainPage(), Qt::Key_Return); // now OK
+        QCOMPARE(m_sheet->result(), int(QDialog::Accepted));
     }
 
     void uncheckedOptionChangesOnlyTheKey() {
