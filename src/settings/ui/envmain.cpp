@@ -23,14 +23,14 @@
 namespace {
 
 // Technology codes and support bits of a device's capabilities.
-constexpr unsigned kModMidiPort = 1;
-constexpr unsigned kModSynth = 2;
-constexpr unsigned kModSquareSynth = 3;
-constexpr unsigned kModFmSynth = 4;
-constexpr unsigned kModMapper = 5;
-constexpr uint32_t kCapsVolume = 1u << 0;
-constexpr uint32_t kCapsLrVolume = 1u << 1;
-constexpr uint32_t kCapsCache = 1u << 2;
+constexpr unsigned kTechMidiPort = 1;
+constexpr unsigned kTechSynth = 2;
+constexpr unsigned kTechSquareSynth = 3;
+constexpr unsigned kTechFmSynth = 4;
+constexpr unsigned kTechMapper = 5;
+constexpr uint32_t kSupportVolume = 1u << 0;
+constexpr uint32_t kSupportLrVolume = 1u << 1;
+constexpr uint32_t kSupportCache = 1u << 2;
 
 std::string DeviceName(const char (&name)[kDeviceNameBytes]) {
     return std::string(name, ::strnlen(name, kDeviceNameBytes));
@@ -243,15 +243,15 @@ QString CEnvMain::InputInfoText(const MidiInCaps& caps) {
 
 QString CEnvMain::TechnologyText(unsigned technology) {
     switch (technology) {
-    case kModMidiPort:
+    case kTechMidiPort:
         return QStringLiteral("MIDIハードウェア ポート");
-    case kModSquareSynth:
+    case kTechSquareSynth:
         return QStringLiteral("矩形波シンセサイザ");
-    case kModFmSynth:
+    case kTechFmSynth:
         return QStringLiteral("FMシンセサイザ");
-    case kModSynth:
+    case kTechSynth:
         return QStringLiteral("内蔵シンセサイザ");
-    case kModMapper:
+    case kTechMapper:
         return QStringLiteral("Microsoft MIDIマッパー");
     default:
         return QString::asprintf("%04X", technology);
@@ -260,11 +260,11 @@ QString CEnvMain::TechnologyText(unsigned technology) {
 
 QString CEnvMain::OutputInfoText(const MidiOutCaps& caps) {
     QString features;
-    if (caps.dwSupport & kCapsLrVolume)
+    if (caps.dwSupport & kSupportLrVolume)
         features += QStringLiteral("　左右別ボリューム制御\n");
-    else if (caps.dwSupport & kCapsVolume)
+    else if (caps.dwSupport & kSupportVolume)
         features += QStringLiteral("　ボリューム制御\n");
-    if (caps.dwSupport & kCapsCache)
+    if (caps.dwSupport & kSupportCache)
         features += QStringLiteral("　パッチのキャッシュ\n");
 
     QString text = DeviceText(caps.szPname);
@@ -273,7 +273,7 @@ QString CEnvMain::OutputInfoText(const MidiOutCaps& caps) {
     text += QStringLiteral("種類 : ") + TechnologyText(caps.wTechnology) + u'\n';
     text += QString::asprintf("機能 : %04X\n", unsigned(caps.dwSupport));
     text += features;
-    if (caps.wTechnology != kModMidiPort)
+    if (caps.wTechnology != kTechMidiPort)
         text += QString::asprintf("音声数     : %d\n同時発音数 : %d\n有効 ch.   : %04X\n",
                                   int(caps.wVoices), int(caps.wNotes), unsigned(caps.wChannelMask));
     return text;
