@@ -32,6 +32,10 @@ for _ in $(seq 50); do
   jack_lsp >/dev/null 2>&1 && break
   sleep 0.1
 done
+if ! jack_lsp >/dev/null 2>&1; then
+  echo "The private JACK server did not start; see $build_dir/jackd.log" >&2
+  exit 1
+fi
 
 # Tests must never read or write the user's own settings or profile.
 export XDG_CONFIG_HOME="$PWD/$build_dir/test-home/config"

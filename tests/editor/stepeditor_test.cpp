@@ -2,29 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTie = 0xFF;
 constexpr int kRest = 0x00;
 
 struct TypedCase {
+    int column;
     int before; // the byte under the cursor before typing
     const char* text;
     int after;
 };
 
 // Types the text into the cell of event 0 and confirms it with Enter.
-int TypeAndConfirm(int column, const TypedCase& c) {
+int TypeAndConfirm(const TypedCase& c) {
     FakeEditorHost host;
     host.SetEvents({{0xC4, 51}});
-    if (column == 0)
-        host.song.events[0].code = uint8_t(c.before);
-    else
-        host.song.events[0].pitch = uint8_t(c.before);
-    host.Place(0, column);
+    (c.column == 0 ? host.song.events[0].code : host.song.events[0].pitch) = uint8_t(c.before);
+    host.Place(0, c.column);
     host.Type(c.text);
     EXPECT_EQ(host.Press(vk::Return), 1);
-    return column == 0 ? host.At(0).code : host.At(0).pitch;
+    return c.column == 0 ? host.At(0).code : host.At(0).pitch;
 }
 
 } // namespace
@@ -54,34 +54,37 @@ TEST(StepEditorEntry, EndToEnd_QuarterNoteC4OnEmptySong) {
     EXPECT_EQ(host.m_nCursorRow, 0);
 }
 
-TEST(StepEditorEntry, CodeColumn_HexIsClampedToDurationCodes) {
-    for (const TypedCase& c :
-         {TypedCase{0xC4, "c4", 0xC4}, TypedCase{0xC4, "00", 0xC0}, TypedCase{0xC4, "ff", 0xDF},
-          TypedCase{0xC4, " ", 0xC0}, TypedCase{0xC0, "D1", 0xD1}}) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(TypeAndConfirm(0, c), c.after);
-    }
-}
-
-TEST(StepEditorEntry, PitchColumn_HexIsClampedBlankIsTie) {
-    for (const TypedCase& c :
-         {TypedCase{51, "3c", 60}, TypedCase{51, "05", 24}, TypedCase{51, "7f", 95},
-          TypedCase{51, "ff", 95}, TypedCase{51, "0", kRest}, TypedCase{51, " ", kTie}}) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(TypeAndConfirm(1, c), c.after);
-    }
-}
-
-TEST(StepEditorEntry, NoteNameColumn_LetterOctaveAndSharp) {
-    for (const TypedCase& c :
-         {TypedCase{kRest, "C", 51}, TypedCase{kTie, "4", 51}, TypedCase{51, "E", 55},
-          TypedCase{55, "5", 67}, TypedCase{51, "f#3", 45}, TypedCase{51, "#c", 52},
-          TypedCase{51, "B#7", 95}, TypedCase{51, " ", kTie}, TypedCase{60, "#", 60},
-          TypedCase{51, "ca", 60},
-          // A recorded pitch 1 is octave 0 with semitone -2 (truncating division).
-          TypedCase{1, "4", 49}}) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(TypeAndConfirm(2, c), c.after);
+TEST(StepEditorEntry, TypedText_ClampedPerColumn) {
+    const TypedCase cases[] = {
+        // code byte in hexadecimal
+        {0, 0xC4, "c4", 0xC4},
+        {0, 0xC4, "00", 0xC0},
+        {0, 0xC4, "ff", 0xDF},
+        {0, 0xC4, " ", 0xC0},
+        // pitch byte in hexadecimal: FF is the top note, blanks are a tie
+        {1, 51, "3c", 60},
+        {1, 51, "05", 24},
+        {1, 51, "7f", 95},
+        {1, 51, "ff", 95},
+        {1, 51, "0", kRest},
+        {1, 51, " ", kTie},
+        // note names: last letter and digit win, a sharp needs a letter
+        {2, kRest, "C", 51},
+        {2, kTie, "4", 51},
+        {2, 51, "E", 55},
+        {2, 55, "5", 67},
+        {2, 51, "f#3", 45},
+        {2, 51, "#c", 52},
+        {2, 51, "B#7", 95},
+        {2, 51, " ", kTie},
+        {2, 60, "#", 60},
+        {2, 51, "ca", 60},
+        // a recorded pitch 1 is octave 0 with semitone -2 (truncating division)
+        {2, 1, "4", 49},
+    };
+    for (const TypedCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "column " << c.column << " \"" << c.text << '"');
+        EXPECT_EQ(TypeAndConfirm(c), c.after);
     }
 }
 
@@ -93,14 +96,8 @@ TEST(StepEditorEntry, Typing_RefusesCharactersBeyondWidthOrSet) {
     EXPECT_EQ(host.OnChar('d'), 0) << "a third character in a two-wide column";
     host.Place(0, 0);
     host.m_nInputLen = 0;
-    EXPECT_EQ(host.OnChar('g'), 0);
-    EXPECT_EQ(host.OnChar('#'), 0);
-    EXPECT_EQ(host.OnChar(0), 0);
-    EXPECT_EQ(host.OnChar(0xC3), 0) << "bytes of 0x80 and above";
-    EXPECT_EQ(host.OnChar(0x3042), 0);
-    EXPECT_EQ(host.OnChar(13), 0);
-    EXPECT_EQ(host.OnChar(27), 0);
-    EXPECT_EQ(host.OnChar(9), 0);
+    for (unsigned int c : {unsigned('g'), unsigned('#'), 0u, 0xC3u, 0x3042u, 13u, 27u, 9u})
+        EXPECT_EQ(host.OnChar(c), 0) << c;
     EXPECT_EQ(host.m_nInputLen, 0);
     host.Place(0, 2);
     EXPECT_EQ(host.Type("c#4g"), 3);
@@ -108,9 +105,9 @@ TEST(StepEditorEntry, Typing_RefusesCharactersBeyondWidthOrSet) {
     EXPECT_EQ(host.modifiedMarks, 0);
 }
 
-TEST(StepEditorEntry, Backspace_ShortensTextOrIsPassedOn) {
+TEST(StepEditorEntry, BackspaceEnterEsc_EditApplyOrDropText) {
     FakeEditorHost host;
-    host.SetEvents({{0xC4, 51}});
+    host.SetEvents({{0xC4, 51}, {0xC4, 51}});
     host.Place(0, 2);
     host.Type("E5");
     EXPECT_EQ(host.OnChar(8), 1);
@@ -120,17 +117,12 @@ TEST(StepEditorEntry, Backspace_ShortensTextOrIsPassedOn) {
     host.Type("F");
     host.Press(vk::Return);
     EXPECT_EQ(host.At(0).pitch, 56);
-}
 
-TEST(StepEditorEntry, EnterAndEsc_ApplyOrDropPendingText) {
-    FakeEditorHost host;
-    host.SetEvents({{0xC4, 51}});
-    host.Place(0, 2);
     host.Type("G");
     host.invalidated.clear();
     EXPECT_EQ(host.Press(vk::Escape), 1);
     EXPECT_EQ(host.m_nInputLen, 0);
-    EXPECT_EQ(host.At(0).pitch, 51);
+    EXPECT_EQ(host.At(0).pitch, 56);
     EXPECT_FALSE(host.invalidated.empty());
 
     // Moving the cursor applies what was typed, like Enter.
@@ -199,6 +191,15 @@ TEST(StepEditorFunctionKeys, EndRow_LengthAddsEventTieAddsNothing) {
     EXPECT_EQ(host.At(1).code, 0xC6);
     EXPECT_EQ(host.At(1).pitch, kTie);
     EXPECT_EQ(host.m_nCursorRow, 2);
+
+    // A key that changes nothing still drops the typed code, and its row is repainted.
+    host.Type("c4");
+    host.invalidated.clear();
+    host.Press(vk::F1 + 8, kShift);
+    EXPECT_EQ(host.song.count, 2);
+    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_NE(std::find(host.invalidated.begin(), host.invalidated.end(), std::pair(2, false)),
+              host.invalidated.end());
 }
 
 TEST(StepEditorPiano, EndRowKeysCopyLastEvent) {

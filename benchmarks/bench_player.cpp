@@ -1,0 +1,157 @@
+// Player lateness at the device interface: send time minus due time for every message of a
+// 999-event song at tempo 378, on an idle machine and with both cores kept busy by other
+// processes. Reported as counters in milliseconds: median, p99, max.
+#include "midi/mididevice.h"
+#include "midi/sequenceplayer.h"
+#include "midi/timerservice.h"
+#include "song/musictime.h"
+#include "song/song.h"
+
+#include <benchmark/benchmark.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// One output device that notes when each message reaches it.
+class CRecordingService final : public IMidiDeviceService {
+public:
+    std::vector<Clock::time_point> sendTimes;
+
+    CRecordingService() {
+        sendTimes.reserve(4096); // the device interface must not allocate while timing
+        SetMidiDeviceService(this);
+    }
+    ~CRecordingService() override { SetMidiDeviceService(nullptr); }
+
+    void Rescan() override {}
+    int GetNumInputs() override { return 0; }
+    int GetNumOutputs() override { return 1; }
+    MidiResult GetInputCaps(int, MidiInCaps&) override { return kMidiErrBadDeviceId; }
+    MidiResult GetOutputCaps(int, MidiOutCaps& caps) override {
+        caps = MidiOutCaps{};
+        return kMidiOk;
+    }
+    MidiResult OpenOutput(int, MidiNotify, std::unique_ptr<IMidiOutDevice>& device) override {
+        device = std::make_unique<Out>(*this);
+        return kMidiOk;
+    }
+    MidiResult OpenInput(int, MidiNotify, std::unique_ptr<IMidiInDevice>&) override {
+        return kMidiErrBadDeviceId;
+    }
+
+private:
+    struct Out final : IMidiOutDevice {
+        explicit Out(CRecordingService& s) : service(s) {}
+        MidiResult SendShort(uint32_t) override {
+            service.sendTimes.push_back(Clock::now());
+            return kMidiOk;
+        }
+        MidiResult Reset() override { return kMidiOk; }
+        CRecordingService& service;
+    };
+};
+
+/// 999 short notes (64th, 32nd and 16th-triplet lengths) at tempo byte 255: 378 per minute.
+Song MakeSong() {
+    Song song;
+    song.tempo = 255;
+    const uint8_t codes[] = {0xCD, 0xCC, 0xCD, 0xCB};
+    for (int i = 0; i < kMaxEvents; ++i) {
+        song.events[size_t(i)].code = codes[i % 4];
+        song.events[size_t(i)].pitch = uint8_t(30 + i % 40);
+    }
+    song.count = kMaxEvents;
+    ComputeStartTicks(song);
+    return song;
+}
+
+/// Processes that keep every core busy while they live.
+class CBusyLoad {
+public:
+    explicit CBusyLoad(int processes) {
+        for (int i = 0; i < processes; ++i) {
+            char sh[] = "sh", c[] = "-c", loop[] = "while :; do :; done";
+            char* argv[] = {sh, c, loop, nullptr};
+            pid_t pid = -1;
+            if (posix_spawnp(&pid, "sh", nullptr, nullptr, argv, environ) == 0)
+                m_pids.push_back(pid);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ~CBusyLoad() {
+        for (pid_t pid : m_pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+private:
+    std::vector<pid_t> m_pids;
+};
+
+void BM_PlayerLateness(benchmark::State& state) {
+    const bool loaded = state.range(0) != 0; // 1: every core kept busy by other processes
+    const Song song = MakeSong();
+    const std::vector<PlayEvent> events = BuildPerformance(song);
+    CTimerService& timer = CTimerService::Instance();
+    std::vector<double> lateness;
+
+    for (auto _ : state) {
+        CRecordingService service;
+        std::unique_ptr<CBusyLoad> load;
+        if (loaded)
+            load = std::make_unique<CBusyLoad>(int(std::thread::hardware_concurrency()));
+        std::atomic<CSequencePlayer*> slot{nullptr};
+        auto* player = new CSequencePlayer(&slot, 0); // owns itself once started
+        for (const PlayEvent& event : events)
+            player->Add(event);
+        player->SetTempo(unsigned(TempoFromByte(song.tempo)));
+        const uint32_t msPerQuarter = player->GetMsPerQuarter();
+        uint32_t start = 0;
+        player->Start(start);
+        while (slot.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+        const size_t sent = std::min(service.sendTimes.size(), events.size());
+        for (size_t i = 0; i < sent; ++i) {
+            const uint32_t due =
+                CSequencePlayer::ComputeDueTime(start, events[i].tick, 0, msPerQuarter);
+            lateness.push_back(std::chrono::duration<double, std::milli>(service.sendTimes[i] -
+                                                                         timer.GetTimePoint(due))
+                                   .count());
+        }
+    }
+
+    std::sort(lateness.begin(), lateness.end());
+    if (lateness.empty())
+        return;
+    auto at = [&](double q) { return lateness[size_t(q * double(lateness.size() - 1))]; };
+    state.counters["median_ms"] = at(0.5);
+    state.counters["p99_ms"] = at(0.99);
+    state.counters["max_ms"] = lateness.back();
+    state.counters["min_ms"] = lateness.front();
+    state.counters["messages"] = double(lateness.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_PlayerLateness)
+    ->ArgName("cores_busy")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);

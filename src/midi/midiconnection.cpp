@@ -1,0 +1,55 @@
+#include "midiconnection.h"
+
+#include "mididevicelist.h"
+#include "midiinport.h"
+#include "midioutport.h"
+#include "settings/envsettings.h"
+
+CMidiConnection::CMidiConnection(const EnvSettings& settings) : m_settings(settings) {}
+
+CMidiConnection::~CMidiConnection() {
+    Close();
+}
+
+bool CMidiConnection::Open(QObject* receiver) {
+    if (m_pIn)
+        return true;
+    if (!receiver)
+        receiver = m_pDefaultReceiver.data();
+
+    CMidiDeviceList devices;
+    const std::string inName = m_settings.InputDeviceName();
+    const int inPosition = devices.FindByName(inName.c_str(), true);
+    if (inPosition < 0)
+        return false;
+    auto in = std::make_unique<CMidiInPort>(devices.GetInput(inPosition).deviceId, receiver);
+    if (!in->Start())
+        return false;
+    m_pIn = std::move(in);
+
+    const std::string outName = m_settings.OutputDeviceName();
+    const int outPosition = devices.FindByName(outName.c_str(), false);
+    if (outPosition >= 0) {
+        try {
+            m_pOut =
+                std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
+        } catch (int) {
+            m_pOut.reset(); // recording goes on without echo
+        }
+    }
+    return true;
+}
+
+void CMidiConnection::Close() {
+    m_pIn.reset();
+    m_pOut.reset();
+}
+
+void CMidiConnection::SendShort(uint32_t message) {
+    if (m_pOut)
+        m_pOut->ShortMsg(message);
+}
+
+void CMidiConnection::SetDefaultReceiver(QObject* receiver) {
+    m_pDefaultReceiver = receiver;
+}

@@ -1,0 +1,173 @@
+// The default device service: the ALSA, JACK and synthesizer backends, listed in that order.
+#include "mididevice.h"
+
+#include "midibackend.h"
+#include "midinames.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr uint16_t kManufacturerId = 0x00FF; // our own, not a registered one
+
+struct ServiceEntry {
+    IMidiBackend* backend;
+    MidiPortRecord port;
+};
+
+class CDefaultMidiService final : public IMidiDeviceService {
+public:
+    CDefaultMidiService() {
+        m_backends.push_back(CreateAlsaBackend());
+        m_backends.push_back(CreateJackBackend());
+        m_backends.push_back(CreateSynthBackend());
+        Rescan();
+    }
+
+    void Rescan() override {
+        std::vector<ServiceEntry> inputs;
+        std::vector<ServiceEntry> outputs;
+        for (auto& backend : m_backends) {
+            std::vector<MidiPortRecord> in;
+            std::vector<MidiPortRecord> out;
+            backend->List(in, out);
+            for (auto& port : in)
+                inputs.push_back({backend.get(), std::move(port)});
+            for (auto& port : out)
+                outputs.push_back({backend.get(), std::move(port)});
+        }
+        MakeUnique(inputs);
+        MakeUnique(outputs);
+        std::lock_guard lock(m_mutex);
+        m_inputs = std::move(inputs);
+        m_outputs = std::move(outputs);
+    }
+
+    int GetNumInputs() override {
+        std::lock_guard lock(m_mutex);
+        return int(m_inputs.size());
+    }
+    int GetNumOutputs() override {
+        std::lock_guard lock(m_mutex);
+        return int(m_outputs.size());
+    }
+
+    MidiResult GetInputCaps(int deviceId, MidiInCaps& caps) override {
+        std::lock_guard lock(m_mutex);
+        if (deviceId < 0 || deviceId >= int(m_inputs.size()))
+            return kMidiErrBadDeviceId;
+        const MidiPortRecord& port = m_inputs[size_t(deviceId)].port;
+        std::memset(&caps, 0, sizeof caps);
+        caps.wMid = kManufacturerId;
+        caps.wPid = port.wPid;
+        caps.vDriverVersion = port.vDriverVersion;
+        std::strncpy(caps.szPname, port.name.c_str(), sizeof caps.szPname - 1);
+        caps.dwSupport = port.dwSupport;
+        return kMidiOk;
+    }
+
+    MidiResult GetOutputCaps(int deviceId, MidiOutCaps& caps) override {
+        std::lock_guard lock(m_mutex);
+        if (deviceId < 0 || deviceId >= int(m_outputs.size()))
+            return kMidiErrBadDeviceId;
+        const MidiPortRecord& port = m_outputs[size_t(deviceId)].port;
+        std::memset(&caps, 0, sizeof caps);
+        caps.wMid = kManufacturerId;
+        caps.wPid = port.wPid;
+        caps.vDriverVersion = port.vDriverVersion;
+        std::strncpy(caps.szPname, port.name.c_str(), sizeof caps.szPname - 1);
+        caps.wTechnology = port.wTechnology;
+        caps.wVoices = port.wVoices;
+        caps.wNotes = port.wNotes;
+        caps.wChannelMask = port.wChannelMask;
+        caps.dwSupport = port.dwSupport;
+        return kMidiOk;
+    }
+
+    MidiResult OpenOutput(int deviceId, MidiNotify notify,
+                          std::unique_ptr<IMidiOutDevice>& device) override {
+        ServiceEntry entry;
+        {
+            std::lock_guard lock(m_mutex);
+            if (deviceId < 0 || deviceId >= int(m_outputs.size()))
+                return kMidiErrBadDeviceId;
+            entry = m_outputs[size_t(deviceId)];
+        }
+        return entry.backend->OpenOutput(entry.port, std::move(notify), device);
+    }
+
+    MidiResult OpenInput(int deviceId, MidiNotify notify,
+                         std::unique_ptr<IMidiInDevice>& device) override {
+        ServiceEntry entry;
+        {
+            std::lock_guard lock(m_mutex);
+            if (deviceId < 0 || deviceId >= int(m_inputs.size()))
+                return kMidiErrBadDeviceId;
+            entry = m_inputs[size_t(deviceId)];
+        }
+        return entry.backend->OpenInput(entry.port, std::move(notify), device);
+    }
+
+private:
+    static void MakeUnique(std::vector<ServiceEntry>& entries) {
+        std::vector<std::string> names;
+        for (const auto& entry : entries)
+            names.push_back(entry.port.name);
+        MakeNamesUnique(names);
+        for (size_t i = 0; i < entries.size(); ++i)
+            entries[i].port.name = names[i];
+    }
+
+    std::vector<std::unique_ptr<IMidiBackend>> m_backends;
+    std::mutex m_mutex;
+    std::vector<ServiceEntry> m_inputs;
+    std::vector<ServiceEntry> m_outputs;
+};
+
+std::atomic<IMidiDeviceService*> g_installedService{nullptr};
+
+} // namespace
+
+IMidiDeviceService& GetMidiDeviceService() {
+    if (IMidiDeviceService* installed = g_installedService.load())
+        return *installed;
+    static CDefaultMidiService service;
+    return service;
+}
+
+void SetMidiDeviceService(IMidiDeviceService* service) {
+    g_installedService.store(service);
+}
+
+std::string GetMidiResultText(MidiResult result) {
+    switch (result) {
+    case kMidiOk:
+        return "The operation completed successfully.";
+    case kMidiErrError:
+        return "The MIDI device reported an unspecified error.";
+    case kMidiErrBadDeviceId:
+        return "There is no MIDI device with this device id.";
+    case kMidiErrAllocated:
+        return "The MIDI device is already in use.";
+    case kMidiErrInvalidHandle:
+        return "The MIDI device is not open or is no longer available.";
+    case kMidiErrNoDriver:
+        return "The MIDI system for this device is not available.";
+    case kMidiErrNoMemory:
+        return "There is not enough memory for this MIDI operation.";
+    case kMidiErrNotSupported:
+        return "This operation is not supported on this system.";
+    case kMidiErrInvalidParam:
+        return "The MIDI message or parameter is not valid.";
+    case kMidiErrNoDevice:
+        return "The MIDI device is no longer connected.";
+    case kMidiErrNoAudioOutput:
+        return "The built-in synthesizer could not open an audio output.";
+    case kMidiErrNoSoundFont:
+        return "The built-in synthesizer could not load its soundfont.";
+    default:
+        return "Unknown MIDI error " + std::to_string(result) + ".";
+    }
+}

@@ -1,0 +1,80 @@
+// The MIDI device service: our own small interface between the ports and the platform.
+// It lists devices by id (a snapshot taken by Rescan), opens them, sends short messages and
+// delivers incoming ones. Backends (RtMidi ALSA and JACK, the built-in synthesizer) sit behind
+// the default service; tests install a service of their own.
+#pragma once
+
+#include "midiresult.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+struct MidiInCaps {
+    uint16_t wMid;
+    uint16_t wPid;
+    uint32_t vDriverVersion;
+    char szPname[32];
+    uint32_t dwSupport;
+};
+
+struct MidiOutCaps {
+    uint16_t wMid;
+    uint16_t wPid;
+    uint32_t vDriverVersion;
+    char szPname[32];
+    uint16_t wTechnology;
+    uint16_t wVoices;
+    uint16_t wNotes;
+    uint16_t wChannelMask;
+    uint32_t dwSupport;
+};
+
+static_assert(sizeof(MidiInCaps) == 44);
+static_assert(sizeof(MidiOutCaps) == 52);
+
+/// Receives the notifications of one open device: (message, parameter 1, parameter 2).
+/// For input data the message is kMimData, parameter 1 the packed short message and
+/// parameter 2 the time stamp in milliseconds since Start. May run on any thread.
+using MidiNotify = std::function<void(uint32_t message, uintptr_t param1, uintptr_t param2)>;
+
+class IMidiOutDevice {
+public:
+    virtual ~IMidiOutDevice() = default; // closes the device without a reset
+    virtual MidiResult SendShort(uint32_t message) = 0;
+    /// Every sounding note off on every channel.
+    virtual MidiResult Reset() = 0;
+};
+
+class IMidiInDevice {
+public:
+    virtual ~IMidiInDevice() = default; // closes the device; no notification runs afterwards
+    virtual MidiResult Start() = 0;
+    virtual MidiResult Stop() = 0;
+    virtual MidiResult Reset() = 0;
+};
+
+class IMidiDeviceService {
+public:
+    virtual ~IMidiDeviceService() = default;
+    /// Takes a new snapshot of the devices; device ids index into the latest snapshot.
+    virtual void Rescan() = 0;
+    virtual int GetNumInputs() = 0;
+    virtual int GetNumOutputs() = 0;
+    virtual MidiResult GetInputCaps(int deviceId, MidiInCaps& caps) = 0;
+    virtual MidiResult GetOutputCaps(int deviceId, MidiOutCaps& caps) = 0;
+    /// Opens an output; notify (may be empty) receives kMomOpen now and kMomClose at close.
+    virtual MidiResult OpenOutput(int deviceId, MidiNotify notify,
+                                  std::unique_ptr<IMidiOutDevice>& device) = 0;
+    /// Opens an input; notify receives kMimOpen, kMimData after Start, and kMimClose.
+    virtual MidiResult OpenInput(int deviceId, MidiNotify notify,
+                                 std::unique_ptr<IMidiInDevice>& device) = 0;
+};
+
+/// The service every catalogue and port uses: the one installed, else the default one.
+IMidiDeviceService& GetMidiDeviceService();
+/// Installs a service (tests); nullptr goes back to the default. Not owned.
+void SetMidiDeviceService(IMidiDeviceService* service);
+
+/// Name of the built-in synthesizer's output device.
+constexpr const char* kBuiltinSynthName = "KesV Built-in Synth";

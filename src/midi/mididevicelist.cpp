@@ -1,0 +1,84 @@
+#include "mididevicelist.h"
+
+#include <cstring>
+
+CMidiDeviceList::CMidiDeviceList() {
+    Refresh();
+}
+
+void CMidiDeviceList::Refresh() {
+    IMidiDeviceService& service = GetMidiDeviceService();
+    service.Rescan();
+
+    std::vector<MidiInEntry> inputs;
+    const int inCount = service.GetNumInputs();
+    inputs.reserve(size_t(inCount < 0 ? 0 : inCount) + 1);
+    MidiInEntry in{};
+    if (service.GetInputCaps(kMidiMapper, in.caps) == kMidiOk) {
+        in.deviceId = kMidiMapper;
+        inputs.push_back(in);
+    }
+    for (int d = 0; d < inCount; ++d) {
+        in = MidiInEntry{};
+        if (service.GetInputCaps(d, in.caps) == kMidiOk) {
+            in.deviceId = d;
+            in.caps.szPname[sizeof in.caps.szPname - 1] = '\0';
+            inputs.push_back(in);
+        }
+    }
+
+    std::vector<MidiOutEntry> outputs;
+    const int outCount = service.GetNumOutputs();
+    outputs.reserve(size_t(outCount < 0 ? 0 : outCount) + 1);
+    MidiOutEntry out{};
+    if (service.GetOutputCaps(kMidiMapper, out.caps) == kMidiOk) {
+        out.deviceId = kMidiMapper;
+        outputs.push_back(out);
+    }
+    for (int d = 0; d < outCount; ++d) {
+        out = MidiOutEntry{};
+        if (service.GetOutputCaps(d, out.caps) == kMidiOk) {
+            out.deviceId = d;
+            out.caps.szPname[sizeof out.caps.szPname - 1] = '\0';
+            outputs.push_back(out);
+        }
+    }
+
+    m_inputs = std::move(inputs);
+    m_outputs = std::move(outputs);
+}
+
+int CMidiDeviceList::FindByName(const char* name, bool input) const {
+    if (name == nullptr)
+        return -1;
+    if (input) {
+        for (size_t i = 0; i < m_inputs.size(); ++i) {
+            if (std::strcmp(m_inputs[i].caps.szPname, name) == 0)
+                return int(i);
+        }
+    } else {
+        for (size_t i = 0; i < m_outputs.size(); ++i) {
+            if (std::strcmp(m_outputs[i].caps.szPname, name) == 0)
+                return int(i);
+        }
+    }
+    return -1;
+}
+
+int CMidiDeviceList::FindByIdentity(const void* identity8, bool input) const {
+    if (identity8 == nullptr)
+        return -1;
+    // wMid, wPid and vDriverVersion are the first 8 bytes of both capability records.
+    if (input) {
+        for (size_t i = 0; i < m_inputs.size(); ++i) {
+            if (std::memcmp(&m_inputs[i].caps, identity8, 8) == 0)
+                return int(i);
+        }
+    } else {
+        for (size_t i = 0; i < m_outputs.size(); ++i) {
+            if (std::memcmp(&m_outputs[i].caps, identity8, 8) == 0)
+                return int(i);
+        }
+    }
+    return -1;
+}

@@ -1,0 +1,40 @@
+// A snapshot of the MIDI input and output devices with their capabilities. The settings name
+// devices by their name; the catalogue turns a stored name back into a current device id.
+#pragma once
+
+#include "mididevice.h"
+
+#include <vector>
+
+struct MidiInEntry {
+    int deviceId; // kMidiMapper (-1) for a mapper
+    MidiInCaps caps;
+};
+
+struct MidiOutEntry {
+    int deviceId;
+    MidiOutCaps caps;
+};
+
+class CMidiDeviceList {
+public:
+    CMidiDeviceList();
+
+    /// Rebuilds both lists from the device service: the mapper first when there is one,
+    /// then the devices in id order, leaving out those whose capabilities can't be read.
+    void Refresh();
+
+    /// Position of the first entry named exactly (case-sensitive) name; -1 when none is.
+    int FindByName(const char* name, bool input) const;
+    /// Position of the first entry whose wMid, wPid and vDriverVersion equal these 8 bytes.
+    int FindByIdentity(const void* identity8, bool input) const;
+
+    int GetInputCount() const { return int(m_inputs.size()); }
+    int GetOutputCount() const { return int(m_outputs.size()); }
+    const MidiInEntry& GetInput(int position) const { return m_inputs.at(size_t(position)); }
+    const MidiOutEntry& GetOutput(int position) const { return m_outputs.at(size_t(position)); }
+
+private:
+    std::vector<MidiInEntry> m_inputs;
+    std::vector<MidiOutEntry> m_outputs;
+};

@@ -1,0 +1,98 @@
+#include "fakemidiservice.h"
+#include "midi/mididevicelist.h"
+#include "midi/midinames.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+TEST(MidiDeviceList, MapperComesFirstThenDevicesInIdOrder) {
+    CFakeMidiService service;
+    service.outputs = {{"Synth A"}, {"Port B"}};
+    service.hasMapper = true;
+    CMidiDeviceList list;
+    ASSERT_EQ(list.GetOutputCount(), 3);
+    EXPECT_EQ(list.GetOutput(0).deviceId, -1);
+    EXPECT_EQ(list.GetOutput(1).deviceId, 0);
+    EXPECT_EQ(list.GetOutput(2).deviceId, 1);
+    EXPECT_STREQ(list.GetOutput(2).caps.szPname, "Port B");
+    EXPECT_EQ(list.GetInputCount(), 0);
+}
+
+TEST(MidiDeviceList, UnreadableDeviceIsLeftOutAndPositionsStayDense) {
+    CFakeMidiService service;
+    service.inputs = {{"Broken", false}, {"Keys"}, {"Pads"}};
+    service.outputs = {{"Out 0"}, {"Out 1", false}, {"Out 2"}};
+    CMidiDeviceList list;
+    ASSERT_EQ(list.GetInputCount(), 2);
+    EXPECT_EQ(list.GetInput(0).deviceId, 1);
+    EXPECT_STREQ(list.GetInput(0).caps.szPname, "Keys");
+    EXPECT_EQ(list.GetInput(1).deviceId, 2);
+    ASSERT_EQ(list.GetOutputCount(), 2);
+    EXPECT_EQ(list.GetOutput(1).deviceId, 2);
+    EXPECT_EQ(list.FindByName("Out 2", false), 1);
+    EXPECT_EQ(list.FindByName("Broken", true), -1);
+}
+
+TEST(MidiDeviceList, FindByNameIsExactAndTheFirstOfEqualNamesWins) {
+    CFakeMidiService service;
+    service.inputs = {{"Keys"}, {"Twin"}, {"Twin"}};
+    service.outputs = {{"Twin"}};
+    CMidiDeviceList list;
+    EXPECT_EQ(list.FindByName("Twin", true), 1);
+    EXPECT_EQ(list.FindByName("Twin", false), 0);
+    EXPECT_EQ(list.FindByName("twin", true), -1);
+    EXPECT_EQ(list.FindByName("Keys", false), -1); // inputs and outputs are separate lists
+    EXPECT_EQ(list.FindByName("", true), -1);
+    EXPECT_EQ(list.FindByName("", false), -1);
+    EXPECT_EQ(list.FindByName(nullptr, true), -1);
+}
+
+TEST(MidiDeviceList, FindByIdentityComparesManufacturerProductAndVersion) {
+    CFakeMidiService service;
+    service.outputs = {{"A", true, 1, 2, 3}, {"B", true, 1, 2, 4}, {"C", true, 1, 2, 4}};
+    CMidiDeviceList list;
+    const uint16_t identity[4] = {1, 2, 4, 0}; // wMid, wPid, vDriverVersion (little-endian)
+    EXPECT_EQ(list.FindByIdentity(identity, false), 1);
+    const uint16_t none[4] = {9, 2, 4, 0};
+    EXPECT_EQ(list.FindByIdentity(none, false), -1);
+    EXPECT_EQ(list.FindByIdentity(identity, true), -1);
+}
+
+TEST(MidiDeviceList, RefreshFollowsTheServiceAndTwiceGivesTheSameLists) {
+    CFakeMidiService service;
+    service.outputs = {{"One"}};
+    CMidiDeviceList list;
+    service.outputs.push_back({"Two"});
+    list.Refresh();
+    list.Refresh();
+    ASSERT_EQ(list.GetOutputCount(), 2);
+    EXPECT_STREQ(list.GetOutput(1).caps.szPname, "Two");
+    EXPECT_EQ(service.rescans, 3);
+    service.outputs.clear();
+    list.Refresh();
+    EXPECT_EQ(list.GetOutputCount(), 0);
+    EXPECT_EQ(list.FindByName("One", false), -1);
+}
+
+TEST(MidiDeviceNames, VolatileClientNumbersAreStripped) {
+    EXPECT_EQ(StripVolatileNumbers("Midi Through:Midi Through Port-0 14:0"),
+              "Midi Through:Midi Through Port-0");
+    EXPECT_EQ(StripVolatileNumbers("a2j:Midi Through [14] (capture): Port-0"),
+              "a2j:Midi Through (capture): Port-0");
+    EXPECT_EQ(StripVolatileNumbers("midi-monitor:input"), "midi-monitor:input");
+}
+
+TEST(MidiDeviceNames, NamesAreCutTo31BytesAndMadeUnique) {
+    std::vector<std::string> names = {"A very long client name:and its port name", "Same", "Same",
+                                      "A very long client name:and its port name 2",
+                                      "Ä" + std::string(30, 'x')};
+    MakeNamesUnique(names);
+    for (const auto& name : names)
+        EXPECT_LE(name.size(), kMaxDeviceNameBytes) << name;
+    EXPECT_EQ(names[0], "A very long client name:and its");
+    EXPECT_EQ(names[1], "Same");
+    EXPECT_EQ(names[2], "Same (2)");
+    EXPECT_EQ(names[3], "A very long client name:and (2)");
+    EXPECT_EQ(names[4], "Ä" + std::string(29, 'x')); // the 2-byte letter stays whole
+}

@@ -1,0 +1,336 @@
+// The MIDI layer against a real JACK server with real peer programs (jack_midi_dump,
+// jack_midiseq). scripts/test.sh provides a private server; without one these tests skip.
+#include "midi/mididevicelist.h"
+#include "midi/midiinport.h"
+#include "midi/midioutport.h"
+#include "midi/sequenceplayer.h"
+#include "receiver.h"
+#include "song/musictime.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <QCoreApplication>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+
+namespace {
+
+void Quiet(const char*) {}
+
+bool JackServerAnswers() {
+    if (!std::getenv("JACK_DEFAULT_SERVER"))
+        return false;
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    jack_set_error_function(Quiet);
+    jack_set_info_function(Quiet);
+    jack_client_t* client = jack_client_open("kesv-test-probe", JackNoStartServer, nullptr);
+    if (!client)
+        return false;
+    jack_client_close(client);
+    return true;
+}
+
+/// A peer program whose standard output goes to a file.
+class CChild {
+public:
+    CChild(std::vector<std::string> args, const std::string& outFile) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CChild() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool Running() const { return m_pid > 0; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+/// The bytes of each event line of jack_midi_dump ("   0: 90 3c 40 note on ...").
+std::vector<uint32_t> ReadDump(const std::string& file) {
+    std::vector<uint32_t> messages;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        std::istringstream words(line.substr(colon + 1));
+        std::string word;
+        uint32_t packed = 0;
+        int count = 0;
+        while (words >> word && word.size() == 2 && std::isxdigit(uint8_t(word[0])) &&
+               std::isxdigit(uint8_t(word[1])) && count < 3)
+            packed |= uint32_t(std::stoul(word, nullptr, 16)) << (8 * count++);
+        if (count > 0)
+            messages.push_back(packed);
+    }
+    return messages;
+}
+
+std::vector<uint32_t> WaitForDump(const std::string& file, size_t count) {
+    std::vector<uint32_t> messages;
+    for (int i = 0; i < 500; ++i) {
+        messages = ReadDump(file);
+        if (messages.size() >= count)
+            break;
+        std::this_thread::sleep_for(10ms);
+    }
+    return messages;
+}
+
+class JackMidiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!JackServerAnswers())
+            GTEST_SKIP() << "no JACK server: run under scripts/test.sh, which starts a private one";
+        m_strTag = std::to_string(getpid());
+        m_strDir = ::testing::TempDir();
+    }
+
+    /// Position of a device once the catalogue lists it, -1 after 5 s.
+    int WaitForDevice(CMidiDeviceList& list, const std::string& name, bool input) {
+        for (int i = 0; i < 100; ++i) {
+            list.Refresh();
+            const int position = list.FindByName(name.c_str(), input);
+            if (position >= 0)
+                return position;
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+    std::string DumpClient() const { return "kesv-dump-" + m_strTag; }
+    std::string SeqClient() const { return "kesv-seq-" + m_strTag; }
+    std::string File(const char* name) {
+        m_files.push_back(m_strDir + name + m_strTag + ".txt");
+        return m_files.back();
+    }
+    void TearDown() override {
+        for (const auto& file : m_files)
+            std::remove(file.c_str());
+    }
+
+    std::string m_strTag;
+    std::string m_strDir;
+    std::vector<std::string> m_files;
+};
+
+uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
+    return PackShortMessage(status, d1, d2);
+}
+
+} // namespace
+
+TEST_F(JackMidiTest, CatalogueListsPeerPortsAndTheSynthWithStableNames) {
+    CChild dump({"jack_midi_dump", DumpClient()}, File("dump-list"));
+    CChild seq({"jack_midiseq", SeqClient(), "24000", "0", "60", "2000"}, File("seq-list"));
+    ASSERT_TRUE(dump.Running() && seq.Running());
+    CMidiDeviceList list;
+    const int out = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(out, 0) << "the dump program's input port is not listed";
+    const int in = WaitForDevice(list, SeqClient() + ":out", true);
+    ASSERT_GE(in, 0) << "the sequencer's output port is not listed";
+    EXPECT_EQ(list.GetOutput(out).caps.wTechnology, kModMidiPort);
+
+    const int synth = list.FindByName(kBuiltinSynthName, false);
+    ASSERT_GE(synth, 0) << "the built-in synthesizer is not listed";
+    EXPECT_EQ(list.GetOutput(synth).caps.wTechnology, kModSynth);
+    EXPECT_EQ(list.GetOutput(synth).caps.wChannelMask, 0xFFFF);
+    EXPECT_GT(list.GetOutput(synth).caps.wVoices, 0);
+
+    // Our own open port is not offered as a device, and names stay the same.
+    CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
+    CMidiDeviceList again;
+    for (int i = 0; i < again.GetInputCount(); ++i)
+        EXPECT_EQ(std::string(again.GetInput(i).caps.szPname).rfind("KesV", 0), std::string::npos);
+    EXPECT_EQ(again.FindByName((DumpClient() + ":input").c_str(), false), out);
+}
+
+TEST_F(JackMidiTest, OutputPortMessagesArriveUnchanged) {
+    CChild dump({"stdbuf", "-oL", "jack_midi_dump", DumpClient()}, File("dump-out"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    const std::vector<uint32_t> sent = {Msg(0x90, 60, 100), Msg(0xB0, 7, 90), Msg(0xC3, 5),
+                                        Msg(0xE0, 0, 64),   Msg(0x91, 72, 1), Msg(0x80, 60, 0)};
+    {
+        CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+        for (uint32_t message : sent)
+            EXPECT_TRUE(port.ShortMsg(message)) << port.GetErrorText();
+        std::this_thread::sleep_for(100ms); // let the last cycle go out before the reset
+    }
+    const auto received = WaitForDump(File("dump-out"), sent.size());
+    ASSERT_GE(received.size(), sent.size());
+    EXPECT_EQ(std::vector<uint32_t>(received.begin(), received.begin() + long(sent.size())), sent);
+    // The reset at destruction turned the note on channel 2 off.
+    EXPECT_NE(std::find(received.begin() + long(sent.size()), received.end(), Msg(0x81, 72, 0)),
+              received.end());
+}
+
+TEST_F(JackMidiTest, SendToAPeerThatHasGoneAnswersInvalidHandle) {
+    auto dump = std::make_unique<CChild>(std::vector<std::string>{"jack_midi_dump", DumpClient()},
+                                         File("dump-gone"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+    EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100)));
+    dump.reset(); // the peer program ends
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        gone = !port.ShortMsg(Msg(0x80, 60, 0));
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+}
+
+TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    // A 0.1 s loop: C4, D4 and E4, each on and off.
+    CChild seq({"jack_midiseq", SeqClient(), "4800", "0", "60", "1000", "1600", "62", "1000",
+                "3200", "64", "1000"},
+               File("seq-in"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, SeqClient() + ":out", true);
+    ASSERT_GE(position, 0);
+    CTestReceiver receiver;
+    {
+        CMidiInPort port(list.GetInput(position).deviceId, &receiver);
+        ASSERT_TRUE(port.Start()) << port.GetErrorText();
+        const auto end = std::chrono::steady_clock::now() + 700ms;
+        while (std::chrono::steady_clock::now() < end) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    QCoreApplication::processEvents();
+    const std::vector<uint32_t> cycle = {Msg(0x90, 60, 64), Msg(0x80, 60, 64), Msg(0x90, 62, 64),
+                                         Msg(0x80, 62, 64), Msg(0x90, 64, 64), Msg(0x80, 64, 64)};
+    ASSERT_GE(receiver.messages.size(), 18u);
+    const auto first = std::find(cycle.begin(), cycle.end(), receiver.messages[0]);
+    ASSERT_NE(first, cycle.end()) << std::hex << receiver.messages[0];
+    size_t at = size_t(first - cycle.begin());
+    for (size_t i = 0; i < receiver.messages.size(); ++i, at = (at + 1) % cycle.size())
+        ASSERT_EQ(receiver.messages[i], cycle[at]) << "message " << i;
+}
+
+TEST_F(JackMidiTest, PlayerRunArrivesWithTheRightKeysVelocitiesAndOrder) {
+    CChild dump({"stdbuf", "-oL", "jack_midi_dump", DumpClient()}, File("dump-play"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    std::atomic<CSequencePlayer*> slot{nullptr};
+    auto* player = new CSequencePlayer(&slot, list.GetOutput(position).deviceId);
+    const std::vector<PlayEvent> song = {{0, Msg(0x90, 60, 127)},   {235, Msg(0x80, 60, 0)},
+                                         {240, Msg(0x90, 64, 127)}, {475, Msg(0x80, 64, 0)},
+                                         {480, Msg(0x90, 67, 127)}, {480, Msg(0x90, 72, 127)},
+                                         {955, Msg(0x80, 67, 0)},   {955, Msg(0x80, 72, 0)}};
+    for (const PlayEvent& event : song)
+        player->Add(event);
+    player->SetTempo(240);
+    ASSERT_TRUE(player->Start());
+    for (int i = 0; i < 5000 && slot.load(); ++i)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(slot.load(), nullptr);
+    const auto received = WaitForDump(File("dump-play"), song.size());
+    ASSERT_GE(received.size(), song.size());
+    for (size_t i = 0; i < song.size(); ++i)
+        EXPECT_EQ(received[i], song[i].message) << "entry " << i;
+}
+
+namespace {
+struct PeakMeter {
+    jack_port_t* ports[2] = {};
+    std::atomic<float> peak{0};
+    static int Process(jack_nframes_t frames, void* arg) {
+        auto* meter = static_cast<PeakMeter*>(arg);
+        float peak = meter->peak.load();
+        for (jack_port_t* port : meter->ports) {
+            const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
+            for (jack_nframes_t i = 0; i < frames; ++i)
+                peak = std::max(peak, std::fabs(samples[i]));
+        }
+        meter->peak.store(peak);
+        return 0;
+    }
+};
+} // namespace
+
+TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
+    CMidiDeviceList list;
+    const int position = list.FindByName(kBuiltinSynthName, false);
+    ASSERT_GE(position, 0);
+    CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+
+    jack_client_t* client = jack_client_open("kesv-meter", JackNoStartServer, nullptr);
+    ASSERT_NE(client, nullptr);
+    PeakMeter meter;
+    meter.ports[0] =
+        jack_port_register(client, "in_l", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    meter.ports[1] =
+        jack_port_register(client, "in_r", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, &PeakMeter::Process, &meter);
+    ASSERT_EQ(jack_activate(client), 0);
+    const char** synthPorts =
+        jack_get_ports(client, "^kesv-synth:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+    ASSERT_NE(synthPorts, nullptr) << "the synthesizer has no JACK audio ports";
+    int connected = 0;
+    for (int i = 0; synthPorts[i] && i < 2; ++i)
+        connected += jack_connect(client, synthPorts[i], jack_port_name(meter.ports[i])) == 0;
+    jack_free(synthPorts);
+    ASSERT_EQ(connected, 2);
+
+    std::this_thread::sleep_for(100ms);
+    const float silence = meter.peak.load();
+    ASSERT_TRUE(port.ShortMsg(Msg(0x90, 60, 127)));
+    std::this_thread::sleep_for(300ms);
+    const float sounding = meter.peak.load();
+    port.ShortMsg(Msg(0x80, 60, 0));
+    jack_client_close(client);
+
+    EXPECT_LT(silence, 1e-4f);
+    EXPECT_GT(sounding, 0.01f);
+
+    // The loaded synthesizer is kept: a second port opens on it at once.
+    CMidiOutPort second(list.GetOutput(position).deviceId, false, nullptr);
+    EXPECT_TRUE(second.ShortMsg(Msg(0x90, 64, 100)));
+}
