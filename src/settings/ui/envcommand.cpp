@@ -1,0 +1,23 @@
+#include "envcommand.h"
+
+#include "envdlg.h"
+#include "midi/midiconnection.h"
+#include "settings/settingsfile.h"
+
+bool RunEnvironmentCommand(QWidget* parent, EnvSettings& live,
+                           const std::filesystem::path& settingsPath, CMidiConnection& connection) {
+    CEnvDlg sheet(parent, CEnvDlg::BasicPage);
+    const bool wasOpen = connection.IsOpen();
+    sheet.GetSettings() = live;
+    if (sheet.DoModal() != QDialog::Accepted)
+        return false;
+
+    if (wasOpen)
+        connection.Close();
+    live = sheet.GetSettings();
+    SaveSettings(live, settingsPath);
+    // The connection reads the device names from the live record, now the new ones.
+    if (wasOpen)
+        connection.Open();
+    return true;
+}

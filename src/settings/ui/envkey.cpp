@@ -1,0 +1,249 @@
+#include "envkey.h"
+
+#include "editor/stepeditor.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kPairedRows = 8; // Home/End, PageUp/PageDown, up/down, left/right
+
+QString NoFunctionName() {
+    return QString::fromUtf8(EditFunctionTable[0].name);
+}
+
+} // namespace
+
+CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("キー定義")) {
+    m_listKeys = new QTreeWidget(this);
+    m_listKeys->setObjectName(QStringLiteral("listKeys"));
+    m_listKeys->setRootIsDecorated(false);
+    m_listKeys->setItemsExpandable(false);
+    m_listKeys->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listKeys->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listKeys->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listKeys->header()->setSectionsMovable(false);
+
+    m_pShift = new QCheckBox(QStringLiteral("SHIFT"), this);
+    m_pShift->setObjectName(QStringLiteral("checkShift"));
+    m_pCtrl = new QCheckBox(QStringLiteral("CTRL"), this);
+    m_pCtrl->setObjectName(QStringLiteral("checkCtrl"));
+
+    auto* group = new QGroupBox(QStringLiteral("設定の変更"), this);
+    m_pKeyName = new QLabel(group);
+    m_pKeyName->setObjectName(QStringLiteral("keyName"));
+    m_pKeyName->setTextFormat(Qt::PlainText);
+    m_pKeyName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pKeyName->setMinimumWidth(m_pKeyName->fontMetrics().averageCharWidth() * 8);
+    m_comboFunction = new QComboBox(group);
+    m_comboFunction->setObjectName(QStringLiteral("comboFunction"));
+    m_comboFunction->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_pUpdate = new QPushButton(QStringLiteral("更新"), group);
+    m_pUpdate->setObjectName(QStringLiteral("buttonUpdate"));
+
+    m_pPairOpposite =
+        new QCheckBox(QStringLiteral("対になるキーに、逆の機能を同時に割当てる"), this);
+    m_pPairOpposite->setObjectName(QStringLiteral("checkPair"));
+    m_pDefault = new QPushButton(QStringLiteral("&Default"), this);
+    m_pDefault->setObjectName(QStringLiteral("buttonDefault"));
+    m_pDefault->setAutoDefault(false);
+
+    // The list with the modifier boxes beside it, the change group below, then the
+    // pair option with "&Default" at the bottom.
+    auto* modifiers = new QVBoxLayout;
+    modifiers->addWidget(m_pShift);
+    modifiers->addWidget(m_pCtrl);
+    modifiers->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_listKeys, 1);
+    top->addLayout(modifiers);
+
+    auto* change = new QHBoxLayout(group);
+    change->addWidget(m_pKeyName);
+    change->addWidget(m_comboFunction, 1);
+    change->addWidget(m_pUpdate);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_pPairOpposite, 1);
+    bottom->addWidget(m_pDefault);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addWidget(group);
+    layout->addLayout(bottom);
+
+    connect(m_pDefault, &QPushButton::clicked, this, &CEnvKey::OnDefault);
+    connect(m_pUpdate, &QPushButton::clicked, this, &CEnvKey::OnUpdateBinding);
+    connect(m_pCtrl, &QCheckBox::clicked, this, &CEnvKey::RefreshFunctionColumn);
+    connect(m_pShift, &QCheckBox::clicked, this, &CEnvKey::RefreshFunctionColumn);
+    // Any change of the focused or selected row, as the list reports item changes.
+    connect(m_listKeys, &QTreeWidget::currentItemChanged, this, &CEnvKey::OnItemChanged);
+    connect(m_listKeys, &QTreeWidget::itemSelectionChanged, this, &CEnvKey::OnItemChanged);
+}
+
+CEnvKey::~CEnvKey() = default;
+
+int CEnvKey::PartnerRow(int row) {
+    if (row < 0 || row >= kPairedRows)
+        return -1;
+    return row % 2 == 0 ? row + 1 : row - 1;
+}
+
+int CEnvKey::OppositeFunction(int id) {
+    switch (id) {
+    case 1:  // first row / end row
+    case 3:  // page up / page down
+    case 5:  // previous bar / next bar
+    case 7:  // row up / row down
+    case 11: // left / right
+    case 15: // plus one / minus one
+        return id + 1;
+    case 2:
+    case 4:
+    case 6:
+    case 8:
+    case 12:
+    case 16:
+        return id - 1;
+    default:
+        return -1;
+    }
+}
+
+void CEnvKey::MakeUpdateDefault() {
+    m_pUpdate->setDefault(true);
+}
+
+bool CEnvKey::OnInitDialog() {
+    CEnvPage::OnInitDialog();
+    const int charWidth = m_listKeys->fontMetrics().averageCharWidth();
+
+    m_comboFunction->clear();
+    for (const EditFunctionEntry* f = EditFunctionTable; f->name; ++f)
+        m_comboFunction->addItem(QString::fromUtf8(f->name), f->id);
+
+    m_listKeys->clear();
+    m_listKeys->setColumnCount(2);
+    m_listKeys->setHeaderLabels({QStringLiteral("KEY"), QStringLiteral("FUNC")});
+    m_listKeys->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Nine average characters, or more when a key's name would not fit in them.
+    int keyWidth = charWidth * 9;
+    for (const BindableKeyEntry* k = BindableKeyTable; k->name; ++k) {
+        new QTreeWidgetItem(m_listKeys, {QString::fromUtf8(k->name), QString()});
+        keyWidth = std::max(
+            keyWidth, m_listKeys->fontMetrics().horizontalAdvance(QString::fromUtf8(k->name)) +
+                          charWidth * 2);
+    }
+    m_listKeys->setColumnWidth(0, keyWidth);
+    m_listKeys->setColumnWidth(1, charWidth * 25);
+    // Room for every key without scrolling.
+    const int rows = m_listKeys->topLevelItemCount();
+    m_listKeys->setMinimumHeight(m_listKeys->header()->sizeHint().height() +
+                                 m_listKeys->sizeHintForRow(0) * rows +
+                                 2 * m_listKeys->frameWidth());
+
+    RefreshFunctionColumn();
+    m_bPairOpposite = 1;
+    UpdateData(false);
+    return true;
+}
+
+void CEnvKey::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_strKeyName = m_pKeyName->text();
+        m_bCtrl = m_pCtrl->isChecked() ? 1 : 0;
+        m_bShift = m_pShift->isChecked() ? 1 : 0;
+        m_bPairOpposite = m_pPairOpposite->isChecked() ? 1 : 0;
+    } else {
+        m_pKeyName->setText(m_strKeyName);
+        m_pCtrl->setChecked(m_bCtrl != 0);
+        m_pShift->setChecked(m_bShift != 0);
+        m_pPairOpposite->setChecked(m_bPairOpposite != 0);
+    }
+}
+
+BindingTable& CEnvKey::GetCurrentTable() {
+    UpdateData(true);
+    const int modifiers = (m_bShift ? kModShift : 0) | (m_bCtrl ? kModCtrl : 0);
+    // 0, 4, 8 and 12 always name a table.
+    return *GetSettings().GetBindingTable(modifiers);
+}
+
+void CEnvKey::ShowFunctionName(int row, int id) {
+    QTreeWidgetItem* item = m_listKeys->topLevelItem(row);
+    if (!item)
+        return;
+    QString name = NoFunctionName();
+    for (const EditFunctionEntry* f = EditFunctionTable; f->name; ++f) {
+        if (f->id == id) {
+            name = QString::fromUtf8(f->name);
+            break;
+        }
+    }
+    item->setText(1, name);
+}
+
+int CEnvKey::FocusedRow() const {
+    QTreeWidgetItem* item = m_listKeys->currentItem();
+    return item ? m_listKeys->indexOfTopLevelItem(item) : -1;
+}
+
+void CEnvKey::RefreshFunctionColumn() {
+    const BindingTable& table = GetCurrentTable();
+    const int rows = m_listKeys->topLevelItemCount();
+    for (int row = 0; row < rows && row < kBindableKeyCount; ++row)
+        ShowFunctionName(row, table[row]);
+    if (rows == 0)
+        return;
+    // Clearing and setting row 0 again makes the list report the change even when row 0
+    // was already focused, so the change group shows row 0's binding.
+    m_listKeys->setCurrentItem(nullptr);
+    m_listKeys->clearSelection();
+    m_listKeys->setCurrentItem(m_listKeys->topLevelItem(0));
+    m_listKeys->topLevelItem(0)->setSelected(true);
+}
+
+void CEnvKey::OnItemChanged() {
+    const int row = FocusedRow();
+    if (row < 0 || row >= kBindableKeyCount)
+        return;
+    const int id = GetCurrentTable()[row];
+    int index = m_comboFunction->findData(id);
+    m_comboFunction->setCurrentIndex(index < 0 ? 0 : index);
+    m_strKeyName = m_listKeys->topLevelItem(row)->text(0);
+    UpdateData(false);
+    m_pPairOpposite->setEnabled(row < kPairedRows);
+}
+
+void CEnvKey::OnUpdateBinding() {
+    const int row = FocusedRow();
+    const int id = m_comboFunction->currentData().toInt();
+    if (row < 0 || row >= kBindableKeyCount)
+        return;
+    BindingTable& table = GetCurrentTable();
+    table[row] = id;
+    ShowFunctionName(row, id);
+    if (row >= kPairedRows || !m_bPairOpposite)
+        return;
+    const int partner = PartnerRow(row);
+    const int opposite = OppositeFunction(id);
+    if (opposite < 0)
+        return;
+    table[partner] = opposite;
+    ShowFunctionName(partner, opposite);
+}
+
+void CEnvKey::OnDefault() {
+    GetSettings().ResetKeyBindings();
+    RefreshFunctionColumn();
+}
