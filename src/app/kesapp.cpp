@@ -5,6 +5,7 @@
 #include "kesdoc.h"
 #include "mainframe.h"
 #include "settings/settingsfile.h"
+#include "settings/ui/envcommand.h"
 #include "view/kesview.h"
 
 #include <QAction>
@@ -39,6 +40,11 @@ CKesApp::~CKesApp() {
     SaveRecentFileList();
 }
 
+void CKesApp::OnEnvironment() {
+    if (RunEnvironmentCommand(m_pMainFrame, m_settings, m_strSettingsPath, m_connection) && m_pView)
+        m_pView->RedrawAll(); // a new time signature changes every row
+}
+
 CKesApp* CKesApp::Instance() {
     return qobject_cast<CKesApp*>(QCoreApplication::instance());
 }
@@ -63,6 +69,9 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     connect(m_pMainFrame->action(cmd::FilePrintSetup), &QAction::triggered, this,
             &CKesApp::OnFilePrintSetup);
     connect(m_pMainFrame->action(cmd::AppAbout), &QAction::triggered, this, &CKesApp::OnAppAbout);
+    QAction* environment = m_pMainFrame->action(cmd::Environment);
+    connect(environment, &QAction::triggered, this, &CKesApp::OnEnvironment);
+    environment->setEnabled(true);
     connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString& path) {
         if (m_pMainFrame->SaveModified())
             OpenDocumentFile(path);

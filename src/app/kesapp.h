@@ -2,6 +2,7 @@
 // and the application-wide commands (new, open, recent files, printer setup, about).
 #pragma once
 
+#include "midi/midiconnection.h"
 #include "settings/envsettings.h"
 
 #include <QApplication>
@@ -25,6 +26,8 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     EnvSettings& GetSettings() { return m_settings; }
+    CMidiConnection& GetMidiConnection() { return m_connection; }
+    const std::filesystem::path& GetSettingsPath() const { return m_strSettingsPath; }
     CKesDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
     CKesView* GetView() const { return m_pView; }
@@ -40,6 +43,8 @@ public Q_SLOTS:
     void OnFileOpen();
     void OnFilePrintSetup();
     void OnAppAbout();
+    /// Runs the settings sheet; on OK the new settings are saved and in force at once.
+    void OnEnvironment();
 
 private:
     void AddToRecentFileList(const QString& path);
@@ -48,6 +53,7 @@ private:
 
     std::filesystem::path m_strSettingsPath;
     EnvSettings m_settings;
+    CMidiConnection m_connection{m_settings}; // closed until the view opens it
     CKesDoc* m_pDocument = nullptr;
     CMainFrame* m_pMainFrame = nullptr;
     CKesView* m_pView = nullptr;
