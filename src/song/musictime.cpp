@@ -76,20 +76,23 @@ void ComputeStartTicks(Song& song) {
     song.events[song.count].startTick = tick;
 }
 
+int GatherTiedUnit(const Song& song, int& index) {
+    int length = 0;
+    for (; index < song.count; ++index) {
+        length += GetDurationTicks(song.events[index].code);
+        if (song.events[index].pitch != kPitchTie)
+            break;
+    }
+    return length;
+}
+
 std::vector<PlayEvent> BuildPerformance(const Song& song) {
     std::vector<PlayEvent> out;
     out.reserve(size_t(song.count) * 2);
     int32_t t = 0;
     int i = 0;
     while (i < song.count) {
-        int length = 0;
-        for (;;) {
-            length += GetDurationTicks(song.events[i].code);
-            if (song.events[i].pitch != kPitchTie)
-                break;
-            if (++i >= song.count)
-                break;
-        }
+        const int length = GatherTiedUnit(song, i);
         if (i >= song.count)
             break; // trailing ties sound nothing
         const uint8_t pitch = song.events[i].pitch;

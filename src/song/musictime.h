@@ -47,6 +47,11 @@ uint8_t TempoToByte(int tempo);
 /// Fills the start tick of every event and of the end position.
 void ComputeStartTicks(Song& song);
 
+/// Gathers the sounding unit that starts at `index`: the lengths of a run of ties and the
+/// event that ends it. Returns the unit's length and leaves `index` on that last event,
+/// or on the event count when the song ends inside the run (trailing ties sound nothing).
+int GatherTiedUnit(const Song& song, int& index);
+
 /// One timed MIDI short message: status in bits 0-7, data 1 in 8-15, data 2 in 16-23.
 struct PlayEvent {
     int32_t tick = 0;

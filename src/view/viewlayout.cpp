@@ -159,18 +159,11 @@ std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int 
         const int x = TicksToPixels(first.startTick - origin);
         if (x > maxX)
             break;
-        int length = 0;
-        for (;;) {
-            length += GetDurationTicks(song.events[i].code);
-            if (song.events[i].pitch != kPitchTie)
-                break;
-            if (++i >= song.count)
-                break;
-        }
+        const int length = GatherTiedUnit(song, i);
         if (i >= song.count)
             break;
         const uint8_t pitch = song.events[i].pitch;
-        if (length != 0 && pitch != kPitchRest)
+        if (pitch != kPitchRest)
             notes.push_back({pitch + 9, x, TicksToPixels(uint32_t(length))});
         ++i;
     }
