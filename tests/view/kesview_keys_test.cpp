@@ -240,6 +240,11 @@ private Q_SLOTS:
         // A character beyond one byte is not taken for the byte it ends in (U+0143 is not C).
         QVERIFY(!Press(Qt::Key_unknown, {}, QStringLiteral("\u0143")));
         QCOMPARE(Pending(), std::string());
+        // Digits from the keypad type like the others.
+        QVERIFY(Press(Qt::Key_C, {}, QStringLiteral("c")));
+        QVERIFY(Press(Qt::Key_6, Qt::KeypadModifier, QStringLiteral("6")));
+        QVERIFY(Press(Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r")));
+        QCOMPARE(ev(0).code, uint8_t(0xC6));
     }
 
     void backspace_shortensThePendingText() {
