@@ -284,12 +284,20 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // With ALT (but not AltGr, which comes with CTRL) a key belongs to the menus: its text is
+    // not typed into the cell.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
     bool taken = false;
     for (const unsigned int character : EditorCharacters(*event)) {
         if (OnChar(character))
             taken = true;
     }
-    if (taken)
+    // Tab stays in the view even when no edit function is bound to it.
+    if (taken || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
         event->accept();
     else
         event->ignore();

@@ -444,6 +444,10 @@ private Q_SLOTS:
     void tab_reachesTheViewAndKeepsTheFocus() {
         AddEvents(song(), {{0xC4, 51}, {0xC4, 53}, {0xC4, 55}});
         MakeView();
+        // Unbound, Tab still stays in the view.
+        QTest::keyClick(m_view, Qt::Key_Tab);
+        QVERIFY(m_view->hasFocus());
+        QCOMPARE(m_view->m_nCursorRow, 0);
         m_settings.bindings[0][12] = 8;  // TAB: one row down
         m_settings.bindings[1][12] = 12; // SHIFT+TAB: one column right
         QVERIFY(Press(Qt::Key_Tab, {}, QStringLiteral("\t")));
@@ -453,6 +457,18 @@ private Q_SLOTS:
         QCOMPARE(m_view->m_nCursorColumn, 1);
         QVERIFY(m_view->hasFocus());
         QVERIFY(!m_other->hasFocus());
+    }
+
+    // ALT keys belong to the menus: their text is never typed into a cell.
+    void altLetterIsNotTyped() {
+        AddEvents(song(), {{0xC4, 51}});
+        MakeView();
+        GoTo(0, 1);
+        QVERIFY(!Press(Qt::Key_C, Qt::AltModifier, QStringLiteral("c")));
+        QVERIFY(!Press(Qt::Key_3, Qt::AltModifier, QStringLiteral("3")));
+        QCOMPARE(Pending(), std::string());
+        QTest::keyClick(m_view, Qt::Key_Return);
+        QCOMPARE(ev(0).pitch, uint8_t(51));
     }
 
     // Cursor moves leave the document unmodified; every key that edits marks it.
