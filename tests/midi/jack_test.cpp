@@ -69,10 +69,17 @@ public:
         posix_spawn_file_actions_destroy(&actions);
     }
     ~CChild() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGTERM);
+        // A peer that hangs in its own shutdown must not hang the test run.
+        for (int i = 0; i < 300; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                return;
+            std::this_thread::sleep_for(10ms);
         }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
     bool Running() const { return m_pid > 0; }
 
