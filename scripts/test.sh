@@ -44,6 +44,8 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 
 # Qt itself is not built with the thread sanitizer, so its widgets would only give false
 # reports: the thread-sanitizer run takes the tests of the program's own threads.
-case "$sanitize" in *thread*) set -- -L threads "$@" ;; esac
+# Sanitized JACK clients miss their cycles and the server drops their events, so the tests
+# that count every event a real peer receives stay with the normal and address runs.
+case "$sanitize" in *thread*) set -- -L threads -E '^JackMidiTest[.]' "$@" ;; esac
 
 ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
