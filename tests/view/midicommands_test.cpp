@@ -350,6 +350,37 @@ private Q_SLOTS:
         QVERIFY(Sounding(events).empty());
     }
 
+    // Bytes below 67 give no positive tempo; such a song plays at the slowest tempo instead
+    // of dividing by zero or running all its notes at once.
+    void play_tempoByteWithoutAPositiveTempoPlaysSlowly_data() {
+        QTest::addColumn<int>("tempoByte");
+        QTest::newRow("66: tempo 0") << 66;
+        QTest::newRow("0: tempo -132") << 0;
+    }
+    void play_tempoByteWithoutAPositiveTempoPlaysSlowly() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        QFETCH(int, tempoByte);
+        const std::string file = File("dump-slow.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xCD, 51}, {0xCD, 53}}); // two 128th notes
+        rig.song().tempo = uint8_t(tempoByte);
+        rig.play()->trigger();
+        QVERIFY(rig.view->m_pPlayer.load());
+        QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
+        QTest::qWait(200);
+        QVERIFY(rig.view->m_pPlayer.load()); // 15 ticks at 60 s a quarter: still the first
+        rig.stop()->trigger();
+        QTest::qWait(100);
+        const auto events = jackpeers::ReadDump(file);
+        const auto notes = NotesOnly(events);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QVERIFY(Sounding(events).empty());
+    }
+
     void close_whilePlayingLeavesNoNoteSounding() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
