@@ -282,7 +282,7 @@ private Q_SLOTS:
         QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
         QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
         const double gap = Ms(notes[0], notes[1]);
-        QVERIFY2(gap > 494 - 15 && gap < 494 + 15, qPrintable(QString::number(gap)));
+        QVERIFY2(gap > 494 - 20 && gap < 494 + 20, qPrintable(QString::number(gap)));
     }
 
     void play_tiedNotesSoundAsOneAndPlayWhilePlayingAddsNothing() {
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
         QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
         const double gap = Ms(notes[0], notes[1]); // tick 955 at 250 ms a quarter
-        QVERIFY2(gap > 497 - 15 && gap < 497 + 15, qPrintable(QString::number(gap)));
+        QVERIFY2(gap > 497 - 20 && gap < 497 + 20, qPrintable(QString::number(gap)));
     }
 
     void play_emptySongEndsAtOnce() {
