@@ -29,7 +29,7 @@ constexpr double kStepMs = 125.0;
 
 struct Errors {
     double onsetMedian, onsetP99, ioiMedian, ioiP99, stepMs;
-    size_t onsets;
+    size_t onsets, missing;
 };
 
 double Quantile(std::vector<double> values, double q) {
@@ -44,27 +44,34 @@ double Quantile(std::vector<double> values, double q) {
 Errors Measure(const std::vector<double>& onsets) {
     const size_t n = onsets.size();
     if (n < 2)
-        return {NAN, NAN, NAN, NAN, NAN, n};
+        return {NAN, NAN, NAN, NAN, NAN, n, 0};
+    // Each onset's place on the grid, so that an onset the dump missed shifts nothing.
+    std::vector<double> index;
+    for (double t : onsets)
+        index.push_back(std::round((t - onsets.front()) / kStepMs));
     double sk = 0, st = 0, skk = 0, skt = 0;
-    for (size_t k = 0; k < n; ++k) {
-        sk += double(k);
-        st += onsets[k];
-        skk += double(k) * double(k);
-        skt += double(k) * onsets[k];
+    for (size_t i = 0; i < n; ++i) {
+        sk += index[i];
+        st += onsets[i];
+        skk += index[i] * index[i];
+        skt += index[i] * onsets[i];
     }
     const double step = (double(n) * skt - sk * st) / (double(n) * skk - sk * sk);
     const double offset = (st - step * sk) / double(n);
     std::vector<double> onsetError, ioiError;
-    for (size_t k = 0; k < n; ++k)
-        onsetError.push_back(std::fabs(onsets[k] - (offset + step * double(k))));
-    for (size_t k = 1; k < n; ++k)
-        ioiError.push_back(std::fabs(onsets[k] - onsets[k - 1] - kStepMs));
+    for (size_t i = 0; i < n; ++i)
+        onsetError.push_back(std::fabs(onsets[i] - (offset + step * index[i])));
+    for (size_t i = 1; i < n; ++i) {
+        if (index[i] == index[i - 1] + 1)
+            ioiError.push_back(std::fabs(onsets[i] - onsets[i - 1] - kStepMs));
+    }
     return {Quantile(onsetError, 0.5),
             Quantile(onsetError, 0.99),
             Quantile(ioiError, 0.5),
             Quantile(ioiError, 0.99),
             step,
-            n};
+            n,
+            size_t(index.back()) + 1 - n};
 }
 
 void BM_PlayedSongTiming(benchmark::State& state) {
@@ -160,12 +167,14 @@ void BM_PlayedSongTiming(benchmark::State& state) {
     state.counters["kesv_ioi_p99_ms"] = a.ioiP99;
     state.counters["kesv_step_ms"] = a.stepMs;
     state.counters["kesv_onsets"] = double(a.onsets);
+    state.counters["kesv_missing"] = double(a.missing);
     state.counters["seq_onset_med_ms"] = b.onsetMedian;
     state.counters["seq_onset_p99_ms"] = b.onsetP99;
     state.counters["seq_ioi_med_ms"] = b.ioiMedian;
     state.counters["seq_ioi_p99_ms"] = b.ioiP99;
     state.counters["seq_step_ms"] = b.stepMs;
     state.counters["seq_onsets"] = double(b.onsets);
+    state.counters["seq_missing"] = double(b.missing);
     state.counters["xruns"] = double(xruns.load());
 }
 
