@@ -242,4 +242,33 @@ private:
     std::atomic<size_t> m_nArrivals{0};
 };
 
+/// Counts the cycles the server misses (xruns); in a missed cycle a peer may lose events.
+class CXrunCounter {
+public:
+    explicit CXrunCounter(const std::string& name) {
+        m_pClient = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        if (!m_pClient)
+            return;
+        jack_set_xrun_callback(
+            m_pClient,
+            [](void* count) {
+                static_cast<std::atomic<int>*>(count)->fetch_add(1);
+                return 0;
+            },
+            &m_nCount);
+        jack_activate(m_pClient);
+    }
+    ~CXrunCounter() {
+        if (m_pClient)
+            jack_client_close(m_pClient);
+    }
+    CXrunCounter(const CXrunCounter&) = delete;
+    CXrunCounter& operator=(const CXrunCounter&) = delete;
+    int Count() const { return m_nCount.load(); }
+
+private:
+    jack_client_t* m_pClient = nullptr;
+    std::atomic<int> m_nCount{0};
+};
+
 } // namespace jackpeers

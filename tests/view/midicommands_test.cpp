@@ -129,6 +129,8 @@ private:
     QTemporaryDir m_dir;
     std::string m_strTag = std::to_string(getpid());
     bool m_bJack = false;
+    std::unique_ptr<jackpeers::CXrunCounter> m_pXruns;
+    bool m_bRunLooked = false; // how the commands looked right after play, on the last run
 
     int m_nDump = 0;
 
@@ -155,10 +157,38 @@ private:
         return dump;
     }
 
+    /// Plays the song to its end and gives the notes the dump received from this run. When a
+    /// note is missing and the server missed cycles meanwhile (its peers may then lose
+    /// events), the song is played again, at most twice more.
+    std::vector<DumpEvent> PlayToTheEnd(CRig& rig, const std::string& file, size_t expected) {
+        std::vector<DumpEvent> notes;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const size_t before = jackpeers::ReadDump(file).size();
+            const int xruns = m_pXruns->Count();
+            rig.play()->trigger();
+            m_bRunLooked = !rig.play()->isEnabled() && rig.stop()->isEnabled() &&
+                           rig.view->m_pPlayer.load() != nullptr;
+            rig.view->OnMidiPlay(); // the command itself refuses a second run
+            // The run ends by itself and play comes back without anyone touching anything.
+            if (!QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000))
+                return {};
+            // Both notes, then the reset's two controllers on each of the 16 channels.
+            const auto events = jackpeers::WaitForDump(file, before + expected + 32, 2s);
+            notes =
+                NotesOnly({events.begin() + long(std::min(before, events.size())), events.end()});
+            if (notes.size() == expected || m_pXruns->Count() == xruns)
+                break;
+            qWarning("the server missed cycles while the song played; playing it again");
+        }
+        return notes;
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         m_bJack = jackpeers::JackServerAnswers();
+        if (m_bJack)
+            m_pXruns = std::make_unique<jackpeers::CXrunCounter>("kesv-xruns-" + m_strTag);
     }
 
     void enabling_followsTheSlotAndTheConnection() {
@@ -268,16 +298,11 @@ private Q_SLOTS:
         CRig rig(DumpClient() + ":input", "");
         AddEvents(rig.song(), {{0xC4, 51}}); // a quarter C 4 at tempo 120
 
-        rig.play()->trigger();
-        QVERIFY(!rig.play()->isEnabled());
-        QVERIFY(rig.stop()->isEnabled());
-        QVERIFY(rig.view->m_pPlayer.load());
-        // The run ends by itself and play comes back without anyone touching anything.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.play()->isEnabled(), 3000);
+        const auto notes = PlayToTheEnd(rig, file, 2);
+        QVERIFY(m_bRunLooked); // play disabled, stop enabled, the slot set
+        QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
         QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
-
-        const auto notes = NotesOnly(jackpeers::WaitForDump(file, 2, 2s));
         QCOMPARE(notes.size(), size_t(2));
         QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
         QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
@@ -295,12 +320,9 @@ private Q_SLOTS:
         AddEvents(rig.song(), {{0xC4, kPitchTie}, {0xC4, 51}}); // two quarters tied
         rig.song().tempo = TempoToByte(240);
 
-        rig.play()->trigger();
-        QVERIFY(rig.view->m_pPlayer.load());
-        rig.view->OnMidiPlay(); // the command itself refuses a second run
-        QTRY_VERIFY_WITH_TIMEOUT(rig.play()->isEnabled(), 3000);
-
-        const auto notes = NotesOnly(jackpeers::WaitForDump(file, 2, 2s));
+        // Play while playing adds nothing: one note-on and one note-off in all.
+        const auto notes = PlayToTheEnd(rig, file, 2);
+        QVERIFY(m_bRunLooked);
         QCOMPARE(notes.size(), size_t(2));
         QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
         QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
