@@ -41,8 +41,11 @@ CKesApp::~CKesApp() {
 }
 
 void CKesApp::OnEnvironment() {
-    if (RunEnvironmentCommand(m_pMainFrame, m_settings, m_strSettingsPath, m_connection) && m_pView)
-        m_pView->RedrawAll(); // a new time signature changes every row
+    if (RunEnvironmentCommand(m_pMainFrame, m_settings, m_strSettingsPath, m_connection) &&
+        m_pView) {
+        m_pView->RedrawAll();               // a new time signature changes every row
+        m_pMainFrame->UpdateMidiCommands(); // recording may not have reopened
+    }
 }
 
 CKesApp* CKesApp::Instance() {
@@ -61,6 +64,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame = new CMainFrame(m_pDocument);
     m_pView = new CKesView(m_pDocument, &m_settings, m_pMainFrame);
     m_pMainFrame->SetView(m_pView);
+    m_pView->OnCreate(&m_connection);
     m_pMainFrame->LoadBarState();
     m_pMainFrame->SetRecentFiles(m_recentFiles);
 

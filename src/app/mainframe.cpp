@@ -132,9 +132,11 @@ void CMainFrame::CreateMenus() {
                                 QStringLiteral(":/record.png"));
     record->setCheckable(true);
     play->addAction(record);
-    // Until the MIDI commands have their handlers, nothing handles them.
+    // The view handles the MIDI commands; without one nothing does. The view's update
+    // handlers decide the rest, and the menu asks them again each time it opens.
     for (int id : {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord})
         m_actions[id]->setEnabled(false);
+    connect(play, &QMenu::aboutToShow, this, &CMainFrame::UpdateMidiCommands);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     view->setObjectName(QStringLiteral("ViewMenu"));
@@ -233,7 +235,25 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::MidiPlay], &QAction::triggered, view, &CKesView::OnMidiPlay);
     connect(m_actions[cmd::MidiStop], &QAction::triggered, view, &CKesView::OnMidiStop);
     connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
+    connect(view, &CKesView::midiCommandsChanged, this, &CMainFrame::UpdateMidiCommands);
+    connect(view, &CKesView::statusMessage, this, &CMainFrame::ShowMessage);
+    UpdateMidiCommands();
     view->setFocus();
+}
+
+void CMainFrame::UpdateMidiCommands() {
+    if (!m_pView)
+        return;
+    m_pView->OnUpdateMidiPlay(m_actions[cmd::MidiPlay]);
+    m_pView->OnUpdateMidiStop(m_actions[cmd::MidiStop]);
+    m_pView->OnUpdateMidiRecord(m_actions[cmd::MidiRecord]);
+}
+
+void CMainFrame::ShowMessage(const QString& text) {
+    if (text.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(text);
 }
 
 void CMainFrame::UpdateTitle() {

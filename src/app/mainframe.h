@@ -40,6 +40,10 @@ public Q_SLOTS:
     void OnFileSave();
     void OnFileSaveAs();
     void UpdateTitle();
+    /// Runs the view's update handlers of the MIDI commands on their actions.
+    void UpdateMidiCommands();
+    /// Shows a line in the status bar's message pane in place of the idle text; empty: idle.
+    void ShowMessage(const QString& text);
 
 Q_SIGNALS:
     /// A recent file was chosen in the File menu.

@@ -6,10 +6,16 @@
 #include "app/tempodlg.h"
 #include "common/cp932.h"
 #include "editor/qtkeymap.h"
+#include "midi/midiconnection.h"
+#include "midi/mididevicelist.h"
+#include "midi/sequenceplayer.h"
 #include "settings/envsettings.h"
+#include "song/musictime.h"
 
+#include <QAction>
 #include <QGlyphRun>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
@@ -17,13 +23,17 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kStaffLeftMargin = 42; // the clef area before the first note
-constexpr int kStaffMiddle = 108;    // 27 steps of 4 pixels down to the middle-C line
+constexpr int kStaffLeftMargin = 42;   // the clef area before the first note
+constexpr int kStaffMiddle = 108;      // 27 steps of 4 pixels down to the middle-C line
+constexpr int kLowestKey = 10;         // MIDI key of pitch 1
+constexpr int kHighestKey = 104;       // MIDI key of pitch 95
+constexpr int kPlayWatchInterval = 20; // ms between looks at the player slot while playing
 
 const char* const kGuideLines[6] = {
     "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
@@ -76,12 +86,19 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     if (m_pDocument)
         connect(m_pDocument, &CKesDoc::songReplaced, this, &CKesView::OnSongReplaced);
 
+    m_pPlayWatch = new QTimer(this);
+    m_pPlayWatch->setInterval(kPlayWatchInterval);
+    connect(m_pPlayWatch, &QTimer::timeout, this, &CKesView::OnPlayWatch);
+
     m_nCursorRow = 0;
     SetColumn(0);
 }
 
 CKesView::~CKesView() {
-    OnMidiStop();
+    blockSignals(true); // the frame may be going as well
+    OnMidiStop();       // the player writes our slot: it must not outlive us
+    if (m_pConnection)
+        m_pConnection->SetDefaultReceiver(nullptr);
 }
 
 // Editor hooks ---------------------------------------------------------------------------
@@ -604,8 +621,104 @@ void CKesView::OnFilePrintPreview() {
     dialog.exec();
 }
 
-void CKesView::OnMidiPlay() {}
+int CKesView::OnCreate(CMidiConnection* connection) {
+    m_pConnection = connection;
+    if (m_pConnection) {
+        m_pConnection->SetDefaultReceiver(this);
+        m_pConnection->Open(); // a failure only leaves recording off
+    }
+    Q_EMIT midiCommandsChanged();
+    return 0;
+}
 
-void CKesView::OnMidiStop() {}
+void CKesView::OnMidiPlay() {
+    if (m_pPlayer.load())
+        return; // one run at a time
 
-void CKesView::OnMidiRecord() {}
+    const std::string name = m_pSettings->OutputDeviceName();
+    int deviceId = 0;
+    {
+        const CMidiDeviceList devices;
+        const int position = devices.FindByName(name.c_str(), false);
+        if (position < 0) {
+            Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
+            return;
+        }
+        deviceId = devices.GetOutput(position).deviceId;
+    }
+
+    CSequencePlayer* player = nullptr;
+    try {
+        player = new CSequencePlayer(&m_pPlayer, deviceId);
+    } catch (int) {
+        Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
+        return;
+    }
+    const Song& song = m_pDocument->GetSong();
+    for (const PlayEvent& event : BuildPerformance(song))
+        player->Add(event);
+    // Tempo bytes below 67 give no positive tempo; the slowest one that plays is 1 per minute.
+    player->SetTempo(unsigned(std::max(1, TempoFromByte(song.tempo))));
+    Q_EMIT statusMessage(QString());
+    // From here the player owns itself and may be gone at any moment; only the slot tells.
+    if (player->Start())
+        m_pPlayWatch->start();
+    Q_EMIT midiCommandsChanged();
+}
+
+void CKesView::OnMidiStop() {
+    m_pPlayWatch->stop();
+    CSequencePlayer::StopAndDelete(m_pPlayer); // nothing when nothing plays
+    Q_EMIT midiCommandsChanged();
+}
+
+void CKesView::OnPlayWatch() {
+    if (m_pPlayer.load())
+        return;
+    m_pPlayWatch->stop();
+    Q_EMIT midiCommandsChanged();
+}
+
+void CKesView::OnMidiRecord() {
+    if (!m_pConnection)
+        return;
+    if (m_pConnection->IsOpen()) {
+        m_pConnection->Close();
+        Q_EMIT midiCommandsChanged();
+        return;
+    }
+    const bool opened = m_pConnection->Open(this);
+    Q_EMIT midiCommandsChanged();
+    if (!opened) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("OKT:MIDI録音"),
+                        QStringLiteral("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("MidiRecordFailure"));
+        box.exec();
+    }
+}
+
+void CKesView::OnUpdateMidiPlay(QAction* cmdUI) const {
+    cmdUI->setEnabled(m_pPlayer.load() == nullptr);
+}
+
+void CKesView::OnUpdateMidiStop(QAction* cmdUI) const {
+    cmdUI->setEnabled(m_pPlayer.load() != nullptr);
+}
+
+void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {
+    cmdUI->setEnabled(true);
+    cmdUI->setCheckable(true);
+    cmdUI->setChecked(m_pConnection && m_pConnection->IsOpen());
+}
+
+void CKesView::OnMidiInData(quint32 message) {
+    // The echo goes first so that what the player hears does not wait for the painting.
+    if (m_pConnection)
+        m_pConnection->SendShort(message);
+    const uint8_t status = uint8_t(message & 0xFF);
+    const int key = int((message >> 8) & 0xFF);
+    const int velocity = int((message >> 16) & 0xFF);
+    // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
+    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey)
+        EnterRecordedPitch(key - kLowestKey + 1);
+}

@@ -18,7 +18,10 @@
 #include <string>
 
 class CKesDoc;
+class CMidiConnection;
 class CSequencePlayer;
+class QAction;
+class QTimer;
 class QPainter;
 class QPrinter;
 
@@ -46,6 +49,20 @@ public:
     void SetCursorRow(int row);
     /// Opens the tempo or title dialog for a click on its label in the header row.
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
+
+    /// Once the window exists: takes the application's MIDI connection (which must outlive
+    /// the view), makes this view the receiver of its incoming data and opens it. Always 0:
+    /// a connection that does not open leaves recording off.
+    int OnCreate(CMidiConnection* connection);
+    CMidiConnection* GetMidiConnection() const { return m_pConnection; }
+    /// Enabling of the MIDI commands: play while nothing plays, stop while a song plays,
+    /// record always, checked while the connection's input is open.
+    void OnUpdateMidiPlay(QAction* cmdUI) const;
+    void OnUpdateMidiStop(QAction* cmdUI) const;
+    void OnUpdateMidiRecord(QAction* cmdUI) const;
+    /// One incoming short message (status in the low byte): a note-on enters its pitch at the
+    /// cursor; every message is echoed unchanged to the connection's output.
+    Q_INVOKABLE void OnMidiInData(quint32 message);
 
     /// Paints the rows the window shows onto the printer's page at their size on screen.
     void PrintTo(QPrinter& printer);
@@ -78,6 +95,11 @@ public Q_SLOTS:
 Q_SIGNALS:
     /// Every change of the song made through the view (edits, title, tempo).
     void songModified();
+    /// The MIDI commands' enabling or check mark may have changed: a run started, stopped or
+    /// ended by itself, or recording was switched.
+    void midiCommandsChanged();
+    /// A line for the status bar's message pane; empty to clear it.
+    void statusMessage(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -102,6 +124,7 @@ private:
     void DrawCellText(QPainter& painter, int x, int y, const std::string& bytes);
     quint32 GlyphOf(uint16_t code);
     void SetScrollPositionQuietly(int position);
+    void OnPlayWatch();
 
     CKesDoc* m_pDocument;
     const EnvSettings* m_pSettings;
@@ -122,4 +145,6 @@ private:
     std::string m_strColumnHeader;
     std::string m_strGuideLines[6];
     std::unique_ptr<QPrinter> m_pPrinter;
+    CMidiConnection* m_pConnection = nullptr;
+    QTimer* m_pPlayWatch; // while a song plays: notices the end of the run
 };

@@ -1,0 +1,479 @@
+// Play, stop and record through the real frame and view: the commands' enabling and check
+// mark, what a played song sends to a jack_midi_dump peer and when, and notes played into the
+// input filling the song at the cursor while everything is echoed. The JACK cases need the
+// private server that scripts/test.sh starts; without one they skip.
+#include "app/commandids.h"
+#include "app/kesdoc.h"
+#include "app/mainframe.h"
+#include "jackpeers.h"
+#include "midi/midiconnection.h"
+#include "settings/envsettings.h"
+#include "song/musictime.h"
+#include "view/kesview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+using namespace std::chrono_literals;
+using jackpeers::CChild;
+using jackpeers::DumpEvent;
+
+namespace {
+
+constexpr uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
+    return PackShortMessage(status, d1, d2);
+}
+
+void AddEvents(Song& song, std::initializer_list<std::pair<uint8_t, uint8_t>> events) {
+    for (const auto& [code, pitch] : events)
+        song.events[size_t(song.count++)] = {0, code, pitch};
+}
+
+/// Milliseconds between two dump events at the server's 48 kHz.
+double Ms(const DumpEvent& from, const DumpEvent& to) {
+    return double(int64_t(to.frame) - int64_t(from.frame)) / 48.0;
+}
+
+std::vector<DumpEvent> NotesOnly(const std::vector<DumpEvent>& events) {
+    std::vector<DumpEvent> notes;
+    for (const DumpEvent& e : events) {
+        const uint32_t kind = e.message & 0xF0;
+        if (kind == 0x80 || kind == 0x90)
+            notes.push_back(e);
+    }
+    return notes;
+}
+
+/// Keys still sounding after the events, on any channel.
+std::vector<uint32_t> Sounding(const std::vector<DumpEvent>& events) {
+    std::vector<uint32_t> on;
+    for (const DumpEvent& e : events) {
+        const uint32_t status = e.message & 0xFF;
+        const uint32_t key = (status & 0x0F) << 8 | ((e.message >> 8) & 0x7F);
+        const bool noteOn = (status & 0xF0) == 0x90 && ((e.message >> 16) & 0x7F) != 0;
+        const bool noteOff = (status & 0xF0) == 0x80 || ((status & 0xF0) == 0x90 && !noteOn);
+        if (noteOn)
+            on.push_back(key);
+        else if (noteOff)
+            on.erase(std::remove(on.begin(), on.end(), key), on.end());
+        else if ((status & 0xF0) == 0xB0 && ((e.message >> 8) & 0x7F) == 123) // all notes off
+            on.erase(std::remove_if(on.begin(), on.end(),
+                                    [&](uint32_t k) { return (k >> 8) == (status & 0x0F); }),
+                     on.end());
+    }
+    return on;
+}
+
+/// The application's parts as KesV puts them together: the connection outlives the frame,
+/// which owns the view.
+struct CRig {
+    CKesDoc doc;
+    EnvSettings settings{};
+    std::unique_ptr<CMidiConnection> connection;
+    std::unique_ptr<CMainFrame> frame;
+    CKesView* view = nullptr;
+
+    CRig(const std::string& output, const std::string& input) {
+        settings.SetDefaults();
+        EnvSettings::SetNameField(settings.midiOutName, output);
+        EnvSettings::SetNameField(settings.midiInName, input);
+        connection = std::make_unique<CMidiConnection>(settings);
+        doc.OnNewDocument();
+        frame = std::make_unique<CMainFrame>(&doc);
+        view = new CKesView(&doc, &settings, frame.get());
+        frame->SetView(view);
+        view->OnCreate(connection.get());
+        frame->resize(700, 500);
+        frame->show();
+    }
+    ~CRig() {
+        frame.reset();
+        connection.reset();
+    }
+    Song& song() { return doc.GetSong(); }
+    QAction* play() const { return frame->action(cmd::MidiPlay); }
+    QAction* stop() const { return frame->action(cmd::MidiStop); }
+    QAction* record() const { return frame->action(cmd::MidiRecord); }
+};
+
+// Runs `handle` on the next modal message box once it is open.
+void OnNextMessageBox(std::function<void(QMessageBox*)> handle) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            handle(box);
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+class MidiCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_strTag = std::to_string(getpid());
+    bool m_bJack = false;
+    std::unique_ptr<jackpeers::CXrunCounter> m_pXruns;
+    bool m_bRunLooked = false; // how the commands looked right after play, on the last run
+
+    int m_nDump = 0;
+
+    // Each test has a dump of its own name: JACK renames a client whose name is still taken
+    // by one that is going away.
+    std::string DumpClient() const {
+        return "kesv-vdump-" + m_strTag + "-" + std::to_string(m_nDump);
+    }
+    std::string KeysClient() const { return "kesv-keys-" + m_strTag; }
+    std::string File(const char* name) const {
+        const QByteArray keep = qgetenv("KESV_KEEP_DUMPS"); // a folder, to look at them later
+        if (!keep.isEmpty())
+            return keep.toStdString() + "/" + name;
+        return m_dir.filePath(QString::fromLatin1(name)).toStdString();
+    }
+
+    /// A jack_midi_dump peer with frame times, listed as an output device.
+    std::unique_ptr<CChild> StartDump(const std::string& file) {
+        ++m_nDump;
+        auto dump = std::make_unique<CChild>(
+            std::vector<std::string>{"stdbuf", "-oL", "jack_midi_dump", "-a", DumpClient()}, file);
+        if (!dump->Running() || !jackpeers::WaitForDevice(DumpClient() + ":input", false))
+            return nullptr;
+        return dump;
+    }
+
+    /// Plays the song to its end and gives the notes the dump received from this run. When a
+    /// note is missing and the server missed cycles meanwhile (its peers may then lose
+    /// events), the song is played again, at most twice more.
+    std::vector<DumpEvent> PlayToTheEnd(CRig& rig, const std::string& file, size_t expected) {
+        std::vector<DumpEvent> notes;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const size_t before = jackpeers::ReadDump(file).size();
+            const int xruns = m_pXruns->Count();
+            rig.play()->trigger();
+            m_bRunLooked = !rig.play()->isEnabled() && rig.stop()->isEnabled() &&
+                           rig.view->m_pPlayer.load() != nullptr;
+            rig.view->OnMidiPlay(); // the command itself refuses a second run
+            // The run ends by itself and play comes back without anyone touching anything.
+            if (!QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000))
+                return {};
+            // Both notes, then the reset's two controllers on each of the 16 channels.
+            const auto events = jackpeers::WaitForDump(file, before + expected + 32, 2s);
+            notes =
+                NotesOnly({events.begin() + long(std::min(before, events.size())), events.end()});
+            if (notes.size() == expected || m_pXruns->Count() == xruns)
+                break;
+            qWarning("the server missed cycles while the song played; playing it again");
+        }
+        return notes;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_bJack = jackpeers::JackServerAnswers();
+        if (m_bJack)
+            m_pXruns = std::make_unique<jackpeers::CXrunCounter>("kesv-xruns-" + m_strTag);
+    }
+
+    void enabling_followsTheSlotAndTheConnection() {
+        CRig rig("no such output", "no such input");
+        // Opening at creation failed quietly: no box, no check mark.
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!rig.connection->IsOpen());
+        QVERIFY(rig.play()->isEnabled());
+        QVERIFY(!rig.stop()->isEnabled());
+        QVERIFY(rig.record()->isEnabled());
+        QVERIFY(!rig.record()->isChecked());
+
+        // Stop while idle does nothing.
+        rig.stop()->setEnabled(true);
+        rig.stop()->trigger();
+        QVERIFY(!rig.stop()->isEnabled());
+        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+    }
+
+    void play_withoutTheOutputDeviceSaysSoInTheStatusBar() {
+        CRig rig("no such output", "");
+        AddEvents(rig.song(), {{0xC4, 51}});
+        rig.play()->trigger();
+        QCOMPARE(rig.frame->statusBar()->currentMessage(),
+                 QStringLiteral("MIDI 出力デバイスが使用できません"));
+        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(rig.play()->isEnabled());
+        QVERIFY(!rig.stop()->isEnabled());
+        QVERIFY(!rig.doc.IsModified());
+    }
+
+    void record_withoutTheInputDeviceShowsTheFailureBox() {
+        CRig rig("", "no such input");
+        QString text, caption;
+        QList<QAbstractButton*> buttons;
+        bool checkedDuringBox = true;
+        OnNextMessageBox([&](QMessageBox* box) {
+            text = box->text();
+            caption = box->windowTitle();
+            buttons = box->buttons();
+            checkedDuringBox = rig.record()->isChecked();
+            box->button(QMessageBox::Ok)->click();
+        });
+        rig.record()->trigger();
+        QCOMPARE(text, QStringLiteral("MIDI 入力デバイスが使用できません"));
+        QCOMPARE(caption, QStringLiteral("OKT:MIDI録音"));
+        QCOMPARE(buttons.size(), 1);
+        QVERIFY(!checkedDuringBox);
+        QVERIFY(!rig.record()->isChecked());
+        QVERIFY(!rig.connection->IsOpen());
+    }
+
+    void recording_noteOnsFillTheSongAtTheCursor() {
+        CRig rig("", "");
+        CKesView& view = *rig.view;
+        // Empty song, end row: a new event of code C0 takes the pitch; the cursor follows.
+        view.OnMidiInData(Msg(0x90, 60, 100));
+        QCOMPARE(rig.song().count, 1);
+        QCOMPARE(int(rig.song().events[0].code), 0xC0);
+        QCOMPARE(int(rig.song().events[0].pitch), 51);
+        QCOMPARE(view.m_nCursorRow, 1);
+        QVERIFY(rig.doc.IsModified());
+
+        // Neither releases, velocity 0, other messages nor keys outside 10..104 enter anything.
+        for (uint32_t m : {Msg(0x80, 60, 0), Msg(0x90, 62, 0), Msg(0x90, 9, 100),
+                           Msg(0x90, 105, 100), Msg(0xB0, 7, 90), Msg(0xC0, 5), Msg(0xE0, 0, 64)})
+            view.OnMidiInData(m);
+        QCOMPARE(rig.song().count, 1);
+        QCOMPARE(view.m_nCursorRow, 1);
+
+        // Any channel; the lowest and highest keys; an appended note copies the last code.
+        rig.song().events[0].code = 0xC4;
+        view.OnMidiInData(Msg(0x9F, 10, 1));
+        view.OnMidiInData(Msg(0x93, 104, 127));
+        QCOMPARE(rig.song().count, 3);
+        QCOMPARE(int(rig.song().events[1].code), 0xC4);
+        QCOMPARE(int(rig.song().events[1].pitch), 1);
+        QCOMPARE(int(rig.song().events[2].pitch), 95);
+        QCOMPARE(view.m_nCursorRow, 3);
+
+        // On an existing rest the pitch changes and the code stays.
+        AddEvents(rig.song(), {{0xC6, kPitchRest}});
+        view.UpdateScrollRange(-1);
+        view.MoveCursorTo(3);
+        view.OnMidiInData(Msg(0x90, 62, 64));
+        QCOMPARE(rig.song().count, 4);
+        QCOMPARE(int(rig.song().events[3].code), 0xC6);
+        QCOMPARE(int(rig.song().events[3].pitch), 53);
+        QCOMPARE(view.m_nCursorRow, 4);
+
+        // A full song takes nothing more at its end row.
+        rig.song().count = kMaxEvents;
+        view.UpdateScrollRange(-1);
+        view.MoveCursorTo(kMaxEvents);
+        const Song before = rig.song();
+        view.OnMidiInData(Msg(0x90, 64, 100));
+        QVERIFY(rig.song() == before);
+        QCOMPARE(view.m_nCursorRow, kMaxEvents);
+    }
+
+    void play_oneNoteSongReachesThePeerAtItsTimes() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-one.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC4, 51}}); // a quarter C 4 at tempo 120
+
+        const auto notes = PlayToTheEnd(rig, file, 2);
+        QVERIFY(m_bRunLooked); // play disabled, stop enabled, the slot set
+        QVERIFY(rig.play()->isEnabled());
+        QVERIFY(!rig.stop()->isEnabled());
+        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
+        const double gap = Ms(notes[0], notes[1]);
+        QVERIFY2(gap > 494 - 20 && gap < 494 + 20, qPrintable(QString::number(gap)));
+    }
+
+    void play_tiedNotesSoundAsOneAndPlayWhilePlayingAddsNothing() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-tie.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC4, kPitchTie}, {0xC4, 51}}); // two quarters tied
+        rig.song().tempo = TempoToByte(240);
+
+        // Play while playing adds nothing: one note-on and one note-off in all.
+        const auto notes = PlayToTheEnd(rig, file, 2);
+        QVERIFY(m_bRunLooked);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
+        const double gap = Ms(notes[0], notes[1]); // tick 955 at 250 ms a quarter
+        QVERIFY2(gap > 497 - 20 && gap < 497 + 20, qPrintable(QString::number(gap)));
+    }
+
+    void play_emptySongEndsAtOnce() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-empty.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        rig.play()->trigger();
+        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(rig.play()->isEnabled());
+        QVERIFY(!rig.stop()->isEnabled());
+        QVERIFY(rig.frame->statusBar()->currentMessage().isEmpty());
+        QTest::qWait(100);
+        QVERIFY(NotesOnly(jackpeers::ReadDump(file)).empty());
+    }
+
+    void stop_inTheMiddleSendsNothingMoreAndSilences() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-stop.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC2, 51}, {0xC4, 53}}); // a half note, then a quarter at 1 s
+
+        rig.play()->trigger();
+        QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
+        rig.stop()->trigger();
+        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(rig.play()->isEnabled());
+        QVERIFY(!rig.stop()->isEnabled());
+
+        QTest::qWait(1200); // past the second note's time
+        const auto events = jackpeers::ReadDump(file);
+        const auto notes = NotesOnly(events);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
+        QVERIFY(Ms(notes[0], notes[1]) < 900); // the stop's release, not the song's
+        QVERIFY(Sounding(events).empty());
+    }
+
+    // Bytes below 67 give no positive tempo; such a song plays at the slowest tempo instead
+    // of dividing by zero or running all its notes at once.
+    void play_tempoByteWithoutAPositiveTempoPlaysSlowly_data() {
+        QTest::addColumn<int>("tempoByte");
+        QTest::newRow("66: tempo 0") << 66;
+        QTest::newRow("0: tempo -132") << 0;
+    }
+    void play_tempoByteWithoutAPositiveTempoPlaysSlowly() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        QFETCH(int, tempoByte);
+        const std::string file = File("dump-slow.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xCD, 51}, {0xCD, 53}}); // two 128th notes
+        rig.song().tempo = uint8_t(tempoByte);
+        rig.play()->trigger();
+        QVERIFY(rig.view->m_pPlayer.load());
+        QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
+        QTest::qWait(200);
+        QVERIFY(rig.view->m_pPlayer.load()); // 15 ticks at 60 s a quarter: still the first
+        rig.stop()->trigger();
+        QTest::qWait(100);
+        const auto events = jackpeers::ReadDump(file);
+        const auto notes = NotesOnly(events);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QVERIFY(Sounding(events).empty());
+    }
+
+    void close_whilePlayingLeavesNoNoteSounding() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-close.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        {
+            CRig rig(DumpClient() + ":input", "");
+            AddEvents(rig.song(), {{0xC1, 51}, {0xC1, 53}});
+            rig.play()->trigger();
+            QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
+        } // the frame and its view go while the first note sounds
+        QTest::qWait(300);
+        const auto events = jackpeers::ReadDump(file);
+        QCOMPARE(NotesOnly(events).size(), size_t(2));
+        QVERIFY(Sounding(events).empty());
+    }
+
+    void recording_throughJackFillsTheSongAndEchoesEverything() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-rec.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        auto keys = std::make_unique<jackpeers::CJackKeyboard>(KeysClient());
+        QVERIFY(keys->IsOpen());
+        QVERIFY(jackpeers::WaitForDevice(KeysClient() + ":out", true));
+
+        CRig rig(DumpClient() + ":input", KeysClient() + ":out");
+        QVERIFY(rig.connection->IsOpen()); // opened when the view was created
+        QVERIFY(rig.record()->isChecked());
+
+        const std::vector<uint32_t> played = {
+            Msg(0x90, 69, 100), Msg(0x80, 69, 0),  Msg(0x90, 62, 0),
+            Msg(0x91, 64, 90),  Msg(0x90, 9, 100), Msg(0x90, 105, 80),
+            Msg(0xB0, 64, 127), Msg(0x81, 64, 0),  Msg(0x9F, 72, 1)};
+        for (uint32_t m : played)
+            QVERIFY(keys->Send(m));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.song().count, 3, 3000);
+        QCOMPARE(int(rig.song().events[0].pitch), 60);
+        QCOMPARE(int(rig.song().events[1].pitch), 55);
+        QCOMPARE(int(rig.song().events[2].pitch), 63);
+        QCOMPARE(rig.view->m_nCursorRow, 3);
+        QVERIFY(rig.doc.IsModified());
+
+        const std::vector<DumpEvent> echoed = jackpeers::WaitForDump(file, played.size(), 3s);
+        QVERIFY(echoed.size() >= played.size());
+        for (size_t i = 0; i < played.size(); ++i)
+            QCOMPARE(echoed[i].message, played[i]);
+
+        // Record off: the input is closed and nothing more arrives.
+        rig.record()->trigger();
+        QVERIFY(!rig.record()->isChecked());
+        QVERIFY(!rig.connection->IsOpen());
+        QVERIFY(keys->Send(Msg(0x90, 70, 100)));
+        QTest::qWait(200);
+        QCOMPARE(rig.song().count, 3);
+        // And on again, with the view as the receiver.
+        rig.record()->trigger();
+        QVERIFY(rig.record()->isChecked());
+        QVERIFY(keys->Send(Msg(0x90, 71, 100)));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.song().count, 4, 3000);
+        QCOMPARE(int(rig.song().events[3].pitch), 62);
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MidiCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "midicommands_test.moc"
