@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-300}"
-./scripts/install-deps.sh
+./scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESV_BUILD_FUZZERS=ON -DKESV_BUILD_TESTS=OFF -DKESV_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz --target fuzz_songcodec fuzz_settings

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages KesV needs to build, run and test, and only those
-# that are missing. Running it a second time does nothing.
+# that are missing. Running it a second time does nothing. Extra packages may be named as
+# arguments.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
@@ -12,6 +13,7 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth xdotool
   libgtest-dev libgmock-dev libbenchmark-dev
+  "$@" # extra packages a developer command needs (the fuzzers need clang)
 )
 
 missing=()

@@ -23,10 +23,10 @@ const EditFunctionEntry EditFunctionTable[] = {
 };
 
 const BindableKeyEntry BindableKeyTable[] = {
-    {vk::Home, "Home"}, {vk::End, "End"},     {vk::Prior, "PageUp"}, {vk::Next, "PageDown"},
-    {vk::Up, "↑"},      {vk::Down, "↓"},      {vk::Left, "←"},       {vk::Right, "→"},
+    {vk::Home, "Home"},  {vk::End, "End"},    {vk::Prior, "PageUp"}, {vk::Next, "PageDown"},
+    {vk::Up, "↑"},       {vk::Down, "↓"},     {vk::Left, "←"},       {vk::Right, "→"},
     {vk::Insert, "INS"}, {vk::Delete, "DEL"}, {vk::Return, "Enter"}, {vk::Escape, "Esc"},
-    {vk::Tab, "TAB"},   {0, nullptr},
+    {vk::Tab, "TAB"},    {0, nullptr},
 };
 
 const InputColumn InputColumns[3] = {

@@ -39,13 +39,13 @@ using BindingTable = std::array<int32_t, kBindableKeyCount>;
 
 struct EnvSettings {
     FontRecord font;
-    char styleName[20];                    // cp932, zero-terminated
-    uint32_t flags;                        // bit 0 input method, bits 6-7 beat-unit index
+    char styleName[20]; // cp932, zero-terminated
+    uint32_t flags;     // bit 0 input method, bits 6-7 beat-unit index
     uint8_t beatsPerBar;
-    char midiInName[kDeviceNameBytes];     // zero-terminated, empty = no device
+    char midiInName[kDeviceNameBytes]; // zero-terminated, empty = no device
     char midiOutName[kDeviceNameBytes];
     uint8_t padding[3];
-    BindingTable bindings[4];              // none, SHIFT, CTRL, SHIFT+CTRL
+    BindingTable bindings[4]; // none, SHIFT, CTRL, SHIFT+CTRL
 
     static constexpr uint32_t kFlagPianoInput = 1u << 0;
     static constexpr int kBeatUnitShift = 6;

@@ -11,8 +11,8 @@ struct SongEvent {
     uint8_t pitch = 0;      // 0 rest, 0xFF tie, 1..0x5F a note (MIDI key pitch + 9)
 };
 
-constexpr int kMaxEvents = 999;    // the editor and the reader never go beyond this
-constexpr int kEventSlots = 1000;  // one slot more: the end position
+constexpr int kMaxEvents = 999;            // the editor and the reader never go beyond this
+constexpr int kEventSlots = 1000;          // one slot more: the end position
 constexpr uint8_t kDefaultTempoByte = 126; // 120 quarter notes per minute
 constexpr uint8_t kPitchRest = 0x00;
 constexpr uint8_t kPitchTie = 0xFF;

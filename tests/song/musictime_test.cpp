@@ -14,8 +14,12 @@ Song MakeSong(std::initializer_list<std::pair<int, int>> ev) {
     return song;
 }
 
-constexpr uint32_t On(int key) { return PackShortMessage(0x90, uint8_t(key), 127); }
-constexpr uint32_t Off(int key) { return PackShortMessage(0x80, uint8_t(key), 0); }
+constexpr uint32_t On(int key) {
+    return PackShortMessage(0x90, uint8_t(key), 127);
+}
+constexpr uint32_t Off(int key) {
+    return PackShortMessage(0x80, uint8_t(key), 0);
+}
 
 } // namespace
 
