@@ -111,7 +111,7 @@ void CKesApp::OnFileOpen() {
     if (!m_pMainFrame->SaveModified())
         return;
     QFileDialog dialog(m_pMainFrame, QString(), QFileInfo(m_pDocument->GetPathName()).path(),
-                       QStringLiteral("Velori Files (*.kes)"));
+                       SongFileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("kes"));

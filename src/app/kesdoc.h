@@ -6,6 +6,11 @@
 #include <QObject>
 #include <QString>
 
+/// The file dialogs' filter for song files.
+inline QString SongFileFilter() {
+    return QStringLiteral("Velori Files (*.kes)");
+}
+
 class CKesDoc : public QObject {
     Q_OBJECT
 public:

@@ -17,12 +17,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace {
-
-const QString kFilter = QStringLiteral("Velori Files (*.kes)");
-
-} // namespace
-
 CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
     : QMainWindow(parent), m_pDocument(document) {
     setObjectName(QStringLiteral("MainFrame"));
@@ -296,7 +290,7 @@ void CMainFrame::OnFileSave() {
 }
 
 void CMainFrame::OnFileSaveAs() {
-    QFileDialog dialog(this, QString(), m_pDocument->GetPathName(), kFilter);
+    QFileDialog dialog(this, QString(), m_pDocument->GetPathName(), SongFileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kes"));
     if (m_pDocument->GetPathName().isEmpty())
