@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESV_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench
 for b in build-bench/benchmarks/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   case "$(basename "$b")" in *${1:-}*) ;; *) continue ;; esac
   echo "== $(basename "$b")"
   "$b" --benchmark_min_time=0.2
