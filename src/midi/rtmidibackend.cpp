@@ -87,14 +87,25 @@ public:
         return std::max(std::chrono::milliseconds(20), periods);
     }
 
-    /// Connects two ports by name; false when either is missing.
+    /// Connects two ports by name; false when either is missing. A peer that has just
+    /// registered its port may not be active yet, and the server refuses connections to it
+    /// until it is: such a connection is tried again for a short while. A new connection
+    /// carries data only from the server's next cycles on, so the call returns after two of
+    /// them and the first messages sent through it are not lost.
     bool Connect(const std::string& source, const std::string& destination) {
-        std::lock_guard lock(m_mutex);
-        jack_client_t* client = Client();
-        if (!client)
-            return false;
-        const int result = jack_connect(client, source.c_str(), destination.c_str());
-        return result == 0 || result == EEXIST;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            switch (TryConnect(source, destination)) {
+            case ConnectResult::Connected:
+                std::this_thread::sleep_for(TwoCycles());
+                return true;
+            case ConnectResult::PortMissing:
+                return false;
+            case ConnectResult::Refused:
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                break;
+            }
+        }
+        return false;
     }
 
     bool PortExists(const std::string& name) {
@@ -104,6 +115,31 @@ public:
     }
 
 private:
+    enum class ConnectResult { Connected, PortMissing, Refused };
+
+    ConnectResult TryConnect(const std::string& source, const std::string& destination) {
+        std::lock_guard lock(m_mutex);
+        jack_client_t* client = Client();
+        if (!client)
+            return ConnectResult::PortMissing;
+        const int result = jack_connect(client, source.c_str(), destination.c_str());
+        if (result == 0 || result == EEXIST)
+            return ConnectResult::Connected;
+        if (!jack_port_by_name(client, source.c_str()) ||
+            !jack_port_by_name(client, destination.c_str()))
+            return ConnectResult::PortMissing;
+        return ConnectResult::Refused; // the peer's client is not active yet
+    }
+
+    std::chrono::microseconds TwoCycles() {
+        std::lock_guard lock(m_mutex);
+        jack_client_t* client = Client();
+        const jack_nframes_t rate = client ? jack_get_sample_rate(client) : 0;
+        if (rate == 0)
+            return std::chrono::microseconds(0);
+        return std::chrono::microseconds(2000000ull * jack_get_buffer_size(client) / rate);
+    }
+
     jack_client_t* Client() {
         if (m_pClient && !m_bAlive.load()) {
             jack_client_close(m_pClient);

@@ -209,6 +209,34 @@ TEST_F(JackMidiTest, OutputPortMessagesArriveUnchanged) {
               received.end());
 }
 
+TEST_F(JackMidiTest, PeerListedBeforeItIsActiveIsConnectedOnceItIs) {
+    // A peer that has registered its port but not yet activated its client: the server
+    // refuses connections to it until it is active.
+    const std::string name = "kesv-late-" + m_strTag;
+    jack_client_t* peer = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(peer, nullptr);
+    jack_port_t* input =
+        jack_port_register(peer, "input", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    ASSERT_NE(input, nullptr);
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, name + ":input", false);
+    ASSERT_GE(position, 0);
+    std::thread activate([peer] {
+        std::this_thread::sleep_for(100ms);
+        jack_activate(peer);
+    });
+    bool opened = false;
+    try {
+        CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+        opened = true;
+        EXPECT_GT(jack_port_connected(input), 0);
+    } catch (int) {
+    }
+    activate.join();
+    EXPECT_TRUE(opened);
+    jack_client_close(peer);
+}
+
 TEST_F(JackMidiTest, SendToAPeerThatHasGoneAnswersInvalidHandle) {
     auto dump = std::make_unique<CChild>(std::vector<std::string>{"jack_midi_dump", DumpClient()},
                                          File("dump-gone"));
