@@ -1,5 +1,6 @@
 // The MIDI layer against a real JACK server with real peer programs (jack_midi_dump,
 // jack_midiseq). scripts/test.sh provides a private server; without one these tests skip.
+#include "jackpeers.h"
 #include "midi/mididevicelist.h"
 #include "midi/midiinport.h"
 #include "midi/midioutport.h"
@@ -12,10 +13,6 @@
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,101 +20,30 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 using namespace std::chrono_literals;
 
 namespace {
 
-void Quiet(const char*) {}
+using jackpeers::CChild;
+using jackpeers::JackServerAnswers;
 
-bool JackServerAnswers() {
-    if (!std::getenv("JACK_DEFAULT_SERVER"))
-        return false;
-    setenv("JACK_NO_START_SERVER", "1", 1);
-    jack_set_error_function(Quiet);
-    jack_set_info_function(Quiet);
-    jack_client_t* client = jack_client_open("kesv-test-probe", JackNoStartServer, nullptr);
-    if (!client)
-        return false;
-    jack_client_close(client);
-    return true;
-}
-
-/// A peer program whose standard output goes to a file.
-class CChild {
-public:
-    CChild(std::vector<std::string> args, const std::string& outFile) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~CChild() {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGTERM);
-        // A peer that hangs in its own shutdown must not hang the test run.
-        for (int i = 0; i < 300; ++i) {
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-                return;
-            std::this_thread::sleep_for(10ms);
-        }
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    bool Running() const { return m_pid > 0; }
-
-private:
-    pid_t m_pid = -1;
-};
-
-/// The bytes of each event line of jack_midi_dump ("   0: 90 3c 40 note on ...").
+/// The messages jack_midi_dump has printed to its file so far.
 std::vector<uint32_t> ReadDump(const std::string& file) {
     std::vector<uint32_t> messages;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        std::istringstream words(line.substr(colon + 1));
-        std::string word;
-        uint32_t packed = 0;
-        int count = 0;
-        while (words >> word && word.size() == 2 && std::isxdigit(uint8_t(word[0])) &&
-               std::isxdigit(uint8_t(word[1])) && count < 3)
-            packed |= uint32_t(std::stoul(word, nullptr, 16)) << (8 * count++);
-        if (count > 0)
-            messages.push_back(packed);
-    }
+    for (const jackpeers::DumpEvent& event : jackpeers::ReadDump(file))
+        messages.push_back(event.message);
     return messages;
 }
 
+/// Waits up to 5 s for at least count messages in the dump file.
 std::vector<uint32_t> WaitForDump(const std::string& file, size_t count) {
-    std::vector<uint32_t> messages;
-    for (int i = 0; i < 500; ++i) {
-        messages = ReadDump(file);
-        if (messages.size() >= count)
-            break;
-        std::this_thread::sleep_for(10ms);
-    }
-    return messages;
+    jackpeers::WaitForDump(file, count, 5s);
+    return ReadDump(file);
 }
 
 class JackMidiTest : public ::testing::Test {

@@ -1,6 +1,6 @@
-// Peers on a real JACK server for the MIDI commands' tests and benchmarks: the JACK example
-// programs as child processes, their printed output, and a small keyboard client of our own
-// that plays into KesV's input and hears what KesV sends.
+// Peers on a real JACK server for the MIDI tests and benchmarks: the JACK example programs as
+// child processes, their printed output, and a small keyboard client of our own that plays
+// into KesV's input and hears what KesV sends.
 #pragma once
 
 #include "midi/mididevicelist.h"
@@ -46,7 +46,7 @@ inline bool JackServerAnswers() {
     return true;
 }
 
-/// A peer program whose standard output goes to a file; ended with SIGTERM.
+/// A peer program whose standard output goes to a file; ended with SIGTERM (SIGKILL after 3 s).
 class CChild {
 public:
     CChild(std::vector<std::string> args, const std::string& outFile) {
@@ -64,10 +64,17 @@ public:
         posix_spawn_file_actions_destroy(&actions);
     }
     ~CChild() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGTERM);
+        // A peer that hangs in its own shutdown must not hang the test run.
+        for (int i = 0; i < 300; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
     CChild(const CChild&) = delete;
     CChild& operator=(const CChild&) = delete;
