@@ -151,19 +151,19 @@ bool CMidiInPort::Close() {
 }
 
 bool CMidiInPort::AddBuffer(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiInPort::PrepareHeader(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiInPort::UnprepareHeader(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiInPort::Message(uint32_t, uintptr_t, uintptr_t) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 int CMidiInPort::GetID() {
@@ -184,8 +184,4 @@ bool CMidiInPort::GetDevCaps(MidiInCaps& caps) {
 
 int CMidiInPort::GetNumDevs() {
     return GetMidiDeviceService().GetNumInputs();
-}
-
-std::string CMidiInPort::GetErrorText() const {
-    return GetMidiResultText(m_lastResult);
 }

@@ -11,7 +11,7 @@ class CMidiInRelay;
 using MidiInProc = void (*)(void* handle, uint32_t message, uintptr_t instance, uintptr_t param1,
                             uintptr_t param2);
 
-class CMidiInPort {
+class CMidiInPort : public CMidiResultKeeper {
 public:
     CMidiInPort();
     /// Callback mode. Never throws: a failed open leaves the port closed, and Start then fails.
@@ -40,9 +40,7 @@ public:
     bool GetDevCaps(int deviceId, MidiInCaps& caps);
     bool GetDevCaps(MidiInCaps& caps);
     static int GetNumDevs();
-    std::string GetErrorText() const;
 
-    MidiResult GetLastResult() const { return m_lastResult; }
     bool IsOpen() const { return m_pDevice != nullptr; }
 
     static void DispatchProc(void* handle, uint32_t message, uintptr_t instance, uintptr_t param1,
@@ -59,15 +57,10 @@ protected:
     virtual void OnLongError(uintptr_t, uintptr_t) {}
 
 private:
-    bool Store(MidiResult result) {
-        m_lastResult = result;
-        return result == kMidiOk;
-    }
     bool OpenDevice(int deviceId, MidiNotify notify);
     void DropRelay();
 
     std::unique_ptr<IMidiInDevice> m_pDevice;
-    MidiResult m_lastResult = kMidiOk;
     MidiInProc m_pUserProc = nullptr;
     int m_nDeviceId = -1;
     CMidiInRelay* m_pRelay = nullptr;

@@ -89,19 +89,19 @@ bool CMidiOutPort::ShortMsg(uint32_t message) {
 }
 
 bool CMidiOutPort::LongMsg(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiOutPort::PrepareHeader(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiOutPort::UnprepareHeader(MidiHdr*) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiOutPort::Message(uint32_t, uintptr_t, uintptr_t) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 int CMidiOutPort::GetID() {
@@ -125,24 +125,20 @@ int CMidiOutPort::GetNumDevs() {
 }
 
 uint32_t CMidiOutPort::GetVolume() {
-    Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    StoreNotSupported(m_pDevice != nullptr);
     return 0;
 }
 
 bool CMidiOutPort::SetVolume(uint32_t) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiOutPort::CachePatches(unsigned, uint16_t*, unsigned) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 bool CMidiOutPort::CacheDrumPatches(unsigned, uint16_t*, unsigned) {
-    return Store(m_pDevice ? kMidiErrNotSupported : kMidiErrInvalidHandle);
-}
-
-std::string CMidiOutPort::GetErrorText() const {
-    return GetMidiResultText(m_lastResult);
+    return StoreNotSupported(m_pDevice != nullptr);
 }
 
 CMidiLongMsgBuffer::CMidiLongMsgBuffer(const void* source, uint32_t length) {

@@ -29,7 +29,7 @@ struct MidiHdr {
 using MidiOutProc = void (*)(void* handle, uint32_t message, uintptr_t instance, uintptr_t param1,
                              uintptr_t param2);
 
-class CMidiOutPort {
+class CMidiOutPort : public CMidiResultKeeper {
 public:
     /// A closed port.
     CMidiOutPort();
@@ -70,10 +70,7 @@ public:
     bool SetVolume(uint32_t volume);
     bool CachePatches(unsigned bank, uint16_t* patches, unsigned flags);
     bool CacheDrumPatches(unsigned patch, uint16_t* keys, unsigned flags);
-    /// Text of the last result.
-    std::string GetErrorText() const;
 
-    MidiResult GetLastResult() const { return m_lastResult; }
     bool IsOpen() const { return m_pDevice != nullptr; }
 
     /// The callback-mode dispatch: instance is the port.
@@ -86,14 +83,9 @@ protected:
     virtual void OnDone(MidiHdr*) {}
 
 private:
-    bool Store(MidiResult result) {
-        m_lastResult = result;
-        return result == kMidiOk;
-    }
     bool OpenDevice(int deviceId, MidiNotify notify);
 
     std::unique_ptr<IMidiOutDevice> m_pDevice;
-    MidiResult m_lastResult = kMidiOk;
     MidiOutProc m_pUserProc = nullptr;
     int m_nDeviceId = -1;
     QObject* m_pWindow = nullptr;

@@ -23,6 +23,28 @@ constexpr MidiResult kMidiErrNoSoundFont = 97;   // the synthesizer could not lo
 /// Text for a result code; never empty.
 std::string GetMidiResultText(MidiResult result);
 
+/// The result of a port's last call, as the input and output ports keep it: every call
+/// stores its code and answers true exactly when it is kMidiOk.
+class CMidiResultKeeper {
+public:
+    MidiResult GetLastResult() const { return m_lastResult; }
+    /// Text of the last result.
+    std::string GetErrorText() const { return GetMidiResultText(m_lastResult); }
+
+protected:
+    bool Store(MidiResult result) {
+        m_lastResult = result;
+        return result == kMidiOk;
+    }
+    /// For operations without meaning on this system: not supported on an open port,
+    /// invalid handle on a closed one.
+    bool StoreNotSupported(bool open) {
+        return Store(open ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    }
+
+    MidiResult m_lastResult = kMidiOk;
+};
+
 // Notification codes passed to callback procedures.
 constexpr uint32_t kMimOpen = 0x3C1;
 constexpr uint32_t kMimClose = 0x3C2;
