@@ -1,12 +1,9 @@
 // One key press that changes the song, from the key event to the end of the synchronous
 // repaint of the whole view: PageUp on a pitch with 999 events in a 1280 x 800 window.
-#include "app/kesdoc.h"
-#include "settings/envsettings.h"
-#include "view/kesview.h"
+#include "fullsongview.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QScrollBar>
 
 #include <benchmark/benchmark.h>
 
@@ -14,17 +11,6 @@
 #include <vector>
 
 namespace {
-
-void FillSong(Song& song) {
-    const uint8_t codes[] = {0xC4, 0xC6, 0xC6, 0xC4, 0xC2, 0xC9, 0xC9, 0xC5, 0xC6};
-    for (int i = 0; i < kMaxEvents; ++i) {
-        SongEvent& e = song.events[size_t(i)];
-        e.code = codes[i % 9];
-        e.pitch = uint8_t(40 + (i * 7) % 30);
-    }
-    song.count = kMaxEvents;
-    song.title = "Benchmark";
-}
 
 // Counts the paint events of the viewport and the pixels they cover.
 class PaintCounter : public QObject {
@@ -42,22 +28,14 @@ public:
 };
 
 void BM_PageUpOnPitch(benchmark::State& state) {
-    CKesDoc doc;
-    FillSong(doc.GetSong());
-    EnvSettings settings{};
-    settings.SetDefaults();
-    CKesView view(&doc, &settings);
-    view.resize(1280 + view.verticalScrollBar()->sizeHint().width(), 800);
-    view.show();
-    QCoreApplication::processEvents();
-    view.UpdateScrollRange(-1);
-    view.MoveCursorTo(500);
+    CFullSongView fixture(false);
+    CKesView& view = fixture.View();
     view.SetColumn(1); // the pitch column
     QCoreApplication::processEvents();
 
     PaintCounter counter;
     view.viewport()->installEventFilter(&counter);
-    Song& song = doc.GetSong();
+    Song& song = fixture.GetSong();
     const int row = view.m_nCursorRow;
     long presses = 0;
     for (auto _ : state) {

@@ -1,40 +1,18 @@
 // Painting the whole client area (1280 x 800) of the score view with a full song of 999
 // events and the cursor in the middle, as every edit does.
-#include "app/kesdoc.h"
-#include "settings/envsettings.h"
-#include "view/kesview.h"
+#include "fullsongview.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QScrollBar>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-void FillSong(Song& song) {
-    const uint8_t codes[] = {0xC4, 0xC6, 0xC6, 0xC4, 0xC2, 0xC9, 0xC9, 0xC5, 0xC6};
-    for (int i = 0; i < kMaxEvents; ++i) {
-        SongEvent& e = song.events[size_t(i)];
-        e.code = codes[i % 9];
-        e.pitch = i % 11 == 10 ? kPitchRest : i % 13 == 12 ? kPitchTie : uint8_t(40 + (i * 7) % 30);
-    }
-    song.count = kMaxEvents;
-    song.title = "Benchmark";
-}
-
 void BM_PaintClientArea(benchmark::State& state, QImage::Format format) {
-    CKesDoc doc;
-    FillSong(doc.GetSong());
-    EnvSettings settings{};
-    settings.SetDefaults();
-    CKesView view(&doc, &settings);
-    view.resize(1280 + view.verticalScrollBar()->sizeHint().width(), 800);
-    view.show();
-    QCoreApplication::processEvents();
-    view.UpdateScrollRange(-1);
-    view.MoveCursorTo(500);
+    CFullSongView fixture(true);
+    CKesView& view = fixture.View();
     QImage image(1280, 800, format);
     const QRect client(0, 0, 1280, 800);
     for (auto _ : state) {
@@ -52,16 +30,8 @@ BENCHMARK_CAPTURE(BM_PaintClientArea, argb32_premultiplied, QImage::Format_ARGB3
 
 // The same through the widget: paint event into the window's backing store.
 void BM_RepaintViewport(benchmark::State& state) {
-    CKesDoc doc;
-    FillSong(doc.GetSong());
-    EnvSettings settings{};
-    settings.SetDefaults();
-    CKesView view(&doc, &settings);
-    view.resize(1280 + view.verticalScrollBar()->sizeHint().width(), 800);
-    view.show();
-    QCoreApplication::processEvents();
-    view.UpdateScrollRange(-1);
-    view.MoveCursorTo(500);
+    CFullSongView fixture(true);
+    CKesView& view = fixture.View();
     for (auto _ : state)
         view.RedrawAll();
     state.counters["width"] = view.viewport()->width();
