@@ -17,8 +17,11 @@ bool CMidiConnection::Open(QObject* receiver) {
     if (!receiver)
         receiver = m_pDefaultReceiver.data();
 
-    CMidiDeviceList devices;
     const std::string inName = m_settings.InputDeviceName();
+    // No device has an empty name: a start-up without an input device needs no listing.
+    if (inName.empty())
+        return false;
+    CMidiDeviceList devices;
     const int inPosition = devices.FindByName(inName.c_str(), true);
     if (inPosition < 0)
         return false;
