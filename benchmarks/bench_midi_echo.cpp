@@ -3,8 +3,8 @@
 // the frame it came back at, on a private server at 48 kHz with 64-frame periods (1.33 ms).
 // Each note-on enters a pitch at the end of the song, so the view repaints after every note.
 // Counters in milliseconds: median, p99, max; and the period for comparison.
-#include "app/kesdoc.h"
 #include "bench_midi_jack.h"
+#include "document/kesdoc.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"

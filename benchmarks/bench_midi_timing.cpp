@@ -4,8 +4,8 @@
 // milliseconds of the dump's frame clock: the onsets against an even grid fitted to them
 // (median and p99 of the absolute errors, and the grid's step), and each inter-onset interval
 // against 125 ms.
-#include "app/kesdoc.h"
 #include "bench_midi_jack.h"
+#include "document/kesdoc.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "view/kesview.h"

@@ -2,7 +2,7 @@
 // 1280 x 800 client area, with the cursor in the middle.
 #pragma once
 
-#include "app/kesdoc.h"
+#include "document/kesdoc.h"
 #include "settings/envsettings.h"
 #include "view/kesview.h"
 

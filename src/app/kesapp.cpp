@@ -1,11 +1,11 @@
 #include "kesapp.h"
 
-#include "aboutdlg.h"
 #include "commandids.h"
-#include "kesdoc.h"
+#include "dialogs/aboutdlg.h"
+#include "dialogs/envcommand.h"
+#include "document/kesdoc.h"
 #include "mainframe.h"
 #include "settings/settingsfile.h"
-#include "settings/ui/envcommand.h"
 #include "view/kesview.h"
 
 #include <QAction>

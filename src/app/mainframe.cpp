@@ -1,7 +1,7 @@
 #include "mainframe.h"
 
 #include "commandids.h"
-#include "kesdoc.h"
+#include "document/kesdoc.h"
 #include "view/kesview.h"
 
 #include <QAction>

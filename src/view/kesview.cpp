@@ -1,16 +1,16 @@
 #include "kesview.h"
 
-#include "app/drawhelpers.h"
-#include "app/inputdlg.h"
-#include "app/kesdoc.h"
-#include "app/tempodlg.h"
-#include "common/cp932.h"
+#include "dialogs/inputdlg.h"
+#include "dialogs/tempodlg.h"
+#include "document/kesdoc.h"
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
 #include "midi/mididevicelist.h"
 #include "midi/sequenceplayer.h"
 #include "settings/envsettings.h"
+#include "song/cp932.h"
 #include "song/musictime.h"
+#include "view/drawhelpers.h"
 
 #include <QAction>
 #include <QGlyphRun>

@@ -2,8 +2,8 @@
 // receives its input, and the frame's MIDI commands follow the view from the start.
 #include "app/commandids.h"
 #include "app/kesapp.h"
-#include "app/kesdoc.h"
 #include "app/mainframe.h"
+#include "document/kesdoc.h"
 #include "view/kesview.h"
 
 #include <QAction>

@@ -1,12 +1,12 @@
 // The application shell on the offscreen platform: document files, the save question, the
 // frame's bars and their saved layout, the dialogs and the start-up with a song file.
-#include "app/aboutdlg.h"
 #include "app/commandids.h"
-#include "app/inputdlg.h"
 #include "app/kesapp.h"
-#include "app/kesdoc.h"
 #include "app/mainframe.h"
-#include "app/tempodlg.h"
+#include "dialogs/aboutdlg.h"
+#include "dialogs/inputdlg.h"
+#include "dialogs/tempodlg.h"
+#include "document/kesdoc.h"
 #include "view/kesview.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // Tab stays in the view, the live settings decide the bindings and the title shows edits.
 #include "app/commandids.h"
 #include "app/kesapp.h"
-#include "app/kesdoc.h"
 #include "app/mainframe.h"
+#include "document/kesdoc.h"
 #include "view/kesview.h"
 
 #include <QAction>

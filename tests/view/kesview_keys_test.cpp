@@ -1,6 +1,6 @@
 // Real key events through the score view on the offscreen platform: what a user typing a
 // melody sees happen to the song, the cursor and the window.
-#include "app/kesdoc.h"
+#include "document/kesdoc.h"
 #include "settings/envsettings.h"
 #include "view/kesview.h"
 #include "view/viewlayout.h"

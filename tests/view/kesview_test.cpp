@@ -1,10 +1,10 @@
 // The score view on the offscreen platform: painted into an image and checked where the
 // geometry of the list, the cursor and the staff panel would show a fault.
-#include "app/drawhelpers.h"
-#include "app/inputdlg.h"
-#include "app/kesdoc.h"
-#include "app/tempodlg.h"
+#include "dialogs/inputdlg.h"
+#include "dialogs/tempodlg.h"
+#include "document/kesdoc.h"
 #include "settings/envsettings.h"
+#include "view/drawhelpers.h"
 #include "view/kesview.h"
 
 #include <QApplication>

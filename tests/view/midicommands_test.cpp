@@ -3,8 +3,8 @@
 // input filling the song at the cursor while everything is echoed. The JACK cases need the
 // private server that scripts/test.sh starts; without one they skip.
 #include "app/commandids.h"
-#include "app/kesdoc.h"
 #include "app/mainframe.h"
+#include "document/kesdoc.h"
 #include "jackpeers.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"

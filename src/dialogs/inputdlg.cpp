@@ -1,6 +1,6 @@
 #include "inputdlg.h"
 
-#include "common/cp932.h"
+#include "song/cp932.h"
 #include "song/songcodec.h"
 
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "common/cp932.h"
+#include "song/cp932.h"
 
 #include <gtest/gtest.h>
 

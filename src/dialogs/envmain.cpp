@@ -1,7 +1,7 @@
 #include "envmain.h"
 
-#include "common/cp932.h"
 #include "settings/envsettings.h"
+#include "song/cp932.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

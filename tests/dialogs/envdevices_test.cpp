@@ -1,14 +1,14 @@
 // The basic page and the settings command with real MIDI devices: the ports of JACK clients
 // started here on the test's private JACK server, and the built-in synthesizer.
+#include "dialogs/envcommand.h"
+#include "dialogs/envdlg.h"
+#include "dialogs/envmain.h"
 #include "jackpeers.h"
 #include "midi/midiconnection.h"
 #include "modalhelper.h"
 #include "settings/settingsfile.h"
-#include "settings/ui/envcommand.h"
-#include "settings/ui/envdlg.h"
-#include "settings/ui/envmain.h"
 
-#include "common/cp932.h"
+#include "song/cp932.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 // The key definition page on a real settings sheet.
-#include "settings/ui/envdlg.h"
-#include "settings/ui/envkey.h"
-#include "settings/ui/envmain.h"
+#include "dialogs/envdlg.h"
+#include "dialogs/envkey.h"
+#include "dialogs/envmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the staff glyphs (40 x 20, four 10 x 20 cells) and the 16 x 15 tool-bar buttons as
 PNG files from the pixel pictures below. Run it again after changing a picture:
-    python3 src/resources/make_images.py src/resources/images"""
+    python3 resources/make_images.py resources/images"""
 import os
 import struct
 import sys

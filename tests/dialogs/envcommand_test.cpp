@@ -1,11 +1,11 @@
 // The settings command: the sheet run modally on a copy, and what OK and Cancel leave behind.
+#include "dialogs/envcommand.h"
+#include "dialogs/envdlg.h"
+#include "dialogs/envkey.h"
 #include "editor/stepeditor.h"
 #include "midi/midiconnection.h"
 #include "modalhelper.h"
 #include "settings/settingsfile.h"
-#include "settings/ui/envcommand.h"
-#include "settings/ui/envdlg.h"
-#include "settings/ui/envkey.h"
 #include "song/song.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // The basic page on a real settings sheet: bar setting, input method, device choices and
 // the texts of the device information boxes.
+#include "dialogs/envdlg.h"
+#include "dialogs/envmain.h"
 #include "modalhelper.h"
-#include "settings/ui/envdlg.h"
-#include "settings/ui/envmain.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
