@@ -46,7 +46,8 @@ void BM_RecordingEchoLatency(benchmark::State& state) {
     settings.SetDefaults();
     EnvSettings::SetNameField(settings.midiInName, client + ":out");
     EnvSettings::SetNameField(settings.midiOutName, client + ":in");
-    CMidiConnection connection(settings);
+    CMidiConnection connection;
+    connection.SetDeviceNames(settings.InputDeviceName(), settings.OutputDeviceName());
     std::vector<double> latency;
     latency.reserve(size_t(notes) * 2);
     {

@@ -9,6 +9,7 @@
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
+#include "view/playbackcontrol.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -125,7 +126,7 @@ void BM_PlayedSongTiming(benchmark::State& state) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         view.OnMidiPlay();
-        while (view.m_pPlayer.load()) {
+        while (view.GetPlayback().IsPlaying()) {
             QCoreApplication::processEvents();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }

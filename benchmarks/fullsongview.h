@@ -17,6 +17,7 @@ public:
     /// event has a pitch (for benchmarks that step pitches).
     explicit CFullSongView(bool withRestsAndTies) {
         FillSong(m_doc.GetSong(), withRestsAndTies);
+        m_doc.OnSongChanged();
         m_settings.SetDefaults();
         m_pView = std::make_unique<CKesView>(&m_doc, &m_settings);
         m_pView->resize(1280 + m_pView->verticalScrollBar()->sizeHint().width(), 800);

@@ -33,7 +33,9 @@ void LoadQtTranslations(QCoreApplication* app) {
 
 CKesApp::CKesApp(int& argc, char** argv)
     : QApplication(argc, argv), m_strSettingsPath(DefaultSettingsPath()),
-      m_settings(LoadSettings(m_strSettingsPath)) {}
+      m_settings(LoadSettings(m_strSettingsPath)) {
+    m_connection.SetDeviceNames(m_settings.InputDeviceName(), m_settings.OutputDeviceName());
+}
 
 CKesApp::~CKesApp() {
     delete m_pMainFrame; // the view goes with it, before the document and the settings

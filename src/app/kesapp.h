@@ -53,7 +53,7 @@ private:
 
     std::filesystem::path m_strSettingsPath;
     EnvSettings m_settings;
-    CMidiConnection m_connection{m_settings}; // closed until the view opens it
+    CMidiConnection m_connection; // closed until the view opens it
     CKesDoc* m_pDocument = nullptr;
     CMainFrame* m_pMainFrame = nullptr;
     CKesView* m_pView = nullptr;

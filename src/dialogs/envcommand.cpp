@@ -16,7 +16,7 @@ bool RunEnvironmentCommand(QWidget* parent, EnvSettings& live,
         connection.Close();
     live = sheet.GetSettings();
     SaveSettings(live, settingsPath);
-    // The connection reads the device names from the live record, now the new ones.
+    connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
     if (wasOpen)
         connection.Open();
     return true;

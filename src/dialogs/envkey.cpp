@@ -1,6 +1,6 @@
 #include "envkey.h"
 
-#include "editor/stepeditor.h"
+#include "settings/keyvocabulary.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,24 +100,8 @@ int CEnvKey::PartnerRow(int row) {
 }
 
 int CEnvKey::OppositeFunction(int id) {
-    switch (id) {
-    case 1:  // first row / end row
-    case 3:  // page up / page down
-    case 5:  // previous bar / next bar
-    case 7:  // row up / row down
-    case 11: // left / right
-    case 15: // plus one / minus one
-        return id + 1;
-    case 2:
-    case 4:
-    case 6:
-    case 8:
-    case 12:
-    case 16:
-        return id - 1;
-    default:
-        return -1;
-    }
+    const EditFunction opposite = ::OppositeFunction(ToEditFunction(id));
+    return opposite == EditFunction::None ? -1 : int(opposite);
 }
 
 void CEnvKey::MakeUpdateDefault() {

@@ -1,5 +1,6 @@
 #include "kesdoc.h"
 
+#include "song/musictime.h"
 #include "song/songcodec.h"
 
 #include <QFile>
@@ -46,8 +47,14 @@ void CKesDoc::SetModifiedFlag(bool modified) {
     Q_EMIT modifiedChanged(modified);
 }
 
+void CKesDoc::OnSongChanged() {
+    ComputeStartTicks(m_song);
+    SetModifiedFlag(true);
+}
+
 void CKesDoc::OnNewDocument() {
     m_song = Song{};
+    ComputeStartTicks(m_song);
     m_strPathName.clear();
     SetModifiedFlag(false);
     Q_EMIT pathChanged(m_strPathName);
@@ -84,6 +91,7 @@ bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
         return false;
     }
     m_song = song;
+    ComputeStartTicks(m_song);
     m_strPathName = QFileInfo(path).absoluteFilePath();
     SetModifiedFlag(false);
     Q_EMIT pathChanged(m_strPathName);

@@ -1,4 +1,5 @@
-// The song document: one song, the file it came from and whether it changed since.
+// The song document: one song, the file it came from and whether it changed since. The start
+// ticks of its events are kept current whenever the song changes, so painting only reads.
 #pragma once
 
 #include "song/song.h"
@@ -17,6 +18,7 @@ public:
     explicit CKesDoc(QObject* parent = nullptr);
     ~CKesDoc() override;
 
+    /// The song to change in place; call OnSongChanged after every change.
     Song& GetSong() { return m_song; }
     const Song& GetSong() const { return m_song; }
     QString GetPathName() const { return m_strPathName; }
@@ -24,6 +26,8 @@ public:
     QString GetTitle() const;
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true);
+    /// After a change of the song: brings the start ticks up to date and marks it modified.
+    void OnSongChanged();
 
     /// A fresh song: empty title, tempo 126, no events; no file, not modified.
     void OnNewDocument();

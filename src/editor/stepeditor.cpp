@@ -84,63 +84,63 @@ int CStepEditor::DispatchEditKey(int virtualKey) {
 }
 
 int CStepEditor::RunEditFunction(int id) {
-    switch (id) {
-    case 1:
+    switch (ToEditFunction(id)) {
+    case EditFunction::FirstRow:
         FinishInput();
         MoveCursorTo(0);
         return 1;
-    case 2:
+    case EditFunction::EndRow:
         FinishInput();
         MoveCursorTo(EditorSong().count);
         return 1;
-    case 3:
+    case EditFunction::PageUp:
         FinishInput();
         MoveCursorTo(m_nCursorRow - GetPageSize());
         return 1;
-    case 4:
+    case EditFunction::PageDown:
         FinishInput();
         MoveCursorTo(m_nCursorRow + GetPageSize());
         return 1;
-    case 5:
+    case EditFunction::PreviousBar:
         MoveToPreviousBar();
         return 1;
-    case 6:
+    case EditFunction::NextBar:
         MoveToNextBar();
         return 1;
-    case 7:
+    case EditFunction::RowUp:
         FinishInput();
         MoveCursorTo(m_nCursorRow - 1);
         return 1;
-    case 8:
+    case EditFunction::RowDown:
         FinishInput();
         MoveCursorTo(m_nCursorRow + 1);
         return 1;
-    case 9:
+    case EditFunction::ConfirmInput:
         FinishInput(); // may have put the cursor on a newly added event
         MoveCursorTo(m_nCursorRow);
         return 1;
-    case 10:
+    case EditFunction::CancelInput:
         m_nInputLen = 0;
         m_szInput[0] = '\0';
         InvalidateRow(m_nCursorRow, false);
         return 1;
-    case 11:
+    case EditFunction::ColumnLeft:
         FinishInput();
         return CursorLeft();
-    case 12:
+    case EditFunction::ColumnRight:
         FinishInput();
         return CursorRight();
-    case 13:
+    case EditFunction::InsertEvent:
         DiscardInput();
         return InsertEvent(m_nCursorRow);
-    case 14:
+    case EditFunction::DeleteEvent:
         DiscardInput();
         return DeleteEvent(m_nCursorRow);
-    case 15:
+    case EditFunction::PlusOne:
         DiscardInput();
         SetCellValue(false, +1, -1);
         return 1;
-    case 16:
+    case EditFunction::MinusOne:
         DiscardInput();
         SetCellValue(false, -1, -1);
         return 1;

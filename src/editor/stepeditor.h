@@ -3,45 +3,12 @@
 // that shows the list implements the few hooks at the bottom.
 #pragma once
 
+#include "settings/keyvocabulary.h"
+
 #include <cstdint>
 
 struct Song;
 struct EnvSettings;
-
-// Virtual-key codes the dispatcher works with (the bindable keys and the function keys).
-namespace vk {
-constexpr int Tab = 0x09;
-constexpr int Return = 0x0D;
-constexpr int Shift = 0x10;
-constexpr int Control = 0x11;
-constexpr int Menu = 0x12; // ALT
-constexpr int Escape = 0x1B;
-constexpr int Prior = 0x21; // Page Up
-constexpr int Next = 0x22;  // Page Down
-constexpr int End = 0x23;
-constexpr int Home = 0x24;
-constexpr int Left = 0x25;
-constexpr int Up = 0x26;
-constexpr int Right = 0x27;
-constexpr int Down = 0x28;
-constexpr int Insert = 0x2D;
-constexpr int Delete = 0x2E;
-constexpr int F1 = 0x70;
-constexpr int F24 = 0x87;
-} // namespace vk
-
-struct EditFunctionEntry {
-    int id;
-    const char* name; // UTF-8; nullptr ends the table
-};
-struct BindableKeyEntry {
-    int virtualKey;
-    const char* name; // UTF-8; nullptr ends the table
-};
-/// The edit functions by id, in the order the key page lists them, ending with {0, nullptr}.
-extern const EditFunctionEntry EditFunctionTable[];
-/// The thirteen bindable keys in binding-table order, ending with {0, nullptr}.
-extern const BindableKeyEntry BindableKeyTable[];
 
 struct InputColumn {
     int position;      // character position of the cell in a list row

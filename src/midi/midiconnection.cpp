@@ -3,12 +3,18 @@
 #include "mididevicelist.h"
 #include "midiinport.h"
 #include "midioutport.h"
-#include "settings/envsettings.h"
 
-CMidiConnection::CMidiConnection(const EnvSettings& settings) : m_settings(settings) {}
+#include <utility>
+
+CMidiConnection::CMidiConnection() = default;
 
 CMidiConnection::~CMidiConnection() {
     Close();
+}
+
+void CMidiConnection::SetDeviceNames(std::string inputName, std::string outputName) {
+    m_strInputName = std::move(inputName);
+    m_strOutputName = std::move(outputName);
 }
 
 bool CMidiConnection::Open(QObject* receiver) {
@@ -17,7 +23,7 @@ bool CMidiConnection::Open(QObject* receiver) {
     if (!receiver)
         receiver = m_pDefaultReceiver.data();
 
-    const std::string inName = m_settings.InputDeviceName();
+    const std::string& inName = m_strInputName;
     // No device has an empty name: a start-up without an input device needs no listing.
     if (inName.empty())
         return false;
@@ -30,7 +36,7 @@ bool CMidiConnection::Open(QObject* receiver) {
         return false;
     m_pIn = std::move(in);
 
-    const std::string outName = m_settings.OutputDeviceName();
+    const std::string& outName = m_strOutputName;
     const int outPosition = devices.FindByName(outName.c_str(), false);
     if (outPosition >= 0) {
         try {

@@ -1,4 +1,4 @@
-// The MIDI connection: the input and output devices the settings name, opened together for
+// The MIDI connection: an input and an output device, by name, opened together for
 // recording. Incoming data goes to a receiving object; every message can be echoed out.
 #pragma once
 
@@ -6,20 +6,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QObject;
 class CMidiInPort;
 class CMidiOutPort;
-struct EnvSettings;
 
 class CMidiConnection {
 public:
-    /// Closed. The settings are read at each Open, so a changed name counts after reopening.
-    explicit CMidiConnection(const EnvSettings& settings);
+    /// Closed, with no devices named.
+    CMidiConnection();
     ~CMidiConnection();
 
     CMidiConnection(const CMidiConnection&) = delete;
     CMidiConnection& operator=(const CMidiConnection&) = delete;
+
+    /// The devices the next Open uses, by their names in the device list (cp932 bytes as the
+    /// settings keep them; empty for none). An open connection keeps its devices until reopened.
+    void SetDeviceNames(std::string inputName, std::string outputName);
 
     bool IsOpen() const { return m_pIn != nullptr; }
     /// Opens the named input (required) and output (optional, for the echo). Incoming data
@@ -33,7 +37,8 @@ public:
     void SetDefaultReceiver(QObject* receiver);
 
 private:
-    const EnvSettings& m_settings;
+    std::string m_strInputName;
+    std::string m_strOutputName;
     std::unique_ptr<CMidiInPort> m_pIn;
     std::unique_ptr<CMidiOutPort> m_pOut;
     QPointer<QObject> m_pDefaultReceiver;

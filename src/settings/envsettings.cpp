@@ -10,9 +10,6 @@ namespace {
 constexpr char kDefaultFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
 constexpr char kDefaultStyle[] = "\x95\x57\x8f\x80";
 
-// Binding-table slots, in the order of the bindable keys.
-enum KeySlot { Home, End, PageUp, PageDown, Up, Down, Left, Right, Ins, Del, Enter, Esc, Tab };
-
 } // namespace
 
 void EnvSettings::SetDefaults() {
@@ -30,25 +27,8 @@ void EnvSettings::SetDefaults() {
 void EnvSettings::ResetKeyBindings() {
     for (BindingTable& table : bindings)
         table.fill(0);
-    BindingTable& plain = bindings[0];
-    plain[PageUp] = 15;
-    plain[PageDown] = 16;
-    plain[Up] = 7;
-    plain[Down] = 8;
-    plain[Left] = 11;
-    plain[Right] = 12;
-    plain[Ins] = 13;
-    plain[Del] = 14;
-    plain[Enter] = 9;
-    plain[Esc] = 10;
-    BindingTable& shift = bindings[1];
-    shift[Up] = 3;
-    shift[Down] = 4;
-    shift[Left] = 5;
-    shift[Right] = 6;
-    BindingTable& ctrl = bindings[2];
-    ctrl[Up] = 1;
-    ctrl[Down] = 2;
+    for (const DefaultBinding& binding : kDefaultBindings)
+        (*GetBindingTable(binding.modifiers))[binding.slot] = int32_t(binding.function);
 }
 
 const BindingTable* EnvSettings::GetBindingTable(int modifiers) const {

@@ -2,6 +2,7 @@
 // binding tables. Its 360 bytes are also the layout of the settings file.
 #pragma once
 
+#include "settings/keyvocabulary.h"
 #include "song/musictime.h"
 
 #include <array>
@@ -9,13 +10,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kBindableKeyCount = 13;
-constexpr int kEditFunctionCount = 17; // ids 0 (none) to 16
 constexpr int kDeviceNameBytes = 32;
-
-// Modifier flags as the binding tables are selected by them.
-constexpr int kModShift = 4;
-constexpr int kModCtrl = 8;
 
 /// A font description in the byte layout the settings file keeps (60 bytes).
 struct FontRecord {
@@ -74,11 +69,6 @@ struct EnvSettings {
     static void SetNameField(char (&field)[kDeviceNameBytes], const std::string& name);
     static std::string NameField(const char (&field)[kDeviceNameBytes]);
 };
-
-/// A stored function id, or 0 when the stored value is not a function.
-inline int ValidFunctionId(int32_t stored) {
-    return stored >= 0 && stored < kEditFunctionCount ? int(stored) : 0;
-}
 
 static_assert(sizeof(FontRecord) == 60);
 static_assert(sizeof(EnvSettings) == 360);

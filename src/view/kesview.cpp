@@ -5,45 +5,35 @@
 #include "document/kesdoc.h"
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
-#include "midi/mididevicelist.h"
-#include "midi/sequenceplayer.h"
 #include "settings/envsettings.h"
 #include "song/cp932.h"
 #include "song/musictime.h"
+#include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
+#include "view/playbackcontrol.h"
+#include "view/staffpainter.h"
 
 #include <QAction>
-#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
-#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-constexpr int kStaffLeftMargin = 42;   // the clef area before the first note
-constexpr int kStaffMiddle = 108;      // 27 steps of 4 pixels down to the middle-C line
-constexpr int kLowestKey = 10;         // MIDI key of pitch 1
-constexpr int kHighestKey = 104;       // MIDI key of pitch 95
-constexpr int kPlayWatchInterval = 20; // ms between looks at the player slot while playing
+constexpr int kLowestKey = 10;   // MIDI key of pitch 1
+constexpr int kHighestKey = 104; // MIDI key of pitch 95
 
 const char* const kGuideLines[6] = {
     "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
     "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
     "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
 };
-
-bool IsLeadByte(uint8_t b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 } // namespace
 
@@ -59,18 +49,8 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     const QFontMetrics metrics(m_font);
     m_metrics.cw = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
     m_metrics.lh = std::max(1, metrics.height());
-    m_nAscent = metrics.ascent();
-    m_rawFont = QRawFont::fromFont(m_font);
-
-    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_RGB32);
-    m_glyphsTransparent = m_glyphs.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < m_glyphsTransparent.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(m_glyphsTransparent.scanLine(y));
-        for (int x = 0; x < m_glyphsTransparent.width(); ++x) {
-            if (qGray(line[x]) > 128)
-                line[x] = qRgba(0, 0, 0, 0);
-        }
-    }
+    m_pCellText = std::make_unique<CCellTextPainter>(m_font, m_metrics.cw, metrics.ascent());
+    m_pStaff = std::make_unique<CStaffPainter>();
     m_strColumnHeader = ColumnHeaderText();
     for (int i = 0; i < 6; ++i)
         m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
@@ -86,22 +66,19 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     if (m_pDocument)
         connect(m_pDocument, &CKesDoc::songReplaced, this, &CKesView::OnSongReplaced);
 
-    m_pPlayWatch = new QTimer(this);
-    m_pPlayWatch->setInterval(kPlayWatchInterval);
-    connect(m_pPlayWatch, &QTimer::timeout, this, &CKesView::OnPlayWatch);
+    m_pPlayback = new CPlaybackControl(this);
+    connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
 
     m_nCursorRow = 0;
     SetColumn(0);
 }
 
 CKesView::~CKesView() {
-    blockSignals(true); // the frame may be going as well
-    OnMidiStop();       // the player writes our slot: it must not outlive us
+    blockSignals(true);  // the frame may be going as well
+    m_pPlayback->Stop(); // no note keeps sounding once the window is gone
     if (m_pConnection)
         m_pConnection->SetDefaultReceiver(nullptr);
 }
-
-// Editor hooks ---------------------------------------------------------------------------
 
 Song& CKesView::EditorSong() {
     return m_pDocument->GetSong();
@@ -120,15 +97,13 @@ bool CKesView::IsKeyHeld(int virtualKey) const {
 }
 
 void CKesView::SetSongModified() {
-    m_pDocument->SetModifiedFlag(true);
+    m_pDocument->OnSongChanged();
     Q_EMIT songModified();
 }
 
 void CKesView::RedrawAll() {
     viewport()->repaint();
 }
-
-// Geometry and scrolling -----------------------------------------------------------------
 
 int CKesView::GetScrollPosition() const {
     return verticalScrollBar()->value();
@@ -265,8 +240,6 @@ void CKesView::OnSongReplaced() {
     RedrawAll();
 }
 
-// Events ---------------------------------------------------------------------------------
-
 void CKesView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(viewport());
     OnDraw(painter, viewport()->rect());
@@ -359,65 +332,6 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
     }
 }
 
-// Painting -------------------------------------------------------------------------------
-
-quint32 CKesView::GlyphOf(uint16_t code) {
-    const auto found = m_glyphIndexes.constFind(code);
-    if (found != m_glyphIndexes.constEnd())
-        return *found;
-    QString text;
-    if (code < 0x100) {
-        const char byte = char(code);
-        text = DecodeCp932(&byte, 1);
-    } else {
-        const char bytes[2] = {char(code >> 8), char(code & 0xFF)};
-        text = DecodeCp932(bytes, 2);
-    }
-    const QList<quint32> indexes = m_rawFont.glyphIndexesForString(text);
-    const quint32 glyph = indexes.size() == 1 ? indexes.constFirst() : 0;
-    m_glyphIndexes.insert(code, glyph);
-    return glyph;
-}
-
-void CKesView::DrawCellText(QPainter& painter, int x, int y, const std::string& bytes) {
-    // Glyphs are placed on the cell grid directly: no text layout, and a double-byte
-    // character takes two cells whatever the font's own advance.
-    const int cw = m_metrics.cw;
-    const int baseline = y + m_nAscent;
-    m_glyphRunIndexes.clear();
-    m_glyphRunPositions.clear();
-    const size_t n = bytes.size();
-    int cell = 0;
-    for (size_t i = 0; i < n; ++cell) {
-        const auto b = uint8_t(bytes[i]);
-        uint16_t code = b;
-        int width = 1;
-        if (IsLeadByte(b) && i + 1 < n) {
-            code = uint16_t(b << 8 | uint8_t(bytes[i + 1]));
-            width = 2;
-        }
-        if (b != ' ') {
-            const quint32 glyph = GlyphOf(code);
-            if (glyph != 0) {
-                m_glyphRunIndexes.append(glyph);
-                m_glyphRunPositions.append(QPointF(cell * cw, 0));
-            } else { // a character the list font lacks: let font fallback find one
-                painter.drawText(QPoint(x + cell * cw, baseline),
-                                 DecodeCp932(bytes.data() + i, width));
-            }
-        }
-        i += size_t(width);
-        cell += width - 1;
-    }
-    if (m_glyphRunIndexes.isEmpty())
-        return;
-    QGlyphRun run;
-    run.setRawFont(m_rawFont);
-    run.setGlyphIndexes(m_glyphRunIndexes);
-    run.setPositions(m_glyphRunPositions);
-    painter.drawGlyphRun(QPointF(x, baseline), run);
-}
-
 void CKesView::DrawHeader(QPainter& painter, const Song& song) {
     const QPalette& pal = palette();
     const int flags = Qt::AlignLeft | Qt::AlignVCenter;
@@ -431,18 +345,17 @@ void CKesView::DrawHeader(QPainter& painter, const Song& song) {
                  flags);
 }
 
-void CKesView::DrawList(QPainter& painter, Song& song, const QRect& client, int first) {
+void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client, int first) {
     const QPalette& pal = palette();
     const int bottom = client.bottom() + 1;
     const int listWidth = GetListWidth();
     const int lh = m_metrics.lh;
     painter.fillRect(0, lh + 4, listWidth, bottom - (lh + 4), GetSysColor(pal, SysColor::BtnFace));
     painter.setPen(GetSysColor(pal, SysColor::BtnText));
-    DrawCellText(painter, m_metrics.TextLeft(), lh + 4, m_strColumnHeader);
+    m_pCellText->Draw(painter, m_metrics.TextLeft(), lh + 4, m_strColumnHeader);
     Draw3dRect(painter, {0, 2 * lh + 4, listWidth, bottom},
                GetSysColor(pal, SysColor::BtnHighlight), GetSysColor(pal, SysColor::DkShadow3D));
 
-    ComputeStartTicks(song);
     const TimeSignature signature = m_pSettings->GetTimeSignature();
     RowRepeat repeat;
     int y = GetRowTop(0);
@@ -453,8 +366,9 @@ void CKesView::DrawList(QPainter& painter, Song& song, const QRect& client, int 
         DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
         painter.setPen(GetSysColor(pal, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
-        DrawCellText(painter, m_metrics.TextLeft(), y + 1,
-                     FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat));
+        m_pCellText->Draw(
+            painter, m_metrics.TextLeft(), y + 1,
+            FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat));
         y += m_metrics.RowPitch();
     }
 }
@@ -473,80 +387,6 @@ void CKesView::DrawCursor(QPainter& painter, int first) {
     }
 }
 
-void CKesView::DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph) {
-    const QPoint target(panel.left + kStaffLeftMargin + x, panel.top + kStaffMiddle + offset - 10);
-    const QRect source(10 * glyph, 0, 10, 20);
-    QPaintEngine* engine = painter.paintEngine();
-    if (engine && engine->hasFeature(QPaintEngine::RasterOpModes)) {
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(target, m_glyphs, source);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    } else {
-        painter.drawImage(target, m_glyphsTransparent, source);
-    }
-}
-
-void CKesView::DrawNote(QPainter& painter, const PixelRect& panel, const StaffNote& note,
-                        AccidentalMemory& memory) {
-    const QPalette& pal = palette();
-    const int xAt = panel.left + kStaffLeftMargin;
-    const int yAt = panel.top + kStaffMiddle;
-    const int offset = NoteOffset(note.key);
-    if (const int bar = DurationBarWidth(note.width))
-        painter.fillRect(xAt + note.x + 10, yAt + offset - 1, bar, 3,
-                         GetSysColor(pal, SysColor::GrayText));
-    for (const int ledger : LedgerOffsets(offset))
-        painter.fillRect(xAt + note.x - 2, yAt + ledger, 14, 1,
-                         GetSysColor(pal, SysColor::BtnText));
-    DrawGlyph(painter, panel, note.x, offset, kGlyphHead);
-    if (const std::optional<StaffGlyph> accidental = memory.Check(note.key))
-        DrawGlyph(painter, panel, note.x - 10, offset, *accidental);
-}
-
-void CKesView::DrawStaffPanel(QPainter& painter, const Song& song, const PixelRect& area) {
-    const QPalette& pal = palette();
-    PixelRect rect = area;
-    rect.bottom = std::min(rect.bottom, rect.top + kStaffPanelHeight);
-    if (rect.Width() <= 0 || rect.Height() <= 0)
-        return;
-    painter.save();
-    painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
-    painter.fillRect(ToQRect(rect), GetSysColor(pal, SysColor::BtnFace));
-
-    const int ticksPerBeat = m_pSettings->GetTicksPerBeat();
-    const int beatsPerBar = std::max(1, m_pSettings->GetTimeSignature().beatsPerBar);
-    const int row = std::clamp(m_nCursorRow, 0, song.count);
-    const uint32_t cursorTick = song.events[size_t(row)].startTick;
-    const uint32_t origin = StaffOriginTick(song, row, m_pSettings->GetTicksPerBar());
-    const int xAt = rect.left + kStaffLeftMargin;
-    const int yAt = rect.top + kStaffMiddle;
-
-    painter.fillRect(xAt + TicksToPixels(cursorTick - origin) + 5, rect.top, 1, rect.Height(),
-                     QColor(255, 0, 0));
-
-    const QColor gray = GetSysColor(pal, SysColor::GrayText);
-    const QColor text = GetSysColor(pal, SysColor::BtnText);
-    const int beatWidth = std::max(1, TicksToPixels(uint32_t(ticksPerBeat)));
-    for (int x = xAt, n = 0; x < rect.right; x += beatWidth, ++n) {
-        if (n == 0 || n % beatsPerBar != 0) {
-            DrawDottedLine(painter, x, yAt - 40, 32, gray, 0);
-            DrawDottedLine(painter, x, yAt + 8, 32, gray, 0);
-        } else {
-            painter.fillRect(x, yAt - 40, 1, 80, text);
-        }
-    }
-
-    AccidentalMemory memory;
-    for (const StaffNote& note : CollectStaffNotes(song, origin, rect.right - xAt))
-        DrawNote(painter, rect, note, memory);
-
-    for (int step = 8; step <= 40; step += 8) {
-        painter.fillRect(rect.left + 2, yAt - step, rect.right - rect.left - 2, 1, text);
-        painter.fillRect(rect.left + 2, yAt + step, rect.right - rect.left - 2, 1, text);
-    }
-    painter.restore();
-}
-
 void CKesView::DrawKeyGuide(QPainter& painter, const PixelRect& rect) {
     const QPalette& pal = palette();
     if (rect.Width() <= 0 || rect.Height() <= 0)
@@ -559,12 +399,13 @@ void CKesView::DrawKeyGuide(QPainter& painter, const PixelRect& rect) {
     painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
     const int lines = KeyGuideLineCount(rect.Height(), m_metrics.lh);
     for (int i = 0; i < lines; ++i)
-        DrawCellText(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh, m_strGuideLines[i]);
+        m_pCellText->Draw(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh,
+                          m_strGuideLines[i]);
     painter.restore();
 }
 
 void CKesView::OnDraw(QPainter& painter, const QRect& client) {
-    Song& song = m_pDocument->GetSong();
+    const Song& song = std::as_const(*m_pDocument).GetSong();
     const int first = GetScrollPosition();
     painter.save();
     painter.setFont(m_font);
@@ -582,43 +423,10 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
         Draw3dRect(painter, panel, GetSysColor(palette(), SysColor::BtnHighlight),
                    GetSysColor(palette(), SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
-        DrawStaffPanel(painter, song, panel);
+        m_pStaff->Draw(painter, palette(), song, *m_pSettings, m_nCursorRow, panel);
         DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();
-}
-
-// Printing and MIDI ------------------------------------------------------------------------
-
-void CKesView::PrintTo(QPrinter& printer) {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return;
-    // A page holds what the window shows, at the size it has on the screen.
-    const qreal sx = qreal(printer.logicalDpiX()) / qreal(logicalDpiX());
-    const qreal sy = qreal(printer.logicalDpiY()) / qreal(logicalDpiY());
-    painter.scale(sx, sy);
-    OnDraw(painter, viewport()->rect());
-    painter.end();
-}
-
-QPrinter* CKesView::GetPrinter() {
-    if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return m_pPrinter.get();
-}
-
-void CKesView::OnFilePrint() {
-    QPrintDialog dialog(GetPrinter(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        PrintTo(*GetPrinter());
-}
-
-void CKesView::OnFilePrintPreview() {
-    QPrintPreviewDialog dialog(GetPrinter(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintTo(*target); });
-    dialog.exec();
 }
 
 int CKesView::OnCreate(CMidiConnection* connection) {
@@ -632,51 +440,17 @@ int CKesView::OnCreate(CMidiConnection* connection) {
 }
 
 void CKesView::OnMidiPlay() {
-    if (m_pPlayer.load())
+    if (m_pPlayback->IsPlaying())
         return; // one run at a time
-
-    const std::string name = m_pSettings->OutputDeviceName();
-    int deviceId = 0;
-    {
-        const CMidiDeviceList devices;
-        const int position = devices.FindByName(name.c_str(), false);
-        if (position < 0) {
-            Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
-            return;
-        }
-        deviceId = devices.GetOutput(position).deviceId;
-    }
-
-    CSequencePlayer* player = nullptr;
-    try {
-        player = new CSequencePlayer(&m_pPlayer, deviceId);
-    } catch (int) {
+    if (!m_pPlayback->Play(m_pDocument->GetSong(), m_pSettings->OutputDeviceName())) {
         Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
         return;
     }
-    const Song& song = m_pDocument->GetSong();
-    for (const PlayEvent& event : BuildPerformance(song))
-        player->Add(event);
-    // Tempo bytes below 67 give no positive tempo; the slowest one that plays is 1 per minute.
-    player->SetTempo(unsigned(std::max(1, TempoFromByte(song.tempo))));
     Q_EMIT statusMessage(QString());
-    // From here the player owns itself and may be gone at any moment; only the slot tells.
-    if (player->Start())
-        m_pPlayWatch->start();
-    Q_EMIT midiCommandsChanged();
 }
 
 void CKesView::OnMidiStop() {
-    m_pPlayWatch->stop();
-    CSequencePlayer::StopAndDelete(m_pPlayer); // nothing when nothing plays
-    Q_EMIT midiCommandsChanged();
-}
-
-void CKesView::OnPlayWatch() {
-    if (m_pPlayer.load())
-        return;
-    m_pPlayWatch->stop();
-    Q_EMIT midiCommandsChanged();
+    m_pPlayback->Stop();
 }
 
 void CKesView::OnMidiRecord() {
@@ -698,11 +472,11 @@ void CKesView::OnMidiRecord() {
 }
 
 void CKesView::OnUpdateMidiPlay(QAction* cmdUI) const {
-    cmdUI->setEnabled(m_pPlayer.load() == nullptr);
+    cmdUI->setEnabled(!m_pPlayback->IsPlaying());
 }
 
 void CKesView::OnUpdateMidiStop(QAction* cmdUI) const {
-    cmdUI->setEnabled(m_pPlayer.load() != nullptr);
+    cmdUI->setEnabled(m_pPlayback->IsPlaying());
 }
 
 void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {

@@ -7,21 +7,16 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
-#include <QHash>
-#include <QImage>
-#include <QPixmap>
-#include <QPointF>
-#include <QRawFont>
 
-#include <atomic>
 #include <memory>
 #include <string>
 
+class CCellTextPainter;
 class CKesDoc;
 class CMidiConnection;
-class CSequencePlayer;
+class CPlaybackControl;
+class CStaffPainter;
 class QAction;
-class QTimer;
 class QPainter;
 class QPrinter;
 
@@ -80,8 +75,8 @@ public:
     bool IsKeyHeld(int virtualKey) const override;
     void SetSongModified() override;
 
-    /// The running playback, set and cleared by the player itself.
-    std::atomic<CSequencePlayer*> m_pPlayer{nullptr};
+    /// The running playback, if any.
+    const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }
 
 public Q_SLOTS:
     void OnMidiPlay();
@@ -113,38 +108,25 @@ protected:
 private:
     void OnScrollAction(int action);
     void DrawHeader(QPainter& painter, const Song& song);
-    void DrawList(QPainter& painter, Song& song, const QRect& client, int first);
+    void DrawList(QPainter& painter, const Song& song, const QRect& client, int first);
     void DrawCursor(QPainter& painter, int first);
-    void DrawStaffPanel(QPainter& painter, const Song& song, const PixelRect& rect);
     void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
-    void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph);
-    void DrawNote(QPainter& painter, const PixelRect& panel, const StaffNote& note,
-                  AccidentalMemory& memory);
-    /// Draws cp932 text one byte per cell of width cw; double-byte characters take two.
-    void DrawCellText(QPainter& painter, int x, int y, const std::string& bytes);
-    quint32 GlyphOf(uint16_t code);
     void SetScrollPositionQuietly(int position);
-    void OnPlayWatch();
 
     CKesDoc* m_pDocument;
     const EnvSettings* m_pSettings;
     QFont m_font;
     ViewMetrics m_metrics;
-    int m_nAscent = 0;
-    QRawFont m_rawFont;
-    QHash<uint16_t, quint32> m_glyphIndexes; // cp932 code to glyph of the list font
-    QList<quint32> m_glyphRunIndexes;
-    QList<QPointF> m_glyphRunPositions;
+    std::unique_ptr<CCellTextPainter> m_pCellText;
+    std::unique_ptr<CStaffPainter> m_pStaff;
     int m_nScrollMaximum = 0;
     int m_nPage = 1;
     bool m_bQuietScroll = false;
     bool m_bInitialUpdateDone = false;
     Qt::KeyboardModifiers m_keyModifiers;
-    QImage m_glyphs;            // combined with the panel as source AND destination
-    QImage m_glyphsTransparent; // for painters without raster operations (printing)
     std::string m_strColumnHeader;
     std::string m_strGuideLines[6];
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
-    QTimer* m_pPlayWatch; // while a song plays: notices the end of the run
+    CPlaybackControl* m_pPlayback; // a child object
 };

@@ -1,6 +1,6 @@
 // What the score view computes without a window: the geometry of the header, the list and
-// the panels, the texts of the list rows, the scroll arithmetic and where the staff panel
-// puts its notes. The view draws with these; the tests check them directly.
+// the panels, the texts of the list rows and the scroll arithmetic. The view draws with
+// these; the tests check them directly.
 #pragma once
 
 #include "song/musictime.h"
@@ -122,49 +122,3 @@ int PositionShowingRow(int row, const ScrollState& state);
 /// Lines of the function-key guide written into a guide `height` pixels high: the first
 /// always, each further one while its top lies above the bottom edge (at most six).
 int KeyGuideLineCount(int height, int lineHeight);
-
-// Staff panel.
-
-struct StaffNote {
-    int key = 0;   // MIDI key
-    int x = 0;     // pixels from the origin of the panel's notes
-    int width = 0; // pixels of the whole unit
-};
-
-/// Pixels of a tick count at 48 pixels per quarter note.
-inline int TicksToPixels(uint32_t ticks) {
-    return int(ticks * 48u / 480u);
-}
-
-/// The first tick of the bar that holds the cursor row; start ticks must be current.
-uint32_t StaffOriginTick(const Song& song, int cursorRow, int ticksPerBar);
-
-/// The notes from `origin` on as the panel draws them: ties merged into one unit, rests
-/// left out, nothing past `maxX` pixels. Start ticks must be current.
-std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int maxX);
-
-/// Semitone to staff letter (low four bits: 8 C .. 14 B) and accidental (high bits).
-extern const std::array<uint8_t, 12> kLetterTable;
-
-/// Vertical offset in pixels of a note head's middle from the middle-C line (down is +).
-int NoteOffset(int key);
-/// Offsets of the ledger lines a note at `offset` needs.
-std::vector<int> LedgerOffsets(int offset);
-/// Length of the duration bar after the head of a note `width` pixels long (0: none).
-inline int DurationBarWidth(int width) {
-    return width > 10 ? width - 10 : 0;
-}
-
-enum StaffGlyph { kGlyphSharp = 0, kGlyphNatural = 1, kGlyphFlat = 2, kGlyphHead = 3 };
-
-/// Which accidental a note needs, remembering the last one drawn for each letter over the
-/// whole panel: a sharp on the first sharp note of a letter, a natural when a plain note of
-/// that letter follows, else none.
-class AccidentalMemory {
-public:
-    /// The glyph to draw before the note, or nothing.
-    std::optional<StaffGlyph> Check(int key);
-
-private:
-    std::array<uint8_t, 7> m_accidentals{};
-};

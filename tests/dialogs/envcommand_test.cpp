@@ -108,7 +108,8 @@ private Q_SLOTS:
 
     void okSavesTheSheetsCopyAndPutsItInForce() {
         EnvSettings live = DefaultSettings();
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
             QCOMPARE(sheet->windowTitle(), QStringLiteral("動作環境"));
             QCOMPARE(sheet->GetActiveIndex(), int(CEnvDlg::BasicPage));
@@ -129,7 +130,8 @@ private Q_SLOTS:
         EnvSettings live = DefaultSettings();
         live.beatsPerBar = 6;
         const EnvSettings before = live;
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
             BindEndToFirstRow(sheet);
             Press(sheet, QDialogButtonBox::Cancel);
@@ -142,7 +144,8 @@ private Q_SLOTS:
 
     void editorUsesANewBindingOnlyAfterOk() {
         EnvSettings live = DefaultSettings();
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         LiveEditor editor(live);
         QCOMPARE(editor.DispatchEditKey(vk::End), 0); // End is unbound by default
 
@@ -171,7 +174,8 @@ private Q_SLOTS:
         live.flags |= 1; // piano input
         QVERIFY(SaveSettings(live, m_path));
         const QByteArray saved = FileBytes(m_path);
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
             sheet->GetSettings().beatsPerBar = 9;
             sheet->reject(); // Escape
@@ -188,7 +192,8 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         EnvSettings live = DefaultSettings();
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
             BindEndToFirstRow(sheet);
             Press(sheet, QDialogButtonBox::Ok);

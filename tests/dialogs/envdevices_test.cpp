@@ -202,7 +202,8 @@ private Q_SLOTS:
         const std::filesystem::path path = dir.filePath(QStringLiteral("KesV.env")).toStdString();
         EnvSettings live = DefaultSettings();
         EnvSettings::SetNameField(live.midiInName, m_list.GetInput(m_nSeq).caps.szPname);
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         QVERIFY(connection.Open());
         const int dumpItem = m_nDump + 1;
         m_modal.Arm<CEnvDlg>([dumpItem](CEnvDlg* sheet) {
@@ -227,7 +228,8 @@ private Q_SLOTS:
         QVERIFY(dir.isValid());
         const std::filesystem::path path = dir.filePath(QStringLiteral("KesV.env")).toStdString();
         EnvSettings live = DefaultSettings();
-        CMidiConnection connection(live);
+        CMidiConnection connection;
+        connection.SetDeviceNames(live.InputDeviceName(), live.OutputDeviceName());
         const int seqItem = m_nSeq + 1;
         m_modal.Arm<CEnvDlg>([seqItem](CEnvDlg* sheet) {
             Choose(sheet->GetMainPage()->findChild<QComboBox*>(QStringLiteral("comboInput")),

@@ -1,7 +1,6 @@
 #include "fakemidiservice.h"
 #include "midi/midiconnection.h"
 #include "receiver.h"
-#include "settings/envsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,27 +11,22 @@ namespace {
 class MidiConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings.SetDefaults();
         service.inputs = {{"Keys"}, {"Pads"}};
         service.outputs = {{"Synth"}, {"Echo"}};
     }
-    void Name(const char* in, const char* out) {
-        EnvSettings::SetNameField(settings.midiInName, in);
-        EnvSettings::SetNameField(settings.midiOutName, out);
-    }
+    void Name(const char* in, const char* out) { connection.SetDeviceNames(in, out); }
 
     int argc = 1;
     char arg0[5] = "test";
     char* argv[1] = {arg0};
     QCoreApplication app{argc, argv};
     CFakeMidiService service;
-    EnvSettings settings{};
+    CMidiConnection connection;
 };
 
 } // namespace
 
 TEST_F(MidiConnectionTest, EmptyOrUnknownInputNameFailsAndOpensNothing) {
-    CMidiConnection connection(settings);
     Name("", "Synth");
     EXPECT_FALSE(connection.Open());
     EXPECT_FALSE(connection.IsOpen());
@@ -45,7 +39,6 @@ TEST_F(MidiConnectionTest, EmptyOrUnknownInputNameFailsAndOpensNothing) {
 TEST_F(MidiConnectionTest, InputThatCannotBeOpenedFails) {
     service.inputs[1].openResult = kMidiErrAllocated;
     Name("Pads", "Synth");
-    CMidiConnection connection(settings);
     EXPECT_FALSE(connection.Open());
     EXPECT_FALSE(connection.IsOpen());
     EXPECT_EQ(service.Count(FakeOp::Open, false), 0);
@@ -53,7 +46,6 @@ TEST_F(MidiConnectionTest, InputThatCannotBeOpenedFails) {
 
 TEST_F(MidiConnectionTest, WithoutOutputItOpensAndEchoesNothing) {
     Name("Keys", "");
-    CMidiConnection connection(settings);
     EXPECT_TRUE(connection.Open());
     EXPECT_TRUE(connection.IsOpen());
     connection.SendShort(0x643C90);
@@ -68,7 +60,6 @@ TEST_F(MidiConnectionTest, WithoutOutputItOpensAndEchoesNothing) {
 
 TEST_F(MidiConnectionTest, OpenTwiceOpensOnceAndCloseResetsBothDevices) {
     Name("Pads", "Echo");
-    CMidiConnection connection(settings);
     EXPECT_TRUE(connection.Open());
     Name("Keys", "Synth"); // a new name counts only after Close and Open
     EXPECT_TRUE(connection.Open());
@@ -99,7 +90,6 @@ TEST_F(MidiConnectionTest, DataReachesTheDefaultReceiverWhenOpenedWithoutOne) {
     CTestReceiver view;
     CTestReceiver other;
     Name("Keys", "Synth");
-    CMidiConnection connection(settings);
     connection.SetDefaultReceiver(&view);
     ASSERT_TRUE(connection.Open());
     service.Inject(0, 0x643C90);

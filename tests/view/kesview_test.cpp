@@ -25,9 +25,11 @@
 
 namespace {
 
-void AddEvents(Song& song, std::initializer_list<std::pair<uint8_t, uint8_t>> events) {
+void AddEvents(CKesDoc& doc, std::initializer_list<std::pair<uint8_t, uint8_t>> events) {
+    Song& song = doc.GetSong();
     for (const auto& [code, pitch] : events)
         song.events[size_t(song.count++)] = {0, code, pitch};
+    doc.OnSongChanged();
 }
 
 // Runs `handle` on the next modal dialog of type T once it is open.
@@ -115,7 +117,7 @@ private Q_SLOTS:
     }
 
     void rowText_endRowAndRepetitionBlanking() {
-        AddEvents(song(), {{0xC4, 51}, {0xC4, 53}, {0xC4, 55}, {0xC4, 56}, {0xC4, 58}});
+        AddEvents(*m_doc, {{0xC4, 51}, {0xC4, 53}, {0xC4, 55}, {0xC4, 56}, {0xC4, 58}});
         MakeView(10);
         QImage image = Render();
         const QColor face = Sys(SysColor::BtnFace);
@@ -130,7 +132,7 @@ private Q_SLOTS:
         m_view->OnVScroll(kScrollLineDown, 0);
         QCOMPARE(m_view->GetScrollPosition(), 0); // the whole song fits: no scrolling
         AddEvents(
-            song(),
+            *m_doc,
             {{0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 51}});
         m_view->UpdateScrollRange(-1);
         m_view->OnVScroll(kScrollLineDown, 0);
@@ -148,7 +150,7 @@ private Q_SLOTS:
     }
     void cursor_highlightWithPendingTextInEachColumn() {
         QFETCH(int, column);
-        AddEvents(song(), {{0xC4, 51}, {0xC4, 53}});
+        AddEvents(*m_doc, {{0xC4, 51}, {0xC4, 53}});
         MakeView(10);
         m_view->SetColumn(column);
         m_view->SetCursorRow(1);
@@ -190,7 +192,7 @@ private Q_SLOTS:
 
     void staff_noteHeadsLedgersAndDurationBars() {
         // Middle C, then D 4, both quarters; the staff starts at bar 0.
-        AddEvents(song(), {{0xC4, 51}, {0xC4, 53}});
+        AddEvents(*m_doc, {{0xC4, 51}, {0xC4, 53}});
         MakeView(10);
         const QImage image = Render();
         const QColor dark(0, 0, 0);
@@ -210,7 +212,7 @@ private Q_SLOTS:
     }
 
     void staff_accidentalMemory() {
-        AddEvents(song(), {{0xC4, 52}, {0xC4, 51}, {0xC4, 52}}); // C#4 C 4 C#4
+        AddEvents(*m_doc, {{0xC4, 52}, {0xC4, 51}, {0xC4, 52}}); // C#4 C 4 C#4
         MakeView(10);
         const QImage image = Render();
         const QColor dark(0, 0, 0);
@@ -226,7 +228,7 @@ private Q_SLOTS:
 
     void scroll_oneRowDownFromTheLastVisibleRow() {
         for (int i = 0; i < 30; ++i)
-            AddEvents(song(), {{0xC4, 51}});
+            AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
         QCOMPARE(m_view->GetPageSize(), 10);
         m_view->MoveCursorTo(9);
@@ -248,7 +250,7 @@ private Q_SLOTS:
 
     void scroll_pageDownStopsWithTheEndRowLast() {
         for (int i = 0; i < 30; ++i)
-            AddEvents(song(), {{0xC4, 51}});
+            AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
         for (int i = 0; i < 5; ++i)
             m_view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -261,7 +263,7 @@ private Q_SLOTS:
 
     void scroll_barMovesTheCursorAndDropsPendingText() {
         for (int i = 0; i < 30; ++i)
-            AddEvents(song(), {{0xC4, 51}});
+            AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
         m_view->m_szInput[0] = 'C';
         m_view->m_nInputLen = 1;
@@ -327,7 +329,7 @@ private Q_SLOTS:
     }
 
     void print_pdfHoldsTheWindowAtScreenSize() {
-        AddEvents(song(), {{0xC4, 51}});
+        AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
         QTemporaryDir dir;
         QPrinter printer(QPrinter::HighResolution);
@@ -341,7 +343,7 @@ private Q_SLOTS:
     }
 
     void keys_tabReachesTheEditor() {
-        AddEvents(song(), {{0xC4, 51}});
+        AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
         m_settings.bindings[0][12] = 12; // TAB: cursor right
         m_view->setFocus();

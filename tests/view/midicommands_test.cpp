@@ -10,6 +10,7 @@
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
+#include "view/playbackcontrol.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,7 +88,8 @@ struct CRig {
         settings.SetDefaults();
         EnvSettings::SetNameField(settings.midiOutName, output);
         EnvSettings::SetNameField(settings.midiInName, input);
-        connection = std::make_unique<CMidiConnection>(settings);
+        connection = std::make_unique<CMidiConnection>();
+        connection->SetDeviceNames(input, output);
         doc.OnNewDocument();
         frame = std::make_unique<CMainFrame>(&doc);
         view = new CKesView(&doc, &settings, frame.get());
@@ -167,7 +169,7 @@ private:
             const int xruns = m_pXruns->Count();
             rig.play()->trigger();
             m_bRunLooked = !rig.play()->isEnabled() && rig.stop()->isEnabled() &&
-                           rig.view->m_pPlayer.load() != nullptr;
+                           rig.view->GetPlayback().IsPlaying();
             rig.view->OnMidiPlay(); // the command itself refuses a second run
             // The run ends by itself and play comes back without anyone touching anything.
             if (!QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000))
@@ -205,7 +207,7 @@ private Q_SLOTS:
         rig.stop()->setEnabled(true);
         rig.stop()->trigger();
         QVERIFY(!rig.stop()->isEnabled());
-        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
     }
 
     void play_withoutTheOutputDeviceSaysSoInTheStatusBar() {
@@ -214,7 +216,7 @@ private Q_SLOTS:
         rig.play()->trigger();
         QCOMPARE(rig.frame->statusBar()->currentMessage(),
                  QStringLiteral("MIDI 出力デバイスが使用できません"));
-        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
         QVERIFY(!rig.doc.IsModified());
@@ -302,7 +304,7 @@ private Q_SLOTS:
         QVERIFY(m_bRunLooked); // play disabled, stop enabled, the slot set
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
-        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QCOMPARE(notes.size(), size_t(2));
         QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
         QCOMPARE(notes[1].message, Msg(0x80, 60, 0));
@@ -338,7 +340,7 @@ private Q_SLOTS:
         QVERIFY(dump);
         CRig rig(DumpClient() + ":input", "");
         rig.play()->trigger();
-        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
         QVERIFY(rig.frame->statusBar()->currentMessage().isEmpty());
@@ -358,7 +360,7 @@ private Q_SLOTS:
         rig.play()->trigger();
         QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
         rig.stop()->trigger();
-        QCOMPARE(rig.view->m_pPlayer.load(), nullptr);
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
 
@@ -390,10 +392,10 @@ private Q_SLOTS:
         AddEvents(rig.song(), {{0xCD, 51}, {0xCD, 53}}); // two 128th notes
         rig.song().tempo = uint8_t(tempoByte);
         rig.play()->trigger();
-        QVERIFY(rig.view->m_pPlayer.load());
+        QVERIFY(rig.view->GetPlayback().IsPlaying());
         QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
         QTest::qWait(200);
-        QVERIFY(rig.view->m_pPlayer.load()); // 15 ticks at 60 s a quarter: still the first
+        QVERIFY(rig.view->GetPlayback().IsPlaying()); // 15 ticks at 60 s a quarter: still the first
         rig.stop()->trigger();
         QTest::qWait(100);
         const auto events = jackpeers::ReadDump(file);

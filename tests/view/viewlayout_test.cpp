@@ -1,3 +1,4 @@
+#include "view/staffrules.h"
 #include "view/viewlayout.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,38 @@
+// The play and stop commands' state: the slot of the running player, which the player clears
+// by itself at the end of its run on the timer thread, and the watch that notices that end on
+// the user-interface thread.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <string>
+
+class CSequencePlayer;
+class QTimer;
+struct Song;
+
+class CPlaybackControl : public QObject {
+    Q_OBJECT
+public:
+    explicit CPlaybackControl(QObject* parent = nullptr);
+    /// Stops a running player: it writes our slot and must not outlive us.
+    ~CPlaybackControl() override;
+
+    /// Plays the song's performance on the output device of that name (as the settings keep
+    /// it). False when that device can't be used; an empty song starts and ends at once.
+    bool Play(const Song& song, const std::string& outputDeviceName);
+    /// Stops the running player at once, silencing every note; nothing when nothing plays.
+    void Stop();
+    bool IsPlaying() const { return m_pPlayer.load() != nullptr; }
+
+Q_SIGNALS:
+    /// A run started, was stopped or ended by itself.
+    void stateChanged();
+
+private:
+    void OnWatch();
+
+    std::atomic<CSequencePlayer*> m_pPlayer{nullptr}; // set and cleared by the player itself
+    QTimer* m_pWatch;                                 // runs while a song plays
+};

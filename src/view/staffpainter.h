@@ -1,0 +1,30 @@
+// Draws the staff panel: the bar of the cursor row and what follows it, with beat lines,
+// note heads, accidentals, ledger lines, duration bars and the red cursor line.
+#pragma once
+
+#include "view/staffrules.h"
+#include "view/viewlayout.h"
+
+#include <QImage>
+
+class QPainter;
+class QPalette;
+struct EnvSettings;
+
+class CStaffPainter {
+public:
+    CStaffPainter();
+
+    /// Paints the panel into `area` (clipped to the panel's height). Start ticks of `song`
+    /// must be current.
+    void Draw(QPainter& painter, const QPalette& palette, const Song& song,
+              const EnvSettings& settings, int cursorRow, const PixelRect& area) const;
+
+private:
+    void DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,
+                  const StaffNote& note, AccidentalMemory& memory) const;
+    void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph) const;
+
+    QImage m_glyphs;            // combined with the panel as source AND destination
+    QImage m_glyphsTransparent; // for painters without raster operations (printing)
+};

@@ -1,0 +1,38 @@
+// Printing and print preview: a page holds the rows the window shows.
+#include "kesview.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+void CKesView::PrintTo(QPrinter& printer) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    // A page holds what the window shows, at the size it has on the screen.
+    const qreal sx = qreal(printer.logicalDpiX()) / qreal(logicalDpiX());
+    const qreal sy = qreal(printer.logicalDpiY()) / qreal(logicalDpiY());
+    painter.scale(sx, sy);
+    OnDraw(painter, viewport()->rect());
+    painter.end();
+}
+
+QPrinter* CKesView::GetPrinter() {
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_pPrinter.get();
+}
+
+void CKesView::OnFilePrint() {
+    QPrintDialog dialog(GetPrinter(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintTo(*GetPrinter());
+}
+
+void CKesView::OnFilePrintPreview() {
+    QPrintPreviewDialog dialog(GetPrinter(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* target) { PrintTo(*target); });
+    dialog.exec();
+}
