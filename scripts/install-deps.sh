@@ -13,6 +13,7 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth xdotool
   libgtest-dev libgmock-dev libbenchmark-dev
+  desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info dpkg-dev
   "$@" # extra packages a developer command needs (the fuzzers need clang)
 )
 
