@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -94,6 +95,25 @@ private:
                 if (image.pixelColor(x, y) != background)
                     return true;
         return false;
+    }
+
+    // The first page of a print, rasterised at the screen's resolution; `area` receives the
+    // printable area in its pixels. Null when the page could not be rasterised.
+    QImage PrintedPage(QRect* area) {
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+        m_view->PrintTo(printer);
+        const int dpi = m_view->logicalDpiX();
+        *area = printer.pageLayout().paintRectPixels(dpi);
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                           QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-aa"),
+                           QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
+                           printer.outputFileName(), dir.filePath(QStringLiteral("page"))});
+        return QImage(dir.filePath(QStringLiteral("page.png")))
+            .convertToFormat(QImage::Format_RGB32);
     }
 
     // Text cells [first, first + count) of visible row k.
@@ -326,18 +346,35 @@ private Q_SLOTS:
         QCOMPARE(song().tempo, kDefaultTempoByte);
     }
 
-    void print_pdfHoldsTheWindowAtScreenSize() {
-        AddEvents(song(), {{0xC4, 51}});
+    void print_pdfShowsLinesThroughGlyphsAndFitsThePage() {
+        AddEvents(song(), {{0xC4, 51}}); // middle C: the open head on its ledger line
         MakeView(10);
-        QTemporaryDir dir;
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
-        m_view->PrintTo(printer);
-        QFile pdf(printer.outputFileName());
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.size() > 1000);
-        QVERIFY(pdf.read(5) == "%PDF-");
+        QRect area;
+        QImage page = PrintedPage(&area);
+        QVERIFY2(!page.isNull(), "pdftoppm (poppler-utils, see scripts/install-deps.sh)");
+        // Unscaled, the page shows the window at its size inside the printable area. The
+        // glyph's white leaves the ledger line and the cursor line under it.
+        auto at = [&](int x, int y) { return page.pixel(area.x() + x, area.y() + y); };
+        for (int x = XAt(0); x < XAt(10); ++x)
+            QVERIFY2(qGray(at(x, YAt(0))) < 96, qPrintable(QString::number(x - XAt(0))));
+        QCOMPARE(at(XAt(5), YAt(-9)), qRgb(255, 0, 0));
+
+        // Wider than the page: scaled down to end at the printable area's right edge.
+        m_view->resize(1270, m_view->height());
+        page = PrintedPage(&area);
+        int right = page.width() - 1;
+        while (right > 0 && !HasInk(page, QRect(right, 0, 1, page.height()), Qt::white))
+            --right;
+        QVERIFY2(right <= area.right() && right >= area.right() - 2,
+                 qPrintable(QString::number(right - area.right())));
+        // Taller than the page: the key guide's bottom edge stays on it.
+        m_view->resize(700, 1600);
+        page = PrintedPage(&area);
+        int bottom = page.height() - 1;
+        while (bottom > 0 && !HasInk(page, QRect(0, bottom, page.width(), 1), Qt::white))
+            --bottom;
+        QVERIFY2(bottom <= area.bottom() && bottom >= area.bottom() - 2,
+                 qPrintable(QString::number(bottom - area.bottom())));
     }
 
     void keys_tabReachesTheEditor() {
