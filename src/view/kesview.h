@@ -90,7 +90,8 @@ public Q_SLOTS:
     void OnMidiRecord();
     void OnFilePrint();
     void OnFilePrintPreview();
-    /// After New or Open: cursor on row 0, scrolled to the top, everything repainted.
+    /// After New or Open: the cursor keeps its column and its row as far as the new song
+    /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();
 
 Q_SIGNALS:

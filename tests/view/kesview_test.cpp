@@ -5,6 +5,7 @@
 #include "app/kesdoc.h"
 #include "app/tempodlg.h"
 #include "settings/envsettings.h"
+#include "song/songcodec.h"
 #include "view/kesview.h"
 
 #include <QApplication>
@@ -289,6 +290,36 @@ private Q_SLOTS:
         QCOMPARE(m_view->GetScrollPosition(), 1);
         QCOMPARE(m_view->m_nCursorRow, 1);
         QCOMPARE(m_view->m_nInputLen, 0);
+    }
+
+    void songReplaced_keepsTheCursorRowAndColumnWithinTheNewSongInView() {
+        for (int i = 0; i < 30; ++i)
+            AddEvents(song(), {{0xC4, 51}});
+        MakeView(10);
+        m_view->SetColumn(1);
+        m_view->MoveCursorTo(25);
+        m_view->m_szInput[0] = '3';
+        m_view->m_nInputLen = 1;
+        Song shorter;
+        for (int i = 0; i < 20; ++i)
+            AddEvents(shorter, {{0xC4, 53}});
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("short.kes")));
+        const std::vector<uint8_t> bytes = EncodeSong(shorter);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
+        QCOMPARE(m_view->m_nCursorRow, 20); // the new end row, shown last
+        QCOMPARE(m_view->GetScrollPosition(), 11);
+        QCOMPARE(m_view->m_nCursorColumn, 1);
+        QCOMPARE(m_view->m_nInputLen, 0);
+        // A row the new song holds stays, and a visible one scrolls nothing.
+        m_view->MoveCursorTo(2);
+        m_view->MoveCursorTo(5);
+        QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
+        QCOMPARE(m_view->m_nCursorRow, 5);
+        QCOMPARE(m_view->GetScrollPosition(), 2);
     }
 
     void click_tempoLabelOpensTheTempoDialog() {
