@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -62,15 +61,16 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_nAscent = metrics.ascent();
     m_rawFont = QRawFont::fromFont(m_font);
 
-    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_RGB32);
-    m_glyphsTransparent = m_glyphs.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < m_glyphsTransparent.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(m_glyphsTransparent.scanLine(y));
-        for (int x = 0; x < m_glyphsTransparent.width(); ++x) {
-            if (qGray(line[x]) > 128)
-                line[x] = qRgba(0, 0, 0, 0);
-        }
+    // The strip is black on white and is meant to be combined as source AND destination.
+    // Not every paint engine honours raster operations (the PDF one claims them and still
+    // paints the white), so white becomes transparent instead: the same result anywhere.
+    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < m_glyphs.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(m_glyphs.scanLine(y));
+        for (int x = 0; x < m_glyphs.width(); ++x)
+            line[x] = qGray(line[x]) > 128 ? qRgba(0, 0, 0, 0) : qRgba(0, 0, 0, 255);
     }
+    m_glyphs = m_glyphs.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_strColumnHeader = ColumnHeaderText();
     for (int i = 0; i < 6; ++i)
         m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
@@ -257,11 +257,12 @@ void CKesView::MoveCursorTo(int row) {
 }
 
 void CKesView::OnSongReplaced() {
-    m_nCursorRow = 0;
     m_nInputLen = 0;
     m_szInput[0] = '\0';
     UpdateScrollRange(-1);
-    SetScrollPositionQuietly(0);
+    const ScrollState state = GetScrollState();
+    m_nCursorRow = std::clamp(m_nCursorRow, state.minimum, state.maximum);
+    SetScrollPositionQuietly(PositionShowingRow(m_nCursorRow, state));
     RedrawAll();
 }
 
@@ -475,15 +476,7 @@ void CKesView::DrawCursor(QPainter& painter, int first) {
 
 void CKesView::DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph) {
     const QPoint target(panel.left + kStaffLeftMargin + x, panel.top + kStaffMiddle + offset - 10);
-    const QRect source(10 * glyph, 0, 10, 20);
-    QPaintEngine* engine = painter.paintEngine();
-    if (engine && engine->hasFeature(QPaintEngine::RasterOpModes)) {
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(target, m_glyphs, source);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    } else {
-        painter.drawImage(target, m_glyphsTransparent, source);
-    }
+    painter.drawImage(target, m_glyphs, QRect(10 * glyph, 0, 10, 20));
 }
 
 void CKesView::DrawNote(QPainter& painter, const PixelRect& panel, const StaffNote& note,
@@ -594,11 +587,15 @@ void CKesView::PrintTo(QPrinter& printer) {
     QPainter painter;
     if (!painter.begin(&printer))
         return;
-    // A page holds what the window shows, at the size it has on the screen.
+    // A page holds what the window shows, at the size it has on the screen, or smaller
+    // where the window would not fit the printable area.
+    const QRect client = viewport()->rect();
     const qreal sx = qreal(printer.logicalDpiX()) / qreal(logicalDpiX());
     const qreal sy = qreal(printer.logicalDpiY()) / qreal(logicalDpiY());
-    painter.scale(sx, sy);
-    OnDraw(painter, viewport()->rect());
+    const qreal fit = std::min({qreal(1), qreal(printer.width()) / (sx * client.width()),
+                                qreal(printer.height()) / (sy * client.height())});
+    painter.scale(sx * fit, sy * fit);
+    OnDraw(painter, client);
     painter.end();
 }
 

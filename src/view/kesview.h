@@ -64,7 +64,8 @@ public:
     /// cursor; every message is echoed unchanged to the connection's output.
     Q_INVOKABLE void OnMidiInData(quint32 message);
 
-    /// Paints the rows the window shows onto the printer's page at their size on screen.
+    /// Paints the rows the window shows onto the printer's page at their size on screen,
+    /// scaled down where the window is wider or taller than the printable area.
     void PrintTo(QPrinter& printer);
     /// The printer that printing, preview and printer setup share.
     QPrinter* GetPrinter();
@@ -89,7 +90,8 @@ public Q_SLOTS:
     void OnMidiRecord();
     void OnFilePrint();
     void OnFilePrintPreview();
-    /// After New or Open: cursor on row 0, scrolled to the top, everything repainted.
+    /// After New or Open: the cursor keeps its column and its row as far as the new song
+    /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();
 
 Q_SIGNALS:
@@ -140,8 +142,7 @@ private:
     bool m_bQuietScroll = false;
     bool m_bInitialUpdateDone = false;
     Qt::KeyboardModifiers m_keyModifiers;
-    QImage m_glyphs;            // combined with the panel as source AND destination
-    QImage m_glyphsTransparent; // for painters without raster operations (printing)
+    QImage m_glyphs; // the staff glyph strip, white made transparent
     std::string m_strColumnHeader;
     std::string m_strGuideLines[6];
     std::unique_ptr<QPrinter> m_pPrinter;
