@@ -12,7 +12,9 @@ packages=(
   jackd2 libjack-jackd2-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool
+  poppler-utils # pdftoppm: the view tests look at printed pages
   libgtest-dev libgmock-dev libbenchmark-dev
+  desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info dpkg-dev
   "$@" # extra packages a developer command needs (the fuzzers need clang)
 )
 

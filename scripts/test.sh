@@ -17,23 +17,41 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKESV_SANITIZE="$sanitize" >/dev/null
 cmake --build "$build_dir"
 
-# A private JACK server for the MIDI tests.
-export JACK_DEFAULT_SERVER="kesv-test-$$"
+# A private JACK server for the MIDI tests, under the first of a few fixed names that no
+# live server answers: JACK's shared registry holds 8 servers and gives the slot of a
+# killed server back only to a new server of the same name.
 export JACK_NO_START_SERVER=1
 export JACK_NO_AUDIO_RESERVATION=1
-jackd --no-realtime -d dummy -r 48000 -p 256 >"$build_dir/jackd.log" 2>&1 &
-jack_pid=$!
+jack_pid=""
 cleanup() {
-  kill "$jack_pid" 2>/dev/null || true
+  [ -n "$jack_pid" ] || return 0
+  # SIGINT, after every client is gone, leaves the registry clean.
+  kill -INT "$jack_pid" 2>/dev/null || true
+  for _ in $(seq 50); do
+    kill -0 "$jack_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$jack_pid" 2>/dev/null || true
   wait "$jack_pid" 2>/dev/null || true
+  jack_pid=""
 }
 trap cleanup EXIT
-for _ in $(seq 50); do
-  jack_lsp >/dev/null 2>&1 && break
-  sleep 0.1
+for n in 1 2 3 4; do
+  export JACK_DEFAULT_SERVER="kesv-test-$n"
+  jack_lsp >/dev/null 2>&1 && continue # a live server of another run
+  jackd --no-realtime -d dummy -r 48000 -p 256 >"$build_dir/jackd.log" 2>&1 &
+  jack_pid=$!
+  for _ in $(seq 50); do
+    # A server that ends at once lost its name to another run meanwhile.
+    kill -0 "$jack_pid" 2>/dev/null || break
+    jack_lsp >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  kill -0 "$jack_pid" 2>/dev/null && jack_lsp >/dev/null 2>&1 && break
+  cleanup
 done
-if ! jack_lsp >/dev/null 2>&1; then
-  echo "The private JACK server did not start; see $build_dir/jackd.log" >&2
+if [ -z "$jack_pid" ]; then
+  echo "No private JACK server (kesv-test-1 to -4) started; see $build_dir/jackd.log" >&2
   exit 1
 fi
 

@@ -2,12 +2,15 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -44,30 +47,64 @@ void ReportWhenShown(CMainFrame* frame, const QString& screenshot) {
     poll->start(1);
 }
 
+struct CommandLine {
+    QStringList songs;
+    QString screenshot;
+    bool probe = false;
+};
+
+// kesv [song.kes]. The developer options stay out of the help: --screenshot <png> saves the
+// painted main window (scripts/screenshot.sh), --startup-probe reports it shown (the start-up
+// benchmark). --help, --version and a wrong option print and end the program here.
+CommandLine ParseCommandLine(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("song.kes"), QStringLiteral("The song to open."),
+                                 QStringLiteral("[song.kes]"));
+    QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("png"));
+    QCommandLineOption probe(QStringLiteral("startup-probe"), QString());
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    probe.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({screenshot, probe});
+    parser.process(app);
+    return {parser.positionalArguments(), parser.value(screenshot), parser.isSet(probe)};
+}
+
+// --help and --version need no window, so they work without a display too.
+bool OnlyPrints(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "-?" || arg == "--help-all" ||
+            arg == "--version" || arg == "-v")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    CKesApp app(argc, argv);
-    QStringList arguments = CKesApp::arguments().mid(1);
-
-    // Developer options, used by scripts/screenshot.sh and the start-up benchmark:
-    // --screenshot <png> saves the painted main window; --startup-probe reports it shown.
-    QString screenshot;
-    bool probe = false;
-    if (arguments.size() >= 2 && arguments.constFirst() == QStringLiteral("--screenshot")) {
-        screenshot = arguments[1];
-        arguments = arguments.mid(2);
-    } else if (!arguments.isEmpty() &&
-               arguments.constFirst() == QStringLiteral("--startup-probe")) {
-        probe = true;
-        arguments = arguments.mid(1);
+    QCoreApplication::setApplicationName(QStringLiteral("KesV"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
+    if (OnlyPrints(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        ParseCommandLine(app);
+        return 0;
     }
 
-    if (!app.InitInstance(arguments))
+    CKesApp app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));
+    const CommandLine line = ParseCommandLine(app);
+
+    if (!app.InitInstance(line.songs))
         return 1; // the song of the command line could not be opened; the user was told
+    // Installed, the icon theme has the program icon at every size; run from the build
+    // folder, the compiled-in one stays.
+    CKesApp::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESV_APP_ID), CKesApp::windowIcon()));
     CMainFrame* frame = app.GetMainFrame();
     frame->show();
-    if (!screenshot.isEmpty() || probe)
-        ReportWhenShown(frame, screenshot);
+    if (!line.screenshot.isEmpty() || line.probe)
+        ReportWhenShown(frame, line.screenshot);
     return CKesApp::exec();
 }

@@ -7,6 +7,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -26,7 +31,99 @@ QString DescribeDecodeError(SongDecodeError error) {
     return {};
 }
 
-constexpr qint64 kMaxSongFileBytes = 1 << 20; // a song of 999 events is about 2 KB
+// A song of 999 events is about 2 KB, but a longer file is not damaged: its first 999
+// events load. Beyond this it is no song file.
+constexpr qint64 kMaxSongFileBytes = qint64(64) << 20;
+
+QString DescribeFileType(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("フォルダ");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("デバイス");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("名前付きパイプ");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ソケット");
+    return QStringLiteral("特殊なファイル");
+}
+
+QString NotARegularFile(mode_t mode) {
+    return QStringLiteral("通常のファイルではありません（%1）。").arg(DescribeFileType(mode));
+}
+
+QString TooLarge(qint64 size) {
+    return QStringLiteral("曲ファイルとしては大きすぎます（%1 バイト）。").arg(size);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Reads a regular file of at most kMaxSongFileBytes through the song reader, a piece at a
+// time. Anything else is refused before a byte is read, and a FIFO never blocks the open.
+bool ReadSongFile(const QString& path, Song& song, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    // A socket cannot be opened at all: name its type rather than the open's error.
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        *error = NotARegularFile(info.st_mode);
+        return false;
+    }
+    const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        *error = QStringLiteral("ファイルを開けません: %1").arg(qt_error_string(errno));
+        return false;
+    }
+    // The path may have been replaced since the first look.
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        *error = NotARegularFile(info.st_mode);
+        return false;
+    }
+    if (info.st_size > kMaxSongFileBytes) {
+        *error = TooLarge(info.st_size);
+        return false;
+    }
+    SongReader reader;
+    std::vector<uint8_t> buffer(64 * 1024);
+    qint64 total = 0;
+    for (;;) {
+        // One byte beyond the limit is enough to tell that the file grew too large.
+        const size_t want =
+            size_t(std::min<qint64>(qint64(buffer.size()), kMaxSongFileBytes + 1 - total));
+        const ssize_t n = ::read(file.get(), buffer.data(), want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = QStringLiteral("ファイルを読み込めません: %1").arg(qt_error_string(errno));
+            return false;
+        }
+        if (n == 0)
+            break;
+        total += n;
+        if (total > kMaxSongFileBytes) { // it grew while being read
+            *error = TooLarge(total);
+            return false;
+        }
+        reader.Feed({buffer.data(), size_t(n)});
+    }
+    const SongDecodeError result = reader.Finish(song);
+    if (result != SongDecodeError::None) {
+        *error = DescribeDecodeError(result);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -62,35 +159,14 @@ void CKesDoc::OnNewDocument() {
 }
 
 bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    Song song;
+    QString reason;
+    if (!ReadSongFile(path, song, &reason)) {
         if (error)
-            *error = QStringLiteral("ファイルを開けません: %1").arg(file.errorString());
+            *error = reason;
         return false;
     }
-    if (file.size() > kMaxSongFileBytes) {
-        if (error)
-            *error =
-                QStringLiteral("曲ファイルとしては大きすぎます（%1 バイト）。").arg(file.size());
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("ファイルを読み込めません: %1").arg(file.errorString());
-        return false;
-    }
-    Song song = m_song;
-    const SongDecodeError result =
-        DecodeSong(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                            size_t(data.size())),
-                   song);
-    if (result != SongDecodeError::None) {
-        if (error)
-            *error = DescribeDecodeError(result);
-        return false;
-    }
-    m_song = song;
+    m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName = QFileInfo(path).absoluteFilePath();
     SetModifiedFlag(false);

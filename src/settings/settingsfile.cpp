@@ -1,6 +1,7 @@
 #include "settingsfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,11 @@ fs::path ConfigHome() {
     return fs::temp_directory_path();
 }
 
+// The mode bits count too: root may write anywhere, but a read-only file stays so.
+bool IsWritable(const fs::path& path, mode_t mode) {
+    return (mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
 } // namespace
 
 fs::path DefaultSettingsPath() {
@@ -30,7 +36,9 @@ fs::path DefaultSettingsPath() {
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
         const fs::path beside = exe.parent_path() / kFileName;
-        if (fs::is_regular_file(beside, ec) && ::access(beside.c_str(), W_OK) == 0)
+        struct stat info {};
+        if (::stat(beside.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            IsWritable(beside, info.st_mode))
             return beside;
     }
     return ConfigHome() / "KesV" / kFileName;
@@ -39,13 +47,26 @@ fs::path DefaultSettingsPath() {
 EnvSettings LoadSettings(const fs::path& path) {
     EnvSettings settings;
     std::memset(static_cast<void*>(&settings), 0, sizeof(settings));
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    // Non-blocking, so that a FIFO in the file's place cannot hold up the start.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
         settings.SetDefaults();
         return settings;
     }
-    std::fread(&settings, 1, sizeof(settings), file);
-    std::fclose(file);
+    auto* bytes = reinterpret_cast<char*>(&settings);
+    size_t got = 0;
+    while (got < sizeof(settings)) {
+        const ssize_t n = ::read(fd, bytes + got, sizeof(settings) - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    ::close(fd);
     return settings;
 }
 
@@ -56,35 +77,128 @@ EnvSettings SettingsFromBytes(const void* data, size_t size) {
     return settings;
 }
 
-bool SaveSettings(const EnvSettings& settings, const fs::path& path) {
-    return WriteFileAtomically(path, &settings, sizeof(settings));
+namespace {
+
+std::string SystemError(const char* what, int error) {
+    return std::string(what) + ": " + std::strerror(error);
 }
 
-bool WriteFileAtomically(const fs::path& path, const void* data, size_t size) {
-    std::error_code ec;
-    if (path.has_parent_path())
-        fs::create_directories(path.parent_path(), ec);
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
+// The file a path names after following every symbolic link, even when that file does
+// not exist yet.
+bool ResolveLinks(fs::path& path, std::string* reason) {
+    for (int depth = 0; depth < 40; ++depth) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return true;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) {
+            *reason = SystemError("リンク先を読めません", ec.value());
+            return false;
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    *reason = SystemError("リンク先を読めません", ELOOP);
+    return false;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     size_t written = 0;
-    bool ok = true;
     while (written < size) {
         const ssize_t n = ::write(fd, bytes + written, size - written);
-        if (n < 0) {
-            ok = false;
-            break;
-        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
         written += size_t(n);
     }
+    return true;
+}
+
+// The fallback for a writable file in a folder that takes no new file: written over in
+// place, cut to size and flushed.
+bool WriteInPlace(const fs::path& path, const void* data, size_t size, std::string* reason) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = SystemError("ファイルを開けません", errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, data, size) && ::ftruncate(fd, off_t(size)) == 0 && ::fsync(fd) == 0;
+    if (!ok)
+        *reason = SystemError("書き込めません", errno);
+    if (::close(fd) != 0 && ok) {
+        *reason = SystemError("書き込めません", errno);
+        ok = false;
+    }
+    return ok;
+}
+
+bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string* reason) {
+    if (!ResolveLinks(path, reason))
+        return false;
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    mode_t mode = 0644;
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) {
+            *reason = "通常のファイルではありません";
+            return false;
+        }
+        if (!IsWritable(path, old.st_mode)) {
+            *reason = "書き込みが禁止されています";
+            return false;
+        }
+        mode = old.st_mode & 07777;
+    } else if (path.has_parent_path()) {
+        std::error_code ec;
+        fs::create_directories(path.parent_path(), ec);
+        if (ec) {
+            *reason = SystemError("フォルダを作成できません", ec.value());
+            return false;
+        }
+    }
+
+    std::string temp = path.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        const int error = errno;
+        if (exists && (error == EACCES || error == EPERM))
+            return WriteInPlace(path, data, size, reason);
+        *reason = SystemError("ファイルを作成できません", error);
+        return false;
+    }
+    // mkstemp makes the file readable by its owner only; the settings keep the old mode
+    // and, as far as allowed, the old owner.
+    bool ok = WriteAll(fd, data, size) && ::fchmod(fd, mode) == 0;
+    if (ok && exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)::fchown(fd, old.st_uid, old.st_gid);
     ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    // mkstemp creates the file readable only by its owner; keep the usual permissions.
-    ::chmod(temp.c_str(), 0644);
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    return false;
+    if (!ok)
+        *reason = SystemError("書き込めません", errno);
+    if (::close(fd) != 0 && ok) {
+        *reason = SystemError("書き込めません", errno);
+        ok = false;
+    }
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        *reason = SystemError("ファイルを置き換えられません", errno);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself lasts only once the folder is flushed.
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveSettings(const EnvSettings& settings, const fs::path& path, std::string* reason) {
+    std::string ignored;
+    return WriteSettingsFile(path, &settings, sizeof(settings), reason ? reason : &ignored);
 }

@@ -4,22 +4,25 @@
 #include "envsettings.h"
 
 #include <filesystem>
+#include <string>
 
 /// KesV.env beside the program when such a file exists and is writable (a portable
 /// install), otherwise $XDG_CONFIG_HOME/KesV/KesV.env (~/.config/KesV/KesV.env).
 std::filesystem::path DefaultSettingsPath();
 
 /// Reads up to 360 bytes into a zeroed record; a short file fills only the beginning.
-/// Without a readable file the record gets its defaults. Values are not range-checked.
+/// Without a readable regular file (missing, a folder, a FIFO, a device) the record gets
+/// its defaults; the read never blocks. Values are not range-checked.
 EnvSettings LoadSettings(const std::filesystem::path& path);
 
 /// The record from the bytes of a settings file, as LoadSettings takes them.
 EnvSettings SettingsFromBytes(const void* data, size_t size);
 
-/// Writes the 360 bytes atomically (temporary file, then rename); creates the folder.
-/// Returns false when the file could not be written; the old file then stays intact.
-bool SaveSettings(const EnvSettings& settings, const std::filesystem::path& path);
-
-/// Writes bytes to a file atomically: a temporary file in the same folder, flushed,
-/// then renamed over the target.
-bool WriteFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
+/// Writes the 360 bytes safely: to a temporary file in the same folder, flushed, then
+/// renamed over the file, so that a crash leaves the old or the new settings. A symbolic
+/// link is written through (the file it names changes, the link stays) and the file's
+/// mode is kept. When the folder takes no new file, an existing writable file is written
+/// in place and flushed. A file without write permission is never written. Creates the
+/// folder. On failure returns false with the reason (UTF-8, for messages) in `reason`.
+bool SaveSettings(const EnvSettings& settings, const std::filesystem::path& path,
+                  std::string* reason = nullptr);

@@ -18,13 +18,13 @@ bool IsCp932LeadByte(uint8_t b) {
 
 } // namespace
 
-std::string TruncateTitle(const std::string& title) {
-    if (title.size() <= kMaxTitleBytes)
+std::string TruncateTitle(const std::string& title, size_t limit) {
+    if (title.size() <= limit)
         return title;
     size_t end = 0;
     while (end < title.size()) {
         size_t next = end + (IsCp932LeadByte(uint8_t(title[end])) ? 2 : 1);
-        if (next > kMaxTitleBytes)
+        if (next > limit)
             break;
         end = next;
     }
@@ -57,55 +57,98 @@ std::vector<uint8_t> EncodeSong(const Song& song) {
 }
 
 SongDecodeError DecodeSong(std::span<const uint8_t> bytes, Song& out) {
-    size_t n = bytes.size();
-    // Older writers put the continuation byte after the end byte of a 249-byte string.
-    if (n == kContinuationOffset + 1 && bytes[n - 1] == kContinuation && bytes[n - 2] == kEnd)
-        --n;
-    if (n == 0 || bytes[0] != kHeader || bytes[n - 1] != kEnd)
-        return SongDecodeError::BadFrame;
+    SongReader reader;
+    reader.Feed(bytes);
+    return reader.Finish(out);
+}
 
-    Song song;
-    size_t pos = 1;
-    if (bytes[pos] == kTitleStart) {
-        size_t end = 0;
-        for (size_t i = 2; i + 2 <= n; ++i) {
-            if (bytes[i] == kTitleEnd) {
-                end = i;
-                break;
-            }
-        }
-        if (end == 0)
-            return SongDecodeError::UnendedTitle;
-        song.title.assign(reinterpret_cast<const char*>(bytes.data()) + 2, end - 2);
-        pos = end + 1;
-    }
-    if (pos + 1 >= n || bytes[pos] != kTempoStart)
-        return SongDecodeError::NoTempo;
-    song.tempo = bytes[pos + 1];
-    pos += 2;
-
-    for (SongEvent& e : song.events) {
+SongReader::SongReader() {
+    for (SongEvent& e : m_song.events) {
         e.startTick = 0xFFFFFFFFu;
         e.code = 0xFF;
         e.pitch = 0xFF;
     }
-    int begun = 0;
-    for (; pos < n; ++pos) {
-        const uint8_t b = bytes[pos];
-        if (b == kContinuation)
-            continue;
-        if (b == kEnd)
-            break;
-        if (b >= kFirstCode) {
-            if (begun == kMaxEvents)
-                break;
-            song.events[begun++].code = b;
-        } else if (begun > 0) {
-            song.events[begun - 1].pitch = b;
-        }
+}
+
+void SongReader::Feed(std::span<const uint8_t> bytes) {
+    if (bytes.empty())
+        return;
+    if (m_stage != Stage::Done && m_stage != Stage::NoTempo) {
+        for (size_t i = 0; i < bytes.size() && m_stage != Stage::Done; ++i)
+            Take(bytes[i]);
     }
-    song.count = begun;
-    out = std::move(song);
+    if (bytes.size() >= 2)
+        m_tail[0] = bytes[bytes.size() - 2];
+    else
+        m_tail[0] = m_tail[1];
+    m_tail[1] = bytes.back();
+    if (m_size == 0)
+        m_first = bytes.front();
+    m_size += bytes.size();
+}
+
+void SongReader::Take(uint8_t b) {
+    switch (m_stage) {
+    case Stage::Header:
+        // A wrong header byte fails the frame check in Finish, whatever follows.
+        m_stage = b == kHeader ? Stage::TitleOrTempo : Stage::NoTempo;
+        return;
+    case Stage::TitleOrTempo:
+        if (b == kTitleStart) {
+            m_stage = Stage::Title;
+            return;
+        }
+        [[fallthrough]];
+    case Stage::TempoStart:
+        m_stage = b == kTempoStart ? Stage::TempoByte : Stage::NoTempo;
+        return;
+    case Stage::Title:
+        if (b == kTitleEnd)
+            m_stage = Stage::TempoStart;
+        else if (m_song.title.size() <= kMaxKeptTitleBytes) // one more byte tells where to cut
+            m_song.title.push_back(char(b));
+        return;
+    case Stage::TempoByte:
+        m_song.tempo = b;
+        m_stage = Stage::Events;
+        return;
+    case Stage::Events:
+        if (b == kContinuation)
+            return;
+        if (b == kEnd) {
+            m_stage = Stage::Done;
+        } else if (b >= kFirstCode) {
+            if (m_song.count == kMaxEvents)
+                m_stage = Stage::Done;
+            else
+                m_song.events[size_t(m_song.count++)].code = b;
+        } else if (m_song.count > 0) {
+            m_song.events[size_t(m_song.count - 1)].pitch = b;
+        }
+        return;
+    case Stage::Done:
+    case Stage::NoTempo:
+        return;
+    }
+}
+
+SongDecodeError SongReader::Finish(Song& out) {
+    // Older writers put the continuation byte after the end byte of a 249-byte string.
+    const bool endsWithEnd = m_tail[1] == kEnd || (m_size == kContinuationOffset + 1 &&
+                                                   m_tail[1] == kContinuation && m_tail[0] == kEnd);
+    if (m_size == 0 || m_first != kHeader || !endsWithEnd)
+        return SongDecodeError::BadFrame;
+    switch (m_stage) {
+    case Stage::Title:
+        return SongDecodeError::UnendedTitle;
+    case Stage::Events:
+    case Stage::Done:
+        break;
+    default:
+        return SongDecodeError::NoTempo;
+    }
+    m_song.title = TruncateTitle(m_song.title, kMaxKeptTitleBytes);
+    out = std::move(m_song);
     return SongDecodeError::None;
 }
 

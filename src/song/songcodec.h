@@ -20,9 +20,9 @@ constexpr size_t kMaxTitleBytes = 244;
 /// Offset of the continuation byte in files longer than this many bytes.
 constexpr size_t kContinuationOffset = 249;
 
-/// Cuts a cp932 title to at most kMaxTitleBytes, never between the two bytes of a
+/// Cuts a cp932 title to at most `limit` bytes, never between the two bytes of a
 /// double-byte character.
-std::string TruncateTitle(const std::string& title);
+std::string TruncateTitle(const std::string& title, size_t limit = kMaxTitleBytes);
 
 /// The bytes of the song file. Titles longer than kMaxTitleBytes are cut (TruncateTitle).
 std::vector<uint8_t> EncodeSong(const Song& song);
@@ -30,6 +30,30 @@ std::vector<uint8_t> EncodeSong(const Song& song);
 /// Parses a whole song file into `out`. `out` is replaced only on success; on an error
 /// it is left exactly as it was.
 SongDecodeError DecodeSong(std::span<const uint8_t> bytes, Song& out);
+
+/// Titles are kept up to this many bytes (cut on a character boundary); a longer title
+/// only comes from a damaged file.
+constexpr size_t kMaxKeptTitleBytes = 64 * 1024;
+
+/// DecodeSong piece by piece, in fixed memory: feed the file's bytes in order, then
+/// Finish once. Once the events are read, only the length and the last bytes still count.
+class SongReader {
+public:
+    SongReader();
+    void Feed(std::span<const uint8_t> bytes);
+    /// The result DecodeSong gives for all the bytes fed; `out` changes only on success.
+    SongDecodeError Finish(Song& out);
+
+private:
+    enum class Stage { Header, TitleOrTempo, Title, TempoStart, TempoByte, Events, Done, NoTempo };
+    void Take(uint8_t b);
+
+    Song m_song;
+    Stage m_stage = Stage::Header;
+    uint8_t m_first = 0;
+    uint8_t m_tail[2] = {0, 0}; // the last two bytes, the last one at [1]
+    size_t m_size = 0;
+};
 
 /// A short English description of a decode error, for messages.
 const char* DescribeSongError(SongDecodeError error);

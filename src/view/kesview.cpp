@@ -232,11 +232,12 @@ void CKesView::MoveCursorTo(int row) {
 }
 
 void CKesView::OnSongReplaced() {
-    m_nCursorRow = 0;
     m_nInputLen = 0;
     m_szInput[0] = '\0';
     UpdateScrollRange(-1);
-    SetScrollPositionQuietly(0);
+    const ScrollState state = GetScrollState();
+    m_nCursorRow = std::clamp(m_nCursorRow, state.minimum, state.maximum);
+    SetScrollPositionQuietly(PositionShowingRow(m_nCursorRow, state));
     RedrawAll();
 }
 

@@ -59,7 +59,8 @@ public:
     /// cursor; every message is echoed unchanged to the connection's output.
     Q_INVOKABLE void OnMidiInData(quint32 message);
 
-    /// Paints the rows the window shows onto the printer's page at their size on screen.
+    /// Paints the rows the window shows onto the printer's page at their size on screen,
+    /// scaled down where the window is wider or taller than the printable area.
     void PrintTo(QPrinter& printer);
     /// The printer that printing, preview and printer setup share.
     QPrinter* GetPrinter();
@@ -84,7 +85,8 @@ public Q_SLOTS:
     void OnMidiRecord();
     void OnFilePrint();
     void OnFilePrintPreview();
-    /// After New or Open: cursor on row 0, scrolled to the top, everything repainted.
+    /// After New or Open: the cursor keeps its column and its row as far as the new song
+    /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();
 
 Q_SIGNALS:

@@ -3,7 +3,6 @@
 #include "settings/envsettings.h"
 #include "view/drawhelpers.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -16,29 +15,22 @@ constexpr int kStaffMiddle = 108;    // 27 steps of 4 pixels down to the middle-
 } // namespace
 
 CStaffPainter::CStaffPainter() {
-    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_RGB32);
-    m_glyphsTransparent = m_glyphs.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < m_glyphsTransparent.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(m_glyphsTransparent.scanLine(y));
-        for (int x = 0; x < m_glyphsTransparent.width(); ++x) {
-            if (qGray(line[x]) > 128)
-                line[x] = qRgba(0, 0, 0, 0);
-        }
+    // The strip is black on white and is meant to be combined as source AND destination.
+    // Not every paint engine honours raster operations (the PDF one claims them and still
+    // paints the white), so white becomes transparent instead: the same result anywhere.
+    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < m_glyphs.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(m_glyphs.scanLine(y));
+        for (int x = 0; x < m_glyphs.width(); ++x)
+            line[x] = qGray(line[x]) > 128 ? qRgba(0, 0, 0, 0) : qRgba(0, 0, 0, 255);
     }
+    m_glyphs = m_glyphs.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 void CStaffPainter::DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset,
                               int glyph) const {
     const QPoint target(panel.left + kStaffLeftMargin + x, panel.top + kStaffMiddle + offset - 10);
-    const QRect source(10 * glyph, 0, 10, 20);
-    QPaintEngine* engine = painter.paintEngine();
-    if (engine && engine->hasFeature(QPaintEngine::RasterOpModes)) {
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(target, m_glyphs, source);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    } else {
-        painter.drawImage(target, m_glyphsTransparent, source);
-    }
+    painter.drawImage(target, m_glyphs, QRect(10 * glyph, 0, 10, 20));
 }
 
 void CStaffPainter::DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,

@@ -25,6 +25,5 @@ private:
                   const StaffNote& note, AccidentalMemory& memory) const;
     void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph) const;
 
-    QImage m_glyphs;            // combined with the panel as source AND destination
-    QImage m_glyphsTransparent; // for painters without raster operations (printing)
+    QImage m_glyphs; // the glyph strip, white made transparent
 };

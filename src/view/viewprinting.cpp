@@ -6,15 +6,21 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
+#include <algorithm>
+
 void CKesView::PrintTo(QPrinter& printer) {
     QPainter painter;
     if (!painter.begin(&printer))
         return;
-    // A page holds what the window shows, at the size it has on the screen.
+    // A page holds what the window shows, at the size it has on the screen, or smaller
+    // where the window would not fit the printable area.
+    const QRect client = viewport()->rect();
     const qreal sx = qreal(printer.logicalDpiX()) / qreal(logicalDpiX());
     const qreal sy = qreal(printer.logicalDpiY()) / qreal(logicalDpiY());
-    painter.scale(sx, sy);
-    OnDraw(painter, viewport()->rect());
+    const qreal fit = std::min({qreal(1), qreal(printer.width()) / (sx * client.width()),
+                                qreal(printer.height()) / (sy * client.height())});
+    painter.scale(sx * fit, sy * fit);
+    OnDraw(painter, client);
     painter.end();
 }
 

@@ -28,6 +28,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -120,6 +121,43 @@ private Q_SLOTS:
         QCOMPARE(doc.GetPathName(), Path("good.kes"));
         QVERIFY(!doc.OnOpenDocument(Path("missing.kes"), &error));
         QVERIFY(doc.GetSong() == before);
+    }
+
+    void document_opensRegularFilesUpToTheLimitOnly() {
+        QVERIFY(WriteFile(Path("good.kes"), kSongBytes));
+        CKesDoc doc;
+        QString error;
+        QVERIFY(doc.OnOpenDocument(Path("good.kes"), &error));
+        const Song before = doc.GetSong();
+        // A device never ends, a FIFO would block an ordinary open, a folder reads nothing.
+        QVERIFY(::mkfifo(QFile::encodeName(Path("fifo.kes")).constData(), 0600) == 0);
+        for (const QString& path : {QStringLiteral("/dev/zero"), Path("fifo.kes"), m_dir.path()}) {
+            QVERIFY2(!doc.OnOpenDocument(path, &error), qPrintable(path));
+            QVERIFY2(error.startsWith(QStringLiteral("通常のファイルではありません")),
+                     qPrintable(error));
+            QVERIFY(doc.GetSong() == before);
+        }
+
+        // Beyond 1 MiB and 999 events: the first 999 events load.
+        QByteArray big("\xE1\xF1\x7E", 3);
+        for (int i = 0; i < 600000; ++i)
+            big.append(i < kMaxEvents ? "\xC4\x33" : "\xC6\x35", 2);
+        big.append('\xFF');
+        QVERIFY(WriteFile(Path("big.kes"), big));
+        QVERIFY2(doc.OnOpenDocument(Path("big.kes"), &error), qPrintable(error));
+        QCOMPARE(doc.GetSong().count, kMaxEvents);
+        QCOMPARE(doc.GetSong().events[kMaxEvents - 1].code, uint8_t(0xC4));
+        QCOMPARE(doc.GetSong().events[kMaxEvents - 1].pitch, uint8_t(0x33));
+
+        const Song loaded = doc.GetSong();
+        QFile huge(Path("huge.kes"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
+        huge.close();
+        QVERIFY(!doc.OnOpenDocument(Path("huge.kes"), &error));
+        QVERIFY2(error.startsWith(QStringLiteral("曲ファイルとしては大きすぎます")),
+                 qPrintable(error));
+        QVERIFY(doc.GetSong() == loaded);
+        QCOMPARE(doc.GetPathName(), Path("big.kes"));
     }
 
     void document_newStartsAFreshSong() {

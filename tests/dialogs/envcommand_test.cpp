@@ -185,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(live.beatsPerBar, uint8_t(4));
     }
 
-    void unwritableFileStillPutsSettingsInForce() {
+    void unwritableFileIsReportedOnceAndTheSettingsStillApply() {
         // The folder of the settings file is a plain file, so nothing can be written there.
         const fs::path blocker = m_path.parent_path() / "blocker";
         QFile file(QString::fromStdString(blocker.string()));
@@ -198,7 +198,16 @@ private Q_SLOTS:
             BindEndToFirstRow(sheet);
             Press(sheet, QDialogButtonBox::Ok);
         });
-        QVERIFY(RunEnvironmentCommand(nullptr, live, blocker / "KesV.env", connection));
+        ModalHandler report;
+        report.ArmMessageBox();
+        const fs::path path = blocker / "KesV.env";
+        QVERIFY(RunEnvironmentCommand(nullptr, live, path, connection));
+        QVERIFY(report.Handled());
+        QCOMPARE(report.Caption(), QStringLiteral("KesV"));
+        const QString expected =
+            QStringLiteral("設定ファイル %1 を保存できません: ").arg(QString::fromStdString(path));
+        QVERIFY2(report.Text().startsWith(expected) && report.Text().size() > expected.size(),
+                 qPrintable(report.Text()));
         QCOMPARE(live.bindings[0][kEndRow], 1);
         QVERIFY(fs::is_regular_file(blocker));
     }

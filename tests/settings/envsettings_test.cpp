@@ -5,6 +5,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -129,16 +133,70 @@ TEST_F(SettingsFileTest, ShortFile_FillsOnlyTheBeginning) {
         EXPECT_EQ(t, BindingTable{});
 }
 
-TEST_F(SettingsFileTest, UnwritableFolder_ReportsFailureAndKeepsTheOldFile) {
-    const fs::path path = dir / "KesV.env";
-    ASSERT_TRUE(SaveSettings(Defaults(), path));
-    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+TEST_F(SettingsFileTest, NoRegularFile_GivesDefaultsWithoutBlocking) {
+    const EnvSettings defaults = Defaults();
+    const fs::path folder = dir / "folder";
+    fs::create_directories(folder);
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& path : {folder, fifo}) {
+        const EnvSettings s = LoadSettings(path);
+        EXPECT_EQ(std::memcmp(&s, &defaults, sizeof(s)), 0) << path;
+    }
+}
+
+// Runs `save` as a user who may not write root's files: as root, in a child process that
+// gives up its rights. Returns whether it saved.
+bool SaveUnprivileged(const std::function<bool()>& save) {
+    if (::geteuid() != 0)
+        return save();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        ::_exit(dropped && save() ? 0 : 1);
+    }
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     EnvSettings changed = Defaults();
     changed.beatsPerBar = 7;
-    const bool saved = SaveSettings(changed, path);
-    fs::permissions(dir, fs::perms::owner_all);
-    if (::geteuid() != 0) { // root writes anywhere
-        EXPECT_FALSE(saved);
-        EXPECT_EQ(LoadSettings(path).beatsPerBar, 4);
-    }
+    std::string reason;
+
+    // Through a relative link to a dotfiles folder: the file changes, the link stays.
+    const fs::path real = dir / "dotfiles" / "KesV.env";
+    ASSERT_TRUE(SaveSettings(Defaults(), real));
+    fs::permissions(real, fs::perms(0600));
+    fs::create_directories(dir / "config");
+    fs::create_symlink("../dotfiles/KesV.env", dir / "config" / "KesV.env");
+    ASSERT_TRUE(SaveSettings(changed, dir / "config" / "KesV.env", &reason)) << reason;
+    EXPECT_TRUE(fs::is_symlink(dir / "config" / "KesV.env"));
+    EXPECT_EQ(LoadSettings(real).beatsPerBar, 7);
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0600));
+
+    // A file made read-only is left alone, even by root, and the failure says why.
+    fs::permissions(real, fs::perms(0444));
+    changed.beatsPerBar = 5;
+    reason.clear();
+    EXPECT_FALSE(SaveSettings(changed, real, &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(LoadSettings(real).beatsPerBar, 7);
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0444));
+
+    // A writable file in a folder that takes no new file is written in place; a missing
+    // one there cannot be, and says why.
+    const fs::path locked = dir / "locked";
+    ASSERT_TRUE(SaveSettings(Defaults(), locked / "KesV.env"));
+    fs::permissions(locked / "KesV.env", fs::perms(0666));
+    fs::permissions(locked, fs::perms(0555));
+    EXPECT_TRUE(SaveUnprivileged([&] { return SaveSettings(changed, locked / "KesV.env"); }));
+    EXPECT_TRUE(SaveUnprivileged([&] {
+        std::string why;
+        return !SaveSettings(changed, locked / "other.env", &why) && !why.empty();
+    }));
+    fs::permissions(locked, fs::perms(0755));
+    EXPECT_EQ(LoadSettings(locked / "KesV.env").beatsPerBar, 5);
+    EXPECT_FALSE(fs::exists(locked / "other.env"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
 }

@@ -167,3 +167,32 @@ TEST(SongFile, RandomValidSongs_RoundTrip) {
         ASSERT_EQ(back, song) << round;
     }
 }
+
+TEST(SongFile, ReaderFedPieceByPiece_MatchesTheWholeFile) {
+    Bytes oldWriter = {0xE1, 0xF1, 0x7E};
+    oldWriter.resize(248, 0xC4);
+    oldWriter.push_back(0xFF);
+    oldWriter.push_back(0xA1); // after the end byte of a 249-byte string
+    Song song = MakeSong("t", 0x90, {});
+    for (int i = 0; i < 600; ++i)
+        song.events[song.count++] = {0, uint8_t(0x60 + i % 0x9F), uint8_t(i % 0x5F)};
+    const Bytes cases[] = {oldWriter, EncodeSong(song), {0xE1, 0xF0, 0x41, 0xF1, 0xFF}};
+    for (const Bytes& bytes : cases) {
+        Song whole, pieces;
+        const SongDecodeError expected = DecodeSong(bytes, whole);
+        SongReader reader;
+        for (uint8_t b : bytes)
+            reader.Feed({&b, 1});
+        EXPECT_EQ(reader.Finish(pieces), expected);
+        EXPECT_EQ(pieces, whole);
+    }
+}
+
+TEST(SongFile, DamagedLongTitle_IsKeptUpToTheBoundOnACharacterBoundary) {
+    Bytes bytes = {0xE1, 0xF0};
+    bytes.insert(bytes.end(), kMaxKeptTitleBytes - 1, 'a');
+    bytes.insert(bytes.end(), {0x82, 0xA0, 'b', 0xFD, 0xF1, 0x7E, 0xC4, 0xFF});
+    const Song song = Decoded(bytes);
+    EXPECT_EQ(song.title, std::string(kMaxKeptTitleBytes - 1, 'a'));
+    EXPECT_EQ(song.count, 1);
+}

@@ -4,6 +4,7 @@
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "settings/envsettings.h"
+#include "song/songcodec.h"
 #include "view/drawhelpers.h"
 #include "view/kesview.h"
 
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -96,6 +98,25 @@ private:
                 if (image.pixelColor(x, y) != background)
                     return true;
         return false;
+    }
+
+    // The first page of a print, rasterised at the screen's resolution; `area` receives the
+    // printable area in its pixels. Null when the page could not be rasterised.
+    QImage PrintedPage(QRect* area) {
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+        m_view->PrintTo(printer);
+        const int dpi = m_view->logicalDpiX();
+        *area = printer.pageLayout().paintRectPixels(dpi);
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                           QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-aa"),
+                           QStringLiteral("no"), QStringLiteral("-aaVector"), QStringLiteral("no"),
+                           printer.outputFileName(), dir.filePath(QStringLiteral("page"))});
+        return QImage(dir.filePath(QStringLiteral("page.png")))
+            .convertToFormat(QImage::Format_RGB32);
     }
 
     // Text cells [first, first + count) of visible row k.
@@ -273,6 +294,36 @@ private Q_SLOTS:
         QCOMPARE(m_view->m_nInputLen, 0);
     }
 
+    void songReplaced_keepsTheCursorRowAndColumnWithinTheNewSongInView() {
+        for (int i = 0; i < 30; ++i)
+            AddEvents(*m_doc, {{0xC4, 51}});
+        MakeView(10);
+        m_view->SetColumn(1);
+        m_view->MoveCursorTo(25);
+        m_view->m_szInput[0] = '3';
+        m_view->m_nInputLen = 1;
+        Song shorter;
+        for (int i = 0; i < 20; ++i)
+            shorter.events[size_t(shorter.count++)] = {0, 0xC4, 53};
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("short.kes")));
+        const std::vector<uint8_t> bytes = EncodeSong(shorter);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
+        QCOMPARE(m_view->m_nCursorRow, 20); // the new end row, shown last
+        QCOMPARE(m_view->GetScrollPosition(), 11);
+        QCOMPARE(m_view->m_nCursorColumn, 1);
+        QCOMPARE(m_view->m_nInputLen, 0);
+        // A row the new song holds stays, and a visible one scrolls nothing.
+        m_view->MoveCursorTo(2);
+        m_view->MoveCursorTo(5);
+        QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
+        QCOMPARE(m_view->m_nCursorRow, 5);
+        QCOMPARE(m_view->GetScrollPosition(), 2);
+    }
+
     void click_tempoLabelOpensTheTempoDialog() {
         MakeView(10);
         int seen = 0;
@@ -328,18 +379,35 @@ private Q_SLOTS:
         QCOMPARE(song().tempo, kDefaultTempoByte);
     }
 
-    void print_pdfHoldsTheWindowAtScreenSize() {
-        AddEvents(*m_doc, {{0xC4, 51}});
+    void print_pdfShowsLinesThroughGlyphsAndFitsThePage() {
+        AddEvents(*m_doc, {{0xC4, 51}}); // middle C: the open head on its ledger line
         MakeView(10);
-        QTemporaryDir dir;
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
-        m_view->PrintTo(printer);
-        QFile pdf(printer.outputFileName());
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.size() > 1000);
-        QVERIFY(pdf.read(5) == "%PDF-");
+        QRect area;
+        QImage page = PrintedPage(&area);
+        QVERIFY2(!page.isNull(), "pdftoppm (poppler-utils, see scripts/install-deps.sh)");
+        // Unscaled, the page shows the window at its size inside the printable area. The
+        // glyph's white leaves the ledger line and the cursor line under it.
+        auto at = [&](int x, int y) { return page.pixel(area.x() + x, area.y() + y); };
+        for (int x = XAt(0); x < XAt(10); ++x)
+            QVERIFY2(qGray(at(x, YAt(0))) < 96, qPrintable(QString::number(x - XAt(0))));
+        QCOMPARE(at(XAt(5), YAt(-9)), qRgb(255, 0, 0));
+
+        // Wider than the page: scaled down to end at the printable area's right edge.
+        m_view->resize(1270, m_view->height());
+        page = PrintedPage(&area);
+        int right = page.width() - 1;
+        while (right > 0 && !HasInk(page, QRect(right, 0, 1, page.height()), Qt::white))
+            --right;
+        QVERIFY2(right <= area.right() && right >= area.right() - 2,
+                 qPrintable(QString::number(right - area.right())));
+        // Taller than the page: the key guide's bottom edge stays on it.
+        m_view->resize(700, 1600);
+        page = PrintedPage(&area);
+        int bottom = page.height() - 1;
+        while (bottom > 0 && !HasInk(page, QRect(0, bottom, page.width(), 1), Qt::white))
+            --bottom;
+        QVERIFY2(bottom <= area.bottom() && bottom >= area.bottom() - 2,
+                 qPrintable(QString::number(bottom - area.bottom())));
     }
 
     void keys_tabReachesTheEditor() {
