@@ -515,7 +515,8 @@ private:
                 continue;
             MidiPortRecord record;
             record.key = full;
-            record.name = StripVolatileNumbers(full);
+            record.legacyName = StripVolatileNumbers(full);
+            record.name = ToDeviceName(record.legacyName);
             record.wPid = m_wPid;
             record.vDriverVersion = 0x0500; // RtMidi 5.0
             record.wTechnology = kModMidiPort;
