@@ -46,8 +46,11 @@ QString VersionText(const char* format, unsigned mid, unsigned pid, uint32_t ver
 }
 
 /// Refills a device list: "(なし)" first, then every device; the stored name stays chosen.
+/// found: the catalogue's position for the stored name, which also knows names stored in
+/// UTF-8 by earlier versions.
 template <typename NameAt>
-void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::string& stored) {
+void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::string& stored,
+                     int found) {
     combo->clear();
     combo->addItem(QStringLiteral("(なし)"));
     int selection = 0;
@@ -57,7 +60,7 @@ void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::stri
         if (DeviceName(name) == stored)
             selection = i + 1; // the last device of that name wins
     }
-    combo->setCurrentIndex(selection);
+    combo->setCurrentIndex(selection == 0 && found >= 0 ? found + 1 : selection);
 }
 
 } // namespace
@@ -194,14 +197,16 @@ bool CEnvMain::OnKillActive() {
 void CEnvMain::FillDeviceLists() {
     m_deviceList.Refresh();
     const EnvSettings& settings = GetSettings();
+    const std::string inName = EnvSettings::NameField(settings.midiInName);
+    const std::string outName = EnvSettings::NameField(settings.midiOutName);
     FillDeviceCombo(
         m_comboInput, m_deviceList.GetInputCount(),
-        [this](int i) -> const auto& { return m_deviceList.GetInput(i).caps.szPname; },
-        EnvSettings::NameField(settings.midiInName));
+        [this](int i) -> const auto& { return m_deviceList.GetInput(i).caps.szPname; }, inName,
+        m_deviceList.FindByName(inName.c_str(), true));
     FillDeviceCombo(
         m_comboOutput, m_deviceList.GetOutputCount(),
-        [this](int i) -> const auto& { return m_deviceList.GetOutput(i).caps.szPname; },
-        EnvSettings::NameField(settings.midiOutName));
+        [this](int i) -> const auto& { return m_deviceList.GetOutput(i).caps.szPname; }, outName,
+        m_deviceList.FindByName(outName.c_str(), false));
     UpdateInfoButtons();
 }
 

@@ -8,7 +8,8 @@
 
 /// One port as a backend reports it. key is what the backend opens it by (its full name).
 struct MidiPortRecord {
-    std::string name; // stable display name; the service makes it unique and short
+    std::string name;       // stable name in cp932; the service makes it unique and short
+    std::string legacyName; // the UTF-8 name names were before they were cp932; empty: name
     std::string key;
     uint16_t wPid = 0;
     uint32_t vDriverVersion = 0;

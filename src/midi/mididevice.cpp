@@ -86,6 +86,14 @@ public:
         return kMidiOk;
     }
 
+    std::string GetLegacyName(int deviceId, bool input) override {
+        std::lock_guard lock(m_mutex);
+        const std::vector<ServiceEntry>& entries = input ? m_inputs : m_outputs;
+        if (deviceId < 0 || deviceId >= int(entries.size()))
+            return {};
+        return entries[size_t(deviceId)].port.legacyName;
+    }
+
     MidiResult OpenOutput(int deviceId, MidiNotify notify,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         ServiceEntry entry;
@@ -113,11 +121,19 @@ public:
 private:
     static void MakeUnique(std::vector<ServiceEntry>& entries) {
         std::vector<std::string> names;
-        for (const auto& entry : entries)
+        std::vector<std::string> legacyNames;
+        for (const auto& entry : entries) {
             names.push_back(entry.port.name);
+            const std::string& legacy = entry.port.legacyName;
+            legacyNames.push_back(legacy.empty() ? entry.port.name : legacy);
+        }
         MakeNamesUnique(names);
-        for (size_t i = 0; i < entries.size(); ++i)
+        // As the names were made before: cut in UTF-8 and unique among themselves.
+        MakeNamesUnique(legacyNames, NameEncoding::Utf8);
+        for (size_t i = 0; i < entries.size(); ++i) {
             entries[i].port.name = names[i];
+            entries[i].port.legacyName = legacyNames[i];
+        }
     }
 
     std::vector<std::unique_ptr<IMidiBackend>> m_backends;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 struct MidiInCaps {
     uint16_t wMid;
@@ -63,6 +64,13 @@ public:
     virtual int GetNumOutputs() = 0;
     virtual MidiResult GetInputCaps(int deviceId, MidiInCaps& caps) = 0;
     virtual MidiResult GetOutputCaps(int deviceId, MidiOutCaps& caps) = 0;
+    /// The name a device had when device names were kept in UTF-8, so that a name stored then
+    /// still finds its device; empty when the service keeps no such name.
+    virtual std::string GetLegacyName(int deviceId, bool input) {
+        (void)deviceId;
+        (void)input;
+        return {};
+    }
     /// Opens an output; notify (may be empty) receives kMomOpen now and kMomClose at close.
     virtual MidiResult OpenOutput(int deviceId, MidiNotify notify,
                                   std::unique_ptr<IMidiOutDevice>& device) = 0;

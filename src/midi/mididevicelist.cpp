@@ -2,6 +2,26 @@
 
 #include <cstring>
 
+namespace {
+
+template <typename Entry> int Find(const std::vector<Entry>& entries, const char* name) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (std::strcmp(entries[i].caps.szPname, name) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+template <typename Entry> int FindLegacy(const std::vector<Entry>& entries, const char* name) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].legacyName == name)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
 CMidiDeviceList::CMidiDeviceList() {
     Refresh();
 }
@@ -23,6 +43,7 @@ void CMidiDeviceList::Refresh() {
         if (service.GetInputCaps(d, in.caps) == kMidiOk) {
             in.deviceId = d;
             in.caps.szPname[sizeof in.caps.szPname - 1] = '\0';
+            in.legacyName = service.GetLegacyName(d, true);
             inputs.push_back(in);
         }
     }
@@ -40,6 +61,7 @@ void CMidiDeviceList::Refresh() {
         if (service.GetOutputCaps(d, out.caps) == kMidiOk) {
             out.deviceId = d;
             out.caps.szPname[sizeof out.caps.szPname - 1] = '\0';
+            out.legacyName = service.GetLegacyName(d, false);
             outputs.push_back(out);
         }
     }
@@ -51,18 +73,10 @@ void CMidiDeviceList::Refresh() {
 int CMidiDeviceList::FindByName(const char* name, bool input) const {
     if (name == nullptr)
         return -1;
-    if (input) {
-        for (size_t i = 0; i < m_inputs.size(); ++i) {
-            if (std::strcmp(m_inputs[i].caps.szPname, name) == 0)
-                return int(i);
-        }
-    } else {
-        for (size_t i = 0; i < m_outputs.size(); ++i) {
-            if (std::strcmp(m_outputs[i].caps.szPname, name) == 0)
-                return int(i);
-        }
-    }
-    return -1;
+    const int position = input ? Find(m_inputs, name) : Find(m_outputs, name);
+    if (position >= 0 || *name == '\0')
+        return position;
+    return input ? FindLegacy(m_inputs, name) : FindLegacy(m_outputs, name);
 }
 
 int CMidiDeviceList::FindByIdentity(const void* identity8, bool input) const {

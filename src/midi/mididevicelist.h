@@ -4,16 +4,19 @@
 
 #include "mididevice.h"
 
+#include <string>
 #include <vector>
 
 struct MidiInEntry {
     int deviceId; // kMidiMapper (-1) for a mapper
     MidiInCaps caps;
+    std::string legacyName; // see IMidiDeviceService::GetLegacyName
 };
 
 struct MidiOutEntry {
     int deviceId;
     MidiOutCaps caps;
+    std::string legacyName;
 };
 
 class CMidiDeviceList {
@@ -24,7 +27,8 @@ public:
     /// then the devices in id order, leaving out those whose capabilities can't be read.
     void Refresh();
 
-    /// Position of the first entry named exactly (case-sensitive) name; -1 when none is.
+    /// Position of the first entry named exactly (case-sensitive) name, else of the first
+    /// whose name of the time when names were UTF-8 is name; -1 when none is.
     int FindByName(const char* name, bool input) const;
     /// Position of the first entry whose wMid, wPid and vDriverVersion equal these 8 bytes.
     int FindByIdentity(const void* identity8, bool input) const;

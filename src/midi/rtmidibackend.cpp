@@ -16,6 +16,7 @@
 #include <bitset>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -42,6 +43,27 @@ void SilenceJack() {
 
 void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
 
+/// The life of one JACK server as the ports opened on it see it. A server that has gone takes
+/// every client on it along: a call through such a client (a port's unregistering, a close)
+/// may crash, so a port of a dead server closes nothing and leaks its client instead.
+struct JackServerLife {
+    std::atomic<bool> alive{true};
+};
+using JackServer = std::shared_ptr<const JackServerLife>;
+
+bool IsGone(const JackServer& server) {
+    return server && !server->alive.load();
+}
+
+/// Deletes an RtMidi object, or leaks it when its JACK server has gone: its destructor would
+/// unregister the port and close the client through that server.
+template <typename Rt> void DeleteRtMidi(std::unique_ptr<Rt>& rt, const JackServer& server) {
+    if (IsGone(server))
+        (void)rt.release();
+    else
+        rt.reset();
+}
+
 /// One JACK client kept open for listing ports and checking that a peer is still there, so
 /// that a catalogue costs no client of its own. Reopened when the server has gone away.
 class CJackWatch {
@@ -51,13 +73,19 @@ public:
         return watch;
     }
     ~CJackWatch() {
-        if (m_pClient)
+        if (m_pClient && m_pServer->alive.load())
             jack_client_close(m_pClient);
     }
 
     bool IsServerRunning() {
         std::lock_guard lock(m_mutex);
         return Client() != nullptr;
+    }
+
+    /// The server that answers now, as ports opened on it see it; null when none does.
+    JackServer Server() {
+        std::lock_guard lock(m_mutex);
+        return Client() ? m_pServer : nullptr;
     }
 
     /// Full names of the MIDI ports with these flags, in the server's order (RtMidi's too).
@@ -141,26 +169,32 @@ private:
     }
 
     jack_client_t* Client() {
-        if (m_pClient && !m_bAlive.load()) {
-            jack_client_close(m_pClient);
+        if (m_pClient && !m_pServer->alive.load()) {
+            // Left unclosed like the ports' clients. JACK's library itself deletes the clients
+            // of a server that has gone when the next client opens, so a close of ours could
+            // even come after that.
             m_pClient = nullptr;
         }
         if (!m_pClient) {
             SilenceJack();
             m_pClient = jack_client_open(kClientName, JackNoStartServer, nullptr);
             if (m_pClient) {
-                m_bAlive.store(true);
-                jack_on_shutdown(m_pClient, &CJackWatch::OnShutdown, this);
+                // A new server: ports opened from now on are its ports.
+                m_pServer = std::make_shared<JackServerLife>();
+                jack_on_info_shutdown(m_pClient, &CJackWatch::OnShutdown, m_pServer.get());
                 jack_activate(m_pClient); // an active client hears of the server's shutdown
             }
         }
         return m_pClient;
     }
-    static void OnShutdown(void* self) { static_cast<CJackWatch*>(self)->m_bAlive.store(false); }
+    /// Runs on JACK's thread when the server goes: every port of that server is dead now.
+    static void OnShutdown(jack_status_t, const char*, void* life) {
+        static_cast<JackServerLife*>(life)->alive.store(false);
+    }
 
     std::mutex m_mutex;
     jack_client_t* m_pClient = nullptr;
-    std::atomic<bool> m_bAlive{false};
+    std::shared_ptr<JackServerLife> m_pServer; // kept while m_pClient may call OnShutdown
 };
 
 /// Bytes of a short message by its status byte; 0 when the status cannot start one.
@@ -206,9 +240,12 @@ template <typename Rt> int FindPort(Rt& rt, const std::string& key) {
 
 class CRtOutDevice final : public IMidiOutDevice {
 public:
-    /// peer: the JACK port this device sends to, checked before every send; empty for ALSA.
-    CRtOutDevice(std::unique_ptr<RtMidiOut> out, std::string peer, MidiNotify notify)
-        : m_pOut(std::move(out)), m_strPeer(std::move(peer)), m_notify(std::move(notify)) {
+    /// peer: the JACK port this device sends to, checked before every send, and server: the
+    /// JACK server of both; empty and null for ALSA.
+    CRtOutDevice(std::unique_ptr<RtMidiOut> out, std::string peer, JackServer server,
+                 MidiNotify notify)
+        : m_pOut(std::move(out)), m_strPeer(std::move(peer)), m_pServer(std::move(server)),
+          m_notify(std::move(notify)) {
         m_pOut->setErrorCallback(&CRtOutDevice::OnError, this);
         if (m_notify)
             m_notify(kMomOpen, 0, 0);
@@ -216,15 +253,18 @@ public:
     ~CRtOutDevice() override {
         // RtMidi hands JACK the messages in the client's next cycles and drops what is still
         // waiting when the client closes: give the last ones, the reset above all, time to go.
-        if (!m_strPeer.empty())
+        // The wait also lets the news of a server that has just gone arrive before the close.
+        if (!m_strPeer.empty() && !IsGone(m_pServer))
             std::this_thread::sleep_for(CJackWatch::Instance().DrainTime());
-        m_pOut.reset();
+        DeleteRtMidi(m_pOut, m_pServer);
         if (m_notify)
             m_notify(kMomClose, 0, 0);
     }
 
     MidiResult SendShort(uint32_t message) override {
-        if (!m_strPeer.empty() && !CJackWatch::Instance().PortExists(m_strPeer))
+        // The server first: a new one may have a peer port of the same name.
+        if (IsGone(m_pServer) ||
+            (!m_strPeer.empty() && !CJackWatch::Instance().PortExists(m_strPeer)))
             m_bGone.store(true);
         if (m_bGone.load(std::memory_order_relaxed))
             return kMidiErrInvalidHandle;
@@ -242,6 +282,8 @@ public:
     }
 
     MidiResult Reset() override {
+        if (IsGone(m_pServer))
+            m_bGone.store(true);
         if (m_bGone.load(std::memory_order_relaxed))
             return kMidiErrInvalidHandle;
         for (int channel = 0; channel < 16; ++channel) {
@@ -279,6 +321,7 @@ private:
 
     std::unique_ptr<RtMidiOut> m_pOut;
     std::string m_strPeer;
+    JackServer m_pServer;
     MidiNotify m_notify;
     std::atomic<bool> m_bGone{false};
     std::bitset<16 * 128> m_sounding;
@@ -288,8 +331,9 @@ class CRtInDevice final : public IMidiInDevice {
 public:
     explicit CRtInDevice(MidiNotify notify) : m_notify(std::move(notify)) {}
     ~CRtInDevice() override {
-        // Deleting the RtMidi object ends its callbacks before the notification below.
-        m_pIn.reset();
+        // Deleting the RtMidi object ends its callbacks before the notification below; a
+        // dead server makes no more callbacks.
+        DeleteRtMidi(m_pIn, m_pServer);
         if (m_notify)
             m_notify(kMimClose, 0, 0);
     }
@@ -298,6 +342,11 @@ public:
         try {
             const bool jack = api == RtMidi::UNIX_JACK;
             const std::string client = jack ? MakeJackClientName() : std::string(kClientName);
+            if (jack) {
+                m_pServer = CJackWatch::Instance().Server();
+                if (!m_pServer)
+                    return kMidiErrNoDriver;
+            }
             m_pIn = std::make_unique<RtMidiIn>(api, client);
             m_pIn->setErrorCallback(&IgnoreRtMidiError, nullptr);
             if (jack) {
@@ -328,17 +377,19 @@ public:
     }
 
     MidiResult Start() override {
+        if (IsGone(m_pServer))
+            return kMidiErrInvalidHandle;
         m_startNs.store(Now());
         m_bStarted.store(true);
         return kMidiOk;
     }
     MidiResult Stop() override {
         m_bStarted.store(false);
-        return kMidiOk;
+        return IsGone(m_pServer) ? kMidiErrInvalidHandle : kMidiOk;
     }
     MidiResult Reset() override {
         m_bStarted.store(false);
-        return kMidiOk;
+        return IsGone(m_pServer) ? kMidiErrInvalidHandle : kMidiOk;
     }
 
 private:
@@ -363,6 +414,7 @@ private:
     }
 
     MidiNotify m_notify;
+    JackServer m_pServer; // null for ALSA
     std::unique_ptr<RtMidiIn> m_pIn;
     std::atomic<bool> m_bStarted{false};
     std::atomic<int64_t> m_startNs{0};
@@ -399,14 +451,19 @@ public:
             return kMidiErrNoDriver;
         try {
             if (m_api == RtMidi::UNIX_JACK) {
+                JackServer server = CJackWatch::Instance().Server();
+                if (!server)
+                    return kMidiErrNoDriver;
                 const std::string client = MakeJackClientName();
                 auto out = std::make_unique<RtMidiOut>(m_api, client);
                 out->setErrorCallback(&IgnoreRtMidiError, nullptr);
                 out->openVirtualPort("out");
-                if (!CJackWatch::Instance().Connect(client + ":out", port.key))
+                if (!CJackWatch::Instance().Connect(client + ":out", port.key)) {
+                    DeleteRtMidi(out, server);
                     return kMidiErrNoDevice;
-                device =
-                    std::make_unique<CRtOutDevice>(std::move(out), port.key, std::move(notify));
+                }
+                device = std::make_unique<CRtOutDevice>(std::move(out), port.key, std::move(server),
+                                                        std::move(notify));
                 return kMidiOk;
             }
             auto out = std::make_unique<RtMidiOut>(m_api, kClientName);
@@ -417,9 +474,8 @@ public:
             out->openPort(unsigned(index), "out");
             if (!out->isPortOpen())
                 return kMidiErrError;
-            std::string peer = m_api == RtMidi::UNIX_JACK ? port.key : std::string();
-            device =
-                std::make_unique<CRtOutDevice>(std::move(out), std::move(peer), std::move(notify));
+            device = std::make_unique<CRtOutDevice>(std::move(out), std::string(), nullptr,
+                                                    std::move(notify));
             return kMidiOk;
         } catch (const RtMidiError&) {
             return kMidiErrNoDriver;
@@ -459,7 +515,8 @@ private:
                 continue;
             MidiPortRecord record;
             record.key = full;
-            record.name = StripVolatileNumbers(full);
+            record.legacyName = StripVolatileNumbers(full);
+            record.name = ToDeviceName(record.legacyName);
             record.wPid = m_wPid;
             record.vDriverVersion = 0x0500; // RtMidi 5.0
             record.wTechnology = kModMidiPort;

@@ -196,6 +196,25 @@ private Q_SLOTS:
         late.Stop();
     }
 
+    void japaneseDeviceShowsDecodedAndItsOldUtf8NameStaysChosen() {
+        const QString name = QStringLiteral("ピアノ出力:input");
+        JackPeer peer;
+        QVERIFY(peer.Start(QStringLiteral("jack_midi_dump"), {QStringLiteral("ピアノ出力")}));
+        CMidiDeviceList probe;
+        QVERIFY(WaitForDevice(probe, EncodeCp932(name).value().c_str(), false) >= 0);
+        // The settings of an earlier version held the name in UTF-8.
+        EnvSettings settings = DefaultSettings();
+        EnvSettings::SetNameField(settings.midiOutName, name.toStdString());
+        OpenSheet(settings);
+        auto* output = Child<QComboBox>("comboOutput");
+        QCOMPARE(output->currentText(), name);
+        m_modal.ArmMessageBox();
+        QTest::mouseClick(Child<QPushButton>("buttonOutputInfo"), Qt::LeftButton);
+        QVERIFY(m_modal.Handled());
+        QVERIFY(m_modal.Text().startsWith(name + u'\n'));
+        peer.Stop();
+    }
+
     void okReopensAnOpenConnectionWithTheNewDevices() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());

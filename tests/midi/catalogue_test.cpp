@@ -1,6 +1,7 @@
 #include "fakemidiservice.h"
 #include "midi/mididevicelist.h"
 #include "midi/midinames.h"
+#include "song/cp932.h"
 
 #include <gtest/gtest.h>
 
@@ -83,10 +84,30 @@ TEST(MidiDeviceNames, VolatileClientNumbersAreStripped) {
     EXPECT_EQ(StripVolatileNumbers("midi-monitor:input"), "midi-monitor:input");
 }
 
-TEST(MidiDeviceNames, NamesAreCutTo31BytesAndMadeUnique) {
-    std::vector<std::string> names = {"A very long client name:and its port name", "Same", "Same",
+TEST(MidiDeviceNames, PortNamesBecomeCp932WithOneFixedCharacterForWhatItLacks) {
+    EXPECT_EQ(ToDeviceName("midi-monitor:input"), "midi-monitor:input");
+    const QString japanese = QStringLiteral("ピアノ入力:out");
+    EXPECT_EQ(ToDeviceName(japanese.toStdString()), EncodeCp932(japanese).value());
+    EXPECT_EQ(DecodeCp932(ToDeviceName(japanese.toStdString())), japanese);
+    // An emoji (two UTF-16 units) and a Latin letter cp932 lacks: one '?' each, every time.
+    EXPECT_EQ(ToDeviceName("\U0001F3B9キー Café"),
+              "?" + EncodeCp932(QStringLiteral("キー")).value() + " Caf?");
+}
+
+TEST(MidiDeviceNames, NamesAreCutTo31BytesOnCp932CharactersAndMadeUnique) {
+    const std::string key = EncodeCp932(QStringLiteral("鍵")).value(); // 8C AE
+    const std::string a = EncodeCp932(QStringLiteral("ア")).value();   // 83 41: the trail is 'A'
+    std::string kanji16;
+    for (int i = 0; i < 16; ++i)
+        kanji16 += key;
+    std::vector<std::string> names = {"A very long client name:and its port name",
+                                      "Same",
+                                      "Same",
                                       "A very long client name:and its port name 2",
-                                      "Ä" + std::string(30, 'x')};
+                                      std::string(30, 'x') + key,
+                                      std::string(30, 'y') + a,
+                                      kanji16,
+                                      kanji16 + "x"};
     MakeNamesUnique(names);
     for (const auto& name : names)
         EXPECT_LE(name.size(), kMaxDeviceNameBytes) << name;
@@ -94,5 +115,15 @@ TEST(MidiDeviceNames, NamesAreCutTo31BytesAndMadeUnique) {
     EXPECT_EQ(names[1], "Same");
     EXPECT_EQ(names[2], "Same (2)");
     EXPECT_EQ(names[3], "A very long client name:and (2)");
-    EXPECT_EQ(names[4], "Ä" + std::string(29, 'x')); // the 2-byte letter stays whole
+    // The 2-byte character at the limit is left out whole.
+    EXPECT_EQ(names[4], std::string(30, 'x'));
+    EXPECT_EQ(names[5], std::string(30, 'y'));
+    EXPECT_EQ(names[6], kanji16.substr(0, 30));
+    EXPECT_EQ(names[7], kanji16.substr(0, 26) + " (2)");
+
+    // Names as they were kept before: UTF-8, cut on UTF-8 characters.
+    std::vector<std::string> old = {"Ä" + std::string(30, 'x'), "ピアノ入力ピアノ入力ピアノ入力"};
+    MakeNamesUnique(old, NameEncoding::Utf8);
+    EXPECT_EQ(old[0], "Ä" + std::string(29, 'x'));
+    EXPECT_EQ(old[1], "ピアノ入力ピアノ入力");
 }

@@ -6,6 +6,7 @@
 #include "midi/midioutport.h"
 #include "midi/sequenceplayer.h"
 #include "receiver.h"
+#include "song/cp932.h"
 #include "song/musictime.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,44 @@ TEST_F(JackMidiTest, SendToAPeerThatHasGoneAnswersInvalidHandle) {
     }
     EXPECT_TRUE(gone);
     EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+}
+
+TEST_F(JackMidiTest, JapanesePortNamesAreCp932ShortAndUniqueAndOldUtf8NamesStillFindThem) {
+    const QString client = QStringLiteral("ピアノ入力") + QString::fromStdString(m_strTag);
+    jackpeers::CJackKeyboard keys(client.toStdString());
+    // Two clients whose names are alike for more than 31 bytes (JACK takes 63 at most).
+    const QString keys16 = QStringLiteral("鍵盤").repeated(8);
+    jackpeers::CJackKeyboard first(
+        (keys16 + QStringLiteral("一") + QString::fromStdString(m_strTag)).toStdString());
+    jackpeers::CJackKeyboard second(
+        (keys16 + QStringLiteral("二") + QString::fromStdString(m_strTag)).toStdString());
+    ASSERT_TRUE(keys.IsOpen() && first.IsOpen() && second.IsOpen());
+
+    const std::string inName = EncodeCp932(client + QStringLiteral(":out")).value();
+    CMidiDeviceList list;
+    const int in = WaitForDevice(list, inName, true);
+    ASSERT_GE(in, 0) << "no input device named in cp932";
+    EXPECT_EQ(DecodeCp932(list.GetInput(in).caps.szPname), client + QStringLiteral(":out"));
+    // As the old program stored it: UTF-8 bytes.
+    EXPECT_EQ(list.FindByName((client + QStringLiteral(":out")).toStdString().c_str(), true), in);
+
+    // 16 two-byte characters: cut to 15, and the later twin to 13 with " (2)".
+    const int cut = list.FindByName(EncodeCp932(keys16.left(15)).value().c_str(), false);
+    const int twin =
+        list.FindByName((EncodeCp932(keys16.left(13)).value() + " (2)").c_str(), false);
+    ASSERT_GE(cut, 0);
+    ASSERT_GT(twin, cut);
+    // The old name of the first: cut after 31 UTF-8 bytes, that is 10 characters.
+    EXPECT_EQ(list.FindByName(keys16.left(10).toStdString().c_str(), false), cut);
+
+    // The device opens by its cp932 name and reaches the peer.
+    const int out =
+        list.FindByName(EncodeCp932(client + QStringLiteral(":in")).value().c_str(), false);
+    ASSERT_GE(out, 0);
+    CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
+    EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100))) << port.GetErrorText();
+    ASSERT_TRUE(keys.WaitForArrivals(1, 2s));
+    EXPECT_EQ(keys.GetArrival(0).message, Msg(0x90, 60, 100));
 }
 
 TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {

@@ -1,0 +1,222 @@
+// The MIDI layer when its JACK server goes away and comes back. Each test process runs a JACK
+// server of its own under its own name, so stopping it never touches the suite's server.
+#include "jackpeers.h"
+#include "midi/mididevicelist.h"
+#include "midi/midiinport.h"
+#include "midi/midioutport.h"
+#include "midi/sequenceplayer.h"
+#include "receiver.h"
+#include "song/musictime.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using jackpeers::CChild;
+
+namespace {
+
+/// A private JACK server (dummy driver) that the test starts and stops.
+class CPrivateServer {
+public:
+    ~CPrivateServer() { Stop(); }
+
+    bool Start() {
+        const std::string name = Name();
+        m_pid = fork();
+        if (m_pid == 0) {
+            // The server must not outlive a test that crashes.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r",
+                   "48000", "-p", "256", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; m_pid > 0 && i < 100; ++i) {
+            if (jackpeers::JackServerAnswers())
+                return true;
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1; // no jackd
+                break;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    /// Stops the server as a user does (SIGINT) and waits for it to end.
+    void Stop() {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGINT);
+        for (int i = 0; i < 500; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+    /// The server name of this process; every JACK client here, peers included, uses it.
+    static std::string Name() { return "kesv-private-" + std::to_string(getpid()); }
+
+private:
+    pid_t m_pid = -1;
+};
+
+uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
+    return PackShortMessage(status, d1, d2);
+}
+
+class JackServerLossTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("JACK_DEFAULT_SERVER", CPrivateServer::Name().c_str(), 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+        if (!m_server.Start())
+            GTEST_SKIP() << "no private JACK server could be started (is jackd installed?)";
+        m_strTag = std::to_string(getpid());
+    }
+    void TearDown() override {
+        for (const auto& file : m_files)
+            std::remove(file.c_str());
+    }
+
+    std::string DumpClient() const { return "kesv-dump-" + m_strTag; }
+    std::string File(const char* name) {
+        m_files.push_back(::testing::TempDir() + name + m_strTag + ".txt");
+        return m_files.back();
+    }
+    int OutputPosition(CMidiDeviceList& list) {
+        if (!jackpeers::WaitForDevice(DumpClient() + ":input", false))
+            return -1;
+        list.Refresh();
+        return list.FindByName((DumpClient() + ":input").c_str(), false);
+    }
+
+    CPrivateServer m_server;
+    std::string m_strTag;
+    std::vector<std::string> m_files;
+};
+
+/// A long run: a note every 10 ms for 20 s.
+CSequencePlayer* StartLongRun(std::atomic<CSequencePlayer*>& slot, int deviceId) {
+    auto* player = new CSequencePlayer(&slot, deviceId);
+    for (int i = 0; i < 2000; ++i)
+        player->Add({i * 8, Msg(i % 2 ? 0x80 : 0x90, 60, 100)});
+    player->SetTempo(250); // 240 ms a quarter: 8 ticks are 4 ms
+    player->Start();
+    return player;
+}
+
+} // namespace
+
+TEST_F(JackServerLossTest, ServerStoppingEndsTheRunAndLeavesEveryPortSafeToClose) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    CChild dump({"jack_midi_dump", DumpClient()}, File("dump-loss"));
+    CChild seq({"jack_midiseq", "kesv-seq-" + m_strTag, "24000", "0", "60", "2000"},
+               File("seq-loss"));
+    CMidiDeviceList list;
+    const int out = OutputPosition(list);
+    ASSERT_GE(out, 0);
+    ASSERT_TRUE(jackpeers::WaitForDevice("kesv-seq-" + m_strTag + ":out", true));
+    list.Refresh();
+    const int in = list.FindByName(("kesv-seq-" + m_strTag + ":out").c_str(), true);
+    ASSERT_GE(in, 0);
+
+    // An idle output port, a recording input port and a running player, as the program has.
+    auto idle = std::make_unique<CMidiOutPort>(list.GetOutput(out).deviceId, false, nullptr);
+    CTestReceiver receiver;
+    auto recording = std::make_unique<CMidiInPort>(list.GetInput(in).deviceId, &receiver);
+    ASSERT_TRUE(recording->Start());
+    std::atomic<CSequencePlayer*> slot{nullptr};
+    StartLongRun(slot, list.GetOutput(out).deviceId);
+    std::this_thread::sleep_for(200ms);
+    ASSERT_NE(slot.load(), nullptr);
+
+    m_server.Stop();
+    for (int i = 0; i < 500 && slot.load(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(slot.load(), nullptr) << "the run goes on without its server";
+    CSequencePlayer::StopAndDelete(slot);
+
+    EXPECT_FALSE(idle->ShortMsg(Msg(0x90, 60, 100)));
+    EXPECT_EQ(idle->GetLastResult(), kMidiErrInvalidHandle);
+    EXPECT_FALSE(recording->Stop());
+    EXPECT_EQ(recording->GetLastResult(), kMidiErrInvalidHandle);
+    EXPECT_TRUE(idle->Close());
+    recording.reset();
+    idle.reset();
+    QCoreApplication::processEvents();
+
+    // Nothing is listed from the server that has gone.
+    list.Refresh();
+    EXPECT_LT(list.FindByName((DumpClient() + ":input").c_str(), false), 0);
+}
+
+TEST_F(JackServerLossTest, AfterTheServerIsBackAPortOpensAndPlaysAgain) {
+    {
+        CChild dump({"jack_midi_dump", DumpClient()}, File("dump-before"));
+        CMidiDeviceList list;
+        const int out = OutputPosition(list);
+        ASSERT_GE(out, 0);
+        CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
+        EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100)));
+        m_server.Stop();
+        std::this_thread::sleep_for(300ms);
+    } // the port closes after its server has gone
+
+    ASSERT_TRUE(m_server.Start());
+    const std::string dumpFile = File("dump-after");
+    CChild dump({"stdbuf", "-oL", "jack_midi_dump", DumpClient()}, dumpFile);
+    CMidiDeviceList list;
+    const int out = OutputPosition(list);
+    ASSERT_GE(out, 0);
+    {
+        CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
+        EXPECT_TRUE(port.ShortMsg(Msg(0x90, 64, 100))) << port.GetErrorText();
+    }
+    std::atomic<CSequencePlayer*> slot{nullptr};
+    auto* player = new CSequencePlayer(&slot, list.GetOutput(out).deviceId);
+    player->Add({0, Msg(0x90, 67, 110)});
+    player->Add({120, Msg(0x80, 67, 0)});
+    player->SetTempo(240);
+    ASSERT_TRUE(player->Start());
+    for (int i = 0; i < 500 && slot.load(); ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(slot.load(), nullptr);
+
+    const auto received = jackpeers::WaitForDump(dumpFile, 3, 5s);
+    std::vector<uint32_t> messages;
+    for (const auto& event : received)
+        messages.push_back(event.message);
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[0], Msg(0x90, 64, 100));
+    EXPECT_NE(std::find(messages.begin(), messages.end(), Msg(0x90, 67, 110)), messages.end());
+    EXPECT_NE(std::find(messages.begin(), messages.end(), Msg(0x80, 67, 0)), messages.end());
+}
