@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
@@ -289,18 +290,34 @@ private Q_SLOTS:
         QTest::newRow("379") << QStringLiteral("379");
         QTest::newRow("empty") << QString();
     }
+    // Typed, then OK clicked (the focus leaves the field first) or Enter pressed in it.
     void tempoDialog_refusesTempoTheByteCannotHold() {
         QFETCH(QString, typed);
         CTempoDlg dialog;
         dialog.m_nTempo = 124;
         dialog.OnInitDialog();
-        dialog.freeEdit()->findChild<QLineEdit*>()->setText(typed);
-        QString message;
-        AnswerMessageBox(QMessageBox::Ok, &message);
-        dialog.accept();
-        QVERIFY(message.contains(QStringLiteral("60")));
-        QVERIFY(dialog.result() != int(QDialog::Accepted));
-        QCOMPARE(dialog.m_nTempo, 124);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QSpinBox* edit = dialog.freeEdit();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QAbstractButton* ok = dialog.findChild<QDialogButtonBox*>()->buttons().constFirst();
+        QCOMPARE(ok->text(), QStringLiteral("OK"));
+        for (const bool click : {true, false}) {
+            QString message;
+            AnswerMessageBox(QMessageBox::Ok, &message);
+            if (click)
+                QTest::mouseClick(ok, Qt::LeftButton);
+            else
+                QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY2(message.contains(QStringLiteral("60 から 378")), qPrintable(message));
+            QVERIFY(dialog.isVisible());
+            QVERIFY(dialog.result() != int(QDialog::Accepted));
+            QCOMPARE(dialog.m_nTempo, 124);
+            QCOMPARE(edit->text().trimmed(), typed);
+        }
     }
 
     void titleDialog_refusesWhatTheSongFileCannotHold() {
