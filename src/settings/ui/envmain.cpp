@@ -60,6 +60,17 @@ void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::stri
     combo->setCurrentIndex(selection);
 }
 
+/// A device list that shows its longest name whole even when closed (names have at most 31
+/// bytes): a " (2)" at the end may be all that tells two devices apart. The sheet grows with
+/// the list when a refresh finds a longer name.
+class CDeviceCombo final : public QComboBox {
+public:
+    explicit CDeviceCombo(QWidget* parent) : QComboBox(parent) {
+        setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 } // namespace
 
 /// The number of beats. Losing the focus (a click on OK), being hidden (another tab) and
@@ -123,11 +134,11 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     barLayout->addWidget(m_pBeatUnit, 1);
 
     auto* midiBox = new QGroupBox(QStringLiteral("MIDI I/F"), this);
-    m_comboInput = new QComboBox(midiBox);
+    m_comboInput = new CDeviceCombo(midiBox);
     m_comboInput->setObjectName(QStringLiteral("comboInput"));
     m_pInputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
     m_pInputInfo->setObjectName(QStringLiteral("buttonInputInfo"));
-    m_comboOutput = new QComboBox(midiBox);
+    m_comboOutput = new CDeviceCombo(midiBox);
     m_comboOutput->setObjectName(QStringLiteral("comboOutput"));
     m_pOutputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
     m_pOutputInfo->setObjectName(QStringLiteral("buttonOutputInfo"));

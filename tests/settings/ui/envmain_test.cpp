@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <cstring>
@@ -166,6 +168,28 @@ private Q_SLOTS:
         QCOMPARE(std::memcmp(m_sheet->GetSettings().midiOutName, zeros, kDeviceNameBytes), 0);
         QCOMPARE(m_sheet->GetSettings().InputDeviceName(), std::string("Gone In"));
         QVERIFY(!Child<QPushButton>("buttonOutputInfo")->isEnabled());
+    }
+
+    // A refresh that finds a long name widens the closed lists and the sheet with them.
+    void longDeviceNamesShowWhole() {
+        OpenSheet(DefaultSettings());
+        // Two ports whose names agree in their first 31 bytes, the most a name keeps.
+        const QString name = QStringLiteral("Roland Sound Canvas Module  (2)");
+        for (const char* comboName : {"comboInput", "comboOutput"}) {
+            auto* combo = Child<QComboBox>(comboName);
+            combo->addItem(name);
+            combo->setCurrentIndex(combo->count() - 1);
+            const auto room = [combo] {
+                QStyleOptionComboBox option;
+                option.initFrom(combo);
+                return combo->style()
+                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
+                                     combo)
+                    .width();
+            };
+            QTRY_VERIFY2(combo->fontMetrics().horizontalAdvance(name) <= room(),
+                         qPrintable(QString::number(room())));
+        }
     }
 
     void inputInformationText() {
