@@ -2,6 +2,7 @@
 
 #include "commandids.h"
 #include "kesdoc.h"
+#include "lockkeys.h"
 #include "view/kesview.h"
 
 #include <QAction>
@@ -209,15 +210,24 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     m_pMessagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
     bar->addWidget(m_pMessagePane, 1);
-    // The lock states are not reported to programs here; the indicators stay dimmed.
-    for (const QString& text : {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
-                                QStringLiteral("SCRL")}) {
-        auto* indicator = new QLabel(text, bar);
-        indicator->setEnabled(false);
+    // Lit while the lock is on; dimmed while it is off or where no lock state can be had.
+    m_pLockKeys = new CLockKeys(this);
+    const QString texts[CLockKeys::KeyCount] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"),
+                                                QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    for (int i = 0; i < CLockKeys::KeyCount; ++i) {
+        auto* indicator = new QLabel(texts[i], bar);
         indicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         indicator->setAlignment(Qt::AlignCenter);
         bar->addPermanentWidget(indicator);
+        m_lockPanes[size_t(i)] = indicator;
     }
+    connect(m_pLockKeys, &CLockKeys::changed, this, &CMainFrame::UpdateLockPanes);
+    UpdateLockPanes();
+}
+
+void CMainFrame::UpdateLockPanes() {
+    for (int i = 0; i < CLockKeys::KeyCount; ++i)
+        m_lockPanes[size_t(i)]->setEnabled(m_pLockKeys->IsOn(CLockKeys::Key(i)));
 }
 
 void CMainFrame::SetView(CKesView* view) {

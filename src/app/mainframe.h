@@ -2,9 +2,13 @@
 // score view, the save question and the bar layout kept in the profile.
 #pragma once
 
+#include "lockkeys.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
+
+#include <array>
 
 class CKesDoc;
 class CKesView;
@@ -26,6 +30,8 @@ public:
     QToolBar* toolBar() const { return m_pToolBar; }
     QToolBar* midiBar() const { return m_pMidiBar; }
     QLabel* messagePane() const { return m_pMessagePane; }
+    /// The status bar's lock-key pane of a CLockKeys::Key.
+    QLabel* lockPane(int key) const { return m_lockPanes.at(size_t(key)); }
 
     /// Asks whether to save a modified song. False when the user cancels or saving fails.
     bool SaveModified();
@@ -62,6 +68,7 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void SilenceButtons(QToolBar* bar);
+    void UpdateLockPanes();
 
     CKesDoc* m_pDocument;
     CKesView* m_pView = nullptr;
@@ -72,4 +79,6 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    CLockKeys* m_pLockKeys = nullptr;
+    std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
 };
