@@ -7,14 +7,18 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -139,6 +143,8 @@ void CMainFrame::CreateMenus() {
     help->addAction(AddAction(cmd::AppAbout, QStringLiteral("KesV のﾊﾞｰｼﾞｮﾝ情報(&A)..."),
                               QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"),
                               QStringLiteral(":/about.png")));
+    for (QMenu* menu : {file, edit, play, view, help})
+        menu->installEventFilter(this);
 }
 
 void CMainFrame::CreateToolBars() {
@@ -200,10 +206,34 @@ void CMainFrame::SilenceButtons(QToolBar* bar) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* menu = qobject_cast<QMenu*>(watched)) {
+        ShowDisabledPrompt(menu, event);
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
         event->type() == QEvent::WhatsThis)
         return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::ShowDisabledPrompt(QMenu* menu, QEvent* event) {
+    // Qt shows the prompts of enabled items only; a disabled one gets its prompt here, sent
+    // the way Qt sends the others.
+    QAction* disabled = nullptr;
+    if (event->type() == QEvent::MouseMove) {
+        QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (action && !action->isEnabled() && !action->isSeparator())
+            disabled = action;
+    } else if (event->type() != QEvent::Leave && event->type() != QEvent::Hide) {
+        return;
+    }
+    if (disabled == m_pDisabledHover)
+        return;
+    m_pDisabledHover = disabled;
+    if (disabled || !menu->activeAction()) {
+        QStatusTipEvent tip(disabled ? disabled->statusTip() : QString());
+        QCoreApplication::sendEvent(this, &tip);
+    }
 }
 
 void CMainFrame::CreateStatusBar() {

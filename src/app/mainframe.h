@@ -14,6 +14,7 @@ class CKesDoc;
 class CKesView;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame : public QMainWindow {
@@ -69,6 +70,7 @@ private:
     void CreateStatusBar();
     void SilenceButtons(QToolBar* bar);
     void UpdateLockPanes();
+    void ShowDisabledPrompt(QMenu* menu, QEvent* event);
 
     CKesDoc* m_pDocument;
     CKesView* m_pView = nullptr;
@@ -79,6 +81,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QAction* m_pDisabledHover = nullptr; // the disabled menu item whose prompt is shown
     CLockKeys* m_pLockKeys = nullptr;
     std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
 };

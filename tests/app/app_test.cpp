@@ -16,6 +16,8 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -195,6 +197,26 @@ private Q_SLOTS:
         QCOMPARE(frame.action(cmd::FileNew)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(frame.action(cmd::EditPaste)->shortcuts().size(), 2);
         QCOMPARE(frame.messagePane()->text(), QStringLiteral("ﾚﾃﾞｨ"));
+    }
+
+    // Qt shows no prompt for a disabled menu item by itself.
+    void frame_disabledMenuItemsShowTheirPrompts() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QMenu* edit = frame.menuBar()->actions().at(1)->menu();
+        edit->popup(frame.mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        const auto hover = [edit](const QRect& rect) { QTest::mouseMove(edit, rect.center()); };
+        QAction* undo = frame.action(cmd::EditUndo);
+        hover(edit->actionGeometry(undo));
+        QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("直前に行った動作を元に戻す"));
+        hover(edit->actionGeometry(edit->actions().at(1))); // the separator
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+        hover(edit->actionGeometry(undo));
+        edit->hide();
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
     }
 
     void frame_toolBarButtonsShowNoToolTips() {
