@@ -191,6 +191,11 @@ void CMainFrame::CreateToolBars() {
     m_actions.insert(cmd::ViewMidiBar, toggle);
     view->addAction(toggle);
     view->addSeparator();
+    QAction* piano = AddAction(cmd::PianoInput, QStringLiteral("鍵盤入力(&K)"),
+                               QStringLiteral("ピアノ鍵盤の配列で音名を入力します"));
+    piano->setCheckable(true);
+    piano->setEnabled(false); // enabled once a handler is connected
+    view->addAction(piano);
     QAction* environment =
         AddAction(cmd::Environment, QStringLiteral("動作環境"), QStringLiteral("動作環境"));
     environment->setEnabled(false); // enabled once a handler is connected

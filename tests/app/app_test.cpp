@@ -7,6 +7,8 @@
 #include "app/kesdoc.h"
 #include "app/mainframe.h"
 #include "app/tempodlg.h"
+#include "settings/settingsfile.h"
+#include "settings/ui/envdlg.h"
 #include "view/kesview.h"
 
 #include <QAction>
@@ -407,6 +409,29 @@ private Q_SLOTS:
         QCOMPARE(app->GetDocument()->GetSong().count, 0);
         QCOMPARE(app->GetView()->m_nCursorRow, 0);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("無題[*] - KesV"));
+    }
+
+    // 表示 → 鍵盤入力 switches the piano method, saves it at once, and the settings sheet
+    // shows it.
+    void application_pianoInputItemSwitchesTheMethod() {
+        CKesApp* app = CKesApp::Instance();
+        QAction* piano = app->GetMainFrame()->action(cmd::PianoInput);
+        QVERIFY(piano->isEnabled());
+        QVERIFY(!piano->isChecked());
+        for (const bool on : {true, false}) {
+            piano->trigger();
+            QCOMPARE(piano->isChecked(), on);
+            QCOMPARE(app->GetSettings().IsPianoInput(), on);
+            QCOMPARE(LoadSettings(app->GetSettingsPath()).IsPianoInput(), on);
+            bool shown = !on;
+            OnNextModal<CEnvDlg>([&shown](CEnvDlg* sheet) {
+                shown =
+                    sheet->findChild<QRadioButton*>(QStringLiteral("radioKeyboard"))->isChecked();
+                sheet->reject();
+            });
+            app->OnEnvironment();
+            QCOMPARE(shown, on);
+        }
     }
 };
 
