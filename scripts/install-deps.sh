@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  libxcb-xkb-dev
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
   jackd2 libjack-jackd2-dev

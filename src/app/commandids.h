@@ -23,6 +23,7 @@ constexpr int Environment = 32771;
 constexpr int MidiPlay = 32772;
 constexpr int MidiStop = 32773;
 constexpr int MidiRecord = 32774;
+constexpr int PianoInput = 32775;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

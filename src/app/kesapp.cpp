@@ -50,6 +50,14 @@ void CKesApp::OnEnvironment() {
     }
 }
 
+void CKesApp::OnPianoInput(bool on) {
+    if (on)
+        m_settings.flags |= EnvSettings::kFlagPianoInput;
+    else
+        m_settings.flags &= ~EnvSettings::kFlagPianoInput;
+    SaveSettingsOrReport(m_pMainFrame, m_settings, m_strSettingsPath);
+}
+
 CKesApp* CKesApp::Instance() {
     return qobject_cast<CKesApp*>(QCoreApplication::instance());
 }
@@ -78,6 +86,10 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     QAction* environment = m_pMainFrame->action(cmd::Environment);
     connect(environment, &QAction::triggered, this, &CKesApp::OnEnvironment);
     environment->setEnabled(true);
+    QAction* piano = m_pMainFrame->action(cmd::PianoInput);
+    piano->setChecked(m_settings.IsPianoInput());
+    connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
+    piano->setEnabled(true);
     connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString& path) {
         if (m_pMainFrame->SaveModified())
             OpenDocumentFile(path);

@@ -45,6 +45,8 @@ public Q_SLOTS:
     void OnAppAbout();
     /// Runs the settings sheet; on OK the new settings are saved and in force at once.
     void OnEnvironment();
+    /// 鍵盤入力: the piano method on or off, saved at once as the settings command saves.
+    void OnPianoInput(bool on);
 
 private:
     void AddToRecentFileList(const QString& path);

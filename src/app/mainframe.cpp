@@ -2,18 +2,23 @@
 
 #include "commandids.h"
 #include "document/kesdoc.h"
+#include "lockkeys.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -138,6 +143,8 @@ void CMainFrame::CreateMenus() {
     help->addAction(AddAction(cmd::AppAbout, QStringLiteral("KesV のﾊﾞｰｼﾞｮﾝ情報(&A)..."),
                               QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"),
                               QStringLiteral(":/about.png")));
+    for (QMenu* menu : {file, edit, play, view, help})
+        menu->installEventFilter(this);
 }
 
 void CMainFrame::CreateToolBars() {
@@ -184,6 +191,11 @@ void CMainFrame::CreateToolBars() {
     m_actions.insert(cmd::ViewMidiBar, toggle);
     view->addAction(toggle);
     view->addSeparator();
+    QAction* piano = AddAction(cmd::PianoInput, QStringLiteral("鍵盤入力(&K)"),
+                               QStringLiteral("ピアノ鍵盤の配列で音名を入力します"));
+    piano->setCheckable(true);
+    piano->setEnabled(false); // enabled once a handler is connected
+    view->addAction(piano);
     QAction* environment =
         AddAction(cmd::Environment, QStringLiteral("動作環境"), QStringLiteral("動作環境"));
     environment->setEnabled(false); // enabled once a handler is connected
@@ -199,25 +211,58 @@ void CMainFrame::SilenceButtons(QToolBar* bar) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* menu = qobject_cast<QMenu*>(watched)) {
+        ShowDisabledPrompt(menu, event);
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
         event->type() == QEvent::WhatsThis)
         return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
+void CMainFrame::ShowDisabledPrompt(QMenu* menu, QEvent* event) {
+    // Qt shows the prompts of enabled items only; a disabled one gets its prompt here, sent
+    // the way Qt sends the others.
+    QAction* disabled = nullptr;
+    if (event->type() == QEvent::MouseMove) {
+        QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (action && !action->isEnabled() && !action->isSeparator())
+            disabled = action;
+    } else if (event->type() != QEvent::Leave && event->type() != QEvent::Hide) {
+        return;
+    }
+    if (disabled == m_pDisabledHover)
+        return;
+    m_pDisabledHover = disabled;
+    if (disabled || !menu->activeAction()) {
+        QStatusTipEvent tip(disabled ? disabled->statusTip() : QString());
+        QCoreApplication::sendEvent(this, &tip);
+    }
+}
+
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     m_pMessagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
     bar->addWidget(m_pMessagePane, 1);
-    // The lock states are not reported to programs here; the indicators stay dimmed.
-    for (const QString& text : {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
-                                QStringLiteral("SCRL")}) {
-        auto* indicator = new QLabel(text, bar);
-        indicator->setEnabled(false);
+    // Lit while the lock is on; dimmed while it is off or where no lock state can be had.
+    m_pLockKeys = new CLockKeys(this);
+    const QString texts[CLockKeys::KeyCount] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"),
+                                                QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    for (int i = 0; i < CLockKeys::KeyCount; ++i) {
+        auto* indicator = new QLabel(texts[i], bar);
         indicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         indicator->setAlignment(Qt::AlignCenter);
         bar->addPermanentWidget(indicator);
+        m_lockPanes[size_t(i)] = indicator;
     }
+    connect(m_pLockKeys, &CLockKeys::changed, this, &CMainFrame::UpdateLockPanes);
+    UpdateLockPanes();
+}
+
+void CMainFrame::UpdateLockPanes() {
+    for (int i = 0; i < CLockKeys::KeyCount; ++i)
+        m_lockPanes[size_t(i)]->setEnabled(m_pLockKeys->IsOn(CLockKeys::Key(i)));
 }
 
 void CMainFrame::SetView(CKesView* view) {

@@ -2,14 +2,19 @@
 // score view, the save question and the bar layout kept in the profile.
 #pragma once
 
+#include "lockkeys.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
+
+#include <array>
 
 class CKesDoc;
 class CKesView;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame : public QMainWindow {
@@ -26,6 +31,8 @@ public:
     QToolBar* toolBar() const { return m_pToolBar; }
     QToolBar* midiBar() const { return m_pMidiBar; }
     QLabel* messagePane() const { return m_pMessagePane; }
+    /// The status bar's lock-key pane of a CLockKeys::Key.
+    QLabel* lockPane(int key) const { return m_lockPanes.at(size_t(key)); }
 
     /// Asks whether to save a modified song. False when the user cancels or saving fails.
     bool SaveModified();
@@ -62,6 +69,8 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void SilenceButtons(QToolBar* bar);
+    void UpdateLockPanes();
+    void ShowDisabledPrompt(QMenu* menu, QEvent* event);
 
     CKesDoc* m_pDocument;
     CKesView* m_pView = nullptr;
@@ -72,4 +81,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QAction* m_pDisabledHover = nullptr; // the disabled menu item whose prompt is shown
+    CLockKeys* m_pLockKeys = nullptr;
+    std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
 };

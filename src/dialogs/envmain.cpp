@@ -63,7 +63,48 @@ void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::stri
     combo->setCurrentIndex(selection == 0 && found >= 0 ? found + 1 : selection);
 }
 
+/// A device list that shows its longest name whole even when closed (names have at most 31
+/// bytes): a " (2)" at the end may be all that tells two devices apart. The sheet grows with
+/// the list when a refresh finds a longer name.
+class CDeviceCombo final : public QComboBox {
+public:
+    explicit CDeviceCombo(QWidget* parent) : QComboBox(parent) {
+        setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 } // namespace
+
+/// The number of beats. Losing the focus (a click on OK), being hidden (another tab) and
+/// Enter put the last value back over a typed text that is not a number; the page must
+/// refuse that text all the same, and shows it again for the user to correct.
+class CBeatsSpinBox final : public QSpinBox {
+public:
+    explicit CBeatsSpinBox(QWidget* parent) : QSpinBox(parent) {
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+            text.trimmed().toInt(&m_bTypedNumber);
+            m_strTyped = text;
+        });
+    }
+    bool HoldsNumber() const { return m_bTypedNumber; }
+    void ShowTyped() {
+        if (!m_bTypedNumber)
+            lineEdit()->setText(m_strTyped);
+    }
+    void SetNumber(int value) {
+        m_bTypedNumber = true;
+        setValue(value);
+    }
+    void stepBy(int steps) override {
+        m_bTypedNumber = true;
+        QSpinBox::stepBy(steps);
+    }
+
+private:
+    bool m_bTypedNumber = true;
+    QString m_strTyped;
+};
 
 CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     auto* methodBox = new QGroupBox(QStringLiteral("音階の入力方法"), this);
@@ -82,7 +123,7 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     methodLayout->addWidget(m_pKeyboard);
 
     auto* barBox = new QGroupBox(QStringLiteral("小節設定"), this);
-    m_pBeatsPerBar = new QSpinBox(barBox);
+    m_pBeatsPerBar = new CBeatsSpinBox(barBox);
     m_pBeatsPerBar->setObjectName(QStringLiteral("editBeatsPerBar"));
     m_pBeatsPerBar->setAlignment(Qt::AlignRight);
     // Wider than the valid range so that a wrong number can be typed and then explained.
@@ -96,11 +137,11 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     barLayout->addWidget(m_pBeatUnit, 1);
 
     auto* midiBox = new QGroupBox(QStringLiteral("MIDI I/F"), this);
-    m_comboInput = new QComboBox(midiBox);
+    m_comboInput = new CDeviceCombo(midiBox);
     m_comboInput->setObjectName(QStringLiteral("comboInput"));
     m_pInputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
     m_pInputInfo->setObjectName(QStringLiteral("buttonInputInfo"));
-    m_comboOutput = new QComboBox(midiBox);
+    m_comboOutput = new CDeviceCombo(midiBox);
     m_comboOutput->setObjectName(QStringLiteral("comboOutput"));
     m_pOutputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
     m_pOutputInfo->setObjectName(QStringLiteral("buttonOutputInfo"));
@@ -153,7 +194,7 @@ bool CEnvMain::UpdateData(bool saveAndValidate) {
             m_pBeatUnit->setCurrentIndex(m_nBeatUnit);
         else
             m_pBeatUnit->setCurrentIndex(-1); // a beat unit of 16 has no item
-        m_pBeatsPerBar->setValue(m_nBeatsPerBar);
+        m_pBeatsPerBar->SetNumber(m_nBeatsPerBar);
         m_pMethodGroup->setExclusive(false);
         m_pDirect->setChecked(m_nInputMethod == 0);
         m_pKeyboard->setChecked(m_nInputMethod == 1);
@@ -164,7 +205,7 @@ bool CEnvMain::UpdateData(bool saveAndValidate) {
     m_nBeatUnit = m_pBeatUnit->currentIndex();
     bool number = false;
     const int beats = m_pBeatsPerBar->cleanText().trimmed().toInt(&number);
-    if (!number || beats < 1 || beats > kMaxBeatsPerBar) {
+    if (!m_pBeatsPerBar->HoldsNumber() || !number || beats < 1 || beats > kMaxBeatsPerBar) {
         QMessageBox::warning(
             this, window()->windowTitle(),
             QStringLiteral("1 小節の拍数には 1 から %1 までの整数を入力してください。")
@@ -172,6 +213,7 @@ bool CEnvMain::UpdateData(bool saveAndValidate) {
         // After the sheet has shown this page again, put the user back on the number.
         QTimer::singleShot(0, m_pBeatsPerBar, [spin = m_pBeatsPerBar] {
             spin->setFocus();
+            spin->ShowTyped();
             spin->selectAll();
         });
         return false;

@@ -10,7 +10,7 @@ class QButtonGroup;
 class QComboBox;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
+class CBeatsSpinBox;
 
 class CEnvMain : public CEnvPage {
     Q_OBJECT
@@ -58,7 +58,7 @@ private:
     QRadioButton* m_pDirect;
     QRadioButton* m_pKeyboard;
     QButtonGroup* m_pMethodGroup;
-    QSpinBox* m_pBeatsPerBar;
+    CBeatsSpinBox* m_pBeatsPerBar;
     QComboBox* m_pBeatUnit;
     QPushButton* m_pInputInfo;
     QPushButton* m_pOutputInfo;

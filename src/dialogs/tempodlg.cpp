@@ -11,16 +11,32 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace {
+#include <algorithm>
 
 // Typing may go anywhere the tempo byte reaches; the arrows keep to the spin range.
-class CTempoSpinBox : public QSpinBox {
+// Losing the focus (a click on OK) and Enter put the last value back over a typed text that
+// is not a number; OK must refuse that text all the same, and shows it again to correct.
+class CTempoSpinBox final : public QSpinBox {
 public:
     explicit CTempoSpinBox(QWidget* parent) : QSpinBox(parent) {
         setRange(0, 9999);
         setAlignment(Qt::AlignRight);
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+            text.trimmed().toInt(&m_bTypedNumber);
+            m_strTyped = text;
+        });
+    }
+    bool HoldsNumber() const { return m_bTypedNumber; }
+    void ShowTyped() {
+        if (!m_bTypedNumber)
+            lineEdit()->setText(m_strTyped);
+    }
+    void SetNumber(int value) {
+        m_bTypedNumber = true;
+        setValue(value);
     }
     void stepBy(int steps) override {
+        m_bTypedNumber = true;
         const int value =
             std::clamp(this->value() + steps, CTempoDlg::kSpinLower, CTempoDlg::kSpinUpper);
         setValue(value);
@@ -36,9 +52,11 @@ protected:
             enabled |= StepDownEnabled;
         return enabled;
     }
-};
 
-} // namespace
+private:
+    bool m_bTypedNumber = true;
+    QString m_strTyped;
+};
 
 const int CTempoDlg::kPresetTempos[15] = {60,  66,  72,  80,  88,  96,  104, 112,
                                           120, 126, 132, 144, 160, 172, 0};
@@ -76,6 +94,10 @@ CTempoDlg::CTempoDlg(QWidget* parent) : QDialog(parent) {
 
 CTempoDlg::~CTempoDlg() = default;
 
+QSpinBox* CTempoDlg::freeEdit() const {
+    return m_pFreeEdit;
+}
+
 void CTempoDlg::OnInitDialog() {
     int mode = 1;
     int presetIndex = 0;
@@ -85,7 +107,7 @@ void CTempoDlg::OnInitDialog() {
             presetIndex = i;
         }
     }
-    m_pFreeEdit->setValue(m_nTempo);
+    m_pFreeEdit->SetNumber(m_nTempo);
     m_pPresetList->setCurrentIndex(presetIndex);
     if (mode == 0) {
         m_pPresetButton->setChecked(true);
@@ -119,12 +141,13 @@ void CTempoDlg::accept() {
     }
     bool ok = false;
     const int value = m_pFreeEdit->cleanText().toInt(&ok);
-    if (!ok || value < kTempoLower || value > kTempoUpper) {
+    if (!m_pFreeEdit->HoldsNumber() || !ok || value < kTempoLower || value > kTempoUpper) {
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("テンポには %1 から %2 までの整数を入力してください。")
                                  .arg(kTempoLower)
                                  .arg(kTempoUpper));
         m_pFreeEdit->setFocus();
+        m_pFreeEdit->ShowTyped();
         m_pFreeEdit->selectAll();
         return;
     }

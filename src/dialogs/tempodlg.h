@@ -6,6 +6,7 @@
 class QComboBox;
 class QRadioButton;
 class QSpinBox;
+class CTempoSpinBox;
 
 class CTempoDlg : public QDialog {
     Q_OBJECT
@@ -30,7 +31,7 @@ public:
     QRadioButton* presetButton() const { return m_pPresetButton; }
     QRadioButton* freeButton() const { return m_pFreeButton; }
     QComboBox* presetList() const { return m_pPresetList; }
-    QSpinBox* freeEdit() const { return m_pFreeEdit; }
+    QSpinBox* freeEdit() const;
 
     /// Fills the controls from m_nTempo; exec() does it before showing the dialog.
     void OnInitDialog();
@@ -43,5 +44,5 @@ private:
     QRadioButton* m_pPresetButton;
     QRadioButton* m_pFreeButton;
     QComboBox* m_pPresetList;
-    QSpinBox* m_pFreeEdit;
+    CTempoSpinBox* m_pFreeEdit;
 };

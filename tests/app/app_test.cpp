@@ -4,17 +4,22 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "dialogs/aboutdlg.h"
+#include "dialogs/envdlg.h"
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "settings/settingsfile.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -234,6 +239,26 @@ private Q_SLOTS:
         QCOMPARE(frame.messagePane()->text(), QStringLiteral("ﾚﾃﾞｨ"));
     }
 
+    // Qt shows no prompt for a disabled menu item by itself.
+    void frame_disabledMenuItemsShowTheirPrompts() {
+        CKesDoc doc;
+        CMainFrame frame(&doc);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QMenu* edit = frame.menuBar()->actions().at(1)->menu();
+        edit->popup(frame.mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        const auto hover = [edit](const QRect& rect) { QTest::mouseMove(edit, rect.center()); };
+        QAction* undo = frame.action(cmd::EditUndo);
+        hover(edit->actionGeometry(undo));
+        QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("直前に行った動作を元に戻す"));
+        hover(edit->actionGeometry(edit->actions().at(1))); // the separator
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+        hover(edit->actionGeometry(undo));
+        edit->hide();
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+    }
+
     void frame_toolBarButtonsShowNoToolTips() {
         CKesDoc doc;
         CMainFrame frame(&doc);
@@ -327,18 +352,34 @@ private Q_SLOTS:
         QTest::newRow("379") << QStringLiteral("379");
         QTest::newRow("empty") << QString();
     }
+    // Typed, then OK clicked (the focus leaves the field first) or Enter pressed in it.
     void tempoDialog_refusesTempoTheByteCannotHold() {
         QFETCH(QString, typed);
         CTempoDlg dialog;
         dialog.m_nTempo = 124;
         dialog.OnInitDialog();
-        dialog.freeEdit()->findChild<QLineEdit*>()->setText(typed);
-        QString message;
-        AnswerMessageBox(QMessageBox::Ok, &message);
-        dialog.accept();
-        QVERIFY(message.contains(QStringLiteral("60")));
-        QVERIFY(dialog.result() != int(QDialog::Accepted));
-        QCOMPARE(dialog.m_nTempo, 124);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QSpinBox* edit = dialog.freeEdit();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QAbstractButton* ok = dialog.findChild<QDialogButtonBox*>()->buttons().constFirst();
+        QCOMPARE(ok->text(), QStringLiteral("OK"));
+        for (const bool click : {true, false}) {
+            QString message;
+            AnswerMessageBox(QMessageBox::Ok, &message);
+            if (click)
+                QTest::mouseClick(ok, Qt::LeftButton);
+            else
+                QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY2(message.contains(QStringLiteral("60 から 378")), qPrintable(message));
+            QVERIFY(dialog.isVisible());
+            QVERIFY(dialog.result() != int(QDialog::Accepted));
+            QCOMPARE(dialog.m_nTempo, 124);
+            QCOMPARE(edit->text().trimmed(), typed);
+        }
     }
 
     void titleDialog_refusesWhatTheSongFileCannotHold() {
@@ -406,6 +447,29 @@ private Q_SLOTS:
         QCOMPARE(app->GetDocument()->GetSong().count, 0);
         QCOMPARE(app->GetView()->m_nCursorRow, 0);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("無題[*] - KesV"));
+    }
+
+    // 表示 → 鍵盤入力 switches the piano method, saves it at once, and the settings sheet
+    // shows it.
+    void application_pianoInputItemSwitchesTheMethod() {
+        CKesApp* app = CKesApp::Instance();
+        QAction* piano = app->GetMainFrame()->action(cmd::PianoInput);
+        QVERIFY(piano->isEnabled());
+        QVERIFY(!piano->isChecked());
+        for (const bool on : {true, false}) {
+            piano->trigger();
+            QCOMPARE(piano->isChecked(), on);
+            QCOMPARE(app->GetSettings().IsPianoInput(), on);
+            QCOMPARE(LoadSettings(app->GetSettingsPath()).IsPianoInput(), on);
+            bool shown = !on;
+            OnNextModal<CEnvDlg>([&shown](CEnvDlg* sheet) {
+                shown =
+                    sheet->findChild<QRadioButton*>(QStringLiteral("radioKeyboard"))->isChecked();
+                sheet->reject();
+            });
+            app->OnEnvironment();
+            QCOMPARE(shown, on);
+        }
     }
 };
 

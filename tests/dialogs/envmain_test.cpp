@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <cstring>
@@ -118,6 +120,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::newRow("zero") << QStringLiteral("0");
         QTest::newRow("256 does not fit the byte") << QStringLiteral("256");
+        QTest::newRow("emptied") << QString();
+        QTest::newRow("blank") << QStringLiteral(" ");
     }
     void beatsPerBarOutsideRangeIsRefused() {
         QFETCH(QString, typed);
@@ -138,18 +142,12 @@ private Q_SLOTS:
         QVERIFY(m_sheet->isVisible());
         QCOMPARE(m_sheet->result(), int(QDialog::Rejected));
         QCOMPARE(m_sheet->GetSettings().beatsPerBar, uint8_t(4));
+        QCOMPARE(Child<QSpinBox>("editBeatsPerBar")->text().trimmed(), typed.trimmed());
 
         TypeBeatsPerBar(QStringLiteral("255"));
         QTest::mouseClick(OkButton(), Qt::LeftButton);
         QCOMPARE(m_sheet->result(), int(QDialog::Accepted));
         QCOMPARE(m_sheet->GetSettings().beatsPerBar, uint8_t(255));
-    }
-
-    void clearedBeatsPerBarFallsBackToTheShownValue() {
-        OpenSheet(DefaultSettings());
-        TypeBeatsPerBar(QString());
-        QVERIFY(m_sheet->SetActivePage(CEnvDlg::KeyPage));
-        QCOMPARE(m_sheet->GetSettings().beatsPerBar, uint8_t(4));
     }
 
     void absentStoredDeviceKeepsItsNameUntilChanged() {
@@ -170,6 +168,28 @@ private Q_SLOTS:
         QCOMPARE(std::memcmp(m_sheet->GetSettings().midiOutName, zeros, kDeviceNameBytes), 0);
         QCOMPARE(m_sheet->GetSettings().InputDeviceName(), std::string("Gone In"));
         QVERIFY(!Child<QPushButton>("buttonOutputInfo")->isEnabled());
+    }
+
+    // A refresh that finds a long name widens the closed lists and the sheet with them.
+    void longDeviceNamesShowWhole() {
+        OpenSheet(DefaultSettings());
+        // Two ports whose names agree in their first 31 bytes, the most a name keeps.
+        const QString name = QStringLiteral("Roland Sound Canvas Module  (2)");
+        for (const char* comboName : {"comboInput", "comboOutput"}) {
+            auto* combo = Child<QComboBox>(comboName);
+            combo->addItem(name);
+            combo->setCurrentIndex(combo->count() - 1);
+            const auto room = [combo] {
+                QStyleOptionComboBox option;
+                option.initFrom(combo);
+                return combo->style()
+                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
+                                     combo)
+                    .width();
+            };
+            QTRY_VERIFY2(combo->fontMetrics().horizontalAdvance(name) <= room(),
+                         qPrintable(QString::number(room())));
+        }
     }
 
     void inputInformationText() {
