@@ -38,8 +38,8 @@ CKesApp::CKesApp(int& argc, char** argv)
 }
 
 CKesApp::~CKesApp() {
-    delete m_pMainFrame; // the view goes with it, before the document and the settings
     SaveRecentFileList();
+    delete m_pMainFrame; // the view goes with it, before the document and the settings
 }
 
 void CKesApp::OnEnvironment() {
@@ -58,17 +58,12 @@ void CKesApp::OnPianoInput(bool on) {
     SaveSettingsOrReport(m_pMainFrame, m_settings, m_strSettingsPath);
 }
 
-CKesApp* CKesApp::Instance() {
-    return qobject_cast<CKesApp*>(QCoreApplication::instance());
-}
-
 bool CKesApp::InitInstance(const QStringList& arguments) {
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setApplicationName(QStringLiteral("KesV"));
     setApplicationDisplayName(QString());
     setWindowIcon(QIcon(QStringLiteral(":/kesv.png")));
     LoadQtTranslations(this);
-    LoadRecentFileList();
 
     m_pDocument = new CKesDoc(this);
     m_pMainFrame = new CMainFrame(m_pDocument);
@@ -76,10 +71,8 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);
     m_pMainFrame->LoadBarState();
-    m_pMainFrame->SetRecentFiles(m_recentFiles);
+    m_pMainFrame->SetRecentFiles(LoadRecentFileList());
 
-    connect(m_pMainFrame->action(cmd::FileNew), &QAction::triggered, this, &CKesApp::OnFileNew);
-    connect(m_pMainFrame->action(cmd::FileOpen), &QAction::triggered, this, &CKesApp::OnFileOpen);
     connect(m_pMainFrame->action(cmd::FilePrintSetup), &QAction::triggered, this,
             &CKesApp::OnFilePrintSetup);
     connect(m_pMainFrame->action(cmd::AppAbout), &QAction::triggered, this, &CKesApp::OnAppAbout);
@@ -90,47 +83,13 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     piano->setChecked(m_settings.IsPianoInput());
     connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
     piano->setEnabled(true);
-    connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString& path) {
-        if (m_pMainFrame->SaveModified())
-            OpenDocumentFile(path);
-    });
-    connect(m_pMainFrame, &CMainFrame::documentSaved, this, &CKesApp::AddToRecentFileList);
     connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame,
             [this] { m_pMainFrame->SaveBarState(); });
 
     m_pDocument->OnNewDocument();
-    if (!arguments.isEmpty() && !OpenDocumentFile(arguments.constFirst()))
+    if (!arguments.isEmpty() && !m_pMainFrame->OpenDocumentFile(arguments.constFirst()))
         return false;
     return true;
-}
-
-bool CKesApp::OpenDocumentFile(const QString& path) {
-    QString error;
-    if (!m_pDocument->OnOpenDocument(path, &error)) {
-        QMessageBox::warning(m_pMainFrame, QStringLiteral("KesV"),
-                             QStringLiteral("%1 を開けませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
-        return false;
-    }
-    AddToRecentFileList(m_pDocument->GetPathName());
-    return true;
-}
-
-void CKesApp::OnFileNew() {
-    if (m_pMainFrame->SaveModified())
-        m_pDocument->OnNewDocument();
-}
-
-void CKesApp::OnFileOpen() {
-    if (!m_pMainFrame->SaveModified())
-        return;
-    QFileDialog dialog(m_pMainFrame, QString(), QFileInfo(m_pDocument->GetPathName()).path(),
-                       SongFileFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QStringLiteral("kes"));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        OpenDocumentFile(dialog.selectedFiles().constFirst());
 }
 
 void CKesApp::OnFilePrintSetup() {
@@ -143,35 +102,27 @@ void CKesApp::OnAppAbout() {
     dialog.exec();
 }
 
-void CKesApp::AddToRecentFileList(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    m_recentFiles.removeAll(absolute);
-    m_recentFiles.prepend(absolute);
-    while (m_recentFiles.size() > kRecentFileCount)
-        m_recentFiles.removeLast();
-    if (m_pMainFrame)
-        m_pMainFrame->SetRecentFiles(m_recentFiles);
-}
-
-void CKesApp::LoadRecentFileList() {
+QStringList CKesApp::LoadRecentFileList() {
     QSettings settings;
     settings.beginGroup(QStringLiteral("Recent File List"));
-    m_recentFiles.clear();
+    QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
         if (!file.isEmpty())
-            m_recentFiles.append(file);
+            files.append(file);
     }
+    return files;
 }
 
 void CKesApp::SaveRecentFileList() const {
-    if (applicationName() != QStringLiteral("KesV"))
+    if (applicationName() != QStringLiteral("KesV") || !m_pMainFrame)
         return; // InitInstance never ran: no profile to write
+    const QStringList recentFiles = m_pMainFrame->GetRecentFiles();
     QSettings settings;
     settings.beginGroup(QStringLiteral("Recent File List"));
     for (int i = 1; i <= kRecentFileCount; ++i) {
-        if (i <= m_recentFiles.size())
-            settings.setValue(QStringLiteral("File%1").arg(i), m_recentFiles[i - 1]);
+        if (i <= recentFiles.size())
+            settings.setValue(QStringLiteral("File%1").arg(i), recentFiles[i - 1]);
         else
             settings.remove(QStringLiteral("File%1").arg(i));
     }

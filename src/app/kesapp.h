@@ -31,16 +31,8 @@ public:
     CKesDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
     CKesView* GetView() const { return m_pView; }
-    QStringList GetRecentFiles() const { return m_recentFiles; }
-
-    /// Opens a song; a failure is reported in a message box and changes nothing.
-    bool OpenDocumentFile(const QString& path);
-
-    static CKesApp* Instance();
 
 public Q_SLOTS:
-    void OnFileNew();
-    void OnFileOpen();
     void OnFilePrintSetup();
     void OnAppAbout();
     /// Runs the settings sheet; on OK the new settings are saved and in force at once.
@@ -49,8 +41,7 @@ public Q_SLOTS:
     void OnPianoInput(bool on);
 
 private:
-    void AddToRecentFileList(const QString& path);
-    void LoadRecentFileList();
+    static QStringList LoadRecentFileList();
     void SaveRecentFileList() const;
 
     std::filesystem::path m_strSettingsPath;
@@ -59,5 +50,4 @@ private:
     CKesDoc* m_pDocument = nullptr;
     CMainFrame* m_pMainFrame = nullptr;
     CKesView* m_pView = nullptr;
-    QStringList m_recentFiles;
 };

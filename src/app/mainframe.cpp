@@ -53,10 +53,12 @@ void CMainFrame::CreateMenus() {
     QAction* a = AddAction(cmd::FileNew, QStringLiteral("新規作成(&N)"),
                            QStringLiteral("新規にﾌｧｲﾙを作成"), QStringLiteral(":/new.png"));
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileNew);
     file->addAction(a);
     a = AddAction(cmd::FileOpen, QStringLiteral("開く(&O)..."), QStringLiteral("既存のﾌｧｲﾙを開く"),
                   QStringLiteral(":/open.png"));
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileOpen);
     file->addAction(a);
     a = AddAction(cmd::FileSave, QStringLiteral("上書き保存(&S)"),
                   QStringLiteral("作業中のﾌｧｲﾙを上書きして保存"), QStringLiteral(":/save.png"));
@@ -83,8 +85,10 @@ void CMainFrame::CreateMenus() {
         QAction* recent =
             AddAction(cmd::FileMruFirst + i, QString(), QStringLiteral("指定のﾌｧｲﾙを開く"));
         recent->setVisible(false);
-        connect(recent, &QAction::triggered, this,
-                [this, i] { Q_EMIT recentFileChosen(m_recentFiles.value(i)); });
+        connect(recent, &QAction::triggered, this, [this, i] {
+            if (SaveModified())
+                OpenDocumentFile(m_recentFiles.value(i));
+        });
         file->addAction(recent);
         m_recentActions.append(recent);
     }
@@ -323,8 +327,45 @@ bool CMainFrame::DoSave(const QString& path) {
                                  .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    Q_EMIT documentSaved(m_pDocument->GetPathName());
+    AddToRecentFileList(m_pDocument->GetPathName());
     return true;
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    QString error;
+    if (!m_pDocument->OnOpenDocument(path, &error)) {
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             QStringLiteral("%1 を開けませんでした。\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error));
+        return false;
+    }
+    AddToRecentFileList(m_pDocument->GetPathName());
+    return true;
+}
+
+void CMainFrame::OnFileNew() {
+    if (SaveModified())
+        m_pDocument->OnNewDocument();
+}
+
+void CMainFrame::OnFileOpen() {
+    if (!SaveModified())
+        return;
+    QFileDialog dialog(this, QString(), QFileInfo(m_pDocument->GetPathName()).path(),
+                       SongFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("kes"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        OpenDocumentFile(dialog.selectedFiles().constFirst());
+}
+
+void CMainFrame::AddToRecentFileList(const QString& path) {
+    QStringList files = m_recentFiles;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    SetRecentFiles(files);
 }
 
 void CMainFrame::OnFileSave() {

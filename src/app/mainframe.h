@@ -1,5 +1,6 @@
 // The main window: menus, the main tool bar, the MIDI bar and the status bar around the
-// score view, the save question and the bar layout kept in the profile.
+// score view, the file commands with the save question and the recent files, and the bar
+// layout kept in the profile.
 #pragma once
 
 #include "lockkeys.h"
@@ -37,13 +38,18 @@ public:
     /// Asks whether to save a modified song. False when the user cancels or saving fails.
     bool SaveModified();
     bool DoSave(const QString& path);
-    /// Shows the recent files in the File menu.
+    /// Opens a song; a failure is reported in a message box and changes nothing.
+    bool OpenDocumentFile(const QString& path);
+    /// Shows the recent files in the File menu (at most four, the latest first).
     void SetRecentFiles(const QStringList& files);
+    QStringList GetRecentFiles() const { return m_recentFiles; }
 
     void SaveBarState() const;
     void LoadBarState();
 
 public Q_SLOTS:
+    void OnFileNew();
+    void OnFileOpen();
     void OnFileSave();
     void OnFileSaveAs();
     void UpdateTitle();
@@ -51,12 +57,6 @@ public Q_SLOTS:
     void UpdateMidiCommands();
     /// Shows a line in the status bar's message pane in place of the idle text; empty: idle.
     void ShowMessage(const QString& text);
-
-Q_SIGNALS:
-    /// A recent file was chosen in the File menu.
-    void recentFileChosen(const QString& path);
-    /// A song was written to this path.
-    void documentSaved(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,6 +70,7 @@ private:
     void CreateStatusBar();
     void SilenceButtons(QToolBar* bar);
     void UpdateLockPanes();
+    void AddToRecentFileList(const QString& path);
     void ShowDisabledPrompt(QMenu* menu, QEvent* event);
 
     CKesDoc* m_pDocument;

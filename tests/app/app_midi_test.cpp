@@ -15,7 +15,7 @@ class AppMidiTest : public QObject {
 
 private Q_SLOTS:
     void application_givesTheViewItsConnection() {
-        CKesApp* app = CKesApp::Instance();
+        CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QVERIFY(app->InitInstance({}));
         CKesView* view = app->GetView();
         QCOMPARE(view->GetMidiConnection(), &app->GetMidiConnection());

@@ -418,12 +418,12 @@ private Q_SLOTS:
     // Last: InitInstance builds the real window once per process.
     void application_startsWithTheSongOfTheCommandLine() {
         QVERIFY(WriteFile(Path("start.kes"), kSongBytes));
-        CKesApp* app = CKesApp::Instance();
+        CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QVERIFY(app);
         QVERIFY(app->InitInstance({Path("start.kes")}));
         QCOMPARE(app->GetDocument()->GetSong().count, 2);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("start.kes[*] - KesV"));
-        QCOMPARE(app->GetRecentFiles().value(0), Path("start.kes"));
+        QCOMPARE(app->GetMainFrame()->GetRecentFiles().value(0), Path("start.kes"));
         QAction* recent = app->GetMainFrame()->action(cmd::FileMruFirst);
         QVERIFY(recent->isVisible());
         QVERIFY(recent->text().endsWith(QStringLiteral("start.kes")));
@@ -437,13 +437,13 @@ private Q_SLOTS:
         QVERIFY(WriteFile(Path("bad.kes"), QByteArray("nope")));
         QString message;
         AnswerMessageBox(QMessageBox::Ok, &message);
-        QVERIFY(!app->OpenDocumentFile(Path("bad.kes")));
+        QVERIFY(!app->GetMainFrame()->OpenDocumentFile(Path("bad.kes")));
         QVERIFY(message.contains(QStringLiteral("bad.kes")));
         QCOMPARE(app->GetDocument()->GetSong().count, 2);
 
         // New: a fresh song with the cursor on row 0.
         app->GetView()->m_nCursorRow = 2;
-        app->OnFileNew();
+        app->GetMainFrame()->OnFileNew();
         QCOMPARE(app->GetDocument()->GetSong().count, 0);
         QCOMPARE(app->GetView()->m_nCursorRow, 0);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("無題[*] - KesV"));
@@ -452,7 +452,7 @@ private Q_SLOTS:
     // 表示 → 鍵盤入力 switches the piano method, saves it at once, and the settings sheet
     // shows it.
     void application_pianoInputItemSwitchesTheMethod() {
-        CKesApp* app = CKesApp::Instance();
+        CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QAction* piano = app->GetMainFrame()->action(cmd::PianoInput);
         QVERIFY(piano->isEnabled());
         QVERIFY(!piano->isChecked());

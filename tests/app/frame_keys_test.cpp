@@ -51,7 +51,7 @@ private:
 
 private Q_SLOTS:
     void initTestCase() {
-        m_app = CKesApp::Instance();
+        m_app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QVERIFY(m_app);
         QVERIFY(m_app->InitInstance({}));
         m_app->GetMainFrame()->resize(900, 600);
