@@ -12,7 +12,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("KesVのﾊﾞｰｼﾞｮﾝ情報"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    auto* version = new QLabel(QStringLiteral("KesV Version 1.0"), this);
+    auto* version = new QLabel(QStringLiteral("KesV Version " KESV_VERSION), this);
     m_pBuildLabel = new QLabel(BuildText(), this);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);

@@ -42,7 +42,7 @@ bool CMidiConnection::Open(QObject* receiver) {
         try {
             m_pOut =
                 std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
-        } catch (int) {
+        } catch (const CMidiOpenError&) {
             m_pOut.reset(); // recording goes on without echo
         }
     }

@@ -7,12 +7,12 @@ CMidiOutPort::CMidiOutPort() = default;
 
 CMidiOutPort::CMidiOutPort(int deviceId, bool useCallback, MidiOutProc userProc) {
     if (!Open(deviceId, useCallback, userProc))
-        throw 0;
+        throw CMidiOpenError(GetLastResult());
 }
 
 CMidiOutPort::CMidiOutPort(int deviceId, QObject* window) {
     if (!Open(deviceId, window))
-        throw 0;
+        throw CMidiOpenError(GetLastResult());
 }
 
 CMidiOutPort::~CMidiOutPort() {

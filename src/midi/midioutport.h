@@ -8,9 +8,22 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 class QObject;
+
+/// What the opening constructors of a port (and of the sequence player) throw when the device
+/// can't be opened; carries the device service's result.
+class CMidiOpenError : public std::runtime_error {
+public:
+    explicit CMidiOpenError(MidiResult result)
+        : std::runtime_error(GetMidiResultText(result)), m_result(result) {}
+    MidiResult Result() const { return m_result; }
+
+private:
+    MidiResult m_result;
+};
 
 /// Header of a long (system-exclusive) message buffer.
 struct MidiHdr {
@@ -33,11 +46,11 @@ class CMidiOutPort : public CMidiResultKeeper {
 public:
     /// A closed port.
     CMidiOutPort();
-    /// Opens in callback mode; throws the int 0 when the device can't be opened. The open
+    /// Opens in callback mode; throws CMidiOpenError when the device can't be opened. The open
     /// notification arrives while this base is being built, so a derived class that wants
     /// OnOpen opens with Open after its own construction.
     CMidiOutPort(int deviceId, bool useCallback, MidiOutProc userProc);
-    /// Opens in window mode; throws the int 0 when the device can't be opened.
+    /// Opens in window mode; throws CMidiOpenError when the device can't be opened.
     CMidiOutPort(int deviceId, QObject* window);
     /// Resets and closes an open device; a closed port makes no call.
     virtual ~CMidiOutPort();

@@ -12,7 +12,7 @@
 class CSequencePlayer {
 public:
     /// Opens the output device in callback mode and writes this player into *ownerSlot.
-    /// Throws the int 0 when the device can't be opened; the slot is then not written.
+    /// Throws CMidiOpenError when the device can't be opened; the slot is then not written.
     /// Always create with new: the player owns itself from Start on.
     CSequencePlayer(std::atomic<CSequencePlayer*>* ownerSlot, int deviceId);
     /// Clears the owner slot and resets and closes the device, silencing every note.

@@ -38,7 +38,7 @@ bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceNam
     CSequencePlayer* player = nullptr;
     try {
         player = new CSequencePlayer(&m_pPlayer, deviceId);
-    } catch (int) {
+    } catch (const CMidiOpenError&) {
         return false;
     }
     for (const PlayEvent& event : BuildPerformance(song))

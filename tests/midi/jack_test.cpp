@@ -157,7 +157,7 @@ TEST_F(JackMidiTest, PeerListedBeforeItIsActiveIsConnectedOnceItIs) {
         CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
         opened = true;
         EXPECT_GT(jack_port_connected(input), 0);
-    } catch (int) {
+    } catch (const CMidiOpenError&) {
     }
     activate.join();
     EXPECT_TRUE(opened);

@@ -55,8 +55,8 @@ TEST_F(SequencePlayerTest, TempoGivesTruncatedMillisecondsPerQuarter) {
 
 TEST_F(SequencePlayerTest, OpenFailureThrowsAndLeavesTheSlotNull) {
     service.outputs[1].openResult = kMidiErrNoDevice;
-    EXPECT_THROW(new CSequencePlayer(&slot, 1), int);
-    EXPECT_THROW(new CSequencePlayer(&slot, 7), int);
+    EXPECT_THROW(new CSequencePlayer(&slot, 1), CMidiOpenError);
+    EXPECT_THROW(new CSequencePlayer(&slot, 7), CMidiOpenError);
     EXPECT_EQ(slot.load(), nullptr);
 }
 

@@ -62,8 +62,8 @@ TEST(MidiOutPort, ClosedPortAnswersInvalidHandleWithText) {
 TEST(MidiOutPort, FailedOpenThrowsAndLeavesNothingToClose) {
     CFakeMidiService service;
     service.outputs = {{"Busy", true, 1, 1, 1, kMidiErrAllocated}};
-    EXPECT_THROW(CMidiOutPort(0, true, nullptr), int);
-    EXPECT_THROW(CMidiOutPort(5, nullptr), int);
+    EXPECT_THROW(CMidiOutPort(0, true, nullptr), CMidiOpenError);
+    EXPECT_THROW(CMidiOutPort(5, nullptr), CMidiOpenError);
     CMidiOutPort port;
     EXPECT_FALSE(port.Open(0, false, nullptr));
     EXPECT_EQ(port.GetLastResult(), kMidiErrAllocated);

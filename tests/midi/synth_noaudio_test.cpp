@@ -36,7 +36,7 @@ TEST(BuiltinSynth, OpenFailsWithAResultCodeWhenNoAudioOutputCanBeOpened) {
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0) << "no soundfont found";
-    EXPECT_THROW(CMidiOutPort(list.GetOutput(position).deviceId, false, nullptr), int);
+    EXPECT_THROW(CMidiOutPort(list.GetOutput(position).deviceId, false, nullptr), CMidiOpenError);
     CMidiOutPort port;
     EXPECT_FALSE(port.Open(list.GetOutput(position).deviceId, false, nullptr));
     EXPECT_EQ(port.GetLastResult(), kMidiErrNoAudioOutput);

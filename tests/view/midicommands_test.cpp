@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -291,7 +292,7 @@ private Q_SLOTS:
         QCOMPARE(view.m_nCursorRow, kMaxEvents);
     }
 
-    void play_oneNoteSongReachesThePeerAtItsTimes() {
+    void jack_play_oneNoteSongReachesThePeerAtItsTimes() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-one.txt");
@@ -312,7 +313,7 @@ private Q_SLOTS:
         QVERIFY2(gap > 494 - 20 && gap < 494 + 20, qPrintable(QString::number(gap)));
     }
 
-    void play_tiedNotesSoundAsOneAndPlayWhilePlayingAddsNothing() {
+    void jack_play_tiedNotesSoundAsOneAndPlayWhilePlayingAddsNothing() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-tie.txt");
@@ -332,7 +333,7 @@ private Q_SLOTS:
         QVERIFY2(gap > 497 - 20 && gap < 497 + 20, qPrintable(QString::number(gap)));
     }
 
-    void play_emptySongEndsAtOnce() {
+    void jack_play_emptySongEndsAtOnce() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-empty.txt");
@@ -348,7 +349,7 @@ private Q_SLOTS:
         QVERIFY(NotesOnly(jackpeers::ReadDump(file)).empty());
     }
 
-    void stop_inTheMiddleSendsNothingMoreAndSilences() {
+    void jack_stop_inTheMiddleSendsNothingMoreAndSilences() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-stop.txt");
@@ -376,12 +377,12 @@ private Q_SLOTS:
 
     // Bytes below 67 give no positive tempo; such a song plays at the slowest tempo instead
     // of dividing by zero or running all its notes at once.
-    void play_tempoByteWithoutAPositiveTempoPlaysSlowly_data() {
+    void jack_play_tempoByteWithoutAPositiveTempoPlaysSlowly_data() {
         QTest::addColumn<int>("tempoByte");
         QTest::newRow("66: tempo 0") << 66;
         QTest::newRow("0: tempo -132") << 0;
     }
-    void play_tempoByteWithoutAPositiveTempoPlaysSlowly() {
+    void jack_play_tempoByteWithoutAPositiveTempoPlaysSlowly() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         QFETCH(int, tempoByte);
@@ -405,7 +406,7 @@ private Q_SLOTS:
         QVERIFY(Sounding(events).empty());
     }
 
-    void close_whilePlayingLeavesNoNoteSounding() {
+    void jack_close_whilePlayingLeavesNoNoteSounding() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-close.txt");
@@ -423,7 +424,7 @@ private Q_SLOTS:
         QVERIFY(Sounding(events).empty());
     }
 
-    void recording_throughJackFillsTheSongAndEchoesEverything() {
+    void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
         const std::string file = File("dump-rec.txt");
@@ -471,11 +472,28 @@ private Q_SLOTS:
     }
 };
 
+// `--jack` runs the cases against a JACK server (named jack_…), `--no-jack` all the others:
+// a new case joins its group by its name.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     MidiCommandsTest test;
-    return QTest::qExec(&test, argc, argv);
+    QStringList arguments = app.arguments();
+    const bool jackOnly = arguments.removeAll(QStringLiteral("--jack")) > 0;
+    const bool othersOnly = arguments.removeAll(QStringLiteral("--no-jack")) > 0;
+    if (jackOnly || othersOnly) {
+        const QMetaObject* meta = test.metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            const QString name = QString::fromLatin1(method.name());
+            if (method.methodType() != QMetaMethod::Slot || name.startsWith(u"init") ||
+                name.startsWith(u"cleanup") || name.endsWith(u"_data"))
+                continue;
+            if (name.startsWith(u"jack_") == jackOnly)
+                arguments.append(name);
+        }
+    }
+    return QTest::qExec(&test, arguments);
 }
 
 #include "midicommands_test.moc"
