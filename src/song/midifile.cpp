@@ -317,6 +317,43 @@ std::vector<RawNote> SingleLine(const std::vector<RawNote>& notes) {
     return line;
 }
 
+// Writes the line into the import's song. A note's unit lasts `release` ticks beyond its
+// end when there is room, and a gap too short to write joins the note before it. Every
+// boundary is placed at its exact position; each length is what is left from where the song
+// has got to, so rounding never adds up.
+void WriteLine(std::vector<RawNote> line, int64_t endTick, int release, MidiImport& result) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        const int64_t next =
+            std::max(i + 1 < line.size() ? line[i + 1].start : endTick, line[i].end);
+        line[i].end = std::min(line[i].end + release, next);
+        if (next - line[i].end < kSmallestGap)
+            line[i].end = next;
+    }
+    Song& song = result.song;
+    int64_t position = 0;
+    constexpr int64_t kHalfSmallest = kSmallestGap / 2 + 1;
+    for (const RawNote& note : line) {
+        if (song.count >= kMaxEvents) {
+            result.truncated = true;
+            break;
+        }
+        if (note.start - position >= kHalfSmallest)
+            position += AppendLength(song, note.start - position, kPitchRest, result.truncated);
+        if (note.end - position < kHalfSmallest) {
+            ++result.notesTooShort;
+            continue;
+        }
+        position +=
+            AppendLength(song, note.end - position, uint8_t(note.key - 9), result.truncated);
+    }
+    if (!line.empty() && !result.truncated && endTick - position >= kHalfSmallest)
+        AppendLength(song, endTick - position, kPitchRest, result.truncated);
+    while (song.count > 0 && song.events[size_t(song.count - 1)].pitch == kPitchTie)
+        --song.count; // a line cut inside a tied note: the ties alone would sound nothing
+    for (int i = song.count; i < kEventSlots; ++i)
+        song.events[size_t(i)] = SongEvent{};
+}
+
 } // namespace
 
 uint32_t MidiTempoOfByte(uint8_t tempoByte) {
@@ -467,41 +504,15 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out) {
             ++result.notesTooShort;
     }
     std::vector<RawNote> line = SingleLine(sounding);
-    // A note's unit ends where playback would have released it, and a gap too short to
-    // write joins the note before it.
-    for (size_t i = 0; i < line.size(); ++i) {
-        const int64_t next =
-            std::max(i + 1 < line.size() ? line[i + 1].start : endTick, line[i].end);
-        line[i].end = std::min(line[i].end + kReleaseGapTicks, next);
-        if (next - line[i].end < kSmallestGap)
-            line[i].end = next;
-    }
-
-    // Every boundary is placed at its exact position; each length is what is left from
-    // where the song has got to, so rounding never adds up.
+    // Files written from a performance release each note a little before the next unit
+    // (playback's gap); others end notes on the beat. Both readings are tried, and the one
+    // that needs fewer events wins: the other one's lengths are a few ticks off everywhere.
+    MidiImport released = result;
+    WriteLine(line, endTick, kReleaseGapTicks, released);
+    WriteLine(line, endTick, 0, result);
+    if (released.song.count <= result.song.count)
+        result = std::move(released);
     Song& song = result.song;
-    int64_t position = 0;
-    constexpr int64_t kHalfSmallest = kSmallestGap / 2 + 1;
-    for (const RawNote& note : line) {
-        if (song.count >= kMaxEvents) {
-            result.truncated = true;
-            break;
-        }
-        if (note.start - position >= kHalfSmallest)
-            position += AppendLength(song, note.start - position, kPitchRest, result.truncated);
-        if (note.end - position < kHalfSmallest) {
-            ++result.notesTooShort;
-            continue;
-        }
-        position +=
-            AppendLength(song, note.end - position, uint8_t(note.key - 9), result.truncated);
-    }
-    if (!line.empty() && !result.truncated && endTick - position >= kHalfSmallest)
-        AppendLength(song, endTick - position, kPitchRest, result.truncated);
-    while (song.count > 0 && song.events[size_t(song.count - 1)].pitch == kPitchTie)
-        --song.count; // a line cut inside a tied note: the ties alone would sound nothing
-    for (int i = song.count; i < kEventSlots; ++i)
-        song.events[size_t(i)] = SongEvent{};
 
     // The first tempo of the file in time, then in track order; none means 120.
     int64_t tempoTick = -1;
