@@ -10,6 +10,7 @@ packages=(
   libxcb-xkb-dev
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
+  python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently
   jackd2 libjack-jackd2-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool

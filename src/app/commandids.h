@@ -24,6 +24,9 @@ constexpr int MidiPlay = 32772;
 constexpr int MidiStop = 32773;
 constexpr int MidiRecord = 32774;
 constexpr int PianoInput = 32775;
+constexpr int FileExportMidi = 32776;
+constexpr int FileImportMidi = 32777;
+constexpr int FileExportAudio = 32778;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

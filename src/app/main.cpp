@@ -1,4 +1,5 @@
 // KesV: step entry of short melodies.
+#include "app/exchange.h"
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 
@@ -51,9 +52,17 @@ struct CommandLine {
     QStringList songs;
     QString screenshot;
     bool probe = false;
+    QList<std::pair<Conversion, QString>> conversions; // each with the file it writes
 };
 
-// kesv [song.kes]. The developer options stay out of the help: --screenshot <png> saves the
+constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
+    {Conversion::ExportMidi, "export-midi"},
+    {Conversion::ExportAudio, "export-audio"},
+    {Conversion::ImportMidi, "import-midi"},
+};
+
+// kesv [song.kes], or one conversion: kesv --export-midi OUT.mid SONG.kes and the like. The
+// developer options stay out of the help: --screenshot <png> saves the
 // painted main window (scripts/screenshot.sh), --startup-probe reports it shown (the start-up
 // benchmark). --help, --version and a wrong option print and end the program here.
 CommandLine ParseCommandLine(const QCoreApplication& app) {
@@ -67,8 +76,24 @@ CommandLine ParseCommandLine(const QCoreApplication& app) {
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
     probe.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({screenshot, probe});
+    const QString kinds[] = {
+        QStringLiteral("Write SONG.kes as a Standard MIDI File (format 0) and exit."),
+        QStringLiteral("Render SONG.kes to a .wav, .flac or .ogg file and exit."),
+        QStringLiteral("Read a Standard MIDI File (the last argument) into a song file and exit.")};
+    QList<QCommandLineOption> conversions;
+    for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
+        conversions.append(QCommandLineOption(QString::fromLatin1(kConversionOptions[i].second),
+                                              kinds[i], QStringLiteral("out")));
+        parser.addOption(conversions.back());
+    }
     parser.process(app);
-    return {parser.positionalArguments(), parser.value(screenshot), parser.isSet(probe)};
+    CommandLine line{
+        parser.positionalArguments(), parser.value(screenshot), parser.isSet(probe), {}};
+    for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
+        for (const QString& out : parser.values(conversions[qsizetype(i)]))
+            line.conversions.append({kConversionOptions[i].first, out});
+    }
+    return line;
 }
 
 // --help and --version need no window, so they work without a display too.
@@ -82,6 +107,39 @@ bool OnlyPrints(int argc, char** argv) {
     return false;
 }
 
+// The conversions need no window either, nor a display.
+bool Converts(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--")
+            return false;
+        for (const auto& [conversion, name] : kConversionOptions) {
+            const std::string option = std::string("--") + name;
+            if (arg == option || arg.rfind(option + "=", 0) == 0 || arg == option.substr(1) ||
+                arg.rfind(option.substr(1) + "=", 0) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+int RunConversionLine(const CommandLine& line) {
+    const auto fail = [](const QString& text, int status) {
+        std::fprintf(stderr, "kesv: %s\n", qPrintable(text));
+        return status;
+    };
+    if (line.conversions.size() != 1)
+        return fail(QStringLiteral("give one of --export-midi, --export-audio, --import-midi"), 2);
+    if (line.songs.size() != 1)
+        return fail(QStringLiteral("give one input file after the output file"), 2);
+    QString message;
+    const auto& [conversion, out] = line.conversions.constFirst();
+    const int status = RunConversion(conversion, out, line.songs.constFirst(), &message);
+    if (!message.isEmpty())
+        std::fprintf(stderr, "kesv: %s\n", qPrintable(message));
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +149,10 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         ParseCommandLine(app);
         return 0;
+    }
+    if (Converts(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return RunConversionLine(ParseCommandLine(app));
     }
 
     CKesApp app(argc, argv);

@@ -2,6 +2,8 @@
 
 #include "commandids.h"
 #include "document/kesdoc.h"
+#include "exchange.h"
+#include "kesapp.h"
 #include "lockkeys.h"
 #include "view/kesview.h"
 
@@ -9,13 +11,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -31,6 +37,7 @@ CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
     connect(m_pDocument, &CKesDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
     connect(m_pDocument, &CKesDoc::pathChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle();
+    setAcceptDrops(true);
     resize(800, 560);
 }
 
@@ -68,6 +75,18 @@ void CMainFrame::CreateMenus() {
     a = AddAction(cmd::FileSaveAs, QStringLiteral("名前を付けて保存(&A)..."),
                   QStringLiteral("作業中のﾌｧｲﾙを新しい名前で保存"));
     connect(a, &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+    file->addAction(a);
+    a = AddAction(cmd::FileExportMidi, QStringLiteral("MIDI ファイルへ書き出し(&M)..."),
+                  QStringLiteral("曲を Standard MIDI File に書き出し"));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileExportMidi);
+    file->addAction(a);
+    a = AddAction(cmd::FileImportMidi, QStringLiteral("MIDI ファイルから読み込み(&I)..."),
+                  QStringLiteral("Standard MIDI File の旋律を新しい曲として読み込み"));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileImportMidi);
+    file->addAction(a);
+    a = AddAction(cmd::FileExportAudio, QStringLiteral("オーディオファイルへ書き出し(&W)..."),
+                  QStringLiteral("曲を内蔵シンセサイザの音でオーディオファイルに書き出し"));
+    connect(a, &QAction::triggered, this, &CMainFrame::OnFileExportAudio);
     file->addAction(a);
     file->addSeparator();
     a = AddAction(cmd::FilePrint, QStringLiteral("印刷(&P)..."),
@@ -384,6 +403,154 @@ void CMainFrame::OnFileSaveAs() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     DoSave(dialog.selectedFiles().constFirst());
+}
+
+namespace {
+
+// The song's file name with another extension, in the song's folder; "無題" when unsaved.
+QString SuggestedName(const CKesDoc* document, const QString& extension) {
+    const QString path = document->GetPathName();
+    if (path.isEmpty())
+        return QStringLiteral("無題.") + extension;
+    const QFileInfo info(path);
+    return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + extension);
+}
+
+TimeSignature CurrentTimeSignature() {
+    if (auto* app = qobject_cast<CKesApp*>(QCoreApplication::instance()))
+        return app->GetSettings().GetTimeSignature();
+    return {};
+}
+
+} // namespace
+
+void CMainFrame::OnFileExportMidi() {
+    QFileDialog dialog(this, QString(), SuggestedName(m_pDocument, QStringLiteral("mid")),
+                       MidiFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("mid"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!ExportSongToMidi(m_pDocument->GetSong(), CurrentTimeSignature(), path, &error)) {
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             QStringLiteral("%1 に書き出せませんでした。\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    ShowMessage(QStringLiteral("%1 に書き出しました").arg(QDir::toNativeSeparators(path)));
+}
+
+void CMainFrame::OnFileImportMidi() {
+    if (!SaveModified())
+        return;
+    QFileDialog dialog(this, QString(), QFileInfo(m_pDocument->GetPathName()).path(),
+                       MidiFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ImportMidiFile(dialog.selectedFiles().constFirst());
+}
+
+bool CMainFrame::ImportMidiFile(const QString& path) {
+    MidiImport import;
+    QString error;
+    if (!ImportSongFromMidi(path, import, &error)) {
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             QStringLiteral("%1 を読み込めませんでした。\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error));
+        return false;
+    }
+    m_pDocument->ReplaceSong(std::move(import.song));
+    ShowMessage(DescribeImport(import));
+    return true;
+}
+
+void CMainFrame::OnFileExportAudio() {
+    const QStringList filters = AudioFileFilters();
+    QFileDialog dialog(this, QString(), SuggestedName(m_pDocument, QStringLiteral("wav")),
+                       filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const AudioFileType chosen = AudioFileTypeOfFilter(filter);
+        dialog.setDefaultSuffix(QLatin1String(chosen == AudioFileType::Flac  ? "flac"
+                                              : chosen == AudioFileType::Ogg ? "ogg"
+                                                                             : "wav"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    AudioFileType type = AudioFileTypeOfFilter(dialog.selectedNameFilter());
+    AudioFileTypeOfPath(QFile::encodeName(path).toStdString(), type); // a typed extension wins
+
+    QProgressDialog progress(QStringLiteral("オーディオファイルを書き出しています..."),
+                             QStringLiteral("ｷｬﾝｾﾙ"), 0, 1000, this);
+    progress.setWindowTitle(QStringLiteral("KesV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    std::string why;
+    const AudioRenderResult result = RenderSongToAudio(
+        m_pDocument->GetSong(), QFile::encodeName(path).toStdString(), type,
+        [&progress](double done) {
+            progress.setValue(int(done * 1000));
+            return !progress.wasCanceled();
+        },
+        &why);
+    progress.reset();
+    if (result == AudioRenderResult::Failed) {
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             QStringLiteral("%1 に書き出せませんでした。\n%2")
+                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(why)));
+        return;
+    }
+    ShowMessage(result == AudioRenderResult::Cancelled
+                    ? QStringLiteral("オーディオファイルの書き出しを中止しました")
+                    : QStringLiteral("%1 に書き出しました").arg(QDir::toNativeSeparators(path)));
+}
+
+namespace {
+
+// The first local file of a drag that is a song or a MIDI file.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+        if (suffix == QLatin1String("kes") || suffix == QLatin1String("mid") ||
+            suffix == QLatin1String("midi"))
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+} // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The save question is a modal dialog: ask once the drag has ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            if (!SaveModified())
+                return;
+            if (QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
+                OpenDocumentFile(path);
+            else
+                ImportMidiFile(path);
+        },
+        Qt::QueuedConnection);
 }
 
 bool CMainFrame::SaveModified() {

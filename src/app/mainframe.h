@@ -52,6 +52,12 @@ public Q_SLOTS:
     void OnFileOpen();
     void OnFileSave();
     void OnFileSaveAs();
+    void OnFileExportMidi();
+    void OnFileImportMidi();
+    void OnFileExportAudio();
+    /// Replaces the song with a MIDI file's melody (after the save question); a failure is
+    /// reported in a message box and changes nothing.
+    bool ImportMidiFile(const QString& path);
     void UpdateTitle();
     /// Runs the view's update handlers of the MIDI commands on their actions.
     void UpdateMidiCommands();
@@ -61,6 +67,9 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Song files dropped on the window open, MIDI files are imported.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* AddAction(int id, const QString& text, const QString& prompt,

@@ -175,6 +175,15 @@ bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
     return true;
 }
 
+void CKesDoc::ReplaceSong(Song song) {
+    m_song = std::move(song);
+    ComputeStartTicks(m_song);
+    m_strPathName.clear();
+    SetModifiedFlag(true);
+    Q_EMIT pathChanged(m_strPathName);
+    Q_EMIT songReplaced();
+}
+
 bool CKesDoc::OnSaveDocument(const QString& path, QString* error) {
     const std::vector<uint8_t> bytes = EncodeSong(m_song);
     QSaveFile file(path);

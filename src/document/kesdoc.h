@@ -33,6 +33,9 @@ public:
     void OnNewDocument();
     /// Reads a song file. On failure the song stays as it was and `error` says why.
     bool OnOpenDocument(const QString& path, QString* error);
+    /// Puts `song` in place of the current one (an imported melody): a new untitled song,
+    /// modified, since it was never saved.
+    void ReplaceSong(Song song);
     /// Writes the song atomically. On failure the old file stays and `error` says why.
     bool OnSaveDocument(const QString& path, QString* error);
 

@@ -1,6 +1,7 @@
 // The built-in synthesizer: FluidSynth with a General MIDI soundfont. It is loaded on the first
 // open and then kept for the life of the program, so later opens start sounding at once.
 #include "midibackend.h"
+#include "soundfont.h"
 
 #include <fluidsynth.h>
 
@@ -14,39 +15,6 @@ namespace {
 constexpr int kPolyphony = 256;
 
 void SilentFluidLog(int, const char*, void*) {}
-
-std::string FindSoundFont() {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> folders;
-    if (const char* dataHome = std::getenv("XDG_DATA_HOME"); dataHome && *dataHome)
-        folders.emplace_back(fs::path(dataHome) / "soundfonts");
-    if (const char* home = std::getenv("HOME"); home && *home)
-        folders.emplace_back(fs::path(home) / ".local/share/soundfonts");
-    for (const char* folder : {"/usr/local/share/soundfonts", "/usr/share/soundfonts",
-                               "/usr/share/sounds/sf2", "/usr/share/sounds/sf3"})
-        folders.emplace_back(folder);
-
-    static const char* const preferred[] = {"default-GM.sf2", "FluidR3_GM.sf2", "TimGM6mb.sf2",
-                                            "default-GM.sf3", "FluidR3_GM.sf3"};
-    std::error_code error;
-    for (const auto& folder : folders) {
-        for (const char* name : preferred) {
-            if (fs::is_regular_file(folder / name, error))
-                return (folder / name).string();
-        }
-    }
-    for (const auto& folder : folders) {
-        std::vector<fs::path> found;
-        for (const auto& item : fs::directory_iterator(folder, error)) {
-            const auto extension = item.path().extension();
-            if ((extension == ".sf2" || extension == ".sf3") && item.is_regular_file(error))
-                found.push_back(item.path());
-        }
-        if (!found.empty())
-            return std::min_element(found.begin(), found.end())->string();
-    }
-    return {};
-}
 
 bool HasAlsaPcmDevice() {
     std::error_code error;

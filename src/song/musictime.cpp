@@ -19,7 +19,6 @@ constexpr const char* kNoteNames[12] = {"C ", "C#", "D ", "D#", "E ", "F ",
 constexpr uint8_t kNoteOn = 0x90;
 constexpr uint8_t kNoteOff = 0x80;
 constexpr uint8_t kVelocity = 127;
-constexpr int kReleaseGap = 5;
 
 } // namespace
 
@@ -103,7 +102,7 @@ std::vector<PlayEvent> BuildPerformance(const Song& song) {
                 const uint8_t key = uint8_t((pitch + 9) & 0x7F);
                 out.push_back({t, PackShortMessage(kNoteOn, key, kVelocity)});
                 t += length;
-                out.push_back({t - kReleaseGap, PackShortMessage(kNoteOff, key, 0)});
+                out.push_back({t - kReleaseGapTicks, PackShortMessage(kNoteOff, key, 0)});
             }
         }
         ++i;

@@ -59,7 +59,10 @@ struct PlayEvent {
     bool operator==(const PlayEvent&) const = default;
 };
 
-/// Note-on (velocity 127) and note-off (5 ticks before the next unit) on channel 1 for
+/// Playback releases each note this many ticks before its unit ends.
+constexpr int kReleaseGapTicks = 5;
+
+/// Note-on (velocity 127) and note-off (kReleaseGapTicks before the next unit) on channel 1 for
 /// every sounding unit; ties merge into the following event.
 std::vector<PlayEvent> BuildPerformance(const Song& song);
 

@@ -1,0 +1,191 @@
+#include "audiorender.h"
+
+#include "song/midifile.h"
+#include "song/musictime.h"
+#include "soundfont.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBlockFrames = 64;
+
+const char* FluidTypeName(AudioFileType type) {
+    switch (type) {
+    case AudioFileType::Wav:
+        return "wav";
+    case AudioFileType::Flac:
+        return "flac";
+    case AudioFileType::Ogg:
+        return "oga";
+    }
+    return "wav";
+}
+
+void SilentFluidLog(int, const char*, void*) {}
+
+void SilenceFluid() {
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+        fluid_set_log_function(level, SilentFluidLog, nullptr);
+}
+
+struct SettingsDeleter {
+    void operator()(fluid_settings_t* p) const { delete_fluid_settings(p); }
+};
+struct SynthDeleter {
+    void operator()(fluid_synth_t* p) const { delete_fluid_synth(p); }
+};
+struct RendererDeleter {
+    void operator()(fluid_file_renderer_t* p) const { delete_fluid_file_renderer(p); }
+};
+
+void CollectOption(void* data, const char*, const char* option) {
+    static_cast<std::vector<std::string>*>(data)->emplace_back(option);
+}
+
+int64_t FrameOfTick(int64_t tick, uint32_t microsPerQuarter) {
+    // Exact in integers: ticks x µs per quarter stays far below 2^63.
+    const int64_t micros = tick * int64_t(microsPerQuarter);
+    return (micros * kAudioSampleRate + int64_t(kTicksPerQuarter) * 500000) /
+           (int64_t(kTicksPerQuarter) * 1000000);
+}
+
+int64_t SongTicks(const Song& song) {
+    int64_t ticks = 0;
+    for (int i = 0; i < song.count; ++i)
+        ticks += GetDurationTicks(song.events[size_t(i)].code);
+    return ticks;
+}
+
+} // namespace
+
+std::vector<AudioFileType> AvailableAudioFileTypes() {
+    SilenceFluid();
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+    std::vector<std::string> names;
+    if (settings)
+        fluid_settings_foreach_option(settings.get(), "audio.file.type", &names, CollectOption);
+    std::vector<AudioFileType> types{AudioFileType::Wav};
+    for (AudioFileType type : {AudioFileType::Flac, AudioFileType::Ogg}) {
+        if (std::find(names.begin(), names.end(), FluidTypeName(type)) != names.end())
+            types.push_back(type);
+    }
+    return types;
+}
+
+bool AudioFileTypeOfPath(const std::string& path, AudioFileType& type) {
+    const size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.')
+        return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "wav")
+        type = AudioFileType::Wav;
+    else if (extension == "flac")
+        type = AudioFileType::Flac;
+    else if (extension == "ogg" || extension == "oga")
+        type = AudioFileType::Ogg;
+    else
+        return false;
+    return true;
+}
+
+double RenderedAudioSeconds(const Song& song) {
+    return double(FrameOfTick(SongTicks(song), MidiTempoOfByte(song.tempo))) / kAudioSampleRate +
+           kAudioTailSeconds;
+}
+
+AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
+                                    const AudioProgress& progress, std::string* error) {
+    const auto fail = [error](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return AudioRenderResult::Failed;
+    };
+    SilenceFluid();
+    const std::string soundFont = FindSoundFont();
+    if (soundFont.empty())
+        return fail("no General MIDI soundfont found (install timgm6mb-soundfont)");
+
+    // The temporary file lies in the target's folder, so the rename cannot cross devices.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+    // mkstemp's file is private; the result gets the mode a new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    struct Remover {
+        const std::string& name;
+        bool keep = false;
+        ~Remover() {
+            if (!keep)
+                std::remove(name.c_str());
+        }
+    } remover{temporary};
+
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+    if (!settings)
+        return fail("FluidSynth could not start");
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", kAudioSampleRate);
+    fluid_settings_setint(settings.get(), "audio.period-size", kBlockFrames);
+    fluid_settings_setstr(settings.get(), "audio.file.name", temporary.c_str());
+    fluid_settings_setstr(settings.get(), "audio.file.format", "s16");
+    if (fluid_settings_setstr(settings.get(), "audio.file.type", FluidTypeName(type)) != FLUID_OK)
+        return fail(std::string("this FluidSynth cannot write ") + FluidTypeName(type) + " files");
+    std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
+    if (!synth)
+        return fail("FluidSynth could not start");
+    if (fluid_synth_sfload(synth.get(), soundFont.c_str(), 1) == FLUID_FAILED)
+        return fail("cannot load the soundfont " + soundFont);
+    std::unique_ptr<fluid_file_renderer_t, RendererDeleter> renderer(
+        new_fluid_file_renderer(synth.get()));
+    if (!renderer)
+        return fail("cannot write " + path);
+
+    const uint32_t tempo = MidiTempoOfByte(song.tempo);
+    const std::vector<PlayEvent> events = BuildPerformance(song);
+    const int64_t total = FrameOfTick(SongTicks(song), tempo) +
+                          int64_t(std::lround(kAudioTailSeconds * kAudioSampleRate));
+    size_t next = 0;
+    int64_t lastReport = 0;
+    for (int64_t frame = 0; frame < total; frame += kBlockFrames) {
+        // Messages sound from the first block at or after their frame.
+        for (; next < events.size() && FrameOfTick(events[next].tick, tempo) <= frame; ++next) {
+            const uint32_t message = events[next].message;
+            const int key = int(message >> 8) & 0x7F;
+            const int velocity = int(message >> 16) & 0x7F;
+            if ((message & 0xF0) == 0x90 && velocity > 0)
+                fluid_synth_noteon(synth.get(), int(message & 0x0F), key, velocity);
+            else
+                fluid_synth_noteoff(synth.get(), int(message & 0x0F), key);
+        }
+        if (fluid_file_renderer_process_block(renderer.get()) != FLUID_OK)
+            return fail("cannot write " + path);
+        if (progress && frame - lastReport >= kAudioSampleRate / 4) {
+            lastReport = frame;
+            if (!progress(double(frame) / double(total)))
+                return AudioRenderResult::Cancelled;
+        }
+    }
+    renderer.reset(); // closes the file
+    if (std::rename(temporary.c_str(), path.c_str()) != 0)
+        return fail("cannot write " + path + ": " + std::strerror(errno));
+    remover.keep = true;
+    if (progress)
+        progress(1.0);
+    return AudioRenderResult::Done;
+}

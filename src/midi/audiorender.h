@@ -1,0 +1,37 @@
+// Audio export: the song's performance rendered through the built-in synthesizer's
+// soundfont into a sound file, faster than real time and without an audio device.
+#pragma once
+
+#include "song/song.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class AudioFileType { Wav, Flac, Ogg };
+
+constexpr int kAudioSampleRate = 44100;
+/// Silence after the song's end, so that the last note rings out.
+constexpr double kAudioTailSeconds = 0.5;
+
+/// The types this FluidSynth build can write (WAV always; FLAC and OGG when libsndfile has
+/// them).
+std::vector<AudioFileType> AvailableAudioFileTypes();
+
+/// The type of a file name's extension (.wav, .flac, .ogg/.oga); false for anything else.
+bool AudioFileTypeOfPath(const std::string& path, AudioFileType& type);
+
+/// Length of the rendered file: the song's length at its tempo plus the tail.
+double RenderedAudioSeconds(const Song& song);
+
+/// Progress from 0 to 1; answering false cancels the render.
+using AudioProgress = std::function<bool(double done)>;
+
+enum class AudioRenderResult { Done, Cancelled, Failed };
+
+/// Renders 44.1 kHz stereo 16-bit audio of BuildPerformance at the song's tempo. The file
+/// is written beside `path` under a temporary name and renamed over it at the end, so a
+/// cancelled or failed render leaves no partial file (and an older file untouched). On
+/// failure `error` says why (English).
+AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
+                                    const AudioProgress& progress, std::string* error);

@@ -1,0 +1,43 @@
+// Fuzz target: any bytes given to the MIDI file reader either fail without touching the
+// import or give a valid song whose written file reads back as a valid song with the same
+// tempo, title and number of notes.
+#include "song/midifile.h"
+
+#include <cstdlib>
+
+namespace {
+
+bool IsValidSong(const Song& song) {
+    if (song.count < 0 || song.count > kMaxEvents)
+        return false;
+    for (int i = 0; i < song.count; ++i) {
+        const SongEvent& event = song.events[size_t(i)];
+        if (GetDurationTicks(event.code) == 0)
+            return false;
+        if (event.pitch != kPitchRest && event.pitch != kPitchTie && event.pitch > 0x5F)
+            return false;
+    }
+    return song.count == 0 || song.events[size_t(song.count - 1)].pitch != kPitchTie;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    MidiImport import;
+    import.title = "unchanged";
+    const MidiReadResult result = DecodeMidiFile({data, size}, import);
+    if (result.error != MidiReadError::None) {
+        if (import.title != "unchanged" || import.song.count != 0)
+            std::abort();
+        return 0;
+    }
+    if (!IsValidSong(import.song))
+        std::abort();
+    MidiImport back;
+    const std::vector<uint8_t> written = EncodeMidiFile(import.song, TimeSignature{}, import.title);
+    if (DecodeMidiFile(written, back).error != MidiReadError::None || !IsValidSong(back.song) ||
+        BuildPerformance(back.song).size() != BuildPerformance(import.song).size() ||
+        back.song.tempo != import.song.tempo || back.title != import.title)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,175 @@
+#include "song/midifile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint8_t kCodes[] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8,
+                              0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1};
+
+Song RandomSong(std::mt19937& random, int count) {
+    Song song;
+    song.tempo = uint8_t(std::uniform_int_distribution<int>(67, 255)(random));
+    std::uniform_int_distribution<int> code(0, int(std::size(kCodes)) - 1);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<int> pitch(1, 0x5F);
+    for (int i = 0; i < count; ++i) {
+        const int k = kind(random);
+        song.events[size_t(i)].code = kCodes[code(random)];
+        song.events[size_t(i)].pitch = k < 2   ? kPitchRest
+                                       : k < 4 ? kPitchTie
+                                               : uint8_t(pitch(random));
+    }
+    song.count = count;
+    return song;
+}
+
+MidiImport Imported(const Bytes& bytes) {
+    MidiImport import;
+    const MidiReadResult result = DecodeMidiFile(bytes, import);
+    EXPECT_EQ(result.error, MidiReadError::None) << DescribeMidiError(result.error);
+    return import;
+}
+
+Bytes Chunk(const char* type, const Bytes& body) {
+    Bytes out(type, type + 4);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(body.size() >> shift));
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Bytes File(uint16_t format, uint16_t division, std::initializer_list<Bytes> tracks) {
+    Bytes out = Chunk("MThd", {0, uint8_t(format), 0, uint8_t(tracks.size()),
+                               uint8_t(division >> 8), uint8_t(division)});
+    for (const Bytes& track : tracks) {
+        const Bytes chunk = Chunk("MTrk", track);
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(MidiFile, RandomSongs_ReadBackToTheSamePerformance) {
+    std::mt19937 random(13);
+    for (int round = 0; round < 60; ++round) {
+        const int count =
+            round < 6 ? kMaxEvents : std::uniform_int_distribution<int>(0, 80)(random);
+        const Song song = RandomSong(random, count);
+        const Bytes bytes = EncodeMidiFile(song, TimeSignature{3, 8}, "title");
+        const MidiImport back = Imported(bytes);
+        ASSERT_EQ(BuildPerformance(back.song), BuildPerformance(song)) << "round " << round;
+        EXPECT_EQ(back.song.tempo, song.tempo);
+        EXPECT_EQ(back.title, "title");
+        EXPECT_FALSE(back.truncated);
+        EXPECT_LE(back.song.count, song.count);
+    }
+}
+
+TEST(MidiFile, ForeignTimings_AreQuantisedWithoutDrift) {
+    // Division 96, a humanised line (each note off by a tick or two) and triplets: every
+    // note starts within half a 128th of its exact place, however far into the song.
+    Bytes track;
+    int last = 0;
+    const auto at = [&](int tick, Bytes message) {
+        int delta = tick - last;
+        last = tick;
+        Bytes vlq{uint8_t(delta & 0x7F)};
+        while (delta >>= 7)
+            vlq.insert(vlq.begin(), uint8_t(0x80 | (delta & 0x7F)));
+        track.insert(track.end(), vlq.begin(), vlq.end());
+        track.insert(track.end(), message.begin(), message.end());
+    };
+    std::vector<int> starts;
+    for (int i = 0; i < 300; ++i) {
+        const int start = i * 32 + (i % 3) - 1 + 1; // triplet eighths, slightly off
+        starts.push_back(start);
+        at(start, {0x90, uint8_t(60 + i % 12), 100});
+        at(start + 30, {0x80, uint8_t(60 + i % 12), 0});
+    }
+    at(last, {0xFF, 0x2F, 0});
+    const MidiImport import = Imported(File(0, 96, {track}));
+    const std::vector<PlayEvent> performance = BuildPerformance(import.song);
+    ASSERT_EQ(performance.size(), 600u);
+    for (size_t i = 0; i < starts.size(); ++i)
+        EXPECT_NEAR(performance[2 * i].tick, starts[i] * 5, 7) << "note " << i;
+}
+
+TEST(MidiFile, FormatOneFromMido_TakesTheBusiestTrackAndTheHighestNote) {
+    // Written by mido: tempo 400000 then 600000 in the first track, the melody on channel 3
+    // of the second with running status, a low note held under a higher one, and a drum
+    // track; division 96.
+    std::ifstream in(std::string(KESV_CORPUS_DIR) + "/format1-overlap.mid", std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), {});
+    const MidiImport import = Imported(bytes);
+    EXPECT_EQ(import.title, "Tune");
+    EXPECT_EQ(TempoFromByte(import.song.tempo), 150);
+    std::vector<std::pair<int, int>> notes; // tick, key of each note-on
+    for (const PlayEvent& event : BuildPerformance(import.song)) {
+        if ((event.message & 0xF0) == 0x90)
+            notes.emplace_back(event.tick, int(event.message >> 8 & 0x7F));
+    }
+    const std::vector<std::pair<int, int>> expected{{0, 60},    {480, 62},  {960, 64},  {1440, 65},
+                                                    {1920, 67}, {2400, 48}, {2640, 72}, {2880, 48}};
+    EXPECT_EQ(notes, expected);
+}
+
+TEST(MidiFile, LimitsAndRefusals) {
+    // Over 999 events: the first 999 are kept and the cut is reported.
+    Song song;
+    for (int i = 0; i < kMaxEvents; ++i)
+        song.events[size_t(i)] = {0, 0xC4, uint8_t(1 + i % 2)};
+    song.count = kMaxEvents;
+    Bytes longer = EncodeMidiFile(song, TimeSignature{}, "");
+    longer.resize(longer.size() - 4); // the end of the track goes; one more note comes
+    longer.insert(longer.end(), {0x05, 0x90, 50, 100, 0x83, 0x60, 0x80, 50, 0});
+    const size_t length = longer.size() - 22;
+    for (int i = 0; i < 4; ++i)
+        longer[size_t(18 + i)] = uint8_t(length >> (24 - 8 * i));
+    const MidiImport over = Imported(longer);
+    EXPECT_TRUE(over.truncated);
+    EXPECT_EQ(over.song.count, kMaxEvents);
+
+    // Keys a song cannot hold are refused one by one and counted.
+    const MidiImport range =
+        Imported(File(0, 480, {{0x00, 0x90, 9,    100,  0x00, 0x90, 60,   100,  0x00, 0x90, 105,
+                                100,  0x83, 0x60, 0x80, 60,   0,    0x00, 0xFF, 0x2F, 0x00}}));
+    EXPECT_EQ(range.notesOutOfRange, 2);
+    EXPECT_EQ(range.song.count, 1);
+
+    // Malformed files are refused, naming the fault; the import is left as it was.
+    const Bytes good = File(1, 480, {{0x00, 0xFF, 0x2F, 0x00}});
+    Bytes twoGigabytes = good;
+    twoGigabytes[18] = 0x7F;
+    Bytes smpte = good;
+    smpte[12] = 0xE7;
+    const struct {
+        Bytes bytes;
+        MidiReadError error;
+    } bad[] = {
+        {{'R', 'I', 'F', 'F', 0, 0, 0, 0}, MidiReadError::NotMidi},
+        {Bytes(good.begin(), good.begin() + 10), MidiReadError::ChunkPastEnd},
+        {Bytes(good.begin(), good.begin() + 16), MidiReadError::TrackMissing},
+        {Bytes(good.begin(), good.end() - 1), MidiReadError::ChunkPastEnd},
+        {twoGigabytes, MidiReadError::ChunkPastEnd},
+        {smpte, MidiReadError::SmpteDivision},
+        {File(0, 480, {{}, {}}), MidiReadError::BadHeader},
+        {File(2, 480, {{}}), MidiReadError::UnsupportedFormat},
+        {File(0, 480, {{0x00, 60, 100}}), MidiReadError::BadEvent},
+        {File(0, 480, {{0x00, 0x90, 60}}), MidiReadError::EventPastEnd},
+        {File(0, 480, {{0x00, 0xFF, 0x03, 0x10, 'a'}}), MidiReadError::EventPastEnd},
+    };
+    for (const auto& [bytes, error] : bad) {
+        MidiImport import;
+        import.title = "kept";
+        EXPECT_EQ(DecodeMidiFile(bytes, import).error, error) << DescribeMidiError(error);
+        EXPECT_EQ(import.title, "kept");
+    }
+}
