@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cerrno>
@@ -127,7 +128,17 @@ bool ReadSongFile(const QString& path, Song& song, QString* error) {
 
 } // namespace
 
-CKesDoc::CKesDoc(QObject* parent) : QObject(parent) {}
+// Each step holds only the bytes it changed: a thousand steps take a few hundred KB.
+constexpr int kUndoLimit = 1000;
+
+CKesDoc::CKesDoc(QObject* parent) : QObject(parent), m_pUndoStack(new QUndoStack(this)) {
+    m_pUndoStack->setUndoLimit(kUndoLimit);
+    // After every push, undo and redo; the clean state alone misses a push while unclean.
+    connect(m_pUndoStack, &QUndoStack::indexChanged, this,
+            [this] { SetModifiedFlag(!m_pUndoStack->isClean()); });
+    connect(m_pUndoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { SetModifiedFlag(!clean); });
+}
 
 CKesDoc::~CKesDoc() = default;
 
@@ -138,6 +149,8 @@ QString CKesDoc::GetTitle() const {
 }
 
 void CKesDoc::SetModifiedFlag(bool modified) {
+    if (!modified && !m_pUndoStack->isClean())
+        m_pUndoStack->setClean(); // emits cleanChanged, which comes back here
     if (m_bModified == modified)
         return;
     m_bModified = modified;
@@ -149,7 +162,13 @@ void CKesDoc::OnSongChanged() {
     SetModifiedFlag(true);
 }
 
+void CKesDoc::OnStepApplied(int row, int column) {
+    ComputeStartTicks(m_song);
+    Q_EMIT stepApplied(row, column);
+}
+
 void CKesDoc::OnNewDocument() {
+    m_pUndoStack->clear();
     m_song = Song{};
     ComputeStartTicks(m_song);
     m_strPathName.clear();
@@ -166,6 +185,7 @@ bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
             *error = reason;
         return false;
     }
+    m_pUndoStack->clear();
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName = QFileInfo(path).absoluteFilePath();

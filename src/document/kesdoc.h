@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+class QUndoStack;
+
 /// The file dialogs' filter for song files.
 inline QString SongFileFilter() {
     return QStringLiteral("Velori Files (*.kes)");
@@ -25,9 +27,15 @@ public:
     /// The file's name, or "無題" for a song not yet saved.
     QString GetTitle() const;
     bool IsModified() const { return m_bModified; }
+    /// False also marks the undo stack clean: the song is as its file holds it.
     void SetModifiedFlag(bool modified = true);
     /// After a change of the song: brings the start ticks up to date and marks it modified.
     void OnSongChanged();
+
+    /// The edits of the song since New or Open; the modified flag follows its clean state.
+    QUndoStack* GetUndoStack() const { return m_pUndoStack; }
+    /// After an undo or redo step: start ticks brought up to date, the cursor to be put here.
+    void OnStepApplied(int row, int column);
 
     /// A fresh song: empty title, tempo 126, no events; no file, not modified.
     void OnNewDocument();
@@ -41,9 +49,12 @@ Q_SIGNALS:
     void songReplaced();
     void modifiedChanged(bool modified);
     void pathChanged(const QString& path);
+    /// An undo or redo step changed the song; the cursor belongs at this row and column.
+    void stepApplied(int row, int column);
 
 private:
     Song m_song;
     QString m_strPathName;
     bool m_bModified = false;
+    QUndoStack* m_pUndoStack; // a child object
 };
