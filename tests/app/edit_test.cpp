@@ -167,18 +167,8 @@ private Q_SLOTS:
             QTest::keyClick(view(), Qt::Key_7);
             Key(i % 2 ? Qt::Key_Z : Qt::Key_Backspace,
                 i % 2 ? Qt::ControlModifier : Qt::AltModifier);
-            QVERIFY2(EncodeSong(song()) == steps[i].before,
-                     qPrintable(QStringLiteral("step %1 of %2 undo %3")
-                                    .arg(i)
-                                    .arg(steps.size())
-                                    .arg(stack()->index())));
-            QVERIFY2(Cursor() == steps[i].cursorBefore,
-                     qPrintable(QStringLiteral("step %1: %2,%3 for %4,%5")
-                                    .arg(i)
-                                    .arg(Cursor().x())
-                                    .arg(Cursor().y())
-                                    .arg(steps[i].cursorBefore.x())
-                                    .arg(steps[i].cursorBefore.y())));
+            QVERIFY(EncodeSong(song()) == steps[i].before);
+            QCOMPARE(Cursor(), steps[i].cursorBefore);
             QCOMPARE(view()->m_nInputLen, 0);
         }
         QVERIFY(EncodeSong(song()) == saved);
