@@ -14,6 +14,7 @@ constexpr int EditCopy = 57634;
 constexpr int EditCut = 57635;
 constexpr int EditPaste = 57637;
 constexpr int EditUndo = 57643;
+constexpr int EditRedo = 57644;
 constexpr int AppAbout = 57664;
 constexpr int AppExit = 57665;
 constexpr int ViewToolBar = 59392;

@@ -8,6 +8,7 @@
 #include "view/kesview.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +29,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 
 CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
     : QMainWindow(parent), m_pDocument(document) {
@@ -118,12 +121,18 @@ void CMainFrame::CreateMenus() {
     connect(a, &QAction::triggered, this, &CMainFrame::close);
     file->addAction(a);
 
-    // Nothing handles the Edit commands: they stay disabled, and so do their accelerators.
+    // The view handles the Edit commands; the undo stack and the view's state enable them.
     QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
     a = AddAction(cmd::EditUndo, QStringLiteral("元に戻す(&U)"),
                   QStringLiteral("直前に行った動作を元に戻す"));
     a->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    edit->addAction(a);
+    a = AddAction(cmd::EditRedo, QStringLiteral("やり直し(&R)"),
+                  QStringLiteral("元に戻した操作をやり直す"));
+    a->setToolTip(QStringLiteral("やり直し"));
+    a->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addAction(a);
     edit->addSeparator();
     a = AddAction(cmd::EditCut, QStringLiteral("切り取り(&T)"),
@@ -140,10 +149,18 @@ void CMainFrame::CreateMenus() {
                   QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け"), QStringLiteral(":/paste.png"));
     a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     edit->addAction(a);
-    for (int id : {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste}) {
+    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste}) {
         m_actions[id]->setEnabled(false);
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
     }
+    QUndoStack* stack = m_pDocument->GetUndoStack();
+    connect(stack, &QUndoStack::canUndoChanged, m_actions[cmd::EditUndo], &QAction::setEnabled);
+    connect(stack, &QUndoStack::canRedoChanged, m_actions[cmd::EditRedo], &QAction::setEnabled);
+    // The clipboard is read only when it changes: asking another program costs a round trip.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &CMainFrame::UpdatePasteCommand);
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
 
     QMenu* play = menuBar()->addMenu(QStringLiteral("演奏(&P)"));
     play->addAction(AddAction(cmd::MidiPlay, QStringLiteral("MIDI演奏"), QString(),
@@ -299,7 +316,15 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
     connect(view, &CKesView::midiCommandsChanged, this, &CMainFrame::UpdateMidiCommands);
     connect(view, &CKesView::statusMessage, this, &CMainFrame::ShowMessage);
+    connect(m_actions[cmd::EditUndo], &QAction::triggered, view, &CKesView::OnEditUndo);
+    connect(m_actions[cmd::EditRedo], &QAction::triggered, view, &CKesView::OnEditRedo);
+    connect(m_actions[cmd::EditCut], &QAction::triggered, view, &CKesView::OnEditCut);
+    connect(m_actions[cmd::EditCopy], &QAction::triggered, view, &CKesView::OnEditCopy);
+    connect(m_actions[cmd::EditPaste], &QAction::triggered, view, &CKesView::OnEditPaste);
+    connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
+    UpdateEditCommands();
+    UpdatePasteCommand();
     view->setFocus();
 }
 
@@ -309,6 +334,18 @@ void CMainFrame::UpdateMidiCommands() {
     m_pView->OnUpdateMidiPlay(m_actions[cmd::MidiPlay]);
     m_pView->OnUpdateMidiStop(m_actions[cmd::MidiStop]);
     m_pView->OnUpdateMidiRecord(m_actions[cmd::MidiRecord]);
+}
+
+void CMainFrame::UpdateEditCommands() {
+    if (!m_pView)
+        return;
+    const bool cutOrCopy = m_pView->CanCutOrCopy();
+    m_actions[cmd::EditCut]->setEnabled(cutOrCopy);
+    m_actions[cmd::EditCopy]->setEnabled(cutOrCopy);
+}
+
+void CMainFrame::UpdatePasteCommand() {
+    m_actions[cmd::EditPaste]->setEnabled(m_pView && CKesView::CanPaste());
 }
 
 void CMainFrame::ShowMessage(const QString& text) {
@@ -462,7 +499,7 @@ bool CMainFrame::ImportMidiFile(const QString& path) {
                                  .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    m_pDocument->ReplaceSong(std::move(import.song));
+    m_pDocument->ReplaceSongAsStep(import.song, m_pView->m_nCursorRow, m_pView->m_nCursorColumn);
     ShowMessage(DescribeImport(import));
     return true;
 }

@@ -61,6 +61,10 @@ public Q_SLOTS:
     void UpdateTitle();
     /// Runs the view's update handlers of the MIDI commands on their actions.
     void UpdateMidiCommands();
+    /// Enables cut and copy as the view's cursor and selection allow.
+    void UpdateEditCommands();
+    /// Enables paste while the clipboard holds events or text.
+    void UpdatePasteCommand();
     /// Shows a line in the status bar's message pane in place of the idle text; empty: idle.
     void ShowMessage(const QString& text);
 

@@ -1,11 +1,14 @@
 #include "kesdoc.h"
 
+#include "document/songcommands.h"
+
 #include "song/musictime.h"
 #include "song/songcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cerrno>
@@ -127,7 +130,17 @@ bool ReadSongFile(const QString& path, Song& song, QString* error) {
 
 } // namespace
 
-CKesDoc::CKesDoc(QObject* parent) : QObject(parent) {}
+// Each step holds only the bytes it changed: a thousand steps take a few hundred KB.
+constexpr int kUndoLimit = 1000;
+
+CKesDoc::CKesDoc(QObject* parent) : QObject(parent), m_pUndoStack(new QUndoStack(this)) {
+    m_pUndoStack->setUndoLimit(kUndoLimit);
+    // After every push, undo and redo; the clean state alone misses a push while unclean.
+    connect(m_pUndoStack, &QUndoStack::indexChanged, this,
+            [this] { SetModifiedFlag(!m_pUndoStack->isClean()); });
+    connect(m_pUndoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { SetModifiedFlag(!clean); });
+}
 
 CKesDoc::~CKesDoc() = default;
 
@@ -138,6 +151,8 @@ QString CKesDoc::GetTitle() const {
 }
 
 void CKesDoc::SetModifiedFlag(bool modified) {
+    if (!modified && !m_pUndoStack->isClean())
+        m_pUndoStack->setClean(); // emits cleanChanged, which comes back here
     if (m_bModified == modified)
         return;
     m_bModified = modified;
@@ -149,7 +164,13 @@ void CKesDoc::OnSongChanged() {
     SetModifiedFlag(true);
 }
 
+void CKesDoc::OnStepApplied(int row, int column) {
+    ComputeStartTicks(m_song);
+    Q_EMIT stepApplied(row, column);
+}
+
 void CKesDoc::OnNewDocument() {
+    m_pUndoStack->clear();
     m_song = Song{};
     ComputeStartTicks(m_song);
     m_strPathName.clear();
@@ -166,6 +187,7 @@ bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
             *error = reason;
         return false;
     }
+    m_pUndoStack->clear();
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName = QFileInfo(path).absoluteFilePath();
@@ -176,11 +198,38 @@ bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
 }
 
 void CKesDoc::ReplaceSong(Song song) {
+    m_pUndoStack->clear();
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName.clear();
     SetModifiedFlag(true);
     Q_EMIT pathChanged(m_strPathName);
+    Q_EMIT songReplaced();
+}
+
+void CKesDoc::ReplaceSongAsStep(const Song& song, int row, int column) {
+    const auto bytesOf = [](const Song& from) {
+        std::vector<EventBytes> bytes;
+        bytes.reserve(size_t(from.count));
+        for (int i = 0; i < from.count; ++i)
+            bytes.push_back({from.events[size_t(i)].code, from.events[size_t(i)].pitch});
+        return bytes;
+    };
+    auto* step = new CEditStep(this, {row, column});
+    step->SetCursorAfter({std::clamp(row, 0, song.count), column});
+    new CRemoveEventsCommand(m_song, 0, bytesOf(m_song), step);
+    new CInsertEventsCommand(m_song, 0, bytesOf(song), step);
+    new CTitleCommand(m_song, m_song.title, song.title, step);
+    new CTempoCommand(m_song, m_song.tempo, song.tempo, step);
+    // A step is pushed after its change was made.
+    const std::string title = song.title;
+    const uint8_t tempo = song.tempo;
+    RemoveSongEvents(m_song, 0, m_song.count);
+    InsertSongEvents(m_song, 0, bytesOf(song));
+    m_song.title = title;
+    m_song.tempo = tempo;
+    ComputeStartTicks(m_song);
+    m_pUndoStack->push(step);
     Q_EMIT songReplaced();
 }
 

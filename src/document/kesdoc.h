@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+class QUndoStack;
+
 /// The file dialogs' filter for song files.
 inline QString SongFileFilter() {
     return QStringLiteral("Velori Files (*.kes)");
@@ -25,17 +27,27 @@ public:
     /// The file's name, or "無題" for a song not yet saved.
     QString GetTitle() const;
     bool IsModified() const { return m_bModified; }
+    /// False also marks the undo stack clean: the song is as its file holds it.
     void SetModifiedFlag(bool modified = true);
     /// After a change of the song: brings the start ticks up to date and marks it modified.
     void OnSongChanged();
+
+    /// The edits of the song since New or Open; the modified flag follows its clean state.
+    QUndoStack* GetUndoStack() const { return m_pUndoStack; }
+    /// After an undo or redo step: start ticks brought up to date, the cursor to be put here.
+    void OnStepApplied(int row, int column);
 
     /// A fresh song: empty title, tempo 126, no events; no file, not modified.
     void OnNewDocument();
     /// Reads a song file. On failure the song stays as it was and `error` says why.
     bool OnOpenDocument(const QString& path, QString* error);
-    /// Puts `song` in place of the current one (an imported melody): a new untitled song,
-    /// modified, since it was never saved.
+    /// Puts `song` in place of the current one as a new untitled song, modified, since it
+    /// was never saved; the undo stack starts afresh (an import without a window).
     void ReplaceSong(Song song);
+    /// Puts the events, title and tempo of `song` in place of the current ones as one undo
+    /// step (an import in the window); the file and its name stay. The cursor was at
+    /// (row, column) and stays there, within the new song.
+    void ReplaceSongAsStep(const Song& song, int row, int column);
     /// Writes the song atomically. On failure the old file stays and `error` says why.
     bool OnSaveDocument(const QString& path, QString* error);
 
@@ -44,9 +56,12 @@ Q_SIGNALS:
     void songReplaced();
     void modifiedChanged(bool modified);
     void pathChanged(const QString& path);
+    /// An undo or redo step changed the song; the cursor belongs at this row and column.
+    void stepApplied(int row, int column);
 
 private:
     Song m_song;
     QString m_strPathName;
     bool m_bModified = false;
+    QUndoStack* m_pUndoStack; // a child object
 };

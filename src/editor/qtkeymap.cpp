@@ -69,12 +69,15 @@ bool IsFrameAccelerator(int qtKey, Qt::KeyboardModifiers modifiers) {
         case Qt::Key_X:
         case Qt::Key_C:
         case Qt::Key_V:
+        case Qt::Key_Y:
         case Qt::Key_Insert:
             return true;
         default:
             return false;
         }
     }
+    if (held == (Qt::ControlModifier | Qt::ShiftModifier))
+        return qtKey == Qt::Key_Z;
     if (held == Qt::ShiftModifier)
         return qtKey == Qt::Key_Delete || qtKey == Qt::Key_Insert;
     if (held == Qt::AltModifier)

@@ -12,9 +12,9 @@ int VirtualKeyFromQtKey(int qtKey);
 /// Whether the modifier vk::Shift, vk::Control or vk::Menu (ALT) is among the modifiers.
 bool IsModifierHeld(Qt::KeyboardModifiers modifiers, int virtualKey);
 
-/// Whether the event is one of the frame's accelerator combinations (Ctrl+N, O, S, P, Z, X,
-/// C, V, Alt+Backspace, Shift+Delete, Ctrl+Insert, Shift+Insert), which never reach the
-/// editor, whether or not their commands are enabled.
+/// Whether the event is one of the frame's accelerator combinations (Ctrl+N, O, S, P, Z, Y,
+/// X, C, V, Ctrl+Shift+Z, Alt+Backspace, Shift+Delete, Ctrl+Insert, Shift+Insert), which never
+/// reach the editor, whether or not their commands are enabled.
 bool IsFrameAccelerator(const QKeyEvent& event);
 bool IsFrameAccelerator(int qtKey, Qt::KeyboardModifiers modifiers);
 

@@ -230,7 +230,9 @@ int CStepEditor::SetCellValue(bool absolute, int value, int column) {
     }
     const uint8_t byte = uint8_t(v & 0xFF);
     if (*target != byte) {
+        const SongEvent before = event;
         *target = byte;
+        RecordEdit({EventEdit::Change, row, before, event});
         SetSongModified();
     }
     RedrawAll();
@@ -243,6 +245,7 @@ int CStepEditor::InsertEvent(int index) {
         return 0;
     SongEvent* events = song.events.data();
     if (index < 0 || index >= song.count) {
+        index = song.count;
         events[song.count].code = kMinCode;
         events[song.count].pitch = kPitchTie;
     } else {
@@ -250,6 +253,7 @@ int CStepEditor::InsertEvent(int index) {
         std::copy_backward(events + index, events + song.count, events + song.count + 1);
     }
     ++song.count;
+    RecordEdit({EventEdit::Insert, index, {}, events[index]});
     SetSongModified();
     UpdateScrollRange(-1);
     RedrawAll();
@@ -261,8 +265,10 @@ int CStepEditor::DeleteEvent(int index) {
     if (index < 0 || index >= song.count)
         return 0;
     SongEvent* events = song.events.data();
+    const SongEvent removed = events[index];
     std::copy(events + index + 1, events + song.count, events + index);
     --song.count;
+    RecordEdit({EventEdit::Remove, index, removed, {}});
     SetSongModified();
     UpdateScrollRange(-1);
     RedrawAll();
@@ -410,7 +416,9 @@ void CStepEditor::SetPitchPart(PitchPart part, int value) {
         pitch = uint8_t(std::clamp(12 * octave + value + 3, kMinPitch, kMaxPitch));
     }
     if (event.pitch != pitch) {
+        const SongEvent before = event;
         event.pitch = pitch;
+        RecordEdit({EventEdit::Change, m_nCursorRow, before, event});
         SetSongModified();
     }
 }

@@ -5,10 +5,20 @@
 
 #include "settings/keyvocabulary.h"
 
+#include "song/song.h"
+
 #include <cstdint>
 
-struct Song;
 struct EnvSettings;
+
+/// One change of the event table as the editor makes it, reported so it can be undone.
+struct EventEdit {
+    enum Kind : uint8_t { Change, Insert, Remove };
+    Kind kind = Change;
+    int index = 0;
+    SongEvent before; // Change and Remove: the event as it was
+    SongEvent after;  // Change and Insert: the event as it is now
+};
 
 struct InputColumn {
     int position;      // character position of the cell in a list row
@@ -76,6 +86,8 @@ protected:
     virtual bool IsKeyHeld(int virtualKey) const = 0;
     /// Every change of the song goes through here so the document knows it changed.
     virtual void SetSongModified() = 0;
+    /// Each change of the event table, right after it is made and before SetSongModified.
+    virtual void RecordEdit(const EventEdit& /*edit*/) {}
 
 private:
     /// Drops the pending text without applying it; a row that showed text is repainted.

@@ -10,19 +10,26 @@
 #include "song/musictime.h"
 #include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
+#include "view/eventclipboard.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QUndoStack>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,7 +42,34 @@ const char* const kGuideLines[6] = {
     "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
 };
 
+constexpr uint8_t kQuarterNoteCode = 0xC4; // F5
+
+bool IsModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+// Whatever changes the song during its lifetime is one undo step.
+class CStepScope {
+public:
+    explicit CStepScope(CKesView& view) : m_view(view) { m_view.BeginStep(); }
+    ~CStepScope() { m_view.EndStep(); }
+    CStepScope(const CStepScope&) = delete;
+    CStepScope& operator=(const CStepScope&) = delete;
+
+private:
+    CKesView& m_view;
+};
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
     : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings) {
@@ -63,8 +97,10 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     verticalScrollBar()->setSingleStep(1);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &CKesView::OnScrollAction);
-    if (m_pDocument)
+    if (m_pDocument) {
         connect(m_pDocument, &CKesDoc::songReplaced, this, &CKesView::OnSongReplaced);
+        connect(m_pDocument, &CKesDoc::stepApplied, this, &CKesView::OnStepApplied);
+    }
 
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
@@ -99,6 +135,182 @@ bool CKesView::IsKeyHeld(int virtualKey) const {
 void CKesView::SetSongModified() {
     m_pDocument->OnSongChanged();
     Q_EMIT songModified();
+    Q_EMIT editCommandsChanged();
+}
+
+void CKesView::BeginStep() {
+    if (m_nStepDepth++ == 0)
+        m_stepStart = {m_nCursorRow, m_nCursorColumn};
+}
+
+void CKesView::EndStep() {
+    if (--m_nStepDepth > 0 || !m_pStep)
+        return;
+    m_pStep->SetCursorAfter({m_nCursorRow, m_nCursorColumn});
+    m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+}
+
+CEditStep* CKesView::CurrentStep() {
+    if (!m_pStep) {
+        const EditCursor now{m_nCursorRow, m_nCursorColumn};
+        m_pStep = std::make_unique<CEditStep>(m_pDocument, m_nStepDepth > 0 ? m_stepStart : now);
+    }
+    return m_pStep.get();
+}
+
+void CKesView::RecordEdit(const EventEdit& edit) {
+    // An edit that no key, note or command began is a step of its own.
+    const CStepScope scope(*this);
+    Song& song = m_pDocument->GetSong();
+    const EventBytes before{edit.before.code, edit.before.pitch};
+    const EventBytes after{edit.after.code, edit.after.pitch};
+    switch (edit.kind) {
+    case EventEdit::Change:
+        new CChangeEventCommand(song, edit.index, before, after, CurrentStep());
+        break;
+    case EventEdit::Insert:
+        new CInsertEventsCommand(song, edit.index, {after}, CurrentStep());
+        break;
+    case EventEdit::Remove:
+        new CRemoveEventsCommand(song, edit.index, {before}, CurrentStep());
+        break;
+    }
+}
+
+void CKesView::OnStepApplied(int row, int column) {
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    m_bSelection = false;
+    m_nSelAnchor = -1;
+    UpdateScrollRange(-1);
+    SetColumn(column);
+    MoveCursorTo(row);
+    RedrawAll();
+    Q_EMIT songModified();
+    Q_EMIT editCommandsChanged();
+}
+
+void CKesView::OnEditUndo() {
+    if (m_nStepDepth > 0)
+        return;
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    InvalidateRow(m_nCursorRow, false);
+    m_pDocument->GetUndoStack()->undo();
+}
+
+void CKesView::OnEditRedo() {
+    if (m_nStepDepth > 0)
+        return;
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    InvalidateRow(m_nCursorRow, false);
+    m_pDocument->GetUndoStack()->redo();
+}
+
+std::pair<int, int> CKesView::GetSelection() const {
+    if (!m_bSelection || m_nSelAnchor < 0)
+        return {0, 0};
+    const int first = std::min(m_nSelAnchor, m_nCursorRow);
+    const int last =
+        std::min(std::max(m_nSelAnchor, m_nCursorRow), m_pDocument->GetSong().count - 1);
+    return last < first ? std::pair{0, 0} : std::pair{first, last - first + 1};
+}
+
+void CKesView::SelectRows(int anchor, int row) {
+    m_nSelAnchor = std::max(0, anchor);
+    m_bSelection = true;
+    MoveCursorTo(row);
+    viewport()->update();
+    Q_EMIT editCommandsChanged();
+}
+
+void CKesView::ClearSelection() {
+    m_nSelAnchor = -1;
+    if (!m_bSelection)
+        return;
+    m_bSelection = false;
+    viewport()->update();
+    Q_EMIT editCommandsChanged();
+}
+
+bool CKesView::CanCutOrCopy() const {
+    return HasSelection() || (m_nCursorRow >= 0 && m_nCursorRow < m_pDocument->GetSong().count);
+}
+
+bool CKesView::CanPaste() {
+    return HasPastableContent(QGuiApplication::clipboard()->mimeData());
+}
+
+void CKesView::CopyRows(int first, int count) {
+    QGuiApplication::clipboard()->setMimeData(
+        EventsToMimeData(m_pDocument->GetSong(), first, count, m_pSettings->GetTimeSignature())
+            .release());
+}
+
+void CKesView::OnEditCopy() {
+    auto [first, count] = GetSelection();
+    if (count == 0 && CanCutOrCopy())
+        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+    if (count > 0)
+        CopyRows(first, count);
+}
+
+void CKesView::OnEditCut() {
+    auto [first, count] = GetSelection();
+    if (count == 0 && CanCutOrCopy())
+        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+    if (count == 0 || m_nStepDepth > 0)
+        return;
+    const CStepScope scope(*this);
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    CopyRows(first, count);
+    Song& song = m_pDocument->GetSong();
+    std::vector<EventBytes> removed;
+    removed.reserve(size_t(count));
+    for (int i = first; i < first + count; ++i)
+        removed.push_back({song.events[size_t(i)].code, song.events[size_t(i)].pitch});
+    RemoveSongEvents(song, first, count);
+    new CRemoveEventsCommand(song, first, std::move(removed), CurrentStep());
+    ClearSelection();
+    SetSongModified();
+    UpdateScrollRange(-1);
+    MoveCursorTo(first);
+    RedrawAll();
+}
+
+void CKesView::OnEditPaste() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    const int index = std::clamp(m_nCursorRow, 0, song.count);
+    const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
+    PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
+    if (!pasted.badToken.isEmpty()) {
+        Q_EMIT statusMessage(
+            QStringLiteral("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        return;
+    }
+    const int n = int(pasted.events.size());
+    if (n == 0)
+        return;
+    if (n > kMaxEvents - song.count) {
+        Q_EMIT statusMessage(
+            QStringLiteral("イベント数が上限（999）を超えるため貼り付けできません"));
+        return;
+    }
+    const CStepScope scope(*this);
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    ClearSelection();
+    InsertSongEvents(song, index, pasted.events);
+    new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());
+    SetSongModified();
+    UpdateScrollRange(-1);
+    MoveCursorTo(index + n);
+    RedrawAll();
+    Q_EMIT statusMessage(QString());
 }
 
 void CKesView::RedrawAll() {
@@ -205,6 +417,7 @@ void CKesView::SetCursorRow(int row) {
     m_nCursorRow = row;
     InvalidateRow(old, true);
     InvalidateRow(row, true);
+    Q_EMIT editCommandsChanged();
 }
 
 void CKesView::InvalidateRow(int row, bool withPanel) {
@@ -234,11 +447,14 @@ void CKesView::MoveCursorTo(int row) {
 void CKesView::OnSongReplaced() {
     m_nInputLen = 0;
     m_szInput[0] = '\0';
+    m_bSelection = false;
+    m_nSelAnchor = -1;
     UpdateScrollRange(-1);
     const ScrollState state = GetScrollState();
     m_nCursorRow = std::clamp(m_nCursorRow, state.minimum, state.maximum);
     SetScrollPositionQuietly(PositionShowingRow(m_nCursorRow, state));
     RedrawAll();
+    Q_EMIT editCommandsChanged();
 }
 
 void CKesView::paintEvent(QPaintEvent* /*event*/) {
@@ -269,6 +485,11 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
+    // Escape, the cursor keys and every edit end a selection; a modifier alone keeps it for
+    // a Shift+click.
+    if (!IsModifierKey(event->key()))
+        ClearSelection();
+    const CStepScope scope(*this);
     m_keyModifiers = event->modifiers();
     const int virtualKey = VirtualKeyFromQtKey(event->key());
     if (virtualKey != 0 && DispatchEditKey(virtualKey)) {
@@ -301,7 +522,49 @@ void CKesView::mousePressEvent(QMouseEvent* event) {
         OnLButtonDown(event->modifiers(), event->position().toPoint());
         return;
     }
+    const int row = RowAt(event->position().toPoint(), false);
+    if (event->button() == Qt::LeftButton && row >= 0) {
+        // A click moves the cursor as the cursor keys do; Shift+click selects from the row
+        // of the last click (or the cursor), and a drag selects as it goes.
+        const CStepScope scope(*this);
+        FinishInput();
+        if (event->modifiers() & Qt::ShiftModifier) {
+            SelectRows(m_nSelAnchor >= 0 ? m_nSelAnchor : m_nCursorRow, row);
+        } else {
+            ClearSelection();
+            m_nSelAnchor = row;
+            MoveCursorTo(row);
+        }
+        m_bDragging = true;
+        return;
+    }
     QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CKesView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_bDragging || !(event->buttons() & Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    const int row = RowAt(event->position().toPoint(), true);
+    if (row != m_nCursorRow)
+        SelectRows(m_nSelAnchor, row);
+}
+
+void CKesView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_bDragging = false;
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+int CKesView::RowAt(const QPoint& point, bool beyondList) const {
+    const int top = GetRowTop(0);
+    if (!beyondList && (point.x() < 0 || point.x() >= GetListWidth() || point.y() < top))
+        return -1;
+    // Above the list a drag reaches the rows above the first one shown, and so scrolls.
+    const int offset = point.y() >= top ? (point.y() - top) / m_metrics.RowPitch()
+                                        : -1 - (top - point.y()) / m_metrics.RowPitch();
+    return std::clamp(GetScrollPosition() + offset, 0, m_pDocument->GetSong().count);
 }
 
 void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
@@ -310,8 +573,11 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
     case HeaderHit::Tempo: {
         CTempoDlg dialog(this);
         dialog.m_nTempo = TempoFromByte(song.tempo);
-        if (dialog.exec() == QDialog::Accepted) {
+        const uint8_t before = song.tempo;
+        if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
+            const CStepScope scope(*this);
             song.tempo = TempoToByte(dialog.m_nTempo);
+            new CTempoCommand(song, before, song.tempo, CurrentStep());
             SetSongModified();
             RedrawAll();
         }
@@ -320,9 +586,13 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
     case HeaderHit::Title: {
         CInputDlg dialog(QStringLiteral("Title編集"), this);
         dialog.m_strText = DecodeCp932(song.title);
-        if (dialog.exec() == QDialog::Accepted) {
-            // The dialog accepts only titles that cp932 holds within the file's limit.
-            song.title = EncodeCp932(dialog.m_strText).value_or(song.title);
+        const std::string before = song.title;
+        // The dialog accepts only titles that cp932 holds within the file's limit.
+        if (dialog.exec() == QDialog::Accepted &&
+            EncodeCp932(dialog.m_strText).value_or(before) != before) {
+            const CStepScope scope(*this);
+            song.title = EncodeCp932(dialog.m_strText).value_or(before);
+            new CTitleCommand(song, before, song.title, CurrentStep());
             SetSongModified();
             RedrawAll();
         }
@@ -358,6 +628,7 @@ void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client
                GetSysColor(pal, SysColor::BtnHighlight), GetSysColor(pal, SysColor::DkShadow3D));
 
     const TimeSignature signature = m_pSettings->GetTimeSignature();
+    const auto [selFirst, selCount] = GetSelection();
     RowRepeat repeat;
     int y = GetRowTop(0);
     for (int i = std::max(0, first); i <= song.count; ++i) {
@@ -367,9 +638,16 @@ void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client
         DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
         painter.setPen(GetSysColor(pal, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
-        m_pCellText->Draw(
-            painter, m_metrics.TextLeft(), y + 1,
-            FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat));
+        const std::string text =
+            FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat);
+        m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
+        if (i >= selFirst && i < selFirst + selCount) {
+            // Only the row-number column is highlighted, so the cursor box stays visible.
+            painter.fillRect(1, y + 1, m_metrics.TextLeft() + 3 * m_metrics.cw - 1, lh,
+                             GetSysColor(pal, SysColor::Highlight));
+            painter.setPen(GetSysColor(pal, SysColor::HighlightText));
+            m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
+        }
         y += m_metrics.RowPitch();
     }
 }
@@ -494,6 +772,8 @@ void CKesView::OnMidiInData(quint32 message) {
     const int key = int((message >> 8) & 0xFF);
     const int velocity = int((message >> 16) & 0xFF);
     // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
-    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey)
+    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey) {
+        const CStepScope scope(*this); // one step per note
         EnterRecordedPitch(key - kLowestKey + 1);
+    }
 }

@@ -2,6 +2,7 @@
 // staff panel and the function-key guide, scrolled row by row.
 #pragma once
 
+#include "document/songcommands.h"
 #include "editor/stepeditor.h"
 #include "view/viewlayout.h"
 
@@ -75,6 +76,18 @@ public:
     int GetPageSize() const override;
     bool IsKeyHeld(int virtualKey) const override;
     void SetSongModified() override;
+    void RecordEdit(const EventEdit& edit) override;
+
+    /// The selected rows: the first and how many (0 without a selection). Always events.
+    std::pair<int, int> GetSelection() const;
+    bool HasSelection() const { return GetSelection().second > 0; }
+    /// Selects from `anchor` to `row`, where the cursor goes; as a mouse drag does.
+    void SelectRows(int anchor, int row);
+    void ClearSelection();
+    /// Enabling of the Edit commands: cut and copy with a selection or on an event; paste
+    /// while the clipboard holds events or text.
+    bool CanCutOrCopy() const;
+    static bool CanPaste();
 
     /// The running playback, if any.
     const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }
@@ -85,6 +98,15 @@ public Q_SLOTS:
     void OnMidiRecord();
     void OnFilePrint();
     void OnFilePrintPreview();
+    /// Undo and redo drop the pending text first, then the step puts back the song's bytes
+    /// and the cursor.
+    void OnEditUndo();
+    void OnEditRedo();
+    /// Copy: the selection, else the event under the cursor. Cut: copy and delete, one step.
+    void OnEditCut();
+    void OnEditCopy();
+    /// Inserts the clipboard's events before the cursor row as one step; the cursor follows.
+    void OnEditPaste();
     /// After New or Open: the cursor keeps its column and its row as far as the new song
     /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();
@@ -97,6 +119,8 @@ Q_SIGNALS:
     void midiCommandsChanged();
     /// A line for the status bar's message pane; empty to clear it.
     void statusMessage(const QString& text);
+    /// The cursor, the selection or the song changed: cut and copy may have changed enabling.
+    void editCommandsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -105,6 +129,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -114,6 +140,18 @@ private:
     void DrawCursor(QPainter& painter, int first);
     void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
     void SetScrollPositionQuietly(int position);
+    /// The list row under a point of the viewport (the end row at most), or -1 outside the
+    /// list; with `beyondList` the nearest row for any point, as a drag needs.
+    int RowAt(const QPoint& point, bool beyondList) const;
+    void OnStepApplied(int row, int column);
+
+    // Everything one key press, note, click or command changes becomes one undo step:
+    // BeginStep remembers the cursor, changes gather in m_pStep, EndStep pushes it.
+    friend class CStepScope;
+    void BeginStep();
+    void EndStep();
+    CEditStep* CurrentStep();
+    void CopyRows(int first, int count);
 
     CKesDoc* m_pDocument;
     const EnvSettings* m_pSettings;
@@ -131,4 +169,10 @@ private:
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
     CPlaybackControl* m_pPlayback; // a child object
+    std::unique_ptr<CEditStep> m_pStep;
+    int m_nStepDepth = 0;
+    EditCursor m_stepStart;
+    int m_nSelAnchor = -1; // the row a mouse press or drag started from; -1 none
+    bool m_bSelection = false;
+    bool m_bDragging = false;
 };

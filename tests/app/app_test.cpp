@@ -227,8 +227,8 @@ private Q_SLOTS:
     void frame_commandsNobodyHandlesAreDisabled() {
         CKesDoc doc;
         CMainFrame frame(&doc);
-        for (int id : {cmd::EditUndo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::Environment,
-                       cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord}) {
+        for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
+                       cmd::Environment, cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord}) {
             QVERIFY2(frame.action(id), qPrintable(QString::number(id)));
             QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(QString::number(id)));
         }
@@ -252,7 +252,7 @@ private Q_SLOTS:
         QAction* undo = frame.action(cmd::EditUndo);
         hover(edit->actionGeometry(undo));
         QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("直前に行った動作を元に戻す"));
-        hover(edit->actionGeometry(edit->actions().at(1))); // the separator
+        hover(edit->actionGeometry(edit->actions().at(2))); // the separator after redo
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
         hover(edit->actionGeometry(undo));
         edit->hide();

@@ -75,6 +75,9 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << int(cmd::EditCut);
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << int(cmd::EditCopy);
         QTest::newRow("Ctrl+V") << int(Qt::Key_V) << ctrl << int(cmd::EditPaste);
+        QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << ctrl << int(cmd::EditRedo);
+        QTest::newRow("Ctrl+Shift+Z")
+            << int(Qt::Key_Z) << int(Qt::ControlModifier | Qt::ShiftModifier) << int(cmd::EditRedo);
         QTest::newRow("Alt+Backspace")
             << int(Qt::Key_Backspace) << int(Qt::AltModifier) << int(cmd::EditUndo);
         QTest::newRow("Shift+Delete")
@@ -106,6 +109,13 @@ private Q_SLOTS:
         settings().bindings[1][0] = 13; // SHIFT+Home: insert
         QTest::keyClick(view(), Qt::Key_Home, Qt::ShiftModifier);
         QCOMPARE(song().count, before.count + 1);
+        // Enabled, an Edit accelerator arrives as its command.
+        if (command >= cmd::EditCopy && command <= cmd::EditRedo) {
+            QSignalSpy triggered(action, &QAction::triggered);
+            action->setEnabled(true);
+            QTest::keyClick(view(), Qt::Key(key), KeyMods(mods));
+            QCOMPARE(triggered.count(), 1);
+        }
     }
 
     // An enabled accelerator runs the frame's command (Ctrl+N: a new, empty song).

@@ -1,0 +1,295 @@
+// The Edit menu in the real frame: every kind of edit undone and redone with the cursor,
+// the modified flag following the undo stack, and events through the system clipboard.
+#include "app/commandids.h"
+#include "app/kesapp.h"
+#include "app/mainframe.h"
+#include "dialogs/inputdlg.h"
+#include "dialogs/tempodlg.h"
+#include "document/kesdoc.h"
+#include "song/musictime.h"
+#include "song/songcodec.h"
+#include "view/eventclipboard.h"
+#include "view/kesview.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUndoStack>
+
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+template <typename T> void OnNextModal(std::function<void(T*)> handle) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            handle(dialog);
+        }
+    });
+    timer->start();
+}
+
+struct Step {
+    std::vector<uint8_t> before, after;
+    QPoint cursorBefore, cursorAfter;
+};
+
+} // namespace
+
+class EditTest : public QObject {
+    Q_OBJECT
+
+private:
+    CKesApp* m_app = nullptr;
+    QTemporaryDir m_dir;
+
+    CKesView* view() { return m_app->GetView(); }
+    CKesDoc* doc() { return m_app->GetDocument(); }
+    Song& song() { return doc()->GetSong(); }
+    QUndoStack* stack() { return doc()->GetUndoStack(); }
+    // Row and column, as a point so that a failure prints them.
+    QPoint Cursor() { return {view()->m_nCursorRow, view()->m_nCursorColumn}; }
+    void Key(int key, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(view(), Qt::Key(key), mods);
+    }
+    // A saved song of `count` quarter notes, opened: nothing to undo, not modified.
+    void OpenSong(int count) {
+        Song fresh;
+        for (int i = 0; i < count; ++i)
+            fresh.events[size_t(fresh.count++)] = {0, 0xC4, uint8_t(40 + i % 30)};
+        QFile file(m_dir.filePath(QStringLiteral("song.kes")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const std::vector<uint8_t> bytes = EncodeSong(fresh);
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        QVERIFY(m_app->GetMainFrame()->OpenDocumentFile(file.fileName()));
+        view()->setFocus();
+    }
+
+    void EditHeader(bool title, int n) {
+        if (title) {
+            OnNextModal<CInputDlg>([n](CInputDlg* dialog) {
+                dialog->edit()->setText(QStringLiteral("曲%1").arg(n));
+                dialog->accept();
+            });
+        } else {
+            OnNextModal<CTempoDlg>([n](CTempoDlg* dialog) {
+                dialog->freeButton()->click();
+                dialog->freeEdit()->setValue(60 + 2 * (n % 90));
+                dialog->accept();
+            });
+        }
+        const PixelRect label =
+            title ? view()->GetMetrics().TitleLabelRect() : view()->GetMetrics().TempoLabelRect();
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, QPoint(label.left + 1, 2));
+        // The accelerators need the frame active again once the dialog is gone.
+        m_app->GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
+    }
+
+    void Edit(int kind, std::mt19937& rng) {
+        switch (kind) {
+        case 0:
+            return Key(Qt::Key_PageUp);
+        case 1:
+            return Key(Qt::Key_PageDown);
+        case 2:
+            return Key(Qt::Key_Insert);
+        case 3:
+            return Key(Qt::Key_Delete);
+        case 4: // a typed note name, applied by Enter
+            QTest::keyClicks(view(), QStringLiteral("E5"));
+            return Key(Qt::Key_Return);
+        case 5: // a length; on the end row it makes an event
+            return Key(Qt::Key_F3);
+        case 6: // a recorded note, on the end row a new event too
+            return view()->OnMidiInData(PackShortMessage(0x90, uint8_t(40 + rng() % 40), 90));
+        case 7:
+            QGuiApplication::clipboard()->setText(QStringLiteral("C4 D#4 休"));
+            return Key(Qt::Key_V, Qt::ControlModifier);
+        case 8:
+            view()->SelectRows(int(rng() % (song().count + 1)), view()->m_nCursorRow);
+            return Key(Qt::Key_X, Qt::ControlModifier);
+        default:
+            return EditHeader(kind == 9, int(rng() % 1000));
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_app = qobject_cast<CKesApp*>(QCoreApplication::instance());
+        QVERIFY(m_app);
+        QVERIFY(m_app->InitInstance({}));
+        m_app->GetMainFrame()->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
+    }
+
+    // Random edits of every kind, each one step; Ctrl+Z takes them all back to the saved
+    // bytes, Ctrl+Y brings them all again, the cursor where it was at each step.
+    void undoRedo_everyKindOfEditStepByStep() {
+        OpenSong(12);
+        const std::vector<uint8_t> saved = EncodeSong(song());
+        std::mt19937 rng(12);
+        std::vector<Step> steps;
+        for (int i = 0; i < 120; ++i) {
+            view()->MoveCursorTo(int(rng() % (song().count + 1)));
+            const int kind = i < 11 ? i : int(rng() % 11);
+            view()->SetColumn(kind == 4 ? 2 : int(rng() % 3));
+            Step step{EncodeSong(song()), {}, Cursor(), {}};
+            const int index = stack()->index();
+            Edit(kind, rng);
+            step.after = EncodeSong(song());
+            step.cursorAfter = Cursor();
+            QVERIFY2(stack()->index() == index + (step.after != step.before ? 1 : 0),
+                     qPrintable(QStringLiteral("edit %1 of kind %2").arg(i).arg(kind)));
+            if (step.after != step.before)
+                steps.push_back(step);
+        }
+        QVERIFY(steps.size() > 60);
+        QVERIFY(m_app->GetMainFrame()->isWindowModified());
+        for (size_t i = steps.size(); i-- > 0;) {
+            // Pending text is dropped, not applied, before the step is undone.
+            view()->SetColumn(1);
+            QTest::keyClick(view(), Qt::Key_7);
+            Key(i % 2 ? Qt::Key_Z : Qt::Key_Backspace,
+                i % 2 ? Qt::ControlModifier : Qt::AltModifier);
+            QVERIFY(EncodeSong(song()) == steps[i].before);
+            QCOMPARE(Cursor(), steps[i].cursorBefore);
+            QCOMPARE(view()->m_nInputLen, 0);
+        }
+        QVERIFY(EncodeSong(song()) == saved);
+        QVERIFY(!doc()->IsModified());
+        QVERIFY(!m_app->GetMainFrame()->isWindowModified());
+        QVERIFY(!m_app->GetMainFrame()->action(cmd::EditUndo)->isEnabled());
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (i % 2)
+                Key(Qt::Key_Y, Qt::ControlModifier);
+            else
+                Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            QVERIFY(EncodeSong(song()) == steps[i].after);
+            QCOMPARE(Cursor(), steps[i].cursorAfter);
+        }
+        QVERIFY(!m_app->GetMainFrame()->action(cmd::EditRedo)->isEnabled());
+    }
+
+    // Saving marks the stack clean: undo away from it and back shows and clears the mark;
+    // New and Open clear the stack.
+    void modifiedFlag_followsTheCleanState() {
+        OpenSong(5);
+        CMainFrame* frame = m_app->GetMainFrame();
+        view()->MoveCursorTo(1);
+        view()->SetColumn(1);
+        Key(Qt::Key_PageUp);
+        QVERIFY(frame->isWindowModified());
+        QVERIFY(frame->DoSave(doc()->GetPathName()));
+        QVERIFY(!frame->isWindowModified());
+        Key(Qt::Key_PageUp);
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!frame->isWindowModified());
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(frame->isWindowModified());
+        QVERIFY(doc()->IsModified());
+        Key(Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(!doc()->IsModified());
+        QVERIFY(frame->SaveModified()); // asks nothing: a question box would block here
+        Key(Qt::Key_Delete);
+        doc()->OnNewDocument();
+        QVERIFY(!stack()->canUndo() && !doc()->IsModified());
+    }
+
+    // Rows selected with the mouse go through the system clipboard into another document;
+    // text of note names pastes with the length before the cursor; the limit holds.
+    void clipboard_eventsAndTextBetweenTwoDocuments() {
+        OpenSong(10);
+        CMainFrame* frame = m_app->GetMainFrame();
+        const ViewMetrics& m = view()->GetMetrics();
+        const auto rowPoint = [&](int row) { return QPoint(m.TextLeft(), m.GetRowTop(row) + 2); };
+        QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, rowPoint(2));
+        QMouseEvent drag(QEvent::MouseMove, rowPoint(5),
+                         view()->viewport()->mapToGlobal(rowPoint(5)), Qt::NoButton, Qt::LeftButton,
+                         {});
+        QApplication::sendEvent(view()->viewport(), &drag);
+        QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, rowPoint(5));
+        QCOMPARE(view()->GetSelection(), std::pair(2, 4));
+        Key(Qt::Key_C, Qt::ControlModifier);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(data->data(QString::fromLatin1(kEventsMimeType)),
+                 QByteArray("\xC4\x2A\xC4\x2B\xC4\x2C\xC4\x2D"));
+        QCOMPARE(data->text().split(QLatin1Char('\n')).first(), QStringLiteral("D#3 1/  0"));
+        QVERIFY(frame->action(cmd::EditPaste)->isEnabled());
+
+        CKesDoc other;
+        EnvSettings settings{};
+        settings.SetDefaults();
+        CKesView second(&other, &settings);
+        other.GetSong().events[0] = {0, 0xC2, 51};
+        other.GetSong().count = 1;
+        second.OnSongReplaced();
+        second.MoveCursorTo(1);
+        second.OnEditPaste(); // appended on the end row
+        QCOMPARE(other.GetSong().count, 5);
+        QCOMPARE(other.GetSong().events[4].pitch, uint8_t(0x2D));
+        QCOMPARE(second.m_nCursorRow, 5);
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("c4\nD#4  休 r\n"));
+        second.MoveCursorTo(1);
+        second.OnEditPaste();
+        QCOMPARE(other.GetSong().count, 9);
+        for (int i = 1; i < 5; ++i)
+            QCOMPARE(other.GetSong().events[size_t(i)].code, uint8_t(0xC2));
+        QCOMPARE(other.GetSong().events[2].pitch, uint8_t(54)); // D#4
+        QCOMPARE(other.GetSong().events[4].pitch, kPitchRest);
+        QCOMPARE(other.GetUndoStack()->count(), 2); // one step each paste
+
+        QSignalSpy messages(&second, &CKesView::statusMessage);
+        QGuiApplication::clipboard()->setText(QStringLiteral("C4 H4 E4"));
+        second.OnEditPaste();
+        QCOMPARE(other.GetSong().count, 9);
+        QVERIFY(messages.takeLast().at(0).toString().contains(QStringLiteral("H4")));
+        other.GetSong().count = kMaxEvents - 2;
+        QGuiApplication::clipboard()->setText(QStringLiteral("C4 D4 E4"));
+        second.OnEditPaste();
+        QCOMPARE(other.GetSong().count, kMaxEvents - 2);
+        QCOMPARE(messages.takeLast().at(0).toString(),
+                 QStringLiteral("イベント数が上限（999）を超えるため貼り付けできません"));
+
+        QGuiApplication::clipboard()->setText(QStringLiteral(" \n "));
+        QVERIFY(!frame->action(cmd::EditPaste)->isEnabled());
+        // Cut: the selection or the event under the cursor, one step; the end row has none.
+        Key(Qt::Key_Escape);
+        QVERIFY(!view()->HasSelection());
+        view()->MoveCursorTo(song().count);
+        QVERIFY(!frame->action(cmd::EditCut)->isEnabled());
+        view()->MoveCursorTo(3);
+        Key(Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(song().count, 9);
+        QCOMPARE(
+            QGuiApplication::clipboard()->mimeData()->data(QString::fromLatin1(kEventsMimeType)),
+            QByteArray("\xC4\x2B"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir profile;
+    qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    CKesApp app(argc, argv);
+    EditTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "edit_test.moc"
