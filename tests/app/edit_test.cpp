@@ -6,6 +6,7 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "song/midifile.h"
 #include "song/musictime.h"
 #include "song/songcodec.h"
 #include "view/eventclipboard.h"
@@ -124,9 +125,25 @@ private:
         case 8:
             view()->SelectRows(int(rng() % (song().count + 1)), view()->m_nCursorRow);
             return Key(Qt::Key_X, Qt::ControlModifier);
+        case 11: // a MIDI file imported in the window
+            return ImportNotes(1 + int(rng() % 5), rng);
         default:
             return EditHeader(kind == 9, int(rng() % 1000));
         }
+    }
+
+    void ImportNotes(int count, std::mt19937& rng) {
+        Song song;
+        song.tempo = uint8_t(100 + rng() % 50);
+        for (int i = 0; i < count; ++i)
+            song.events[size_t(song.count++)] = {0, 0xC4, uint8_t(30 + rng() % 40)};
+        const std::vector<uint8_t> bytes = EncodeMidiFile(song, {4, 4}, "import");
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("import.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        QVERIFY(m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
     }
 
 private Q_SLOTS:
@@ -147,7 +164,7 @@ private Q_SLOTS:
         std::vector<Step> steps;
         for (int i = 0; i < 120; ++i) {
             view()->MoveCursorTo(int(rng() % (song().count + 1)));
-            const int kind = i < 11 ? i : int(rng() % 11);
+            const int kind = i < 12 ? i : int(rng() % 12);
             view()->SetColumn(kind == 4 ? 2 : int(rng() % 3));
             Step step{EncodeSong(song()), {}, Cursor(), {}};
             const int index = stack()->index();
