@@ -1,8 +1,13 @@
-// The built-in synthesizer: FluidSynth with a General MIDI soundfont. It is loaded on the first
-// open and then kept for the life of the program, so later opens start sounding at once.
+// The built-in synthesizer: FluidSynth with a General MIDI soundfont. The library is not linked:
+// it and the many libraries it needs are loaded on the first open, so start-up and listing
+// the devices never pay for them. Once loaded, the synthesizer is kept for the life of the
+// program, so later opens start sounding at once.
 #include "midibackend.h"
 
+// Only for the types and the prototypes the loader takes its pointer types from.
 #include <fluidsynth.h>
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +17,57 @@
 namespace {
 
 constexpr int kPolyphony = 256;
+constexpr const char* kFluidLibrary = "libfluidsynth.so.3";
+
+// The functions the synthesizer uses, resolved from the library at run time.
+struct FluidApi {
+#define KESV_FLUID_FUNCTIONS(X)                                                                    \
+    X(fluid_set_log_function)                                                                      \
+    X(new_fluid_settings)                                                                          \
+    X(delete_fluid_settings)                                                                       \
+    X(fluid_settings_setint)                                                                       \
+    X(fluid_settings_setstr)                                                                       \
+    X(new_fluid_synth)                                                                             \
+    X(delete_fluid_synth)                                                                          \
+    X(fluid_synth_sfload)                                                                          \
+    X(new_fluid_audio_driver)                                                                      \
+    X(delete_fluid_audio_driver)                                                                   \
+    X(fluid_synth_noteon)                                                                          \
+    X(fluid_synth_noteoff)                                                                         \
+    X(fluid_synth_key_pressure)                                                                    \
+    X(fluid_synth_cc)                                                                              \
+    X(fluid_synth_program_change)                                                                  \
+    X(fluid_synth_channel_pressure)                                                                \
+    X(fluid_synth_pitch_bend)                                                                      \
+    X(fluid_synth_system_reset)                                                                    \
+    X(fluid_synth_all_notes_off)
+#define KESV_FLUID_POINTER(name) decltype(&::name) name = nullptr;
+    KESV_FLUID_FUNCTIONS(KESV_FLUID_POINTER)
+#undef KESV_FLUID_POINTER
+
+    /// Opens the library and resolves every function; false, with nothing kept, when the
+    /// library or one of its functions is missing. KESV_FLUIDSYNTH_LIBRARY names another file
+    /// (the tests use it to see a library that does not load).
+    bool Load() {
+        const char* file = std::getenv("KESV_FLUIDSYNTH_LIBRARY");
+        void* handle = dlopen(file && *file ? file : kFluidLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return false;
+        bool complete = true;
+#define KESV_FLUID_RESOLVE(name)                                                                   \
+    name = reinterpret_cast<decltype(name)>(dlsym(handle, #name));                                 \
+    complete = complete && name != nullptr;
+        KESV_FLUID_FUNCTIONS(KESV_FLUID_RESOLVE)
+#undef KESV_FLUID_RESOLVE
+        if (!complete) {
+            *this = FluidApi{};
+            dlclose(handle);
+            return false;
+        }
+        return true; // never closed: the synthesizer's threads run in it until the program ends
+    }
+#undef KESV_FLUID_FUNCTIONS
+};
 
 void SilentFluidLog(int, const char*, void*) {}
 
@@ -67,30 +123,36 @@ public:
 
     ~CSynthEngine() {
         if (m_pDriver)
-            delete_fluid_audio_driver(m_pDriver);
+            m_api.delete_fluid_audio_driver(m_pDriver);
         if (m_pSynth)
-            delete_fluid_synth(m_pSynth);
+            m_api.delete_fluid_synth(m_pSynth);
         if (m_pSettings)
-            delete_fluid_settings(m_pSettings);
+            m_api.delete_fluid_settings(m_pSettings);
     }
 
-    /// Loads the synthesizer and opens its audio output unless that was done before.
-    MidiResult Ensure(const std::string& soundFont, fluid_synth_t*& synth) {
+    /// Loads the library and the synthesizer and opens its audio output unless that was done
+    /// before. A library that does not load is tried again on the next call.
+    MidiResult Ensure(const std::string& soundFont, const FluidApi*& api, fluid_synth_t*& synth) {
         std::lock_guard lock(m_mutex);
+        if (!m_bApiLoaded) {
+            if (!m_api.Load())
+                return kMidiErrNoDriver;
+            m_bApiLoaded = true;
+            for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
+                m_api.fluid_set_log_function(level, SilentFluidLog, nullptr);
+        }
         if (!m_pSynth) {
             const MidiResult result = Load(soundFont);
             if (result != kMidiOk)
                 return result;
         }
+        api = &m_api;
         synth = m_pSynth;
         return kMidiOk;
     }
 
 private:
-    CSynthEngine() {
-        for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
-            fluid_set_log_function(level, SilentFluidLog, nullptr);
-    }
+    CSynthEngine() = default;
 
     MidiResult Load(const std::string& soundFont) {
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
@@ -103,31 +165,32 @@ private:
         if (HasAlsaPcmDevice())
             drivers.push_back("alsa");
 
+        const FluidApi& fl = m_api;
         for (const char* driver : drivers) {
-            fluid_settings_t* settings = new_fluid_settings();
+            fluid_settings_t* settings = fl.new_fluid_settings();
             if (!settings)
                 return kMidiErrNoMemory;
-            fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
-            fluid_settings_setstr(settings, "audio.jack.id", "kesv-synth");
-            fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-            if (fluid_settings_setstr(settings, "audio.driver", driver) != FLUID_OK) {
-                delete_fluid_settings(settings);
+            fl.fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+            fl.fluid_settings_setstr(settings, "audio.jack.id", "kesv-synth");
+            fl.fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+            if (fl.fluid_settings_setstr(settings, "audio.driver", driver) != FLUID_OK) {
+                fl.delete_fluid_settings(settings);
                 continue;
             }
-            fluid_synth_t* synth = new_fluid_synth(settings);
+            fluid_synth_t* synth = fl.new_fluid_synth(settings);
             if (!synth) {
-                delete_fluid_settings(settings);
+                fl.delete_fluid_settings(settings);
                 return kMidiErrNoMemory;
             }
-            if (fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
-                delete_fluid_synth(synth);
-                delete_fluid_settings(settings);
+            if (fl.fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+                fl.delete_fluid_synth(synth);
+                fl.delete_fluid_settings(settings);
                 return kMidiErrNoSoundFont;
             }
-            fluid_audio_driver_t* audio = new_fluid_audio_driver(settings, synth);
+            fluid_audio_driver_t* audio = fl.new_fluid_audio_driver(settings, synth);
             if (!audio) {
-                delete_fluid_synth(synth);
-                delete_fluid_settings(settings);
+                fl.delete_fluid_synth(synth);
+                fl.delete_fluid_settings(settings);
                 continue;
             }
             m_pSettings = settings;
@@ -139,6 +202,8 @@ private:
     }
 
     std::mutex m_mutex;
+    FluidApi m_api;
+    bool m_bApiLoaded = false;
     fluid_settings_t* m_pSettings = nullptr;
     fluid_synth_t* m_pSynth = nullptr;
     fluid_audio_driver_t* m_pDriver = nullptr;
@@ -146,8 +211,8 @@ private:
 
 class CSynthOutDevice final : public IMidiOutDevice {
 public:
-    CSynthOutDevice(fluid_synth_t* synth, MidiNotify notify)
-        : m_pSynth(synth), m_notify(std::move(notify)) {
+    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth, MidiNotify notify)
+        : m_api(api), m_pSynth(synth), m_notify(std::move(notify)) {
         if (m_notify)
             m_notify(kMomOpen, 0, 0);
     }
@@ -165,43 +230,44 @@ public:
             return kMidiErrInvalidParam;
         switch (status & 0xF0) {
         case 0x80:
-            fluid_synth_noteoff(m_pSynth, channel, data1);
+            m_api.fluid_synth_noteoff(m_pSynth, channel, data1);
             break;
         case 0x90:
             if (data2 == 0)
-                fluid_synth_noteoff(m_pSynth, channel, data1);
+                m_api.fluid_synth_noteoff(m_pSynth, channel, data1);
             else
-                fluid_synth_noteon(m_pSynth, channel, data1, data2);
+                m_api.fluid_synth_noteon(m_pSynth, channel, data1, data2);
             break;
         case 0xA0:
-            fluid_synth_key_pressure(m_pSynth, channel, data1, data2);
+            m_api.fluid_synth_key_pressure(m_pSynth, channel, data1, data2);
             break;
         case 0xB0:
-            fluid_synth_cc(m_pSynth, channel, data1, data2);
+            m_api.fluid_synth_cc(m_pSynth, channel, data1, data2);
             break;
         case 0xC0:
-            fluid_synth_program_change(m_pSynth, channel, data1);
+            m_api.fluid_synth_program_change(m_pSynth, channel, data1);
             break;
         case 0xD0:
-            fluid_synth_channel_pressure(m_pSynth, channel, data1);
+            m_api.fluid_synth_channel_pressure(m_pSynth, channel, data1);
             break;
         case 0xE0:
-            fluid_synth_pitch_bend(m_pSynth, channel, data1 | (data2 << 7));
+            m_api.fluid_synth_pitch_bend(m_pSynth, channel, data1 | (data2 << 7));
             break;
         default:
             if (status == 0xFF)
-                fluid_synth_system_reset(m_pSynth);
+                m_api.fluid_synth_system_reset(m_pSynth);
             break; // other system messages mean nothing to the synthesizer
         }
         return kMidiOk;
     }
 
     MidiResult Reset() override {
-        fluid_synth_all_notes_off(m_pSynth, -1);
+        m_api.fluid_synth_all_notes_off(m_pSynth, -1);
         return kMidiOk;
     }
 
 private:
+    const FluidApi& m_api;
     fluid_synth_t* m_pSynth;
     MidiNotify m_notify;
 };
@@ -227,11 +293,12 @@ public:
 
     MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
                           std::unique_ptr<IMidiOutDevice>& device) override {
+        const FluidApi* api = nullptr;
         fluid_synth_t* synth = nullptr;
-        const MidiResult result = CSynthEngine::Instance().Ensure(port.key, synth);
+        const MidiResult result = CSynthEngine::Instance().Ensure(port.key, api, synth);
         if (result != kMidiOk)
             return result;
-        device = std::make_unique<CSynthOutDevice>(synth, std::move(notify));
+        device = std::make_unique<CSynthOutDevice>(*api, synth, std::move(notify));
         return kMidiOk;
     }
 
