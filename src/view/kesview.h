@@ -78,6 +78,10 @@ public:
 
     /// The running playback, if any.
     const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }
+    /// The row marked as being played (-1: none) and the row whose bar the staff panel starts
+    /// with (the cursor's unless the panel follows the play).
+    int GetMarkedPlayRow() const { return m_nPlayRow; }
+    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? m_nCursorRow : m_nStaffRow; }
 
 public Q_SLOTS:
     void OnMidiPlay();
@@ -114,6 +118,8 @@ private:
     void DrawCursor(QPainter& painter, int first);
     void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
     void SetScrollPositionQuietly(int position);
+    void OnPlayRowChanged(int row);
+    void InvalidateStaffPanel();
 
     CKesDoc* m_pDocument;
     const EnvSettings* m_pSettings;
@@ -131,4 +137,6 @@ private:
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
     CPlaybackControl* m_pPlayback; // a child object
+    int m_nPlayRow = -1;           // marked in the list while a song plays
+    int m_nStaffRow = -1;          // the panel's origin row while it follows the play
 };
