@@ -92,7 +92,9 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
 }
 
 CKesView::~CKesView() {
-    blockSignals(true);  // the frame may be going as well
+    // The frame and the document may be going as well: no signals, no play mark to clear.
+    blockSignals(true);
+    disconnect(m_pPlayback, nullptr, this, nullptr);
     m_pPlayback->Stop(); // no note keeps sounding once the window is gone
     if (m_pConnection)
         m_pConnection->SetDefaultReceiver(nullptr);
