@@ -1,7 +1,13 @@
 // Player lateness at the device interface: send time minus due time for every message of a
 // 999-event song at tempo 378, on an idle machine and with both cores kept busy by other
-// processes. Reported as counters in milliseconds: median, p99, max.
+// processes, without and with the play position published for the view (one position per row,
+// read every 20 ms by another thread as the view's watch does). Reported as counters in
+// milliseconds: median, p99, max.
+// And the built-in synthesizer: from the play command to the run's start on the first play,
+// which loads its library and soundfont, and on later plays (needs an audio output, e.g. a
+// JACK server; skipped without one).
 #include "midi/mididevice.h"
+#include "midi/mididevicelist.h"
 #include "midi/sequenceplayer.h"
 #include "midi/timerservice.h"
 #include "song/musictime.h"
@@ -104,7 +110,8 @@ private:
 };
 
 void BM_PlayerLateness(benchmark::State& state) {
-    const bool loaded = state.range(0) != 0; // 1: every core kept busy by other processes
+    const bool loaded = state.range(0) != 0;    // 1: every core kept busy by other processes
+    const bool positions = state.range(1) != 0; // 1: the play position published and read
     const Song song = MakeSong();
     const std::vector<PlayEvent> events = BuildPerformance(song);
     CTimerService& timer = CTimerService::Instance();
@@ -117,14 +124,25 @@ void BM_PlayerLateness(benchmark::State& state) {
             load = std::make_unique<CBusyLoad>(int(std::thread::hardware_concurrency()));
         std::atomic<CSequencePlayer*> slot{nullptr};
         auto* player = new CSequencePlayer(&slot, 0); // owns itself once started
-        for (const PlayEvent& event : events)
+        std::atomic<int32_t> position{-1};
+        int row = 0;
+        for (const PlayEvent& event : events) {
+            for (; positions && row < song.count &&
+                   int32_t(song.events[size_t(row)].startTick) <= event.tick;
+                 ++row)
+                player->AddPosition(int32_t(song.events[size_t(row)].startTick), row);
             player->Add(event);
+        }
+        player->SetPositionSink(&position);
         player->SetTempo(unsigned(TempoFromByte(song.tempo)));
         const uint32_t msPerQuarter = player->GetMsPerQuarter();
         uint32_t start = 0;
         player->Start(start);
-        while (slot.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        int32_t shown = -1;
+        while (slot.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(positions ? 20 : 10));
+            benchmark::DoNotOptimize(shown = position.load(std::memory_order_relaxed));
+        }
 
         const size_t sent = std::min(service.sendTimes.size(), events.size());
         for (size_t i = 0; i < sent; ++i) {
@@ -147,11 +165,64 @@ void BM_PlayerLateness(benchmark::State& state) {
     state.counters["messages"] = double(lateness.size());
 }
 
+double MsSince(Clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+/// Play command to run start through the synthesizer: list the devices, open the player on the
+/// synthesizer, fill it and start it (the first note is then due one timer period later).
+bool StartOnSynth(std::atomic<CSequencePlayer*>& slot, double& ms) {
+    const auto command = Clock::now();
+    const CMidiDeviceList devices;
+    const int position = devices.FindByName(kBuiltinSynthName, false);
+    if (position < 0)
+        return false;
+    CSequencePlayer* player = nullptr;
+    try {
+        player = new CSequencePlayer(&slot, devices.GetOutput(position).deviceId);
+    } catch (const CMidiOpenError&) {
+        return false;
+    }
+    player->Add({0, PackShortMessage(0x90, 60, 100)});
+    player->Add({240, PackShortMessage(0x80, 60, 0)});
+    player->SetTempo(120);
+    player->Start();
+    ms = MsSince(command);
+    return true;
+}
+
+void BM_SynthPlayStart(benchmark::State& state) {
+    std::vector<double> later;
+    double first = 0;
+    for (auto _ : state) {
+        std::atomic<CSequencePlayer*> slot{nullptr};
+        if (!StartOnSynth(slot, first)) {
+            state.SkipWithError("the built-in synthesizer did not open (no soundfont or audio)");
+            return;
+        }
+        CSequencePlayer::StopAndDelete(slot);
+        for (int i = 0; i < 20; ++i) {
+            double ms = 0;
+            if (StartOnSynth(slot, ms))
+                later.push_back(ms);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            CSequencePlayer::StopAndDelete(slot);
+        }
+    }
+    std::sort(later.begin(), later.end());
+    state.counters["first_ms"] = first;
+    if (!later.empty()) {
+        state.counters["later_median_ms"] = later[later.size() / 2];
+        state.counters["later_max_ms"] = later.back();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_PlayerLateness)
-    ->ArgName("cores_busy")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"cores_busy", "positions"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+// Its first iteration must be the process's first open of the synthesizer.
+BENCHMARK(BM_SynthPlayStart)->Iterations(1)->Unit(benchmark::kMillisecond);

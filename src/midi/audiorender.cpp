@@ -4,7 +4,7 @@
 #include "song/musictime.h"
 #include "soundfont.h"
 
-#include <fluidsynth.h>
+#include "fluidsynthlib.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,21 +32,17 @@ const char* FluidTypeName(AudioFileType type) {
     return "wav";
 }
 
-void SilentFluidLog(int, const char*, void*) {}
-
-void SilenceFluid() {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, SilentFluidLog, nullptr);
-}
-
 struct SettingsDeleter {
-    void operator()(fluid_settings_t* p) const { delete_fluid_settings(p); }
+    const FluidApi* fl;
+    void operator()(fluid_settings_t* p) const { fl->delete_fluid_settings(p); }
 };
 struct SynthDeleter {
-    void operator()(fluid_synth_t* p) const { delete_fluid_synth(p); }
+    const FluidApi* fl;
+    void operator()(fluid_synth_t* p) const { fl->delete_fluid_synth(p); }
 };
 struct RendererDeleter {
-    void operator()(fluid_file_renderer_t* p) const { delete_fluid_file_renderer(p); }
+    const FluidApi* fl;
+    void operator()(fluid_file_renderer_t* p) const { fl->delete_fluid_file_renderer(p); }
 };
 
 void CollectOption(void* data, const char*, const char* option) {
@@ -70,11 +66,13 @@ int64_t SongTicks(const Song& song) {
 } // namespace
 
 std::vector<AudioFileType> AvailableAudioFileTypes() {
-    SilenceFluid();
-    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
     std::vector<std::string> names;
-    if (settings)
-        fluid_settings_foreach_option(settings.get(), "audio.file.type", &names, CollectOption);
+    if (const FluidApi* fl = LoadFluidSynth()) {
+        std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(fl->new_fluid_settings(), {fl});
+        if (settings)
+            fl->fluid_settings_foreach_option(settings.get(), "audio.file.type", &names,
+                                              CollectOption);
+    }
     std::vector<AudioFileType> types{AudioFileType::Wav};
     for (AudioFileType type : {AudioFileType::Flac, AudioFileType::Ogg}) {
         if (std::find(names.begin(), names.end(), FluidTypeName(type)) != names.end())
@@ -113,7 +111,9 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
             *error = std::move(why);
         return AudioRenderResult::Failed;
     };
-    SilenceFluid();
+    const FluidApi* fl = LoadFluidSynth();
+    if (!fl)
+        return fail("the FluidSynth library (libfluidsynth.so.3) cannot be loaded");
     const std::string soundFont = FindSoundFont();
     if (soundFont.empty())
         return fail("no General MIDI soundfont found (install timgm6mb-soundfont)");
@@ -137,22 +137,23 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
         }
     } remover{temporary};
 
-    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(fl->new_fluid_settings(), {fl});
     if (!settings)
         return fail("FluidSynth could not start");
-    fluid_settings_setnum(settings.get(), "synth.sample-rate", kAudioSampleRate);
-    fluid_settings_setint(settings.get(), "audio.period-size", kBlockFrames);
-    fluid_settings_setstr(settings.get(), "audio.file.name", temporary.c_str());
-    fluid_settings_setstr(settings.get(), "audio.file.format", "s16");
-    if (fluid_settings_setstr(settings.get(), "audio.file.type", FluidTypeName(type)) != FLUID_OK)
+    fl->fluid_settings_setnum(settings.get(), "synth.sample-rate", kAudioSampleRate);
+    fl->fluid_settings_setint(settings.get(), "audio.period-size", kBlockFrames);
+    fl->fluid_settings_setstr(settings.get(), "audio.file.name", temporary.c_str());
+    fl->fluid_settings_setstr(settings.get(), "audio.file.format", "s16");
+    if (fl->fluid_settings_setstr(settings.get(), "audio.file.type", FluidTypeName(type)) !=
+        FLUID_OK)
         return fail(std::string("this FluidSynth cannot write ") + FluidTypeName(type) + " files");
-    std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
+    std::unique_ptr<fluid_synth_t, SynthDeleter> synth(fl->new_fluid_synth(settings.get()), {fl});
     if (!synth)
         return fail("FluidSynth could not start");
-    if (fluid_synth_sfload(synth.get(), soundFont.c_str(), 1) == FLUID_FAILED)
+    if (fl->fluid_synth_sfload(synth.get(), soundFont.c_str(), 1) == FLUID_FAILED)
         return fail("cannot load the soundfont " + soundFont);
     std::unique_ptr<fluid_file_renderer_t, RendererDeleter> renderer(
-        new_fluid_file_renderer(synth.get()));
+        fl->new_fluid_file_renderer(synth.get()), {fl});
     if (!renderer)
         return fail("cannot write " + path);
 
@@ -169,11 +170,11 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
             const int key = int(message >> 8) & 0x7F;
             const int velocity = int(message >> 16) & 0x7F;
             if ((message & 0xF0) == 0x90 && velocity > 0)
-                fluid_synth_noteon(synth.get(), int(message & 0x0F), key, velocity);
+                fl->fluid_synth_noteon(synth.get(), int(message & 0x0F), key, velocity);
             else
-                fluid_synth_noteoff(synth.get(), int(message & 0x0F), key);
+                fl->fluid_synth_noteoff(synth.get(), int(message & 0x0F), key);
         }
-        if (fluid_file_renderer_process_block(renderer.get()) != FLUID_OK)
+        if (fl->fluid_file_renderer_process_block(renderer.get()) != FLUID_OK)
             return fail("cannot write " + path);
         if (progress && frame - lastReport >= kAudioSampleRate / 4) {
             lastReport = frame;

@@ -60,6 +60,13 @@ CSequencePlayer::~CSequencePlayer() {
 
 int CSequencePlayer::Add(const PlayEvent& event) {
     m_events.push_back(event);
+    m_positions.push_back(-1);
+    return int(m_events.size()) - 1;
+}
+
+int CSequencePlayer::AddPosition(int32_t tick, int32_t position) {
+    m_events.push_back({tick, 0});
+    m_positions.push_back(std::max(0, position));
     return int(m_events.size()) - 1;
 }
 
@@ -139,6 +146,11 @@ void CSequencePlayer::OnTimer(uint32_t timerId) {
             // The deadline is absolute on the same clock, so it is the due time itself.
             m_uTimerId = timer.SetEventAt(due, &CSequencePlayer::TimerProc, uintptr_t(m_nSerial));
             return;
+        }
+        if (m_positions[i] >= 0) {
+            if (m_pPositionSink)
+                m_pPositionSink->store(m_positions[i], std::memory_order_relaxed);
+            continue;
         }
         if (!m_port.ShortMsg(m_events[i].message) &&
             m_port.GetLastResult() == kMidiErrInvalidHandle)

@@ -23,6 +23,12 @@ public:
 
     /// Appends an entry; returns its index. Entries are sent in the order added.
     int Add(const PlayEvent& event);
+    /// Appends an entry that sends nothing: when the run reaches it, `position` (>= 0) is
+    /// stored into the position sink. Returns its index.
+    int AddPosition(int32_t tick, int32_t position);
+    /// Where the run publishes its positions; must outlive the player. The store is a plain
+    /// atomic one, so a reader on any thread takes no lock and never delays a sending pass.
+    void SetPositionSink(std::atomic<int32_t>* sink) { m_pPositionSink = sink; }
     /// Milliseconds per quarter = 60000 / beatsPerMinute, truncated; beatsPerMinute >= 1.
     void SetTempo(unsigned beatsPerMinute);
     /// Begins the run. False when the list was empty: the player is then already deleted.
@@ -49,6 +55,8 @@ private:
     void OnTimer(uint32_t timerId);
 
     std::vector<PlayEvent> m_events;
+    std::vector<int32_t> m_positions; // per entry: -1 for a message, else the position to publish
+    std::atomic<int32_t>* m_pPositionSink = nullptr;
     std::atomic<CSequencePlayer*>* m_pOwnerSlot;
     CMidiOutPort m_port;
     uint32_t m_uTimerId = 0;

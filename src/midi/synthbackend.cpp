@@ -1,9 +1,11 @@
-// The built-in synthesizer: FluidSynth with a General MIDI soundfont. It is loaded on the first
-// open and then kept for the life of the program, so later opens start sounding at once.
+// The built-in synthesizer: FluidSynth with a General MIDI soundfont. The library is not linked:
+// it and the many libraries it needs are loaded on the first open, so start-up and listing
+// the devices never pay for them. Once loaded, the synthesizer is kept for the life of the
+// program, so later opens start sounding at once.
 #include "midibackend.h"
 #include "soundfont.h"
 
-#include <fluidsynth.h>
+#include "fluidsynthlib.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,8 +15,6 @@
 namespace {
 
 constexpr int kPolyphony = 256;
-
-void SilentFluidLog(int, const char*, void*) {}
 
 bool HasAlsaPcmDevice() {
     std::error_code error;
@@ -35,30 +35,36 @@ public:
 
     ~CSynthEngine() {
         if (m_pDriver)
-            delete_fluid_audio_driver(m_pDriver);
+            m_api.delete_fluid_audio_driver(m_pDriver);
         if (m_pSynth)
-            delete_fluid_synth(m_pSynth);
+            m_api.delete_fluid_synth(m_pSynth);
         if (m_pSettings)
-            delete_fluid_settings(m_pSettings);
+            m_api.delete_fluid_settings(m_pSettings);
     }
 
-    /// Loads the synthesizer and opens its audio output unless that was done before.
-    MidiResult Ensure(const std::string& soundFont, fluid_synth_t*& synth) {
+    /// Loads the library and the synthesizer and opens its audio output unless that was done
+    /// before. A library that does not load is tried again on the next call.
+    MidiResult Ensure(const std::string& soundFont, const FluidApi*& api, fluid_synth_t*& synth) {
         std::lock_guard lock(m_mutex);
+        if (!m_bApiLoaded) {
+            const FluidApi* api = LoadFluidSynth();
+            if (!api)
+                return kMidiErrNoDriver;
+            m_api = *api;
+            m_bApiLoaded = true;
+        }
         if (!m_pSynth) {
             const MidiResult result = Load(soundFont);
             if (result != kMidiOk)
                 return result;
         }
+        api = &m_api;
         synth = m_pSynth;
         return kMidiOk;
     }
 
 private:
-    CSynthEngine() {
-        for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
-            fluid_set_log_function(level, SilentFluidLog, nullptr);
-    }
+    CSynthEngine() = default;
 
     MidiResult Load(const std::string& soundFont) {
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
@@ -71,31 +77,32 @@ private:
         if (HasAlsaPcmDevice())
             drivers.push_back("alsa");
 
+        const FluidApi& fl = m_api;
         for (const char* driver : drivers) {
-            fluid_settings_t* settings = new_fluid_settings();
+            fluid_settings_t* settings = fl.new_fluid_settings();
             if (!settings)
                 return kMidiErrNoMemory;
-            fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
-            fluid_settings_setstr(settings, "audio.jack.id", "kesv-synth");
-            fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-            if (fluid_settings_setstr(settings, "audio.driver", driver) != FLUID_OK) {
-                delete_fluid_settings(settings);
+            fl.fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+            fl.fluid_settings_setstr(settings, "audio.jack.id", "kesv-synth");
+            fl.fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+            if (fl.fluid_settings_setstr(settings, "audio.driver", driver) != FLUID_OK) {
+                fl.delete_fluid_settings(settings);
                 continue;
             }
-            fluid_synth_t* synth = new_fluid_synth(settings);
+            fluid_synth_t* synth = fl.new_fluid_synth(settings);
             if (!synth) {
-                delete_fluid_settings(settings);
+                fl.delete_fluid_settings(settings);
                 return kMidiErrNoMemory;
             }
-            if (fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
-                delete_fluid_synth(synth);
-                delete_fluid_settings(settings);
+            if (fl.fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+                fl.delete_fluid_synth(synth);
+                fl.delete_fluid_settings(settings);
                 return kMidiErrNoSoundFont;
             }
-            fluid_audio_driver_t* audio = new_fluid_audio_driver(settings, synth);
+            fluid_audio_driver_t* audio = fl.new_fluid_audio_driver(settings, synth);
             if (!audio) {
-                delete_fluid_synth(synth);
-                delete_fluid_settings(settings);
+                fl.delete_fluid_synth(synth);
+                fl.delete_fluid_settings(settings);
                 continue;
             }
             m_pSettings = settings;
@@ -107,6 +114,8 @@ private:
     }
 
     std::mutex m_mutex;
+    FluidApi m_api;
+    bool m_bApiLoaded = false;
     fluid_settings_t* m_pSettings = nullptr;
     fluid_synth_t* m_pSynth = nullptr;
     fluid_audio_driver_t* m_pDriver = nullptr;
@@ -114,8 +123,8 @@ private:
 
 class CSynthOutDevice final : public IMidiOutDevice {
 public:
-    CSynthOutDevice(fluid_synth_t* synth, MidiNotify notify)
-        : m_pSynth(synth), m_notify(std::move(notify)) {
+    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth, MidiNotify notify)
+        : m_api(api), m_pSynth(synth), m_notify(std::move(notify)) {
         if (m_notify)
             m_notify(kMomOpen, 0, 0);
     }
@@ -133,43 +142,44 @@ public:
             return kMidiErrInvalidParam;
         switch (status & 0xF0) {
         case 0x80:
-            fluid_synth_noteoff(m_pSynth, channel, data1);
+            m_api.fluid_synth_noteoff(m_pSynth, channel, data1);
             break;
         case 0x90:
             if (data2 == 0)
-                fluid_synth_noteoff(m_pSynth, channel, data1);
+                m_api.fluid_synth_noteoff(m_pSynth, channel, data1);
             else
-                fluid_synth_noteon(m_pSynth, channel, data1, data2);
+                m_api.fluid_synth_noteon(m_pSynth, channel, data1, data2);
             break;
         case 0xA0:
-            fluid_synth_key_pressure(m_pSynth, channel, data1, data2);
+            m_api.fluid_synth_key_pressure(m_pSynth, channel, data1, data2);
             break;
         case 0xB0:
-            fluid_synth_cc(m_pSynth, channel, data1, data2);
+            m_api.fluid_synth_cc(m_pSynth, channel, data1, data2);
             break;
         case 0xC0:
-            fluid_synth_program_change(m_pSynth, channel, data1);
+            m_api.fluid_synth_program_change(m_pSynth, channel, data1);
             break;
         case 0xD0:
-            fluid_synth_channel_pressure(m_pSynth, channel, data1);
+            m_api.fluid_synth_channel_pressure(m_pSynth, channel, data1);
             break;
         case 0xE0:
-            fluid_synth_pitch_bend(m_pSynth, channel, data1 | (data2 << 7));
+            m_api.fluid_synth_pitch_bend(m_pSynth, channel, data1 | (data2 << 7));
             break;
         default:
             if (status == 0xFF)
-                fluid_synth_system_reset(m_pSynth);
+                m_api.fluid_synth_system_reset(m_pSynth);
             break; // other system messages mean nothing to the synthesizer
         }
         return kMidiOk;
     }
 
     MidiResult Reset() override {
-        fluid_synth_all_notes_off(m_pSynth, -1);
+        m_api.fluid_synth_all_notes_off(m_pSynth, -1);
         return kMidiOk;
     }
 
 private:
+    const FluidApi& m_api;
     fluid_synth_t* m_pSynth;
     MidiNotify m_notify;
 };
@@ -195,11 +205,12 @@ public:
 
     MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
                           std::unique_ptr<IMidiOutDevice>& device) override {
+        const FluidApi* api = nullptr;
         fluid_synth_t* synth = nullptr;
-        const MidiResult result = CSynthEngine::Instance().Ensure(port.key, synth);
+        const MidiResult result = CSynthEngine::Instance().Ensure(port.key, api, synth);
         if (result != kMidiOk)
             return result;
-        device = std::make_unique<CSynthOutDevice>(synth, std::move(notify));
+        device = std::make_unique<CSynthOutDevice>(*api, synth, std::move(notify));
         return kMidiOk;
     }
 

@@ -57,6 +57,23 @@ bool IsModifierKey(int key) {
     }
 }
 
+/// The row being played: its marker box green with a white triangle pointing at the row.
+void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
+    PixelRect box = marker;
+    box.DeflateRect(1, 1);
+    painter.fillRect(ToQRect(box), QColor(0, 150, 0));
+    const int height = std::max(2, box.Height() - 4) / 2 * 2;
+    const int left = box.left + std::max(1, (box.Width() - height / 2 - 1) / 2);
+    const int top = box.top + (box.Height() - height) / 2;
+    const QPoint corners[3] = {
+        {left, top}, {left, top + height}, {left + height / 2, top + height / 2}};
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPolygon(corners, 3);
+    painter.restore();
+}
+
 } // namespace
 
 // Whatever changes the song during its lifetime is one undo step.
@@ -104,13 +121,16 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
 
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
+    connect(m_pPlayback, &CPlaybackControl::playRowChanged, this, &CKesView::OnPlayRowChanged);
 
     m_nCursorRow = 0;
     SetColumn(0);
 }
 
 CKesView::~CKesView() {
-    blockSignals(true);  // the frame may be going as well
+    // The frame and the document may be going as well: no signals, no play mark to clear.
+    blockSignals(true);
+    disconnect(m_pPlayback, nullptr, this, nullptr);
     m_pPlayback->Stop(); // no note keeps sounding once the window is gone
     if (m_pConnection)
         m_pConnection->SetDefaultReceiver(nullptr);
@@ -424,8 +444,37 @@ void CKesView::InvalidateRow(int row, bool withPanel) {
     const int top = GetRowTop(row - GetScrollPosition());
     viewport()->update(0, top, GetListWidth(), m_metrics.lh + 2);
     if (withPanel)
-        viewport()->update(GetListWidth(), 0, viewport()->width() - GetListWidth(),
-                           kStaffPanelHeight);
+        InvalidateStaffPanel();
+}
+
+void CKesView::InvalidateStaffPanel() {
+    viewport()->update(GetListWidth(), 0, viewport()->width() - GetListWidth(), kStaffPanelHeight);
+}
+
+void CKesView::OnPlayRowChanged(int row) {
+    const Song& song = m_pDocument->GetSong();
+    if (m_nPlayRow >= 0)
+        InvalidateRow(m_nPlayRow, false);
+    // The song may have lost rows while it played.
+    m_nPlayRow = row < 0 ? -1 : std::min(row, song.count);
+    if (m_nPlayRow < 0) {
+        if (m_nStaffRow >= 0) {
+            m_nStaffRow = -1; // back to the cursor's bar
+            InvalidateStaffPanel();
+        }
+        return;
+    }
+    InvalidateRow(m_nPlayRow, false);
+    // The panel turns to the played bar once the play leaves the bars it shows.
+    const int listWidth = GetListWidth();
+    const PixelRect panel{listWidth + 1, 1, viewport()->width() - 1, kStaffPanelHeight - 1};
+    const uint32_t origin =
+        StaffOriginTick(song, GetStaffOriginRow(), m_pSettings->GetTicksPerBar());
+    const uint32_t tick = song.events[size_t(m_nPlayRow)].startTick;
+    if (tick < origin || tick - origin >= CStaffPainter::VisibleTicks(panel)) {
+        m_nStaffRow = m_nPlayRow;
+        InvalidateStaffPanel();
+    }
 }
 
 void CKesView::MoveCursorTo(int row) {
@@ -635,7 +684,10 @@ void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client
         if (y >= bottom)
             break;
         PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
-        DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
+        if (i == m_nPlayRow)
+            DrawPlayMark(painter, marker);
+        else
+            DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
         painter.setPen(GetSysColor(pal, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
         const std::string text =
@@ -702,7 +754,7 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
         Draw3dRect(painter, panel, GetSysColor(palette(), SysColor::BtnHighlight),
                    GetSysColor(palette(), SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
-        m_pStaff->Draw(painter, palette(), song, *m_pSettings, m_nCursorRow, panel);
+        m_pStaff->Draw(painter, palette(), song, *m_pSettings, m_nCursorRow, panel, m_nStaffRow);
         DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();

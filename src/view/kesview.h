@@ -91,6 +91,10 @@ public:
 
     /// The running playback, if any.
     const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }
+    /// The row marked as being played (-1: none) and the row whose bar the staff panel starts
+    /// with (the cursor's unless the panel follows the play).
+    int GetMarkedPlayRow() const { return m_nPlayRow; }
+    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? m_nCursorRow : m_nStaffRow; }
 
 public Q_SLOTS:
     void OnMidiPlay();
@@ -152,6 +156,8 @@ private:
     void EndStep();
     CEditStep* CurrentStep();
     void CopyRows(int first, int count);
+    void OnPlayRowChanged(int row);
+    void InvalidateStaffPanel();
 
     CKesDoc* m_pDocument;
     const EnvSettings* m_pSettings;
@@ -175,4 +181,6 @@ private:
     int m_nSelAnchor = -1; // the row a mouse press or drag started from; -1 none
     bool m_bSelection = false;
     bool m_bDragging = false;
+    int m_nPlayRow = -1;  // marked in the list while a song plays
+    int m_nStaffRow = -1; // the panel's origin row while it follows the play
 };

@@ -12,6 +12,29 @@ namespace {
 
 constexpr int kWatchInterval = 20; // ms between looks at the player slot while playing
 
+/// The performance with the start of every row that lasts merged in before the messages of its
+/// tick, up to the last message: the run does not grow longer for trailing rests.
+void FillPlayer(CSequencePlayer& player, const Song& song) {
+    const std::vector<PlayEvent> performance = BuildPerformance(song);
+    if (performance.empty())
+        return;
+    const int32_t last = performance.back().tick;
+    int row = 0;
+    int32_t tick = 0;
+    auto addRowsUpTo = [&](int32_t limit) {
+        for (; row < song.count && tick <= limit; ++row) {
+            const int length = GetDurationTicks(song.events[size_t(row)].code);
+            if (length > 0)
+                player.AddPosition(tick, row);
+            tick += length;
+        }
+    };
+    for (const PlayEvent& event : performance) {
+        addRowsUpTo(std::min(event.tick, last));
+        player.Add(event);
+    }
+}
+
 } // namespace
 
 CPlaybackControl::CPlaybackControl(QObject* parent) : QObject(parent) {
@@ -41,8 +64,9 @@ bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceNam
     } catch (const CMidiOpenError&) {
         return false;
     }
-    for (const PlayEvent& event : BuildPerformance(song))
-        player->Add(event);
+    FillPlayer(*player, song);
+    m_nPlayedRow.store(-1);
+    player->SetPositionSink(&m_nPlayedRow);
     // Tempo bytes below 67 give no positive tempo; the slowest one that plays is 1 per minute.
     player->SetTempo(unsigned(std::max(1, TempoFromByte(song.tempo))));
     // From here the player owns itself and may be gone at any moment; only the slot tells.
@@ -55,12 +79,23 @@ bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceNam
 void CPlaybackControl::Stop() {
     m_pWatch->stop();
     CSequencePlayer::StopAndDelete(m_pPlayer); // nothing when nothing plays
+    ShowRow(-1);
     Q_EMIT stateChanged();
 }
 
 void CPlaybackControl::OnWatch() {
-    if (IsPlaying())
+    if (IsPlaying()) {
+        ShowRow(m_nPlayedRow.load(std::memory_order_relaxed));
         return;
+    }
     m_pWatch->stop();
+    ShowRow(-1);
     Q_EMIT stateChanged();
+}
+
+void CPlaybackControl::ShowRow(int row) {
+    if (row == m_nShownRow)
+        return;
+    m_nShownRow = row;
+    Q_EMIT playRowChanged(row);
 }

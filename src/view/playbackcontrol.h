@@ -1,6 +1,6 @@
 // The play and stop commands' state: the slot of the running player, which the player clears
-// by itself at the end of its run on the timer thread, and the watch that notices that end on
-// the user-interface thread.
+// by itself at the end of its run on the timer thread, and the watch that notices that end and
+// the row being played on the user-interface thread.
 #pragma once
 
 #include <QObject>
@@ -25,14 +25,21 @@ public:
     /// Stops the running player at once, silencing every note; nothing when nothing plays.
     void Stop();
     bool IsPlaying() const { return m_pPlayer.load() != nullptr; }
+    /// The song row being played as last announced; -1 when none is.
+    int GetPlayRow() const { return m_nShownRow; }
 
 Q_SIGNALS:
     /// A run started, was stopped or ended by itself.
     void stateChanged();
+    /// The row being played changed; -1 once the run is over.
+    void playRowChanged(int row);
 
 private:
     void OnWatch();
+    void ShowRow(int row);
 
     std::atomic<CSequencePlayer*> m_pPlayer{nullptr}; // set and cleared by the player itself
-    QTimer* m_pWatch;                                 // runs while a song plays
+    std::atomic<int32_t> m_nPlayedRow{-1};            // written by the player's sending passes
+    int m_nShownRow = -1;
+    QTimer* m_pWatch; // runs while a song plays
 };

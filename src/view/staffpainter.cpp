@@ -49,8 +49,14 @@ void CStaffPainter::DrawNote(QPainter& painter, const QPalette& palette, const P
         DrawGlyph(painter, panel, note.x - 10, offset, *accidental);
 }
 
+uint32_t CStaffPainter::VisibleTicks(const PixelRect& area) {
+    const int pixels = area.Width() - kStaffLeftMargin;
+    return pixels > 0 ? uint32_t(pixels) * uint32_t(kTicksPerQuarter) / 48u : 0;
+}
+
 void CStaffPainter::Draw(QPainter& painter, const QPalette& palette, const Song& song,
-                         const EnvSettings& settings, int cursorRow, const PixelRect& area) const {
+                         const EnvSettings& settings, int cursorRow, const PixelRect& area,
+                         int originRow) const {
     PixelRect rect = area;
     rect.bottom = std::min(rect.bottom, rect.top + kStaffPanelHeight);
     if (rect.Width() <= 0 || rect.Height() <= 0)
@@ -63,12 +69,14 @@ void CStaffPainter::Draw(QPainter& painter, const QPalette& palette, const Song&
     const int beatsPerBar = std::max(1, settings.GetTimeSignature().beatsPerBar);
     const int row = std::clamp(cursorRow, 0, song.count);
     const uint32_t cursorTick = song.events[size_t(row)].startTick;
-    const uint32_t origin = StaffOriginTick(song, row, settings.GetTicksPerBar());
+    const uint32_t origin =
+        StaffOriginTick(song, originRow < 0 ? row : originRow, settings.GetTicksPerBar());
     const int xAt = rect.left + kStaffLeftMargin;
     const int yAt = rect.top + kStaffMiddle;
 
-    painter.fillRect(xAt + TicksToPixels(cursorTick - origin) + 5, rect.top, 1, rect.Height(),
-                     QColor(255, 0, 0));
+    if (cursorTick >= origin) // a panel following the play may start after the cursor
+        painter.fillRect(xAt + TicksToPixels(cursorTick - origin) + 5, rect.top, 1, rect.Height(),
+                         QColor(255, 0, 0));
 
     const QColor gray = GetSysColor(palette, SysColor::GrayText);
     const QColor text = GetSysColor(palette, SysColor::BtnText);

@@ -1,5 +1,6 @@
-// Draws the staff panel: the bar of the cursor row and what follows it, with beat lines,
-// note heads, accidentals, ledger lines, duration bars and the red cursor line.
+// Draws the staff panel: the bar of the cursor row (or, while a song plays, of the row played)
+// and what follows it, with beat lines, note heads, accidentals, ledger lines, duration bars
+// and the red cursor line.
 #pragma once
 
 #include "view/staffrules.h"
@@ -15,10 +16,13 @@ class CStaffPainter {
 public:
     CStaffPainter();
 
-    /// Paints the panel into `area` (clipped to the panel's height). Start ticks of `song`
-    /// must be current.
+    /// Paints the panel into `area` (clipped to the panel's height) from the bar of
+    /// `originRow`, the cursor row when it is negative. Start ticks of `song` must be current.
     void Draw(QPainter& painter, const QPalette& palette, const Song& song,
-              const EnvSettings& settings, int cursorRow, const PixelRect& area) const;
+              const EnvSettings& settings, int cursorRow, const PixelRect& area,
+              int originRow = -1) const;
+    /// Ticks from the panel's origin that the notes area of a panel drawn into `area` shows.
+    static uint32_t VisibleTicks(const PixelRect& area);
 
 private:
     void DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,

@@ -102,6 +102,32 @@ TEST_F(SequencePlayerTest, RunSendsInListOrderNeverEarlyAndResetsAtTheEnd) {
     EXPECT_EQ(ops.back().kind, FakeOp::Close);
 }
 
+TEST_F(SequencePlayerTest, PositionsArePublishedInTurnAndSendNothing) {
+    std::atomic<int32_t> position{-1};
+    std::vector<int32_t> positionAtSend;
+    service.onSend = [&](int, uint32_t) {
+        positionAtSend.push_back(position.load());
+        return kMidiOk;
+    };
+    auto* player = new CSequencePlayer(&slot, 0);
+    player->SetPositionSink(&position);
+    player->AddPosition(0, 0);
+    player->Add({0, NoteOn(60)});
+    player->Add({235, NoteOff(60)});
+    player->AddPosition(240, 1); // a rest: no message of its own
+    player->AddPosition(480, 2);
+    player->Add({480, NoteOn(62)});
+    player->Add({715, NoteOff(62)});
+    player->SetTempo(240);
+    ASSERT_TRUE(player->Start());
+    ASSERT_TRUE(WaitForEnd(slot));
+
+    const std::vector<uint32_t> expected = {NoteOn(60), NoteOff(60), NoteOn(62), NoteOff(62)};
+    EXPECT_EQ(service.Sent(0), expected);
+    EXPECT_EQ(positionAtSend, (std::vector<int32_t>{0, 0, 2, 2}));
+    EXPECT_EQ(position.load(), 2);
+}
+
 TEST_F(SequencePlayerTest, AllEntriesAtTickZeroGoInTheFirstPass) {
     auto* player = new CSequencePlayer(&slot, 0);
     for (uint8_t key = 40; key < 50; ++key)

@@ -1,11 +1,13 @@
-// The built-in synthesizer on a machine where no audio output can be opened: it is still
-// listed, and opening it fails with a result code instead of pretending to play.
-// Its own program, because it hides the JACK server from the whole process.
+// The built-in synthesizer where it can't play: its library is loaded only on an open, and a
+// library that does not load or an audio output that does not open makes the open fail with
+// a result code instead of pretending to play. Its own program, because it hides the JACK
+// server from the whole process.
 #include "midi/mididevicelist.h"
 #include "midi/midioutport.h"
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +15,17 @@
 #include <string>
 
 namespace {
+
+bool SynthLibraryLoaded() {
+    void* handle = dlopen("libfluidsynth.so.3", RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+void HideJack() {
+    setenv("JACK_DEFAULT_SERVER", ("kesv-none-" + std::to_string(getpid())).c_str(), 1);
+}
 
 bool AudioServiceMayExist() {
     std::error_code error;
@@ -32,7 +45,7 @@ TEST(BuiltinSynth, OpenFailsWithAResultCodeWhenNoAudioOutputCanBeOpened) {
     if (AudioServiceMayExist())
         GTEST_SKIP() << "this machine has a sound card or an audio service";
     // A server name nobody uses: the synthesizer must find no JACK either.
-    setenv("JACK_DEFAULT_SERVER", ("kesv-none-" + std::to_string(getpid())).c_str(), 1);
+    HideJack();
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0) << "no soundfont found";
@@ -43,4 +56,32 @@ TEST(BuiltinSynth, OpenFailsWithAResultCodeWhenNoAudioOutputCanBeOpened) {
     EXPECT_FALSE(port.IsOpen());
     EXPECT_FALSE(port.ShortMsg(0x7F3C90));
     EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+}
+
+TEST(BuiltinSynth, IsListedUnloadedAndALibraryThatDoesNotLoadFailsTheOpenUntilOneDoes) {
+    HideJack();
+    CMidiDeviceList list;
+    const int position = list.FindByName(kBuiltinSynthName, false);
+    ASSERT_GE(position, 0) << "no soundfont found";
+    const int deviceId = list.GetOutput(position).deviceId;
+    EXPECT_FALSE(SynthLibraryLoaded()) << "listing the synthesizer loaded its library";
+
+    // A missing file, then a library without the synthesizer's functions.
+    for (const char* library : {"libkesv-no-such-synth.so.3", "libc.so.6"}) {
+        setenv("KESV_FLUIDSYNTH_LIBRARY", library, 1);
+        CMidiOutPort port;
+        EXPECT_FALSE(port.Open(deviceId, false, nullptr)) << library;
+        EXPECT_EQ(port.GetLastResult(), kMidiErrNoDriver) << library;
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_FALSE(port.ShortMsg(0x7F3C90));
+        EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+    }
+    EXPECT_FALSE(SynthLibraryLoaded());
+
+    // The real library loads on the next open; whether audio then opens depends on the machine.
+    unsetenv("KESV_FLUIDSYNTH_LIBRARY");
+    CMidiOutPort port;
+    const bool opened = port.Open(deviceId, false, nullptr);
+    EXPECT_TRUE(opened || port.GetLastResult() == kMidiErrNoAudioOutput) << port.GetLastResult();
+    EXPECT_TRUE(SynthLibraryLoaded());
 }

@@ -424,6 +424,63 @@ private Q_SLOTS:
         QVERIFY(Sounding(events).empty());
     }
 
+    // While a song plays its row is marked and the staff panel turns to the played bar once
+    // the play leaves the bars it shows; the cursor, the typed text and editing stay as they are.
+    void jack_play_markedRowAdvancesAndTheStaffFollows() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-position.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        // Eight bars of eighths at tempo 240, a rest among them: 2 s, more than the panel shows.
+        for (int i = 0; i < 32; ++i)
+            AddEvents(rig.song(), {{0xC6, uint8_t(i == 5 ? kPitchRest : 40 + i % 12)}});
+        rig.song().tempo = TempoToByte(240);
+        ComputeStartTicks(rig.song());
+        CKesView& view = *rig.view;
+        view.UpdateScrollRange(-1);
+        view.MoveCursorTo(2);
+        QTest::keyClick(&view, Qt::Key_5);
+        const int typed = view.m_nInputLen;
+        QVERIFY(typed > 0);
+        QCOMPARE(view.GetStaffOriginRow(), 2);
+
+        struct Seen {
+            int row, marked, staffRow;
+        };
+        std::vector<Seen> seen;
+        connect(&view.GetPlayback(), &CPlaybackControl::playRowChanged, this, [&](int row) {
+            seen.push_back({row, view.GetMarkedPlayRow(), view.GetStaffOriginRow()});
+            if (seen.size() == 3)
+                QTest::keyClick(&view, Qt::Key_5); // editing goes on while the song plays
+        });
+        rig.play()->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 5000));
+
+        QVERIFY2(seen.size() >= 4, qPrintable(QString::number(seen.size())));
+        const Song& song = rig.song();
+        const uint32_t ticksPerBar = uint32_t(rig.settings.GetTicksPerBar());
+        int last = -1;
+        for (size_t i = 0; i + 1 < seen.size(); ++i) {
+            QVERIFY(seen[i].row > last && seen[i].row < song.count); // forward, one row at a time
+            QCOMPARE(seen[i].marked, seen[i].row);
+            QVERIFY(song.events[size_t(seen[i].staffRow)].startTick / ticksPerBar <=
+                    song.events[size_t(seen[i].row)].startTick / ticksPerBar);
+            last = seen[i].row;
+        }
+        QVERIFY2(last >= 24, qPrintable(QString::number(last))); // into the last two bars
+        // The panel left the cursor's bar for the played one.
+        QVERIFY(std::any_of(seen.begin(), seen.end(),
+                            [&](const Seen& s) { return s.staffRow == s.row && s.row > 16; }));
+        // After the run: no mark, the panel back at the cursor, the cursor and the text kept.
+        QCOMPARE(seen.back().row, -1);
+        QCOMPARE(view.GetMarkedPlayRow(), -1);
+        QCOMPARE(view.m_nCursorRow, 2);
+        QCOMPARE(view.GetStaffOriginRow(), 2);
+        QCOMPARE(view.m_nInputLen, typed + 1);
+    }
+
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
