@@ -362,6 +362,8 @@ public:
     CXrunCounter(const CXrunCounter&) = delete;
     CXrunCounter& operator=(const CXrunCounter&) = delete;
     int Count() const { return m_nCount.load(); }
+    /// The server's frame clock now.
+    uint32_t FrameTime() const { return m_pClient ? jack_frame_time(m_pClient) : 0; }
 
 private:
     jack_client_t* m_pClient = nullptr;
