@@ -1,6 +1,7 @@
 // Echo latency while recording: a JACK client of our own plays notes into the view's input
 // and hears the echo at its own input port. The time from the cycle the message left in to
-// the frame it came back at, on a private server at 48 kHz with 64-frame periods (1.33 ms).
+// the frame it came back at, on a private server at 48 kHz with 64-frame periods (1.33 ms) or
+// those given by --period=N.
 // Each note-on enters a pitch at the end of the song, so the view repaints after every note.
 // Counters in milliseconds: median, p99, max; and the period for comparison.
 #include "bench_midi_jack.h"
@@ -39,6 +40,7 @@ void BM_RecordingEchoLatency(benchmark::State& state) {
         return;
     }
     const double rate = keys->GetSampleRate();
+    const double period = keys->GetBufferSize();
 
     CKesDoc doc;
     doc.OnNewDocument();
@@ -103,7 +105,7 @@ void BM_RecordingEchoLatency(benchmark::State& state) {
     state.counters["p99_ms"] = at(0.99);
     state.counters["max_ms"] = latency.back();
     state.counters["min_ms"] = latency.front();
-    state.counters["period_ms"] = 64 * 1000.0 / rate;
+    state.counters["period_ms"] = period * 1000.0 / rate;
     state.counters["messages"] = double(latency.size());
     state.counters["notes_entered"] = double(doc.GetSong().count);
 }
@@ -113,7 +115,7 @@ BENCHMARK(BM_RecordingEchoLatency)->Arg(400)->Iterations(1)->Unit(benchmark::kMi
 } // namespace
 
 int main(int argc, char** argv) {
-    CPrivateJackServer server; // before any JACK client of this process
+    CPrivateJackServer server(TakePeriodArgument(argc, argv)); // before any JACK client here
     g_pServer = &server;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

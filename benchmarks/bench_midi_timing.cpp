@@ -1,6 +1,7 @@
 // Timing of a played song at a jack_midi_dump peer, side by side with jack_midiseq playing the
 // same rhythm into the same dump in the same run: 80 sixteenth notes at tempo 120, one onset
-// every 125 ms. On a private server at 48 kHz with 64-frame periods. For each source, in
+// every 125 ms. On a private server at 48 kHz with 64-frame periods, or those given by
+// --period=N (run it at 64, 256 and 1024). For each source, in
 // milliseconds of the dump's frame clock: the onsets against an even grid fitted to them
 // (median and p99 of the absolute errors, and the grid's step), and each inter-onset interval
 // against 125 ms.
@@ -184,7 +185,7 @@ BENCHMARK(BM_PlayedSongTiming)->Iterations(1)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    CPrivateJackServer server; // before any JACK client of this process
+    CPrivateJackServer server(TakePeriodArgument(argc, argv)); // before any JACK client here
     g_pServer = &server;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

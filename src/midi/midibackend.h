@@ -3,6 +3,8 @@
 
 #include "mididevice.h"
 
+#include <bitset>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,56 @@ public:
                                   std::unique_ptr<IMidiOutDevice>& device) = 0;
     virtual MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
                                  std::unique_ptr<IMidiInDevice>& device) = 0;
+};
+
+/// Records for the ports of a MIDI system by their full names: stable names without volatile
+/// numbers, in cp932; the program's own ports are left out.
+void AddPortRecords(const std::vector<std::string>& fullNames, uint16_t productId,
+                    uint32_t driverVersion, std::vector<MidiPortRecord>& ports);
+
+/// Bytes of a short message by its status byte; 0 when the status cannot start one.
+inline int ShortMessageLength(uint8_t status) {
+    if (status < 0x80 || status == 0xF0 || status == 0xF7)
+        return 0;
+    if (status < 0xF0)
+        return (status & 0xE0) == 0xC0 ? 2 : 3;
+    switch (status) {
+    case 0xF1:
+    case 0xF3:
+        return 2;
+    case 0xF2:
+        return 3;
+    default:
+        return 1;
+    }
+}
+
+/// The notes an output has turned on and not off, so that a reset turns off exactly those.
+class CSoundingNotes {
+public:
+    void Track(uint8_t status, uint8_t key, uint8_t velocity) {
+        const size_t index = size_t((status & 0x0F) * 128 + (key & 0x7F));
+        if ((status & 0xF0) == 0x90 && velocity > 0)
+            m_sounding.set(index);
+        else if ((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90)
+            m_sounding.reset(index);
+    }
+    /// Calls send with each message of a reset: a note off per sounding note, then sustain
+    /// off and all notes off on every channel. Forgets the notes.
+    template <typename Send> void Reset(Send send) {
+        for (int channel = 0; channel < 16; ++channel) {
+            for (int key = 0; key < 128; ++key) {
+                if (m_sounding[size_t(channel * 128 + key)])
+                    send(uint8_t(0x80 | channel), uint8_t(key), uint8_t(0));
+            }
+            send(uint8_t(0xB0 | channel), uint8_t(64), uint8_t(0));
+            send(uint8_t(0xB0 | channel), uint8_t(123), uint8_t(0));
+        }
+        m_sounding.reset();
+    }
+
+private:
+    std::bitset<16 * 128> m_sounding;
 };
 
 std::unique_ptr<IMidiBackend> CreateAlsaBackend();

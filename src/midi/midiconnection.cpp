@@ -42,6 +42,7 @@ bool CMidiConnection::Open(QObject* receiver) {
         try {
             m_pOut =
                 std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
+            m_pOut->SetLiveEcho(true);
         } catch (const CMidiOpenError&) {
             m_pOut.reset(); // recording goes on without echo
         }

@@ -1,7 +1,7 @@
 // The MIDI device service: our own small interface between the ports and the platform.
 // It lists devices by id (a snapshot taken by Rescan), opens them, sends short messages and
-// delivers incoming ones. Backends (RtMidi ALSA and JACK, the built-in synthesizer) sit behind
-// the default service; tests install a service of their own.
+// delivers incoming ones. Backends (in backends/: the ALSA sequencer through RtMidi, JACK, the
+// built-in synthesizer) sit behind the default service; tests install a service of their own.
 #pragma once
 
 #include "midiresult.h"
@@ -45,6 +45,9 @@ public:
     virtual MidiResult SendShort(uint32_t message) = 0;
     /// Every sounding note off on every channel.
     virtual MidiResult Reset() = 0;
+    /// Live echo: each message leaves as soon as the device can take it. Otherwise a device
+    /// with cycles (JACK) may hold messages by a fixed latency to place each on its own frame.
+    virtual void SetLiveEcho(bool liveEcho) { (void)liveEcho; }
 };
 
 class IMidiInDevice {

@@ -1,5 +1,6 @@
 #include "midinames.h"
 
+#include "midibackend.h"
 #include "song/cp932.h"
 
 #include <QList>
@@ -14,6 +15,27 @@ std::string StripVolatileNumbers(const std::string& name) {
     std::string out = std::regex_replace(name, trailingAddress, "");
     out = std::regex_replace(out, bracketNumber, "");
     return out;
+}
+
+bool IsOwnPortName(const std::string& fullName) {
+    static const std::regex own(R"(^KesV(-\d+)*:.*)");
+    return std::regex_match(fullName, own);
+}
+
+void AddPortRecords(const std::vector<std::string>& fullNames, uint16_t productId,
+                    uint32_t driverVersion, std::vector<MidiPortRecord>& ports) {
+    for (const std::string& full : fullNames) {
+        if (full.empty() || IsOwnPortName(full))
+            continue;
+        MidiPortRecord record;
+        record.key = full;
+        record.legacyName = StripVolatileNumbers(full);
+        record.name = ToDeviceName(record.legacyName);
+        record.wPid = productId;
+        record.vDriverVersion = driverVersion;
+        record.wTechnology = kModMidiPort;
+        ports.push_back(std::move(record));
+    }
 }
 
 std::string ToDeviceName(const std::string& utf8) {

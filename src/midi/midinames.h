@@ -7,6 +7,12 @@
 
 constexpr size_t kMaxDeviceNameBytes = 31;
 
+/// The program's client name in the MIDI systems; JACK gets "KesV-2" and so on when it is taken.
+constexpr const char* kOwnClientName = "KesV";
+
+/// True for a full port name ("client:port") of one of the program's own clients.
+bool IsOwnPortName(const std::string& fullName);
+
 /// What a character cp932 lacks becomes in a device name, always the same so that a port
 /// keeps its name.
 constexpr char kUnmappableNameChar = '?';

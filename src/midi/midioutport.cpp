@@ -88,6 +88,11 @@ bool CMidiOutPort::ShortMsg(uint32_t message) {
     return Store(m_pDevice ? m_pDevice->SendShort(message) : kMidiErrInvalidHandle);
 }
 
+void CMidiOutPort::SetLiveEcho(bool liveEcho) {
+    if (m_pDevice)
+        m_pDevice->SetLiveEcho(liveEcho);
+}
+
 bool CMidiOutPort::LongMsg(MidiHdr*) {
     return StoreNotSupported(m_pDevice != nullptr);
 }

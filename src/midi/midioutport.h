@@ -68,6 +68,9 @@ public:
     bool Close();
     bool Reset();
     bool ShortMsg(uint32_t message);
+    /// For echoing what comes in while recording: messages leave with the least latency the
+    /// device has instead of a steady one. Kept only while the port is open.
+    void SetLiveEcho(bool liveEcho);
     // Long messages, driver messages, volume and patch caching have no meaning here: they
     // answer kMidiErrNotSupported on an open port and kMidiErrInvalidHandle on a closed one.
     bool LongMsg(MidiHdr* header);

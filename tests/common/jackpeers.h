@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,82 @@ inline bool JackServerAnswers() {
     return true;
 }
 
+/// A private JACK server (dummy driver) that the test starts and stops. Its name, which Start
+/// puts into JACK_DEFAULT_SERVER for every client of the process, is the first of
+/// kesv-private-1 to -4 that no live server has: JACK's shared registry holds 8 servers and
+/// gives the slot of a killed one back only to a new server of the same name.
+class CPrivateServer {
+public:
+    explicit CPrivateServer(int period = 256) : m_strPeriod(std::to_string(period)) {}
+    ~CPrivateServer() { Stop(); }
+    CPrivateServer(const CPrivateServer&) = delete;
+    CPrivateServer& operator=(const CPrivateServer&) = delete;
+
+    bool Start() {
+        for (int n = 1; n <= 4; ++n) {
+            const std::string name = "kesv-private-" + std::to_string(n);
+            setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+            if (JackServerAnswers())
+                continue; // another run's
+            if (Spawn(name))
+                return true;
+            if (m_bNoJackd)
+                return false;
+        }
+        return false;
+    }
+
+    /// Stops the server as a user does (SIGINT) and waits for it to end.
+    void Stop() {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGINT);
+        for (int i = 0; i < 500; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    bool Spawn(const std::string& name) {
+        m_pid = fork();
+        if (m_pid == 0) {
+            // The server must not outlive a test that crashes.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r",
+                   "48000", "-p", m_strPeriod.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; m_pid > 0 && i < 100; ++i) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                // No jackd, or another run took the name meanwhile.
+                m_bNoJackd = WIFEXITED(status) && WEXITSTATUS(status) == 127;
+                m_pid = -1;
+                return false;
+            }
+            if (JackServerAnswers())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        Stop();
+        return false;
+    }
+
+    std::string m_strPeriod;
+    pid_t m_pid = -1;
+    bool m_bNoJackd = false;
+};
+
 /// A peer program whose standard output goes to a file; ended with SIGTERM (SIGKILL after 3 s).
 class CChild {
 public:
@@ -79,6 +156,18 @@ public:
     CChild(const CChild&) = delete;
     CChild& operator=(const CChild&) = delete;
     bool Running() const { return m_pid > 0; }
+    /// Waits up to timeout for the program to end by itself; true when it has.
+    bool Wait(std::chrono::milliseconds timeout) {
+        for (auto end = std::chrono::steady_clock::now() + timeout;
+             m_pid > 0 && std::chrono::steady_clock::now() < end;) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return m_pid <= 0;
+    }
 
 private:
     pid_t m_pid = -1;
@@ -173,6 +262,7 @@ public:
 
     bool IsOpen() const { return m_pClient != nullptr; }
     uint32_t GetSampleRate() const { return jack_get_sample_rate(m_pClient); }
+    uint32_t GetBufferSize() const { return jack_get_buffer_size(m_pClient); }
 
     /// Queues one short message; false when the queue is full.
     bool Send(uint32_t message) {
@@ -272,6 +362,8 @@ public:
     CXrunCounter(const CXrunCounter&) = delete;
     CXrunCounter& operator=(const CXrunCounter&) = delete;
     int Count() const { return m_nCount.load(); }
+    /// The server's frame clock now.
+    uint32_t FrameTime() const { return m_pClient ? jack_frame_time(m_pClient) : 0; }
 
 private:
     jack_client_t* m_pClient = nullptr;

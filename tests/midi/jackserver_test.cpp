@@ -1,5 +1,5 @@
-// The MIDI layer when its JACK server goes away and comes back. Each test process runs a JACK
-// server of its own under its own name, so stopping it never touches the suite's server.
+// The MIDI layer when its JACK server goes away and comes back. Each test runs a JACK server of
+// its own under a name of its own, so stopping it never touches the suite's server.
 #include "jackpeers.h"
 #include "midi/mididevicelist.h"
 #include "midi/midiinport.h"
@@ -12,10 +12,6 @@
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -28,62 +24,9 @@
 
 using namespace std::chrono_literals;
 using jackpeers::CChild;
+using jackpeers::CPrivateServer;
 
 namespace {
-
-/// A private JACK server (dummy driver) that the test starts and stops.
-class CPrivateServer {
-public:
-    ~CPrivateServer() { Stop(); }
-
-    bool Start() {
-        const std::string name = Name();
-        m_pid = fork();
-        if (m_pid == 0) {
-            // The server must not outlive a test that crashes.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                   "48000", "-p", "256", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; m_pid > 0 && i < 100; ++i) {
-            if (jackpeers::JackServerAnswers())
-                return true;
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1; // no jackd
-                break;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
-    }
-
-    /// Stops the server as a user does (SIGINT) and waits for it to end.
-    void Stop() {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGINT);
-        for (int i = 0; i < 500; ++i) {
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-
-    /// The server name of this process; every JACK client here, peers included, uses it.
-    static std::string Name() { return "kesv-private-" + std::to_string(getpid()); }
-
-private:
-    pid_t m_pid = -1;
-};
 
 uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
     return PackShortMessage(status, d1, d2);
@@ -92,7 +35,6 @@ uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
 class JackServerLossTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("JACK_DEFAULT_SERVER", CPrivateServer::Name().c_str(), 1);
         setenv("JACK_NO_START_SERVER", "1", 1);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
         if (!m_server.Start())
