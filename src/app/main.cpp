@@ -4,7 +4,6 @@
 #include "app/mainframe.h"
 
 #include <QCommandLineParser>
-#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
@@ -161,9 +160,9 @@ int main(int argc, char** argv) {
 
     if (!app.InitInstance(line.songs))
         return 1; // the song of the command line could not be opened; the user was told
-    // Installed, the icon theme has the program icon at every size; run from the build
-    // folder, the compiled-in one stays.
-    CKesApp::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESV_APP_ID), CKesApp::windowIcon()));
+    // The window keeps the compiled-in icon; a desktop finds the theme's icon at every size
+    // through the desktop file name. Looking the theme up here would search every icon
+    // folder and cost a fifth of the start-up.
     CMainFrame* frame = app.GetMainFrame();
     frame->show();
     if (!line.screenshot.isEmpty() || line.probe)
