@@ -1,7 +1,5 @@
 #include "kesview.h"
 
-#include "dialogs/inputdlg.h"
-#include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
@@ -10,39 +8,26 @@
 #include "song/musictime.h"
 #include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
-#include "view/eventclipboard.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
+#include "view/stepscope.h"
 
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
+#include <QPrinter> // the view owns its printer
 #include <QScrollBar>
-#include <QUndoStack>
 
 #include <algorithm>
-#include <tuple>
 #include <utility>
-#include <vector>
 
 namespace {
-
-constexpr int kLowestKey = 10;   // MIDI key of pitch 1
-constexpr int kHighestKey = 104; // MIDI key of pitch 95
 
 const char* const kGuideLines[6] = {
     "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
     "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
     "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
 };
-
-constexpr uint8_t kQuarterNoteCode = 0xC4; // F5
 
 bool IsModifierKey(int key) {
     switch (key) {
@@ -75,18 +60,6 @@ void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
 }
 
 } // namespace
-
-// Whatever changes the song during its lifetime is one undo step.
-class CStepScope {
-public:
-    explicit CStepScope(CKesView& view) : m_view(view) { m_view.BeginStep(); }
-    ~CStepScope() { m_view.EndStep(); }
-    CStepScope(const CStepScope&) = delete;
-    CStepScope& operator=(const CStepScope&) = delete;
-
-private:
-    CKesView& m_view;
-};
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
     : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings) {
@@ -156,181 +129,6 @@ void CKesView::SetSongModified() {
     m_pDocument->OnSongChanged();
     Q_EMIT songModified();
     Q_EMIT editCommandsChanged();
-}
-
-void CKesView::BeginStep() {
-    if (m_nStepDepth++ == 0)
-        m_stepStart = {m_nCursorRow, m_nCursorColumn};
-}
-
-void CKesView::EndStep() {
-    if (--m_nStepDepth > 0 || !m_pStep)
-        return;
-    m_pStep->SetCursorAfter({m_nCursorRow, m_nCursorColumn});
-    m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
-}
-
-CEditStep* CKesView::CurrentStep() {
-    if (!m_pStep) {
-        const EditCursor now{m_nCursorRow, m_nCursorColumn};
-        m_pStep = std::make_unique<CEditStep>(m_pDocument, m_nStepDepth > 0 ? m_stepStart : now);
-    }
-    return m_pStep.get();
-}
-
-void CKesView::RecordEdit(const EventEdit& edit) {
-    // An edit that no key, note or command began is a step of its own.
-    const CStepScope scope(*this);
-    Song& song = m_pDocument->GetSong();
-    const EventBytes before{edit.before.code, edit.before.pitch};
-    const EventBytes after{edit.after.code, edit.after.pitch};
-    switch (edit.kind) {
-    case EventEdit::Change:
-        new CChangeEventCommand(song, edit.index, before, after, CurrentStep());
-        break;
-    case EventEdit::Insert:
-        new CInsertEventsCommand(song, edit.index, {after}, CurrentStep());
-        break;
-    case EventEdit::Remove:
-        new CRemoveEventsCommand(song, edit.index, {before}, CurrentStep());
-        break;
-    }
-}
-
-void CKesView::OnStepApplied(int row, int column) {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    m_bSelection = false;
-    m_nSelAnchor = -1;
-    UpdateScrollRange(-1);
-    SetColumn(column);
-    MoveCursorTo(row);
-    RedrawAll();
-    Q_EMIT songModified();
-    Q_EMIT editCommandsChanged();
-}
-
-void CKesView::OnEditUndo() {
-    if (m_nStepDepth > 0)
-        return;
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    InvalidateRow(m_nCursorRow, false);
-    m_pDocument->GetUndoStack()->undo();
-}
-
-void CKesView::OnEditRedo() {
-    if (m_nStepDepth > 0)
-        return;
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    InvalidateRow(m_nCursorRow, false);
-    m_pDocument->GetUndoStack()->redo();
-}
-
-std::pair<int, int> CKesView::GetSelection() const {
-    if (!m_bSelection || m_nSelAnchor < 0)
-        return {0, 0};
-    const int first = std::min(m_nSelAnchor, m_nCursorRow);
-    const int last =
-        std::min(std::max(m_nSelAnchor, m_nCursorRow), m_pDocument->GetSong().count - 1);
-    return last < first ? std::pair{0, 0} : std::pair{first, last - first + 1};
-}
-
-void CKesView::SelectRows(int anchor, int row) {
-    m_nSelAnchor = std::max(0, anchor);
-    m_bSelection = true;
-    MoveCursorTo(row);
-    viewport()->update();
-    Q_EMIT editCommandsChanged();
-}
-
-void CKesView::ClearSelection() {
-    m_nSelAnchor = -1;
-    if (!m_bSelection)
-        return;
-    m_bSelection = false;
-    viewport()->update();
-    Q_EMIT editCommandsChanged();
-}
-
-bool CKesView::CanCutOrCopy() const {
-    return HasSelection() || (m_nCursorRow >= 0 && m_nCursorRow < m_pDocument->GetSong().count);
-}
-
-bool CKesView::CanPaste() {
-    return HasPastableContent(QGuiApplication::clipboard()->mimeData());
-}
-
-void CKesView::CopyRows(int first, int count) {
-    QGuiApplication::clipboard()->setMimeData(
-        EventsToMimeData(m_pDocument->GetSong(), first, count, m_pSettings->GetTimeSignature())
-            .release());
-}
-
-void CKesView::OnEditCopy() {
-    auto [first, count] = GetSelection();
-    if (count == 0 && CanCutOrCopy())
-        std::tie(first, count) = std::pair{m_nCursorRow, 1};
-    if (count > 0)
-        CopyRows(first, count);
-}
-
-void CKesView::OnEditCut() {
-    auto [first, count] = GetSelection();
-    if (count == 0 && CanCutOrCopy())
-        std::tie(first, count) = std::pair{m_nCursorRow, 1};
-    if (count == 0 || m_nStepDepth > 0)
-        return;
-    const CStepScope scope(*this);
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    CopyRows(first, count);
-    Song& song = m_pDocument->GetSong();
-    std::vector<EventBytes> removed;
-    removed.reserve(size_t(count));
-    for (int i = first; i < first + count; ++i)
-        removed.push_back({song.events[size_t(i)].code, song.events[size_t(i)].pitch});
-    RemoveSongEvents(song, first, count);
-    new CRemoveEventsCommand(song, first, std::move(removed), CurrentStep());
-    ClearSelection();
-    SetSongModified();
-    UpdateScrollRange(-1);
-    MoveCursorTo(first);
-    RedrawAll();
-}
-
-void CKesView::OnEditPaste() {
-    if (m_nStepDepth > 0)
-        return;
-    Song& song = m_pDocument->GetSong();
-    const int index = std::clamp(m_nCursorRow, 0, song.count);
-    const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
-    PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
-    if (!pasted.badToken.isEmpty()) {
-        Q_EMIT statusMessage(
-            QStringLiteral("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
-        return;
-    }
-    const int n = int(pasted.events.size());
-    if (n == 0)
-        return;
-    if (n > kMaxEvents - song.count) {
-        Q_EMIT statusMessage(
-            QStringLiteral("イベント数が上限（999）を超えるため貼り付けできません"));
-        return;
-    }
-    const CStepScope scope(*this);
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    ClearSelection();
-    InsertSongEvents(song, index, pasted.events);
-    new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());
-    SetSongModified();
-    UpdateScrollRange(-1);
-    MoveCursorTo(index + n);
-    RedrawAll();
-    Q_EMIT statusMessage(QString());
 }
 
 void CKesView::RedrawAll() {
@@ -449,32 +247,6 @@ void CKesView::InvalidateRow(int row, bool withPanel) {
 
 void CKesView::InvalidateStaffPanel() {
     viewport()->update(GetListWidth(), 0, viewport()->width() - GetListWidth(), kStaffPanelHeight);
-}
-
-void CKesView::OnPlayRowChanged(int row) {
-    const Song& song = m_pDocument->GetSong();
-    if (m_nPlayRow >= 0)
-        InvalidateRow(m_nPlayRow, false);
-    // The song may have lost rows while it played.
-    m_nPlayRow = row < 0 ? -1 : std::min(row, song.count);
-    if (m_nPlayRow < 0) {
-        if (m_nStaffRow >= 0) {
-            m_nStaffRow = -1; // back to the cursor's bar
-            InvalidateStaffPanel();
-        }
-        return;
-    }
-    InvalidateRow(m_nPlayRow, false);
-    // The panel turns to the played bar once the play leaves the bars it shows.
-    const int listWidth = GetListWidth();
-    const PixelRect panel{listWidth + 1, 1, viewport()->width() - 1, kStaffPanelHeight - 1};
-    const uint32_t origin =
-        StaffOriginTick(song, GetStaffOriginRow(), m_pSettings->GetTicksPerBar());
-    const uint32_t tick = song.events[size_t(m_nPlayRow)].startTick;
-    if (tick < origin || tick - origin >= CStaffPainter::VisibleTicks(panel)) {
-        m_nStaffRow = m_nPlayRow;
-        InvalidateStaffPanel();
-    }
 }
 
 void CKesView::MoveCursorTo(int row) {
@@ -616,42 +388,6 @@ int CKesView::RowAt(const QPoint& point, bool beyondList) const {
     return std::clamp(GetScrollPosition() + offset, 0, m_pDocument->GetSong().count);
 }
 
-void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
-    Song& song = m_pDocument->GetSong();
-    switch (HitTestHeader(m_metrics, point.x(), point.y())) {
-    case HeaderHit::Tempo: {
-        CTempoDlg dialog(this);
-        dialog.m_nTempo = TempoFromByte(song.tempo);
-        const uint8_t before = song.tempo;
-        if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
-            const CStepScope scope(*this);
-            song.tempo = TempoToByte(dialog.m_nTempo);
-            new CTempoCommand(song, before, song.tempo, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
-        break;
-    }
-    case HeaderHit::Title: {
-        CInputDlg dialog(QStringLiteral("Title編集"), this);
-        dialog.m_strText = DecodeCp932(song.title);
-        const std::string before = song.title;
-        // The dialog accepts only titles that cp932 holds within the file's limit.
-        if (dialog.exec() == QDialog::Accepted &&
-            EncodeCp932(dialog.m_strText).value_or(before) != before) {
-            const CStepScope scope(*this);
-            song.title = EncodeCp932(dialog.m_strText).value_or(before);
-            new CTitleCommand(song, before, song.title, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
-        break;
-    }
-    case HeaderHit::None:
-        break;
-    }
-}
-
 void CKesView::DrawHeader(QPainter& painter, const Song& song) {
     const QPalette& pal = palette();
     const int flags = Qt::AlignLeft | Qt::AlignVCenter;
@@ -758,74 +494,4 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
         DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();
-}
-
-int CKesView::OnCreate(CMidiConnection* connection) {
-    m_pConnection = connection;
-    if (m_pConnection) {
-        m_pConnection->SetDefaultReceiver(this);
-        m_pConnection->Open(); // a failure only leaves recording off
-    }
-    Q_EMIT midiCommandsChanged();
-    return 0;
-}
-
-void CKesView::OnMidiPlay() {
-    if (m_pPlayback->IsPlaying())
-        return; // one run at a time
-    if (!m_pPlayback->Play(m_pDocument->GetSong(), m_pSettings->OutputDeviceName())) {
-        Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
-        return;
-    }
-    Q_EMIT statusMessage(QString());
-}
-
-void CKesView::OnMidiStop() {
-    m_pPlayback->Stop();
-}
-
-void CKesView::OnMidiRecord() {
-    if (!m_pConnection)
-        return;
-    if (m_pConnection->IsOpen()) {
-        m_pConnection->Close();
-        Q_EMIT midiCommandsChanged();
-        return;
-    }
-    const bool opened = m_pConnection->Open(this);
-    Q_EMIT midiCommandsChanged();
-    if (!opened) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("OKT:MIDI録音"),
-                        QStringLiteral("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("MidiRecordFailure"));
-        box.exec();
-    }
-}
-
-void CKesView::OnUpdateMidiPlay(QAction* cmdUI) const {
-    cmdUI->setEnabled(!m_pPlayback->IsPlaying());
-}
-
-void CKesView::OnUpdateMidiStop(QAction* cmdUI) const {
-    cmdUI->setEnabled(m_pPlayback->IsPlaying());
-}
-
-void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {
-    cmdUI->setEnabled(true);
-    cmdUI->setCheckable(true);
-    cmdUI->setChecked(m_pConnection && m_pConnection->IsOpen());
-}
-
-void CKesView::OnMidiInData(quint32 message) {
-    // The echo goes first so that what the player hears does not wait for the painting.
-    if (m_pConnection)
-        m_pConnection->SendShort(message);
-    const uint8_t status = uint8_t(message & 0xFF);
-    const int key = int((message >> 8) & 0xFF);
-    const int velocity = int((message >> 16) & 0xFF);
-    // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
-    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey) {
-        const CStepScope scope(*this); // one step per note
-        EnterRecordedPitch(key - kLowestKey + 1);
-    }
 }

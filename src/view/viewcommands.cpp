@@ -1,0 +1,158 @@
+// The view's commands: the header's tempo and title dialogs, play, stop and record, incoming
+// MIDI notes and the play position.
+#include "kesview.h"
+
+#include "dialogs/inputdlg.h"
+#include "dialogs/tempodlg.h"
+#include "document/kesdoc.h"
+#include "midi/midiconnection.h"
+#include "settings/envsettings.h"
+#include "song/cp932.h"
+#include "song/musictime.h"
+#include "view/playbackcontrol.h"
+#include "view/staffpainter.h"
+#include "view/stepscope.h"
+
+#include <QAction>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kLowestKey = 10;   // MIDI key of pitch 1
+constexpr int kHighestKey = 104; // MIDI key of pitch 95
+
+} // namespace
+
+void CKesView::OnPlayRowChanged(int row) {
+    const Song& song = m_pDocument->GetSong();
+    if (m_nPlayRow >= 0)
+        InvalidateRow(m_nPlayRow, false);
+    // The song may have lost rows while it played.
+    m_nPlayRow = row < 0 ? -1 : std::min(row, song.count);
+    if (m_nPlayRow < 0) {
+        if (m_nStaffRow >= 0) {
+            m_nStaffRow = -1; // back to the cursor's bar
+            InvalidateStaffPanel();
+        }
+        return;
+    }
+    InvalidateRow(m_nPlayRow, false);
+    // The panel turns to the played bar once the play leaves the bars it shows.
+    const int listWidth = GetListWidth();
+    const PixelRect panel{listWidth + 1, 1, viewport()->width() - 1, kStaffPanelHeight - 1};
+    const uint32_t origin =
+        StaffOriginTick(song, GetStaffOriginRow(), m_pSettings->GetTicksPerBar());
+    const uint32_t tick = song.events[size_t(m_nPlayRow)].startTick;
+    if (tick < origin || tick - origin >= CStaffPainter::VisibleTicks(panel)) {
+        m_nStaffRow = m_nPlayRow;
+        InvalidateStaffPanel();
+    }
+}
+
+void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
+    Song& song = m_pDocument->GetSong();
+    switch (HitTestHeader(m_metrics, point.x(), point.y())) {
+    case HeaderHit::Tempo: {
+        CTempoDlg dialog(this);
+        dialog.m_nTempo = TempoFromByte(song.tempo);
+        const uint8_t before = song.tempo;
+        if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
+            const CStepScope scope(*this);
+            song.tempo = TempoToByte(dialog.m_nTempo);
+            new CTempoCommand(song, before, song.tempo, CurrentStep());
+            SetSongModified();
+            RedrawAll();
+        }
+        break;
+    }
+    case HeaderHit::Title: {
+        CInputDlg dialog(QStringLiteral("Title編集"), this);
+        dialog.m_strText = DecodeCp932(song.title);
+        const std::string before = song.title;
+        // The dialog accepts only titles that cp932 holds within the file's limit.
+        if (dialog.exec() == QDialog::Accepted &&
+            EncodeCp932(dialog.m_strText).value_or(before) != before) {
+            const CStepScope scope(*this);
+            song.title = EncodeCp932(dialog.m_strText).value_or(before);
+            new CTitleCommand(song, before, song.title, CurrentStep());
+            SetSongModified();
+            RedrawAll();
+        }
+        break;
+    }
+    case HeaderHit::None:
+        break;
+    }
+}
+
+int CKesView::OnCreate(CMidiConnection* connection) {
+    m_pConnection = connection;
+    if (m_pConnection) {
+        m_pConnection->SetDefaultReceiver(this);
+        m_pConnection->Open(); // a failure only leaves recording off
+    }
+    Q_EMIT midiCommandsChanged();
+    return 0;
+}
+
+void CKesView::OnMidiPlay() {
+    if (m_pPlayback->IsPlaying())
+        return; // one run at a time
+    if (!m_pPlayback->Play(m_pDocument->GetSong(), m_pSettings->OutputDeviceName())) {
+        Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
+        return;
+    }
+    Q_EMIT statusMessage(QString());
+}
+
+void CKesView::OnMidiStop() {
+    m_pPlayback->Stop();
+}
+
+void CKesView::OnMidiRecord() {
+    if (!m_pConnection)
+        return;
+    if (m_pConnection->IsOpen()) {
+        m_pConnection->Close();
+        Q_EMIT midiCommandsChanged();
+        return;
+    }
+    const bool opened = m_pConnection->Open(this);
+    Q_EMIT midiCommandsChanged();
+    if (!opened) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("OKT:MIDI録音"),
+                        QStringLiteral("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("MidiRecordFailure"));
+        box.exec();
+    }
+}
+
+void CKesView::OnUpdateMidiPlay(QAction* cmdUI) const {
+    cmdUI->setEnabled(!m_pPlayback->IsPlaying());
+}
+
+void CKesView::OnUpdateMidiStop(QAction* cmdUI) const {
+    cmdUI->setEnabled(m_pPlayback->IsPlaying());
+}
+
+void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {
+    cmdUI->setEnabled(true);
+    cmdUI->setCheckable(true);
+    cmdUI->setChecked(m_pConnection && m_pConnection->IsOpen());
+}
+
+void CKesView::OnMidiInData(quint32 message) {
+    // The echo goes first so that what the player hears does not wait for the painting.
+    if (m_pConnection)
+        m_pConnection->SendShort(message);
+    const uint8_t status = uint8_t(message & 0xFF);
+    const int key = int((message >> 8) & 0xFF);
+    const int velocity = int((message >> 16) & 0xFF);
+    // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
+    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey) {
+        const CStepScope scope(*this); // one step per note
+        EnterRecordedPitch(key - kLowestKey + 1);
+    }
+}

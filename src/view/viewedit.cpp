@@ -1,0 +1,199 @@
+// The Edit menu's side of the view: undo steps gathered from the editor's changes, undo and
+// redo, the row selection, cut, copy and paste.
+#include "kesview.h"
+
+#include "document/kesdoc.h"
+#include "document/songcommands.h"
+#include "settings/envsettings.h"
+#include "view/eventclipboard.h"
+#include "view/stepscope.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUndoStack>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kQuarterNoteCode = 0xC4; // F5
+
+} // namespace
+
+void CKesView::BeginStep() {
+    if (m_nStepDepth++ == 0)
+        m_stepStart = {m_nCursorRow, m_nCursorColumn};
+}
+
+void CKesView::EndStep() {
+    if (--m_nStepDepth > 0 || !m_pStep)
+        return;
+    m_pStep->SetCursorAfter({m_nCursorRow, m_nCursorColumn});
+    m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+}
+
+CEditStep* CKesView::CurrentStep() {
+    if (!m_pStep) {
+        const EditCursor now{m_nCursorRow, m_nCursorColumn};
+        m_pStep = std::make_unique<CEditStep>(m_pDocument, m_nStepDepth > 0 ? m_stepStart : now);
+    }
+    return m_pStep.get();
+}
+
+void CKesView::RecordEdit(const EventEdit& edit) {
+    // An edit that no key, note or command began is a step of its own.
+    const CStepScope scope(*this);
+    Song& song = m_pDocument->GetSong();
+    const EventBytes before{edit.before.code, edit.before.pitch};
+    const EventBytes after{edit.after.code, edit.after.pitch};
+    switch (edit.kind) {
+    case EventEdit::Change:
+        new CChangeEventCommand(song, edit.index, before, after, CurrentStep());
+        break;
+    case EventEdit::Insert:
+        new CInsertEventsCommand(song, edit.index, {after}, CurrentStep());
+        break;
+    case EventEdit::Remove:
+        new CRemoveEventsCommand(song, edit.index, {before}, CurrentStep());
+        break;
+    }
+}
+
+void CKesView::OnStepApplied(int row, int column) {
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    m_bSelection = false;
+    m_nSelAnchor = -1;
+    UpdateScrollRange(-1);
+    SetColumn(column);
+    MoveCursorTo(row);
+    RedrawAll();
+    Q_EMIT songModified();
+    Q_EMIT editCommandsChanged();
+}
+
+void CKesView::OnEditUndo() {
+    if (m_nStepDepth > 0)
+        return;
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    InvalidateRow(m_nCursorRow, false);
+    m_pDocument->GetUndoStack()->undo();
+}
+
+void CKesView::OnEditRedo() {
+    if (m_nStepDepth > 0)
+        return;
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    InvalidateRow(m_nCursorRow, false);
+    m_pDocument->GetUndoStack()->redo();
+}
+
+std::pair<int, int> CKesView::GetSelection() const {
+    if (!m_bSelection || m_nSelAnchor < 0)
+        return {0, 0};
+    const int first = std::min(m_nSelAnchor, m_nCursorRow);
+    const int last =
+        std::min(std::max(m_nSelAnchor, m_nCursorRow), m_pDocument->GetSong().count - 1);
+    return last < first ? std::pair{0, 0} : std::pair{first, last - first + 1};
+}
+
+void CKesView::SelectRows(int anchor, int row) {
+    m_nSelAnchor = std::max(0, anchor);
+    m_bSelection = true;
+    MoveCursorTo(row);
+    viewport()->update();
+    Q_EMIT editCommandsChanged();
+}
+
+void CKesView::ClearSelection() {
+    m_nSelAnchor = -1;
+    if (!m_bSelection)
+        return;
+    m_bSelection = false;
+    viewport()->update();
+    Q_EMIT editCommandsChanged();
+}
+
+bool CKesView::CanCutOrCopy() const {
+    return HasSelection() || (m_nCursorRow >= 0 && m_nCursorRow < m_pDocument->GetSong().count);
+}
+
+bool CKesView::CanPaste() {
+    return HasPastableContent(QGuiApplication::clipboard()->mimeData());
+}
+
+void CKesView::CopyRows(int first, int count) {
+    QGuiApplication::clipboard()->setMimeData(
+        EventsToMimeData(m_pDocument->GetSong(), first, count, m_pSettings->GetTimeSignature())
+            .release());
+}
+
+void CKesView::OnEditCopy() {
+    auto [first, count] = GetSelection();
+    if (count == 0 && CanCutOrCopy())
+        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+    if (count > 0)
+        CopyRows(first, count);
+}
+
+void CKesView::OnEditCut() {
+    auto [first, count] = GetSelection();
+    if (count == 0 && CanCutOrCopy())
+        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+    if (count == 0 || m_nStepDepth > 0)
+        return;
+    const CStepScope scope(*this);
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    CopyRows(first, count);
+    Song& song = m_pDocument->GetSong();
+    std::vector<EventBytes> removed;
+    removed.reserve(size_t(count));
+    for (int i = first; i < first + count; ++i)
+        removed.push_back({song.events[size_t(i)].code, song.events[size_t(i)].pitch});
+    RemoveSongEvents(song, first, count);
+    new CRemoveEventsCommand(song, first, std::move(removed), CurrentStep());
+    ClearSelection();
+    SetSongModified();
+    UpdateScrollRange(-1);
+    MoveCursorTo(first);
+    RedrawAll();
+}
+
+void CKesView::OnEditPaste() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    const int index = std::clamp(m_nCursorRow, 0, song.count);
+    const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
+    PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
+    if (!pasted.badToken.isEmpty()) {
+        Q_EMIT statusMessage(
+            QStringLiteral("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        return;
+    }
+    const int n = int(pasted.events.size());
+    if (n == 0)
+        return;
+    if (n > kMaxEvents - song.count) {
+        Q_EMIT statusMessage(
+            QStringLiteral("イベント数が上限（999）を超えるため貼り付けできません"));
+        return;
+    }
+    const CStepScope scope(*this);
+    m_nInputLen = 0;
+    m_szInput[0] = '\0';
+    ClearSelection();
+    InsertSongEvents(song, index, pasted.events);
+    new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());
+    SetSongModified();
+    UpdateScrollRange(-1);
+    MoveCursorTo(index + n);
+    RedrawAll();
+    Q_EMIT statusMessage(QString());
+}
