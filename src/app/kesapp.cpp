@@ -87,7 +87,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
             [this] { m_pMainFrame->SaveBarState(); });
 
     m_pDocument->OnNewDocument();
-    if (!arguments.isEmpty() && !m_pMainFrame->OpenDocumentFile(arguments.constFirst()))
+    if (!arguments.isEmpty() && !m_pMainFrame->OpenOrImportFile(arguments.constFirst()))
         return false;
     return true;
 }

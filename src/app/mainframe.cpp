@@ -349,6 +349,13 @@ void CMainFrame::UpdatePasteCommand() {
 }
 
 void CMainFrame::ShowMessage(const QString& text) {
+    if (!isVisible() && !text.isEmpty()) {
+        // Showing the window would show the idle pane again under the message (a file
+        // imported from the command line): show the message once the window is up.
+        QMetaObject::invokeMethod(
+            this, [this, text] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
+        return;
+    }
     if (text.isEmpty())
         statusBar()->clearMessage();
     else
@@ -580,14 +587,17 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     QMetaObject::invokeMethod(
         this,
         [this, path] {
-            if (!SaveModified())
-                return;
-            if (QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
-                OpenDocumentFile(path);
-            else
-                ImportMidiFile(path);
+            if (SaveModified())
+                OpenOrImportFile(path);
         },
         Qt::QueuedConnection);
+}
+
+bool CMainFrame::OpenOrImportFile(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("mid") || suffix == QLatin1String("midi"))
+        return ImportMidiFile(path);
+    return OpenDocumentFile(path);
 }
 
 bool CMainFrame::SaveModified() {

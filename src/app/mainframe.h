@@ -58,6 +58,8 @@ public Q_SLOTS:
     /// Replaces the song with a MIDI file's melody (after the save question); a failure is
     /// reported in a message box and changes nothing.
     bool ImportMidiFile(const QString& path);
+    /// A Standard MIDI File (.mid, .midi) is imported, anything else opened as a song.
+    bool OpenOrImportFile(const QString& path);
     void UpdateTitle();
     /// Runs the view's update handlers of the MIDI commands on their actions.
     void UpdateMidiCommands();
