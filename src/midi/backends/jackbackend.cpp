@@ -232,6 +232,9 @@ public:
     }
 
     std::set<std::string> m_usedNames; // under the client's lock
+    /// Ports that could not be unregistered (a callback might still use one, or the server
+    /// is gone): they live as long as the session, so nothing frees memory JACK may touch.
+    std::vector<std::unique_ptr<CJackPort>> m_retired; // under the client's lock
 
 private:
     jack_client_t* m_pClient;
@@ -312,13 +315,11 @@ public:
     void RemovePort(const JackSession& session, std::unique_ptr<CJackPort>& port) {
         if (!port)
             return;
-        if (!session->Remove(port.get())) {
-            (void)port.release(); // a callback may still hold it
-            return;
-        }
+        const bool unused = session->Remove(port.get());
         std::lock_guard lock(m_mutex);
-        if (!session->IsAlive()) {
-            (void)port.release();
+        if (!unused || !session->IsAlive()) {
+            // A callback may still hold it, or its server is gone: kept with the session.
+            session->m_retired.push_back(std::move(port));
             return;
         }
         jack_port_unregister(session->Client(), port->Port());
