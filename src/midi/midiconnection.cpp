@@ -32,31 +32,41 @@ bool CMidiConnection::Open(QObject* receiver) {
     if (inPosition < 0)
         return false;
     auto in = std::make_unique<CMidiInPort>(devices.GetInput(inPosition).deviceId, receiver);
-    if (!in->Start())
+    if (!in->IsOpen())
         return false;
-    m_pIn = std::move(in);
 
     const std::string& outName = m_strOutputName;
     const int outPosition = devices.FindByName(outName.c_str(), false);
+    std::unique_ptr<CMidiOutPort> out;
     if (outPosition >= 0) {
         try {
-            m_pOut =
-                std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
-            m_pOut->SetLiveEcho(true);
+            out = std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
+            out->SetLiveEcho(true);
         } catch (const CMidiOpenError&) {
-            m_pOut.reset(); // recording goes on without echo
+            out.reset(); // recording goes on without echo
         }
     }
+    // Before Start, so that every message is echoed by exactly one of the two ways.
+    m_bThru = out && in->SetThru(out.get());
+    if (!in->Start()) {
+        in->SetThru(nullptr);
+        return false;
+    }
+    m_pIn = std::move(in);
+    m_pOut = std::move(out);
     return true;
 }
 
 void CMidiConnection::Close() {
+    if (m_pIn)
+        m_pIn->SetThru(nullptr); // the output must not go while the input echoes to it
     m_pIn.reset();
     m_pOut.reset();
+    m_bThru = false;
 }
 
 void CMidiConnection::SendShort(uint32_t message) {
-    if (m_pOut)
+    if (m_pOut && !m_bThru)
         m_pOut->ShortMsg(message);
 }
 

@@ -31,7 +31,9 @@ public:
     bool Open(QObject* receiver = nullptr);
     /// Resets and closes both devices; nothing when closed.
     void Close();
-    /// Sends through the output device when there is one; the result is ignored.
+    /// Echoes a received message through the output device when there is one and the devices
+    /// do not echo by themselves (a JACK input and output echo inside each cycle); the result
+    /// is ignored.
     void SendShort(uint32_t message);
     /// The object that takes incoming data when Open is given none (the score view).
     void SetDefaultReceiver(QObject* receiver);
@@ -42,4 +44,5 @@ private:
     std::unique_ptr<CMidiInPort> m_pIn;
     std::unique_ptr<CMidiOutPort> m_pOut;
     QPointer<QObject> m_pDefaultReceiver;
+    bool m_bThru = false; // the input echoes to the output by itself
 };

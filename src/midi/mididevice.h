@@ -56,6 +56,13 @@ public:
     virtual MidiResult Start() = 0;
     virtual MidiResult Stop() = 0;
     virtual MidiResult Reset() = 0;
+    /// Echoes every short message that arrives while started to `output` inside the device
+    /// system, in the cycle it arrives in, before the receiver hears of it; nullptr stops it.
+    /// False when this pairing can't do that: the caller then echoes by itself.
+    virtual bool SetThru(IMidiOutDevice* output) {
+        (void)output;
+        return false;
+    }
 };
 
 class IMidiDeviceService {

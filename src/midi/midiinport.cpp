@@ -185,3 +185,9 @@ bool CMidiInPort::GetDevCaps(MidiInCaps& caps) {
 int CMidiInPort::GetNumDevs() {
     return GetMidiDeviceService().GetNumInputs();
 }
+
+bool CMidiInPort::SetThru(CMidiOutPort* output) {
+    if (!m_pDevice)
+        return false;
+    return m_pDevice->SetThru(output ? output->GetDevice() : nullptr);
+}

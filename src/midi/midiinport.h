@@ -42,6 +42,9 @@ public:
     static int GetNumDevs();
 
     bool IsOpen() const { return m_pDevice != nullptr; }
+    /// Has the device system echo what arrives to `output` by itself (see IMidiInDevice::SetThru);
+    /// nullptr stops it. False when it can't, or the port is closed.
+    bool SetThru(CMidiOutPort* output);
 
     static void DispatchProc(void* handle, uint32_t message, uintptr_t instance, uintptr_t param1,
                              uintptr_t param2);

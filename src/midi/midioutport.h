@@ -88,6 +88,8 @@ public:
     bool CacheDrumPatches(unsigned patch, uint16_t* keys, unsigned flags);
 
     bool IsOpen() const { return m_pDevice != nullptr; }
+    /// The open device, for pairing it with an input (CMidiInPort::SetThru); null when closed.
+    IMidiOutDevice* GetDevice() const { return m_pDevice.get(); }
 
     /// The callback-mode dispatch: instance is the port.
     static void DispatchProc(void* handle, uint32_t message, uintptr_t instance, uintptr_t param1,

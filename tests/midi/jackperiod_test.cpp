@@ -55,12 +55,44 @@ std::vector<double> LineErrors(const std::vector<double>& xs, const std::vector<
     return errors;
 }
 
-/// The onsets' distances from the grid as the server's frame clock sees it.
+/// The onsets' distances from the grid as the server's frame clock sees it. The grid is fitted
+/// to the onsets without the few that lie far off it (at most one in ten), so that a note held
+/// up once does not tilt the grid under all the others.
 std::vector<double> GridErrors(const std::vector<uint64_t>& frames) {
-    std::vector<double> index;
-    for (size_t i = 0; i < frames.size(); ++i)
-        index.push_back(double(i));
-    return LineErrors(index, frames);
+    std::vector<double> xs;
+    std::vector<uint64_t> kept;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        xs.push_back(double(i));
+        kept.push_back(frames[i]);
+    }
+    for (size_t dropped = 0; 10 * (dropped + 1) <= frames.size(); ++dropped) {
+        const std::vector<double> errors = LineErrors(xs, kept);
+        const auto worst = std::max_element(errors.begin(), errors.end());
+        if (*worst <= 0.5)
+            break;
+        const auto at = size_t(worst - errors.begin());
+        xs.erase(xs.begin() + long(at));
+        kept.erase(kept.begin() + long(at));
+    }
+    // The line through the kept onsets, measured against every onset.
+    const double origin = double(kept.front());
+    const double n = double(kept.size());
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const double y = (double(kept[i]) - origin) / kFramesPerMs;
+        sx += xs[i];
+        sy += y;
+        sxx += xs[i] * xs[i];
+        sxy += xs[i] * y;
+    }
+    const double step = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    const double offset = (sy - step * sx) / n;
+    std::vector<double> errors;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const double y = (double(frames[i]) - origin) / kFramesPerMs;
+        errors.push_back(std::fabs(y - (offset + step * double(i))));
+    }
+    return errors;
 }
 
 /// Our ports as jack_lsp lists them.
@@ -140,8 +172,13 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
     const std::set<std::string> listed = OwnPortsListed(File("lsp"));
     EXPECT_EQ(listed, (std::set<std::string>{"KesV:out", "KesV:in", "KesV:out-2"}))
         << "the program's ports are not under one client";
-    connection.SendShort(PackShortMessage(0x90, 100, 1));
+    // What the keyboard plays comes back at once from the echo output (inside JACK's cycle,
+    // so the view's echo adds nothing).
+    ASSERT_TRUE(keys.Send(PackShortMessage(0x90, 100, 1)));
     EXPECT_TRUE(keys.WaitForArrivals(1, 2s)) << "the echo output sends nothing";
+    connection.SendShort(PackShortMessage(0x90, 100, 1));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(keys.ArrivalCount(), 1u) << "a message was echoed twice";
     std::this_thread::sleep_for(200ms);
     connection.Close();
 
@@ -160,7 +197,7 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
     ASSERT_EQ(slot.load(), nullptr) << "the run does not end";
     const auto received = jackpeers::WaitForDump(dumpFile, song.size(), 5s);
     const std::vector<double> slip = LineErrors(clockMs, clockFrames);
-    if (*std::max_element(slip.begin(), slip.end()) > 1.0)
+    if (!slip.empty() && *std::max_element(slip.begin(), slip.end()) > 1.0)
         GTEST_SKIP() << "the server's frame clock slipped by "
                      << *std::max_element(slip.begin(), slip.end()) << " ms";
     if (xruns.Count() > 0)

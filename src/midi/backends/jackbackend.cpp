@@ -85,13 +85,20 @@ public:
     CJackPort(const CJackPort&) = delete;
     CJackPort& operator=(const CJackPort&) = delete;
 
-    /// Runs in the process callback.
+    bool IsOutput() const { return m_bOutput; }
+    /// Run in the process callback: every input first (which may hand an echo to an output),
+    /// then every output.
     void Process(jack_nframes_t frames, jack_nframes_t cycleStart) {
         void* buffer = jack_port_get_buffer(m_pPort, frames);
         if (m_bOutput)
             WriteCycle(buffer, frames, cycleStart);
         else
             ReadCycle(buffer);
+    }
+    /// An input's arrival to echo in this cycle at its frame; the process callback's alone.
+    void AddThru(jack_nframes_t time, const uint8_t* bytes, size_t size) {
+        if (m_nThru < m_thru.size())
+            m_thru[m_nThru++] = {time, 0, uint8_t(size), {bytes[0], bytes[1], bytes[2]}};
     }
 
     jack_port_t* Port() const { return m_pPort; }
@@ -102,11 +109,23 @@ public:
     // Input only: arrivals are kept while started; the device waits on ready.
     std::atomic<bool> started{false};
     sem_t ready;
+    /// Input only: the output port each arrival is echoed to in its own cycle, or null.
+    std::atomic<CJackPort*> thru{nullptr};
 
 private:
     void WriteCycle(void* buffer, jack_nframes_t frames, jack_nframes_t cycleStart) {
         jack_midi_clear_buffer(buffer);
         jack_nframes_t last = 0;
+        size_t thru = 0;
+        // Echoes of this cycle's arrivals go in among the queued messages by their frames.
+        const auto writeThruUpTo = [&](jack_nframes_t offset) {
+            for (; thru < m_nThru && m_thru[thru].due <= offset; ++thru) {
+                const OutEvent& echo = m_thru[thru];
+                const jack_nframes_t at = std::min(std::max(echo.due, last), frames - 1);
+                if (jack_midi_event_write(buffer, at, echo.bytes, echo.size) == 0)
+                    last = at;
+            }
+        };
         OutEvent event;
         while (jack_ringbuffer_peek(m_pRing, reinterpret_cast<char*>(&event), sizeof event) ==
                sizeof event) {
@@ -118,11 +137,15 @@ private:
                 offset = ahead > 0 ? jack_nframes_t(ahead) : 0; // a late one at the cycle's start
             }
             offset = std::max(offset, last); // the order stays as sent
+            writeThruUpTo(offset);
+            offset = std::max(offset, last);
             if (jack_midi_event_write(buffer, offset, event.bytes, event.size) != 0)
                 break; // the cycle's buffer is full: the rest goes in the next one
             last = offset;
             jack_ringbuffer_read_advance(m_pRing, sizeof event);
         }
+        writeThruUpTo(frames);
+        m_nThru = 0;
     }
 
     void ReadCycle(void* buffer) {
@@ -135,8 +158,11 @@ private:
                 continue;
             // Long (system-exclusive) messages are not received; every short message is.
             const int length = ShortMessageLength(event.buffer[0]);
-            if (length == 0 || event.size < size_t(length) ||
-                jack_ringbuffer_write_space(m_pRing) < sizeof(InEvent))
+            if (length == 0 || event.size < size_t(length))
+                continue;
+            if (CJackPort* echo = thru.load(std::memory_order_acquire))
+                echo->AddThru(event.time, event.buffer, size_t(length));
+            if (jack_ringbuffer_write_space(m_pRing) < sizeof(InEvent))
                 continue;
             InEvent in{NowNs(), uint8_t(length), {0, 0, 0}};
             std::copy(event.buffer, event.buffer + length, in.bytes);
@@ -151,6 +177,10 @@ private:
     bool m_bOutput;
     std::string m_strShortName;
     jack_ringbuffer_t* m_pRing;
+    // Output only, touched by the process callback alone: echoes of this cycle's arrivals
+    // (their due is the frame in the cycle).
+    std::array<OutEvent, 64> m_thru{};
+    size_t m_nThru = 0;
 };
 
 /// The program's client on one JACK server. A server that has gone takes the client along: a
@@ -219,9 +249,12 @@ public:
         // Odd while the callback runs: Remove waits for it to end before a port is freed.
         self->m_nCycles.fetch_add(1);
         const jack_nframes_t cycleStart = jack_last_frame_time(self->m_pClient);
-        for (auto& slot : self->m_slots) {
-            if (CJackPort* port = slot.load())
-                port->Process(frames, cycleStart);
+        for (const bool outputs : {false, true}) {
+            for (auto& slot : self->m_slots) {
+                CJackPort* port = slot.load();
+                if (port && port->IsOutput() == outputs)
+                    port->Process(frames, cycleStart);
+            }
         }
         self->m_nCycles.fetch_add(1);
         return 0;
@@ -470,6 +503,8 @@ public:
     }
 
     void SetLiveEcho(bool liveEcho) override { m_bLiveEcho.store(liveEcho ? 1 : 0); }
+    const JackSession& Session() const { return m_pSession; }
+    CJackPort* Port() const { return m_pPort.get(); }
 
 private:
     /// One period after now: the cycle that runs now has been written, the next one has not,
@@ -547,6 +582,16 @@ public:
         return m_pSession->IsAlive() ? kMidiOk : kMidiErrInvalidHandle;
     }
     MidiResult Reset() override { return Stop(); }
+
+    bool SetThru(IMidiOutDevice* output) override {
+        auto* jackOutput = dynamic_cast<CJackOutDevice*>(output);
+        CJackPort* target =
+            jackOutput && jackOutput->Session() == m_pSession && m_pSession->IsAlive()
+                ? jackOutput->Port()
+                : nullptr;
+        m_pPort->thru.store(target, std::memory_order_release);
+        return target != nullptr;
+    }
 
 private:
     /// Hands what the process callback took to the receiver, off JACK's thread, in order.
