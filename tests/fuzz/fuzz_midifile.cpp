@@ -1,6 +1,6 @@
 // Fuzz target: any bytes given to the MIDI file reader either fail without touching the
 // import or give a valid song whose written file reads back as a valid song with the same
-// tempo, title and number of notes.
+// tempo, title and, unless the read-back is cut at the event limit, number of notes.
 #include "song/midifile.h"
 
 #include <cstdlib>
@@ -36,8 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MidiImport back;
     const std::vector<uint8_t> written = EncodeMidiFile(import.song, TimeSignature{}, import.title);
     if (DecodeMidiFile(written, back).error != MidiReadError::None || !IsValidSong(back.song) ||
-        BuildPerformance(back.song).size() != BuildPerformance(import.song).size() ||
         back.song.tempo != import.song.tempo || back.title != import.title)
+        std::abort();
+    // Near the 999-event limit the melody read back may need more events than the song it was
+    // written from (a long tie chain becomes another split) and is then cut: it says so.
+    if (!back.truncated &&
+        BuildPerformance(back.song).size() != BuildPerformance(import.song).size())
         std::abort();
     return 0;
 }
