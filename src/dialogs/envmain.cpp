@@ -1,5 +1,7 @@
 #include "envmain.h"
 
+#include "numberspinbox.h"
+
 #include "settings/envsettings.h"
 #include "song/cp932.h"
 
@@ -76,34 +78,10 @@ public:
 
 } // namespace
 
-/// The number of beats. Losing the focus (a click on OK), being hidden (another tab) and
-/// Enter put the last value back over a typed text that is not a number; the page must
-/// refuse that text all the same, and shows it again for the user to correct.
-class CBeatsSpinBox final : public QSpinBox {
+/// The number of beats.
+class CBeatsSpinBox final : public CNumberSpinBox {
 public:
-    explicit CBeatsSpinBox(QWidget* parent) : QSpinBox(parent) {
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-            text.trimmed().toInt(&m_bTypedNumber);
-            m_strTyped = text;
-        });
-    }
-    bool HoldsNumber() const { return m_bTypedNumber; }
-    void ShowTyped() {
-        if (!m_bTypedNumber)
-            lineEdit()->setText(m_strTyped);
-    }
-    void SetNumber(int value) {
-        m_bTypedNumber = true;
-        setValue(value);
-    }
-    void stepBy(int steps) override {
-        m_bTypedNumber = true;
-        QSpinBox::stepBy(steps);
-    }
-
-private:
-    bool m_bTypedNumber = true;
-    QString m_strTyped;
+    using CNumberSpinBox::CNumberSpinBox;
 };
 
 CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {

@@ -1,5 +1,7 @@
 #include "tempodlg.h"
 
+#include "numberspinbox.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,29 +16,14 @@
 #include <algorithm>
 
 // Typing may go anywhere the tempo byte reaches; the arrows keep to the spin range.
-// Losing the focus (a click on OK) and Enter put the last value back over a typed text that
-// is not a number; OK must refuse that text all the same, and shows it again to correct.
-class CTempoSpinBox final : public QSpinBox {
+class CTempoSpinBox final : public CNumberSpinBox {
 public:
-    explicit CTempoSpinBox(QWidget* parent) : QSpinBox(parent) {
+    explicit CTempoSpinBox(QWidget* parent) : CNumberSpinBox(parent) {
         setRange(0, 9999);
         setAlignment(Qt::AlignRight);
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-            text.trimmed().toInt(&m_bTypedNumber);
-            m_strTyped = text;
-        });
-    }
-    bool HoldsNumber() const { return m_bTypedNumber; }
-    void ShowTyped() {
-        if (!m_bTypedNumber)
-            lineEdit()->setText(m_strTyped);
-    }
-    void SetNumber(int value) {
-        m_bTypedNumber = true;
-        setValue(value);
     }
     void stepBy(int steps) override {
-        m_bTypedNumber = true;
+        MarkNumber();
         const int value =
             std::clamp(this->value() + steps, CTempoDlg::kSpinLower, CTempoDlg::kSpinUpper);
         setValue(value);
@@ -52,10 +39,6 @@ protected:
             enabled |= StepDownEnabled;
         return enabled;
     }
-
-private:
-    bool m_bTypedNumber = true;
-    QString m_strTyped;
 };
 
 const int CTempoDlg::kPresetTempos[15] = {60,  66,  72,  80,  88,  96,  104, 112,
