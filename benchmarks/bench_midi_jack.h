@@ -1,20 +1,10 @@
 // A private JACK server for the MIDI benchmarks: 48 kHz, dummy driver, with the period given
-// by --period=N on the command line (64 frames without it), under a name of its own so that no
-// server of the user's is touched. The name is the first of kesv-bench-1 to -4 that no live server
-// answers: JACK's shared registry holds 8 servers and gives the slot of a killed one back only to a
-// new server of the same name.
+// by --period=N on the command line (64 frames without it), under a name of its own
+// (kesv-bench-1 to -4) so that no server of the user's is touched.
 #pragma once
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <thread>
 
 #include "jackpeers.h"
 
@@ -36,66 +26,17 @@ inline int TakePeriodArgument(int& argc, char** argv, int fallback = 64) {
     return period;
 }
 
+/// The benchmarks' server: started at once, stopped with SIGINT at the end.
 class CPrivateJackServer {
 public:
-    explicit CPrivateJackServer(int period) : m_strPeriod(std::to_string(period)) {
+    explicit CPrivateJackServer(int period) : m_server(period, "kesv-bench") {
         setenv("JACK_NO_START_SERVER", "1", 1);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        for (int n = 1; n <= 4 && !m_bRunning; ++n) {
-            const std::string name = "kesv-bench-" + std::to_string(n);
-            setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-            if (!jackpeers::JackServerAnswers())
-                m_bRunning = Start();
-        }
+        m_bRunning = m_server.Start();
     }
-    ~CPrivateJackServer() { Stop(); }
-    CPrivateJackServer(const CPrivateJackServer&) = delete;
-    CPrivateJackServer& operator=(const CPrivateJackServer&) = delete;
     bool IsRunning() const { return m_bRunning; }
 
 private:
-    bool Start() {
-        char jackd[] = "jackd", noRt[] = "--no-realtime", d[] = "-d", dummy[] = "dummy", r[] = "-r",
-             rate[] = "48000", p[] = "-p";
-        char* argv[] = {jackd, noRt, d, dummy, r, rate, p, m_strPeriod.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&m_pid, "jackd", &actions, nullptr, argv, environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        for (int i = 0; i < 100 && m_pid > 0; ++i) {
-            // A server that ended at once (the name taken meanwhile) answers nothing of ours.
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            if (jackpeers::JackServerAnswers())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        Stop();
-        return false;
-    }
-    // SIGINT lets the server leave JACK's registry clean; it runs after every client here.
-    void Stop() {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGINT);
-        for (int i = 0; i < 500; ++i) {
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-
-    std::string m_strPeriod;
-    pid_t m_pid = -1;
+    jackpeers::CPrivateServer m_server;
     bool m_bRunning = false;
 };

@@ -25,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -53,14 +54,17 @@ inline bool JackServerAnswers() {
 /// gives the slot of a killed one back only to a new server of the same name.
 class CPrivateServer {
 public:
-    explicit CPrivateServer(int period = 256) : m_strPeriod(std::to_string(period)) {}
+    /// `prefix`-1 to -4: the first name no live server answers (JACK's shared registry holds
+    /// 8 servers and gives the slot of a killed one back only to a server of the same name).
+    explicit CPrivateServer(int period = 256, std::string prefix = "kesv-private")
+        : m_strPeriod(std::to_string(period)), m_strPrefix(std::move(prefix)) {}
     ~CPrivateServer() { Stop(); }
     CPrivateServer(const CPrivateServer&) = delete;
     CPrivateServer& operator=(const CPrivateServer&) = delete;
 
     bool Start() {
         for (int n = 1; n <= 4; ++n) {
-            const std::string name = "kesv-private-" + std::to_string(n);
+            const std::string name = m_strPrefix + "-" + std::to_string(n);
             setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
             if (JackServerAnswers())
                 continue; // another run's
@@ -119,6 +123,7 @@ private:
     }
 
     std::string m_strPeriod;
+    std::string m_strPrefix;
     pid_t m_pid = -1;
     bool m_bNoJackd = false;
 };
