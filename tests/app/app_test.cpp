@@ -8,6 +8,7 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "nextmodal.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
 
@@ -41,20 +42,6 @@ const QByteArray kSongBytes("\xE1\xF0"
                             "abc"
                             "\xFD\xF1\x7E\xC4\x33\xC6\x35\xFF",
                             13);
-
-// Runs `handle` on the next modal dialog of type T once it is open; returns its text.
-template <typename T> void OnNextModal(std::function<void(T*)> handle) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            handle(dialog);
-        }
-    });
-    timer->start();
-}
 
 // Answers the next message box with `button` and keeps its text in `text`.
 void AnswerMessageBox(QMessageBox::StandardButton button, QString* text = nullptr) {

@@ -6,6 +6,7 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "nextmodal.h"
 #include "song/midifile.h"
 #include "song/musictime.h"
 #include "song/songcodec.h"
@@ -30,19 +31,6 @@
 #include <vector>
 
 namespace {
-
-template <typename T> void OnNextModal(std::function<void(T*)> handle) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            handle(dialog);
-        }
-    });
-    timer->start();
-}
 
 struct Step {
     std::vector<uint8_t> before, after;

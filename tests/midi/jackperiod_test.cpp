@@ -4,6 +4,7 @@
 #include "midi/midiconnection.h"
 #include "midi/mididevicelist.h"
 #include "midi/sequenceplayer.h"
+#include "privateserverfixture.h"
 #include "receiver.h"
 #include "song/musictime.h"
 
@@ -26,7 +27,6 @@
 
 using namespace std::chrono_literals;
 using jackpeers::CChild;
-using jackpeers::CPrivateServer;
 
 namespace {
 
@@ -108,27 +108,9 @@ std::set<std::string> OwnPortsListed(const std::string& file) {
     return ports;
 }
 
-class JackPeriodTest : public ::testing::TestWithParam<int> {
+class JackPeriodTest : public CPrivateServerFixture<::testing::TestWithParam<int>> {
 protected:
-    void SetUp() override {
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        if (!m_server.Start())
-            GTEST_SKIP() << "no private JACK server could be started (is jackd installed?)";
-        m_strTag = std::to_string(getpid());
-    }
-    void TearDown() override {
-        for (const auto& file : m_files)
-            std::remove(file.c_str());
-    }
-    std::string File(const char* name) {
-        m_files.push_back(::testing::TempDir() + name + m_strTag + ".txt");
-        return m_files.back();
-    }
-
-    CPrivateServer m_server{GetParam()};
-    std::string m_strTag;
-    std::vector<std::string> m_files;
+    JackPeriodTest() : CPrivateServerFixture(GetParam()) {}
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "midi/midiinport.h"
 #include "midi/midioutport.h"
 #include "midi/sequenceplayer.h"
+#include "privateserverfixture.h"
 #include "receiver.h"
 #include "song/musictime.h"
 
@@ -24,7 +25,6 @@
 
 using namespace std::chrono_literals;
 using jackpeers::CChild;
-using jackpeers::CPrivateServer;
 
 namespace {
 
@@ -32,35 +32,15 @@ uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2 = 0) {
     return PackShortMessage(status, d1, d2);
 }
 
-class JackServerLossTest : public ::testing::Test {
+class JackServerLossTest : public CPrivateServerFixture<::testing::Test> {
 protected:
-    void SetUp() override {
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        if (!m_server.Start())
-            GTEST_SKIP() << "no private JACK server could be started (is jackd installed?)";
-        m_strTag = std::to_string(getpid());
-    }
-    void TearDown() override {
-        for (const auto& file : m_files)
-            std::remove(file.c_str());
-    }
-
     std::string DumpClient() const { return "kesv-dump-" + m_strTag; }
-    std::string File(const char* name) {
-        m_files.push_back(::testing::TempDir() + name + m_strTag + ".txt");
-        return m_files.back();
-    }
     int OutputPosition(CMidiDeviceList& list) {
         if (!jackpeers::WaitForDevice(DumpClient() + ":input", false))
             return -1;
         list.Refresh();
         return list.FindByName((DumpClient() + ":input").c_str(), false);
     }
-
-    CPrivateServer m_server;
-    std::string m_strTag;
-    std::vector<std::string> m_files;
 };
 
 /// A long run: a note every 10 ms for 20 s.

@@ -3,6 +3,7 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "nextmodal.h"
 #include "settings/envsettings.h"
 #include "song/songcodec.h"
 #include "view/drawhelpers.h"
@@ -32,20 +33,6 @@ void AddEvents(CKesDoc& doc, std::initializer_list<std::pair<uint8_t, uint8_t>> 
     for (const auto& [code, pitch] : events)
         song.events[size_t(song.count++)] = {0, code, pitch};
     doc.OnSongChanged();
-}
-
-// Runs `handle` on the next modal dialog of type T once it is open.
-template <typename T> void OnNextModal(std::function<void(T*)> handle) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            handle(dialog);
-        }
-    });
-    timer->start();
 }
 
 } // namespace
