@@ -39,7 +39,7 @@ trap cleanup EXIT
 for n in 1 2 3 4; do
   export JACK_DEFAULT_SERVER="kesv-test-$n"
   jack_lsp >/dev/null 2>&1 && continue # a live server of another run
-  jackd --no-realtime -d dummy -r 48000 -p 256 >"$build_dir/jackd.log" 2>&1 &
+  jackd -d dummy -r 48000 -p 256 >"$build_dir/jackd.log" 2>&1 &
   jack_pid=$!
   for _ in $(seq 50); do
     # A server that ends at once lost its name to another run meanwhile.

@@ -6,6 +6,7 @@
 
 #include "midiresult.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,14 @@ class IMidiOutDevice {
 public:
     virtual ~IMidiOutDevice() = default; // closes the device without a reset
     virtual MidiResult SendShort(uint32_t message) = 0;
+    /// A message of a timed run that was due at `due` (a moment that has just passed). A device
+    /// with cycles (JACK) places it at the frame of its due time, a fixed latency after it, so
+    /// the run keeps its own timing however late each message was handed over; others send it
+    /// now.
+    virtual MidiResult SendShortAt(uint32_t message, std::chrono::steady_clock::time_point due) {
+        (void)due;
+        return SendShort(message);
+    }
     /// Every sounding note off on every channel.
     virtual MidiResult Reset() = 0;
     /// Live echo: each message leaves as soon as the device can take it. Otherwise a device

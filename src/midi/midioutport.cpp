@@ -88,6 +88,10 @@ bool CMidiOutPort::ShortMsg(uint32_t message) {
     return Store(m_pDevice ? m_pDevice->SendShort(message) : kMidiErrInvalidHandle);
 }
 
+bool CMidiOutPort::ShortMsgAt(uint32_t message, std::chrono::steady_clock::time_point due) {
+    return Store(m_pDevice ? m_pDevice->SendShortAt(message, due) : kMidiErrInvalidHandle);
+}
+
 void CMidiOutPort::SetLiveEcho(bool liveEcho) {
     if (m_pDevice)
         m_pDevice->SetLiveEcho(liveEcho);

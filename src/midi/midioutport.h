@@ -6,6 +6,7 @@
 #include "mididevice.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -68,6 +69,8 @@ public:
     bool Close();
     bool Reset();
     bool ShortMsg(uint32_t message);
+    /// A message of a timed run, due at `due`: see IMidiOutDevice::SendShortAt.
+    bool ShortMsgAt(uint32_t message, std::chrono::steady_clock::time_point due);
     /// For echoing what comes in while recording: messages leave with the least latency the
     /// device has instead of a steady one. Kept only while the port is open.
     void SetLiveEcho(bool liveEcho);

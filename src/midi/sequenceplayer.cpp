@@ -152,7 +152,7 @@ void CSequencePlayer::OnTimer(uint32_t timerId) {
                 m_pPositionSink->store(m_positions[i], std::memory_order_relaxed);
             continue;
         }
-        if (!m_port.ShortMsg(m_events[i].message) &&
+        if (!m_port.ShortMsgAt(m_events[i].message, timer.GetTimePoint(due)) &&
             m_port.GetLastResult() == kMidiErrInvalidHandle)
             break;
     }

@@ -102,8 +102,8 @@ private:
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r",
-                   "48000", "-p", m_strPeriod.c_str(), static_cast<char*>(nullptr));
+            execlp("jackd", "jackd", "-n", name.c_str(), "-d", "dummy", "-r", "48000", "-p",
+                   m_strPeriod.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         for (int i = 0; m_pid > 0 && i < 100; ++i) {
@@ -367,8 +367,6 @@ public:
     CXrunCounter(const CXrunCounter&) = delete;
     CXrunCounter& operator=(const CXrunCounter&) = delete;
     int Count() const { return m_nCount.load(); }
-    /// The server's frame clock now.
-    uint32_t FrameTime() const { return m_pClient ? jack_frame_time(m_pClient) : 0; }
 
 private:
     jack_client_t* m_pClient = nullptr;

@@ -52,6 +52,60 @@ int64_t NowNs() {
         .count();
 }
 
+/// Frames in a span of the steady clock at a sample rate, rounded to the nearest.
+int64_t FramesIn(int64_t ns, jack_nframes_t rate) {
+    const int64_t scaled = ns * int64_t(rate);
+    return (scaled >= 0 ? scaled + 500000000 : scaled - 500000000) / 1000000000;
+}
+
+/// Places the messages of a timed run on the frame clock. The first message fixes the run's
+/// latency: one period, so that the cycle it lands in has not been written yet, plus a margin
+/// for a message handed over late by its thread. Every later message lands that far after its
+/// own due time, counted in frames from the first one, so neither the sending thread's
+/// wake-ups nor the steady clock's drift against the frame clock move it. When the two clocks
+/// part by more than the margin can hold (an xrun skips frames, the server stalls) or the
+/// period or the rate changes, the latency is taken afresh from the message at hand.
+class CFrameTimeline {
+public:
+    static constexpr int64_t kMarginNs = 2000000;
+    static constexpr int64_t kMaxLagNs = 20000000;
+
+    jack_nframes_t Stamp(jack_client_t* client, int64_t dueNs) {
+        const jack_nframes_t period = jack_get_buffer_size(client);
+        const jack_nframes_t rate = jack_get_sample_rate(client);
+        const jack_nframes_t now = jack_frame_time(client);
+        const int64_t lateNs = std::max<int64_t>(0, NowNs() - dueNs);
+        const auto margin = jack_nframes_t(FramesIn(kMarginNs, rate));
+        // Where the message lands with the latency taken afresh.
+        const jack_nframes_t fresh = now - jack_nframes_t(FramesIn(lateNs, rate)) + period + margin;
+        if (m_bAnchored && period == m_period && rate == m_rate) {
+            const jack_nframes_t stamp =
+                m_anchorFrame + jack_nframes_t(FramesIn(dueNs - m_anchorNs, rate));
+            const auto drift = int32_t(stamp - fresh);
+            if (drift > -int32_t(margin / 2) &&
+                drift < int32_t(period + FramesIn(kMaxLagNs, rate))) {
+                // One handed over later than the margin allows goes into the first cycle
+                // still open.
+                const jack_nframes_t earliest = now + period;
+                return int32_t(stamp - earliest) < 0 ? earliest : stamp;
+            }
+        }
+        m_bAnchored = true;
+        m_period = period;
+        m_rate = rate;
+        m_anchorNs = dueNs;
+        m_anchorFrame = fresh;
+        return fresh;
+    }
+
+private:
+    bool m_bAnchored = false;
+    jack_nframes_t m_period = 0;
+    jack_nframes_t m_rate = 0;
+    int64_t m_anchorNs = 0;
+    jack_nframes_t m_anchorFrame = 0;
+};
+
 /// A message on its way to the process callback: due is a JACK frame time; a live echo goes
 /// out in the next cycle whatever its stamp.
 struct OutEvent {
@@ -90,10 +144,14 @@ public:
     /// then every output.
     void Process(jack_nframes_t frames, jack_nframes_t cycleStart) {
         void* buffer = jack_port_get_buffer(m_pPort, frames);
-        if (m_bOutput)
+        if (m_bOutput) {
+            // Asked here, where JACK answers at once: off its thread the call sleeps a whole
+            // period after every change of the graph, and a message would wait that long.
+            connections.store(jack_port_connected(m_pPort), std::memory_order_relaxed);
             WriteCycle(buffer, frames, cycleStart);
-        else
+        } else {
             ReadCycle(buffer);
+        }
     }
     /// An input's arrival to echo in this cycle at its frame; the process callback's alone.
     void AddThru(jack_nframes_t time, const uint8_t* bytes, size_t size) {
@@ -106,6 +164,8 @@ public:
     jack_ringbuffer_t* Ring() const { return m_pRing; }
     bool IsValid() const { return m_pRing != nullptr; }
 
+    /// Output only: the connections the port had in the last cycle; -1 before the first.
+    std::atomic<int> connections{-1};
     // Input only: arrivals are kept while started; the device waits on ready.
     std::atomic<bool> started{false};
     sem_t ready;
@@ -467,24 +527,15 @@ public:
             return kMidiErrInvalidHandle;
         // The stamp first: the moment the message was meant for.
         const jack_nframes_t due = Due();
-        if (jack_port_connected(m_pPort->Port()) == 0 &&
-            !CJackClient::Instance().PortExists(m_strPeer))
-            m_bGone.store(true);
-        if (m_bGone.load())
+        return Send(message, [due] { return due; });
+    }
+
+    MidiResult SendShortAt(uint32_t message, std::chrono::steady_clock::time_point due) override {
+        if (!m_pSession->IsAlive())
             return kMidiErrInvalidHandle;
-        OutEvent event{due,
-                       m_bLiveEcho.load(),
-                       0,
-                       {uint8_t(message), uint8_t(message >> 8), uint8_t(message >> 16)}};
-        const int length = ShortMessageLength(event.bytes[0]);
-        if (length == 0)
-            return kMidiErrInvalidParam;
-        event.size = uint8_t(length);
-        std::lock_guard lock(m_writer);
-        if (!Push(event))
-            return m_pSession->IsAlive() ? kMidiErrNoMemory : kMidiErrInvalidHandle;
-        m_sounding.Track(event.bytes[0], event.bytes[1], event.bytes[2]);
-        return kMidiOk;
+        const int64_t dueNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(due.time_since_epoch()).count();
+        return Send(message, [&] { return m_timeline.Stamp(m_pSession->Client(), dueNs); });
     }
 
     MidiResult Reset() override {
@@ -514,6 +565,29 @@ private:
         return jack_frame_time(client) + jack_get_buffer_size(client);
     }
 
+    /// Queues one message with the frame `stamp()` gives, taken under the writer's lock.
+    template <typename Stamp> MidiResult Send(uint32_t message, Stamp stamp) {
+        if (m_pPort->connections.load(std::memory_order_relaxed) == 0 &&
+            !CJackClient::Instance().PortExists(m_strPeer))
+            m_bGone.store(true);
+        if (m_bGone.load())
+            return kMidiErrInvalidHandle;
+        OutEvent event{0,
+                       m_bLiveEcho.load(),
+                       0,
+                       {uint8_t(message), uint8_t(message >> 8), uint8_t(message >> 16)}};
+        const int length = ShortMessageLength(event.bytes[0]);
+        if (length == 0)
+            return kMidiErrInvalidParam;
+        event.size = uint8_t(length);
+        std::lock_guard lock(m_writer);
+        event.due = stamp();
+        if (!Push(event))
+            return m_pSession->IsAlive() ? kMidiErrNoMemory : kMidiErrInvalidHandle;
+        m_sounding.Track(event.bytes[0], event.bytes[1], event.bytes[2]);
+        return kMidiOk;
+    }
+
     /// Under the writer's lock. A full ring empties by a cycle's worth at a time.
     bool Push(const OutEvent& event) {
         jack_ringbuffer_t* ring = m_pPort->Ring();
@@ -533,7 +607,8 @@ private:
     std::atomic<bool> m_bGone{false};
     std::atomic<uint8_t> m_bLiveEcho{0};
     std::mutex m_writer;
-    CSoundingNotes m_sounding;
+    CSoundingNotes m_sounding; // under the writer's lock
+    CFrameTimeline m_timeline; // under the writer's lock
 };
 
 class CJackInDevice final : public IMidiInDevice {
