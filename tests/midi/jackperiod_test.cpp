@@ -69,9 +69,15 @@ std::set<std::string> OwnPortsListed(const std::string& file) {
     return ports;
 }
 
-class JackPeriodTest : public CPrivateServerFixture<::testing::TestWithParam<int>> {
+/// The server's period at the start, and the one it changes to halfway (0: none).
+struct Periods {
+    int first;
+    int later;
+};
+
+class JackPeriodTest : public CPrivateServerFixture<::testing::TestWithParam<Periods>> {
 protected:
-    JackPeriodTest() : CPrivateServerFixture(GetParam()) {}
+    JackPeriodTest() : CPrivateServerFixture(GetParam().first) {}
 };
 
 } // namespace
@@ -124,6 +130,10 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
     EXPECT_EQ(keys.ArrivalCount(), 1u) << "a message was echoed twice";
     std::this_thread::sleep_for(200ms);
     connection.Close();
+    if (GetParam().later != 0) {
+        CChild resize({"jack_bufsize", std::to_string(GetParam().later)}, File("bufsize"));
+        ASSERT_TRUE(resize.Wait(5s));
+    }
 
     for (int i = 0; i < 1000 && slot.load(); ++i)
         std::this_thread::sleep_for(10ms);
@@ -141,8 +151,14 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
     }
     // Whatever the sending thread's wake-ups, the notes keep their distances in frames.
     const std::vector<double> errors = GridErrors(onsets);
-    EXPECT_LE(*std::max_element(errors.begin(), errors.end()), 0.5) << "period " << GetParam();
+    EXPECT_LE(*std::max_element(errors.begin(), errors.end()), 0.5)
+        << "period " << GetParam().first << " then " << GetParam().later;
 }
 
-INSTANTIATE_TEST_SUITE_P(Periods, JackPeriodTest, ::testing::Values(64, 1024),
-                         [](const auto& info) { return std::to_string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Periods, JackPeriodTest,
+                         ::testing::Values(Periods{64, 0}, Periods{1024, 0}, Periods{1024, 256}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.first) +
+                                    (info.param.later ? "_then_" + std::to_string(info.param.later)
+                                                      : std::string());
+                         });

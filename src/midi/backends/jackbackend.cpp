@@ -62,28 +62,29 @@ int64_t FramesIn(int64_t ns, jack_nframes_t rate) {
 /// latency: one period, so that the cycle it lands in has not been written yet, plus a margin
 /// for a message handed over late by its thread. Every later message lands that far after its
 /// own due time, counted in frames from the first one, so neither the sending thread's
-/// wake-ups nor the steady clock's drift against the frame clock move it. When the two clocks
-/// part by more than the margin can hold (an xrun skips frames, the server stalls) or the
-/// period or the rate changes, the latency is taken afresh from the message at hand.
+/// wake-ups nor the steady clock's drift against the frame clock move it. The latency is taken
+/// afresh from the message at hand only when the two clocks part by more than the margin can
+/// hold (an xrun skips frames, the server stalls), when a longer period needs a longer one, or
+/// when the sample rate changes; a shorter period keeps it.
 class CFrameTimeline {
 public:
     static constexpr int64_t kMarginNs = 2000000;
     static constexpr int64_t kMaxLagNs = 20000000;
 
-    jack_nframes_t Stamp(jack_client_t* client, int64_t dueNs) {
-        const jack_nframes_t period = jack_get_buffer_size(client);
-        const jack_nframes_t rate = jack_get_sample_rate(client);
-        const jack_nframes_t now = jack_frame_time(client);
+    /// The frame for a message due at dueNs, with the output at frame `now` and the server
+    /// running `period` frames a cycle at `rate`.
+    jack_nframes_t Stamp(jack_nframes_t now, jack_nframes_t period, jack_nframes_t rate,
+                         int64_t dueNs) {
         const int64_t lateNs = std::max<int64_t>(0, NowNs() - dueNs);
         const auto margin = jack_nframes_t(FramesIn(kMarginNs, rate));
         // Where the message lands with the latency taken afresh.
         const jack_nframes_t fresh = now - jack_nframes_t(FramesIn(lateNs, rate)) + period + margin;
-        if (m_bAnchored && period == m_period && rate == m_rate) {
+        if (m_bAnchored && rate == m_rate) {
             const jack_nframes_t stamp =
                 m_anchorFrame + jack_nframes_t(FramesIn(dueNs - m_anchorNs, rate));
             const auto drift = int32_t(stamp - fresh);
             if (drift > -int32_t(margin / 2) &&
-                drift < int32_t(period + FramesIn(kMaxLagNs, rate))) {
+                drift < int32_t(m_period + FramesIn(kMaxLagNs, rate))) {
                 // One handed over later than the margin allows goes into the first cycle
                 // still open.
                 const jack_nframes_t earliest = now + period;
@@ -100,7 +101,7 @@ public:
 
 private:
     bool m_bAnchored = false;
-    jack_nframes_t m_period = 0;
+    jack_nframes_t m_period = 0; // when the latency was taken
     jack_nframes_t m_rate = 0;
     int64_t m_anchorNs = 0;
     jack_nframes_t m_anchorFrame = 0;
@@ -295,6 +296,12 @@ public:
         }
         return true;
     }
+    /// The frame the output has reached now, counted in the frames the cycles carried. JACK's
+    /// own frame time skips frames at an xrun or a change of the period, but a peer hears,
+    /// and a sequencer counts, only the frames that were carried.
+    jack_nframes_t OutputFrame() const {
+        return jack_frame_time(m_pClient) + m_toCarried.load(std::memory_order_relaxed);
+    }
     /// How long count cycles of the server take now.
     std::chrono::microseconds CycleTime(unsigned count) const {
         const jack_nframes_t rate = jack_get_sample_rate(m_pClient);
@@ -308,7 +315,10 @@ public:
         auto* self = static_cast<CJackSession*>(arg);
         // Odd while the callback runs: Remove waits for it to end before a port is freed.
         self->m_nCycles.fetch_add(1);
-        const jack_nframes_t cycleStart = jack_last_frame_time(self->m_pClient);
+        const jack_nframes_t cycleStart = self->m_carried;
+        self->m_carried += frames;
+        self->m_toCarried.store(cycleStart - jack_last_frame_time(self->m_pClient),
+                                std::memory_order_relaxed);
         for (const bool outputs : {false, true}) {
             for (auto& slot : self->m_slots) {
                 CJackPort* port = slot.load();
@@ -334,6 +344,9 @@ private:
     std::atomic<bool> m_bAlive{true};
     std::array<std::atomic<CJackPort*>, kMaxPorts> m_slots{};
     std::atomic<uint32_t> m_nCycles{0};
+    jack_nframes_t m_carried = 0; // the process callback's alone
+    /// From JACK's frame time to the carried frames, as of the last cycle.
+    std::atomic<jack_nframes_t> m_toCarried{0};
 };
 
 using JackSession = std::shared_ptr<CJackSession>;
@@ -535,7 +548,11 @@ public:
             return kMidiErrInvalidHandle;
         const int64_t dueNs =
             std::chrono::duration_cast<std::chrono::nanoseconds>(due.time_since_epoch()).count();
-        return Send(message, [&] { return m_timeline.Stamp(m_pSession->Client(), dueNs); });
+        return Send(message, [&] {
+            jack_client_t* client = m_pSession->Client();
+            return m_timeline.Stamp(m_pSession->OutputFrame(), jack_get_buffer_size(client),
+                                    jack_get_sample_rate(client), dueNs);
+        });
     }
 
     MidiResult Reset() override {
@@ -561,8 +578,7 @@ private:
     /// One period after now: the cycle that runs now has been written, the next one has not,
     /// so every message keeps the same distance from the moment it was sent.
     jack_nframes_t Due() const {
-        jack_client_t* client = m_pSession->Client();
-        return jack_frame_time(client) + jack_get_buffer_size(client);
+        return m_pSession->OutputFrame() + jack_get_buffer_size(m_pSession->Client());
     }
 
     /// Queues one message with the frame `stamp()` gives, taken under the writer's lock.
