@@ -3,12 +3,9 @@
 // and the process callback meet only at lock-free rings: an output message carries the frame it
 // is due at, and the callback writes it at that frame of its cycle. Never starts a server and
 // prints nothing.
+#include "jacklib.h"
 #include "midi/midibackend.h"
 #include "midi/midinames.h"
-
-#include <jack/jack.h>
-#include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
 #include <semaphore.h>
 
@@ -34,16 +31,11 @@ constexpr uint32_t kJackDriverVersion = 0x0500;
 constexpr size_t kMaxPorts = 64;
 constexpr size_t kRingBytes = 1 << 16;
 
-void SilentJackMessage(const char*) {}
+/// JACK's functions, there once the library has loaded, before the first client is opened.
+std::atomic<const JackApi*> g_pJack{nullptr};
 
-void SilenceJack() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Neither our client nor the synthesizer's JACK driver may start a server.
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        jack_set_error_function(SilentJackMessage);
-        jack_set_info_function(SilentJackMessage);
-    });
+const JackApi& Jack() {
+    return *g_pJack.load(std::memory_order_relaxed);
 }
 
 int64_t NowNs() {
@@ -129,13 +121,13 @@ class CJackPort {
 public:
     CJackPort(jack_port_t* port, bool output, std::string shortName)
         : m_pPort(port), m_bOutput(output), m_strShortName(std::move(shortName)),
-          m_pRing(jack_ringbuffer_create(kRingBytes)) {
+          m_pRing(Jack().jack_ringbuffer_create(kRingBytes)) {
         sem_init(&ready, 0, 0);
     }
     ~CJackPort() {
         sem_destroy(&ready);
         if (m_pRing)
-            jack_ringbuffer_free(m_pRing);
+            Jack().jack_ringbuffer_free(m_pRing);
     }
     CJackPort(const CJackPort&) = delete;
     CJackPort& operator=(const CJackPort&) = delete;
@@ -144,11 +136,11 @@ public:
     /// Run in the process callback: every input first (which may hand an echo to an output),
     /// then every output.
     void Process(jack_nframes_t frames, jack_nframes_t cycleStart) {
-        void* buffer = jack_port_get_buffer(m_pPort, frames);
+        void* buffer = Jack().jack_port_get_buffer(m_pPort, frames);
         if (m_bOutput) {
             // Asked here, where JACK answers at once: off its thread the call sleeps a whole
             // period after every change of the graph, and a message would wait that long.
-            connections.store(jack_port_connected(m_pPort), std::memory_order_relaxed);
+            connections.store(Jack().jack_port_connected(m_pPort), std::memory_order_relaxed);
             WriteCycle(buffer, frames, cycleStart);
         } else {
             ReadCycle(buffer);
@@ -175,7 +167,7 @@ public:
 
 private:
     void WriteCycle(void* buffer, jack_nframes_t frames, jack_nframes_t cycleStart) {
-        jack_midi_clear_buffer(buffer);
+        Jack().jack_midi_clear_buffer(buffer);
         jack_nframes_t last = 0;
         size_t thru = 0;
         // Echoes of this cycle's arrivals go in among the queued messages by their frames.
@@ -183,13 +175,13 @@ private:
             for (; thru < m_nThru && m_thru[thru].due <= offset; ++thru) {
                 const OutEvent& echo = m_thru[thru];
                 const jack_nframes_t at = std::min(std::max(echo.due, last), frames - 1);
-                if (jack_midi_event_write(buffer, at, echo.bytes, echo.size) == 0)
+                if (Jack().jack_midi_event_write(buffer, at, echo.bytes, echo.size) == 0)
                     last = at;
             }
         };
         OutEvent event;
-        while (jack_ringbuffer_peek(m_pRing, reinterpret_cast<char*>(&event), sizeof event) ==
-               sizeof event) {
+        while (Jack().jack_ringbuffer_peek(m_pRing, reinterpret_cast<char*>(&event),
+                                           sizeof event) == sizeof event) {
             jack_nframes_t offset = 0;
             if (!event.liveEcho) {
                 const auto ahead = int32_t(event.due - cycleStart);
@@ -200,21 +192,21 @@ private:
             offset = std::max(offset, last); // the order stays as sent
             writeThruUpTo(offset);
             offset = std::max(offset, last);
-            if (jack_midi_event_write(buffer, offset, event.bytes, event.size) != 0)
+            if (Jack().jack_midi_event_write(buffer, offset, event.bytes, event.size) != 0)
                 break; // the cycle's buffer is full: the rest goes in the next one
             last = offset;
-            jack_ringbuffer_read_advance(m_pRing, sizeof event);
+            Jack().jack_ringbuffer_read_advance(m_pRing, sizeof event);
         }
         writeThruUpTo(frames);
         m_nThru = 0;
     }
 
     void ReadCycle(void* buffer) {
-        const jack_nframes_t count = jack_midi_get_event_count(buffer);
+        const jack_nframes_t count = Jack().jack_midi_get_event_count(buffer);
         bool any = false;
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
-            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0 ||
+            if (Jack().jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0 ||
                 !started.load(std::memory_order_relaxed))
                 continue;
             // Long (system-exclusive) messages are not received; every short message is.
@@ -223,11 +215,11 @@ private:
                 continue;
             if (CJackPort* echo = thru.load(std::memory_order_acquire))
                 echo->AddThru(event.time, event.buffer, size_t(length));
-            if (jack_ringbuffer_write_space(m_pRing) < sizeof(InEvent))
+            if (Jack().jack_ringbuffer_write_space(m_pRing) < sizeof(InEvent))
                 continue;
             InEvent in{NowNs(), uint8_t(length), {0, 0, 0}};
             std::copy(event.buffer, event.buffer + length, in.bytes);
-            jack_ringbuffer_write(m_pRing, reinterpret_cast<const char*>(&in), sizeof in);
+            Jack().jack_ringbuffer_write(m_pRing, reinterpret_cast<const char*>(&in), sizeof in);
             any = true;
         }
         if (any)
@@ -300,15 +292,15 @@ public:
     /// own frame time skips frames at an xrun or a change of the period, but a peer hears,
     /// and a sequencer counts, only the frames that were carried.
     jack_nframes_t OutputFrame() const {
-        return jack_frame_time(m_pClient) + m_toCarried.load(std::memory_order_relaxed);
+        return Jack().jack_frame_time(m_pClient) + m_toCarried.load(std::memory_order_relaxed);
     }
     /// How long count cycles of the server take now.
     std::chrono::microseconds CycleTime(unsigned count) const {
-        const jack_nframes_t rate = jack_get_sample_rate(m_pClient);
+        const jack_nframes_t rate = Jack().jack_get_sample_rate(m_pClient);
         if (rate == 0)
             return 0us;
-        return std::chrono::microseconds(1000000ull * count * jack_get_buffer_size(m_pClient) /
-                                         rate);
+        return std::chrono::microseconds(1000000ull * count *
+                                         Jack().jack_get_buffer_size(m_pClient) / rate);
     }
 
     static int Process(jack_nframes_t frames, void* arg) {
@@ -317,7 +309,7 @@ public:
         self->m_nCycles.fetch_add(1);
         const jack_nframes_t cycleStart = self->m_carried;
         self->m_carried += frames;
-        self->m_toCarried.store(cycleStart - jack_last_frame_time(self->m_pClient),
+        self->m_toCarried.store(cycleStart - Jack().jack_last_frame_time(self->m_pClient),
                                 std::memory_order_relaxed);
         for (const bool outputs : {false, true}) {
             for (auto& slot : self->m_slots) {
@@ -361,7 +353,7 @@ public:
     }
     ~CJackClient() {
         if (m_pSession && m_pSession->IsAlive())
-            jack_client_close(m_pSession->Client());
+            Jack().jack_client_close(m_pSession->Client());
     }
 
     /// The session on the server that answers now; null when none does.
@@ -378,10 +370,10 @@ public:
         if (!session)
             return names;
         if (const char** ports =
-                jack_get_ports(session->Client(), nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+                Jack().jack_get_ports(session->Client(), nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
             for (int i = 0; ports[i]; ++i)
                 names.emplace_back(ports[i]);
-            jack_free(ports);
+            Jack().jack_free(ports);
         }
         return names;
     }
@@ -389,7 +381,7 @@ public:
     bool PortExists(const std::string& name) {
         std::lock_guard lock(m_mutex);
         const JackSession session = Current();
-        return session && jack_port_by_name(session->Client(), name.c_str()) != nullptr;
+        return session && Jack().jack_port_by_name(session->Client(), name.c_str()) != nullptr;
     }
 
     /// Registers a port of ours named base, base-2, base-3... (the lowest free) and puts it
@@ -403,13 +395,13 @@ public:
         for (int n = 2; session->m_usedNames.count(name); ++n)
             name = base + "-" + std::to_string(n);
         jack_port_t* handle =
-            jack_port_register(session->Client(), name.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                               output ? JackPortIsOutput : JackPortIsInput, 0);
+            Jack().jack_port_register(session->Client(), name.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                      output ? JackPortIsOutput : JackPortIsInput, 0);
         if (!handle)
             return nullptr;
         auto port = std::make_unique<CJackPort>(handle, output, name);
         if (!port->IsValid() || !session->Insert(port.get())) {
-            jack_port_unregister(session->Client(), handle);
+            Jack().jack_port_unregister(session->Client(), handle);
             return nullptr;
         }
         session->m_usedNames.insert(name);
@@ -428,7 +420,7 @@ public:
             session->m_retired.push_back(std::move(port));
             return;
         }
-        jack_port_unregister(session->Client(), port->Port());
+        Jack().jack_port_unregister(session->Client(), port->Port());
         session->m_usedNames.erase(port->ShortName());
         port.reset();
     }
@@ -464,11 +456,11 @@ private:
         if (!session->IsAlive())
             return ConnectResult::PortMissing;
         jack_client_t* client = session->Client();
-        const int result = jack_connect(client, source.c_str(), destination.c_str());
+        const int result = Jack().jack_connect(client, source.c_str(), destination.c_str());
         if (result == 0 || result == EEXIST)
             return ConnectResult::Connected;
-        if (!jack_port_by_name(client, source.c_str()) ||
-            !jack_port_by_name(client, destination.c_str()))
+        if (!Jack().jack_port_by_name(client, source.c_str()) ||
+            !Jack().jack_port_by_name(client, destination.c_str()))
             return ConnectResult::PortMissing;
         return ConnectResult::Refused; // the peer's client is not active yet
     }
@@ -482,13 +474,16 @@ private:
     }
 
     static JackSession Open() {
-        SilenceJack();
+        const JackApi* api = LoadJack();
+        if (!api)
+            return nullptr; // no JACK installed: no server either
+        g_pJack.store(api);
         jack_client_t* client = nullptr;
         for (int n = 1; n <= 16 && !client; ++n) {
             const std::string name =
                 n == 1 ? std::string(kOwnClientName) : kOwnClientName + ("-" + std::to_string(n));
             jack_status_t status{};
-            client = jack_client_open(
+            client = Jack().jack_client_open(
                 name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
             if (!client && !(status & JackNameNotUnique))
                 break; // no server
@@ -496,10 +491,10 @@ private:
         if (!client)
             return nullptr;
         auto session = std::make_shared<CJackSession>(client);
-        jack_set_process_callback(client, &CJackSession::Process, session.get());
-        jack_on_info_shutdown(client, &CJackSession::OnShutdown, session.get());
-        if (jack_activate(client) != 0) {
-            jack_client_close(client);
+        Jack().jack_set_process_callback(client, &CJackSession::Process, session.get());
+        Jack().jack_on_info_shutdown(client, &CJackSession::OnShutdown, session.get());
+        if (Jack().jack_activate(client) != 0) {
+            Jack().jack_client_close(client);
             return nullptr;
         }
         return session;
@@ -525,7 +520,7 @@ public:
             200ms, std::chrono::duration_cast<std::chrono::milliseconds>(
                        m_pSession->IsAlive() ? m_pSession->CycleTime(4) : 0us));
         const auto end = std::chrono::steady_clock::now() + limit;
-        while (m_pSession->IsAlive() && jack_ringbuffer_read_space(m_pPort->Ring()) > 0 &&
+        while (m_pSession->IsAlive() && Jack().jack_ringbuffer_read_space(m_pPort->Ring()) > 0 &&
                std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(200us);
         if (m_pSession->IsAlive())
@@ -550,8 +545,8 @@ public:
             std::chrono::duration_cast<std::chrono::nanoseconds>(due.time_since_epoch()).count();
         return Send(message, [&] {
             jack_client_t* client = m_pSession->Client();
-            return m_timeline.Stamp(m_pSession->OutputFrame(), jack_get_buffer_size(client),
-                                    jack_get_sample_rate(client), dueNs);
+            return m_timeline.Stamp(m_pSession->OutputFrame(), Jack().jack_get_buffer_size(client),
+                                    Jack().jack_get_sample_rate(client), dueNs);
         });
     }
 
@@ -578,7 +573,7 @@ private:
     /// One period after now: the cycle that runs now has been written, the next one has not,
     /// so every message keeps the same distance from the moment it was sent.
     jack_nframes_t Due() const {
-        return m_pSession->OutputFrame() + jack_get_buffer_size(m_pSession->Client());
+        return m_pSession->OutputFrame() + Jack().jack_get_buffer_size(m_pSession->Client());
     }
 
     /// Queues one message with the frame `stamp()` gives, taken under the writer's lock.
@@ -607,12 +602,12 @@ private:
     /// Under the writer's lock. A full ring empties by a cycle's worth at a time.
     bool Push(const OutEvent& event) {
         jack_ringbuffer_t* ring = m_pPort->Ring();
-        for (int i = 0; jack_ringbuffer_write_space(ring) < sizeof event; ++i) {
+        for (int i = 0; Jack().jack_ringbuffer_write_space(ring) < sizeof event; ++i) {
             if (i >= 1000 || !m_pSession->IsAlive())
                 return false;
             std::this_thread::sleep_for(1ms);
         }
-        jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&event), sizeof event);
+        Jack().jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&event), sizeof event);
         return true;
     }
 
@@ -652,7 +647,7 @@ public:
         if (!m_pPort)
             return kMidiErrError;
         m_delivery = std::thread([this] { Deliver(); });
-        const std::string own = jack_port_name(m_pPort->Port());
+        const std::string own = Jack().jack_port_name(m_pPort->Port());
         if (!CJackClient::Instance().Connect(m_pSession, key, own))
             return kMidiErrNoDevice;
         m_bOpened = true;
@@ -693,8 +688,8 @@ private:
             if (m_bQuit.load())
                 return;
             InEvent event;
-            while (jack_ringbuffer_read(m_pPort->Ring(), reinterpret_cast<char*>(&event),
-                                        sizeof event) == sizeof event) {
+            while (Jack().jack_ringbuffer_read(m_pPort->Ring(), reinterpret_cast<char*>(&event),
+                                               sizeof event) == sizeof event) {
                 if (!m_pPort->started.load() || !m_notify)
                     continue;
                 uint32_t packed = 0;
@@ -736,7 +731,7 @@ public:
         std::unique_ptr<CJackPort> own = client.AddPort(session, true);
         if (!own)
             return kMidiErrError;
-        if (!client.Connect(session, jack_port_name(own->Port()), port.key)) {
+        if (!client.Connect(session, Jack().jack_port_name(own->Port()), port.key)) {
             client.RemovePort(session, own);
             return kMidiErrNoDevice;
         }
@@ -762,6 +757,7 @@ bool IsJackServerRunning() {
 }
 
 std::unique_ptr<IMidiBackend> CreateJackBackend() {
-    SilenceJack();
+    // Neither our client nor the synthesizer's JACK driver may start a server.
+    setenv("JACK_NO_START_SERVER", "1", 1);
     return std::make_unique<CJackBackend>();
 }
