@@ -75,6 +75,12 @@ struct Periods {
     int later;
 };
 
+void PrintTo(const Periods& periods, std::ostream* out) {
+    *out << periods.first;
+    if (periods.later != 0)
+        *out << "_then_" << periods.later;
+}
+
 class JackPeriodTest : public CPrivateServerFixture<::testing::TestWithParam<Periods>> {
 protected:
     JackPeriodTest() : CPrivateServerFixture(GetParam().first) {}
@@ -157,8 +163,4 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
 
 INSTANTIATE_TEST_SUITE_P(Periods, JackPeriodTest,
                          ::testing::Values(Periods{64, 0}, Periods{1024, 0}, Periods{1024, 256}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.first) +
-                                    (info.param.later ? "_then_" + std::to_string(info.param.later)
-                                                      : std::string());
-                         });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
