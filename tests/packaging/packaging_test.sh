@@ -72,6 +72,8 @@ deb-contents)
   for path in "${expected[@]}"; do
     grep -qxF "$path" "$scratch/contents" || fail "$path is not in the package"
   done
+  grep -qE '^\./usr/lib/(.*/)?kesv/modules/kesv-alsa\.so$' "$scratch/contents" ||
+    fail "the ALSA sequencer's module is not in the package"
   depends="$(dpkg-deb --field "$deb" Depends)"
   for needed in 'libqt6widgets6 ' 'librtmidi[0-9]* ' 'libfluidsynth[0-9]* ' 'qt6-qpa-plugins' \
     'timgm6mb-soundfont | sf2-soundfont-gm' 'fonts-ipafont-gothic'; do
@@ -90,6 +92,13 @@ deb-install)
   dpkg --root="$root" --force-depends --install "$deb" >/dev/null
   dpkg --root="$root" --listfiles kesv >"$scratch/files"
   grep -qx /usr/bin/kesv "$scratch/files" || fail "dpkg does not list /usr/bin/kesv"
+  # RtMidi, and the JACK and ALSA libraries with it, come with the sequencer's module, which
+  # the program opens from its own folder, not at start-up.
+  module="$(grep -E '/kesv/modules/kesv-alsa\.so$' "$scratch/files")"
+  [ -f "$root/usr/bin/$(realpath -m --relative-to=/usr/bin "$module")" ] || fail "no module"
+  ! readelf -d "$root/usr/bin/kesv" | grep -qE 'NEEDED.*(rtmidi|jack|asound)' ||
+    fail "kesv links RtMidi, JACK or ALSA at start-up"
+  readelf -d "$root$module" | grep -q 'NEEDED.*librtmidi' || fail "the module lacks RtMidi"
   version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/kesv" --version)"
   [ "$version" = "KesV $3" ] || fail "kesv --version printed '$version'"
   dpkg --root="$root" --purge kesv >/dev/null

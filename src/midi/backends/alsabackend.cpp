@@ -1,215 +1,85 @@
-// The ALSA sequencer through RtMidi. The sequencer has no cycles: a message goes out when it is
-// sent. Nothing is listed, and nothing printed, when /dev/snd/seq is missing.
+// The ALSA sequencer as the device service sees it: names and records here, the sequencer
+// itself in the module kesv-alsa.so, opened only where /dev/snd/seq exists.
+#include "alsamodule.h"
 #include "midi/midibackend.h"
-#include "midi/midinames.h"
 
-#include <rtmidi/RtMidi.h>
-
+#include <dlfcn.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
-#include <chrono>
-#include <memory>
+#include <climits>
+#include <mutex>
 #include <string>
-#include <vector>
 
 namespace {
 
 constexpr uint16_t kAlsaProductId = 1;
 constexpr uint32_t kRtMidiVersion = 0x0500;
 
-void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
-
 bool IsAvailable() {
     return access("/dev/snd/seq", R_OK | W_OK) == 0;
 }
 
-/// Finds a port by the full name it had when the catalogue was taken.
-template <typename Rt> int FindPort(Rt& rt, const std::string& key) {
-    const unsigned count = rt.getPortCount();
-    for (unsigned i = 0; i < count; ++i) {
-        if (rt.getPortName(i) == key)
-            return int(i);
-    }
-    return -1;
+/// The folder of the running program.
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    const std::string program(path, size_t(length));
+    return program.substr(0, program.find_last_of('/'));
 }
 
-template <typename Rt> std::vector<std::string> PortNames(Rt& rt) {
-    std::vector<std::string> names;
-    const unsigned count = rt.getPortCount();
-    for (unsigned i = 0; i < count; ++i)
-        names.push_back(rt.getPortName(i));
-    return names;
+IAlsaSequencer* OpenModule() {
+    for (const std::string& file :
+         {ProgramFolder() + "/" KESV_MODULE_DIR_FROM_PROGRAM "/kesv-alsa.so",
+          std::string(KESV_BUILD_MODULE_DIR "/kesv-alsa.so")}) {
+        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            continue;
+        // Never closed: RtMidi's threads and the devices' code live in it.
+        if (auto create =
+                reinterpret_cast<CreateAlsaSequencerFunction>(dlsym(handle, kAlsaModuleEntry)))
+            return create();
+        dlclose(handle);
+    }
+    return nullptr;
 }
-
-class CAlsaOutDevice final : public IMidiOutDevice {
-public:
-    CAlsaOutDevice(std::unique_ptr<RtMidiOut> out, MidiNotify notify)
-        : m_pOut(std::move(out)), m_notify(std::move(notify)) {
-        m_pOut->setErrorCallback(&CAlsaOutDevice::OnError, this);
-        if (m_notify)
-            m_notify(kMomOpen, 0, 0);
-    }
-    ~CAlsaOutDevice() override {
-        m_pOut.reset();
-        if (m_notify)
-            m_notify(kMomClose, 0, 0);
-    }
-
-    MidiResult SendShort(uint32_t message) override {
-        if (m_bGone.load(std::memory_order_relaxed))
-            return kMidiErrInvalidHandle;
-        const std::array<unsigned char, 3> bytes{static_cast<unsigned char>(message),
-                                                 static_cast<unsigned char>(message >> 8),
-                                                 static_cast<unsigned char>(message >> 16)};
-        const int length = ShortMessageLength(bytes[0]);
-        if (length == 0)
-            return kMidiErrInvalidParam;
-        m_pOut->sendMessage(bytes.data(), size_t(length));
-        if (m_bGone.load(std::memory_order_relaxed))
-            return kMidiErrInvalidHandle;
-        m_sounding.Track(bytes[0], bytes[1], bytes[2]);
-        return kMidiOk;
-    }
-
-    MidiResult Reset() override {
-        if (m_bGone.load(std::memory_order_relaxed))
-            return kMidiErrInvalidHandle;
-        m_sounding.Reset([this](uint8_t status, uint8_t d1, uint8_t d2) {
-            const unsigned char bytes[3] = {status, d1, d2};
-            m_pOut->sendMessage(bytes, 3);
-        });
-        return kMidiOk;
-    }
-
-private:
-    static void OnError(RtMidiError::Type type, const std::string&, void* self) {
-        if (type == RtMidiError::DRIVER_ERROR || type == RtMidiError::SYSTEM_ERROR ||
-            type == RtMidiError::INVALID_USE)
-            static_cast<CAlsaOutDevice*>(self)->m_bGone.store(true);
-    }
-
-    std::unique_ptr<RtMidiOut> m_pOut;
-    MidiNotify m_notify;
-    std::atomic<bool> m_bGone{false};
-    CSoundingNotes m_sounding;
-};
-
-class CAlsaInDevice final : public IMidiInDevice {
-public:
-    explicit CAlsaInDevice(MidiNotify notify) : m_notify(std::move(notify)) {}
-    ~CAlsaInDevice() override {
-        m_pIn.reset(); // ends RtMidi's callbacks before the notification below
-        if (m_notify)
-            m_notify(kMimClose, 0, 0);
-    }
-
-    MidiResult Open(const std::string& key) {
-        try {
-            m_pIn = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kOwnClientName);
-            m_pIn->setErrorCallback(&IgnoreRtMidiError, nullptr);
-            const int index = FindPort(*m_pIn, key);
-            if (index < 0)
-                return kMidiErrNoDevice;
-            // Long (system-exclusive) messages are not received; every short message is.
-            m_pIn->ignoreTypes(true, false, false);
-            m_pIn->setCallback(&CAlsaInDevice::OnMessage, this);
-            m_pIn->openPort(unsigned(index), "in");
-            if (!m_pIn->isPortOpen())
-                return kMidiErrError;
-        } catch (const RtMidiError&) {
-            return kMidiErrNoDriver;
-        }
-        if (m_notify)
-            m_notify(kMimOpen, 0, 0);
-        return kMidiOk;
-    }
-
-    MidiResult Start() override {
-        m_start.store(std::chrono::steady_clock::now());
-        m_bStarted.store(true);
-        return kMidiOk;
-    }
-    MidiResult Stop() override {
-        m_bStarted.store(false);
-        return kMidiOk;
-    }
-    MidiResult Reset() override { return Stop(); }
-
-private:
-    static void OnMessage(double, std::vector<unsigned char>* message, void* user) {
-        auto* self = static_cast<CAlsaInDevice*>(user);
-        if (!self->m_bStarted.load() || !self->m_notify || message->empty())
-            return;
-        const int length = ShortMessageLength((*message)[0]);
-        if (length == 0 || message->size() < size_t(length))
-            return;
-        uint32_t packed = 0;
-        for (int i = 0; i < length; ++i)
-            packed |= uint32_t((*message)[size_t(i)]) << (8 * i);
-        const auto since = std::chrono::steady_clock::now() - self->m_start.load();
-        self->m_notify(
-            kMimData, packed,
-            uintptr_t(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()));
-    }
-
-    MidiNotify m_notify;
-    std::unique_ptr<RtMidiIn> m_pIn;
-    std::atomic<bool> m_bStarted{false};
-    std::atomic<std::chrono::steady_clock::time_point> m_start{};
-};
 
 class CAlsaBackend final : public IMidiBackend {
 public:
     void List(std::vector<MidiPortRecord>& inputs, std::vector<MidiPortRecord>& outputs) override {
-        if (!IsAvailable())
+        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        if (!sequencer)
             return;
-        try {
-            RtMidiIn in(RtMidi::LINUX_ALSA, kOwnClientName);
-            in.setErrorCallback(&IgnoreRtMidiError, nullptr);
-            AddPortRecords(PortNames(in), kAlsaProductId, kRtMidiVersion, inputs);
-            RtMidiOut out(RtMidi::LINUX_ALSA, kOwnClientName);
-            out.setErrorCallback(&IgnoreRtMidiError, nullptr);
-            AddPortRecords(PortNames(out), kAlsaProductId, kRtMidiVersion, outputs);
-        } catch (const RtMidiError&) {
-            // The system went away between the check and the listing: list nothing.
-        }
+        std::vector<std::string> inputNames, outputNames;
+        sequencer->ListPorts(inputNames, outputNames);
+        AddPortRecords(inputNames, kAlsaProductId, kRtMidiVersion, inputs);
+        AddPortRecords(outputNames, kAlsaProductId, kRtMidiVersion, outputs);
     }
 
     MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
                           std::unique_ptr<IMidiOutDevice>& device) override {
-        if (!IsAvailable())
-            return kMidiErrNoDriver;
-        try {
-            auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kOwnClientName);
-            out->setErrorCallback(&IgnoreRtMidiError, nullptr);
-            const int index = FindPort(*out, port.key);
-            if (index < 0)
-                return kMidiErrNoDevice;
-            out->openPort(unsigned(index), "out");
-            if (!out->isPortOpen())
-                return kMidiErrError;
-            device = std::make_unique<CAlsaOutDevice>(std::move(out), std::move(notify));
-            return kMidiOk;
-        } catch (const RtMidiError&) {
-            return kMidiErrNoDriver;
-        }
+        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        return sequencer ? sequencer->OpenOutput(port.key, std::move(notify), device)
+                         : kMidiErrNoDriver;
     }
 
     MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
                          std::unique_ptr<IMidiInDevice>& device) override {
-        if (!IsAvailable())
-            return kMidiErrNoDriver;
-        auto in = std::make_unique<CAlsaInDevice>(std::move(notify));
-        const MidiResult result = in->Open(port.key);
-        if (result == kMidiOk)
-            device = std::move(in);
-        return result;
+        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        return sequencer ? sequencer->OpenInput(port.key, std::move(notify), device)
+                         : kMidiErrNoDriver;
     }
 };
 
 } // namespace
+
+IAlsaSequencer* LoadAlsaSequencer() {
+    static std::once_flag once;
+    static IAlsaSequencer* sequencer = nullptr;
+    std::call_once(once, [] { sequencer = OpenModule(); });
+    return sequencer;
+}
 
 std::unique_ptr<IMidiBackend> CreateAlsaBackend() {
     return std::make_unique<CAlsaBackend>();
