@@ -480,8 +480,11 @@ private:
         g_pJack.store(api);
         jack_client_t* client = nullptr;
         for (int n = 1; n <= 16 && !client; ++n) {
-            const std::string name =
-                n == 1 ? std::string(kOwnClientName) : kOwnClientName + ("-" + std::to_string(n));
+            std::string name = kOwnClientName;
+            if (n > 1) {
+                name += '-';
+                name += std::to_string(n);
+            }
             jack_status_t status{};
             client = Jack().jack_client_open(
                 name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
