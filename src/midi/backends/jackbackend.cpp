@@ -3,6 +3,7 @@
 // and the process callback meet only at lock-free rings: an output message carries the frame it
 // is due at, and the callback writes it at that frame of its cycle. Never starts a server and
 // prints nothing.
+#include "frametimeline.h"
 #include "jacklib.h"
 #include "midi/midibackend.h"
 #include "midi/midinames.h"
@@ -43,61 +44,6 @@ int64_t NowNs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-/// Frames in a span of the steady clock at a sample rate, rounded to the nearest.
-int64_t FramesIn(int64_t ns, jack_nframes_t rate) {
-    const int64_t scaled = ns * int64_t(rate);
-    return (scaled >= 0 ? scaled + 500000000 : scaled - 500000000) / 1000000000;
-}
-
-/// Places the messages of a timed run on the frame clock. The first message fixes the run's
-/// latency: one period, so that the cycle it lands in has not been written yet, plus a margin
-/// for a message handed over late by its thread. Every later message lands that far after its
-/// own due time, counted in frames from the first one, so neither the sending thread's
-/// wake-ups nor the steady clock's drift against the frame clock move it. The latency is taken
-/// afresh from the message at hand only when the two clocks part by more than the margin can
-/// hold (an xrun skips frames, the server stalls), when a longer period needs a longer one, or
-/// when the sample rate changes; a shorter period keeps it.
-class CFrameTimeline {
-public:
-    static constexpr int64_t kMarginNs = 2000000;
-    static constexpr int64_t kMaxLagNs = 20000000;
-
-    /// The frame for a message due at dueNs, with the output at frame `now` and the server
-    /// running `period` frames a cycle at `rate`.
-    jack_nframes_t Stamp(jack_nframes_t now, jack_nframes_t period, jack_nframes_t rate,
-                         int64_t dueNs) {
-        const int64_t lateNs = std::max<int64_t>(0, NowNs() - dueNs);
-        const auto margin = jack_nframes_t(FramesIn(kMarginNs, rate));
-        // Where the message lands with the latency taken afresh.
-        const jack_nframes_t fresh = now - jack_nframes_t(FramesIn(lateNs, rate)) + period + margin;
-        if (m_bAnchored && rate == m_rate) {
-            const jack_nframes_t stamp =
-                m_anchorFrame + jack_nframes_t(FramesIn(dueNs - m_anchorNs, rate));
-            const auto drift = int32_t(stamp - fresh);
-            if (drift > -int32_t(margin / 2) &&
-                drift < int32_t(m_period + FramesIn(kMaxLagNs, rate))) {
-                // One handed over later than the margin allows goes into the first cycle
-                // still open.
-                const jack_nframes_t earliest = now + period;
-                return int32_t(stamp - earliest) < 0 ? earliest : stamp;
-            }
-        }
-        m_bAnchored = true;
-        m_period = period;
-        m_rate = rate;
-        m_anchorNs = dueNs;
-        m_anchorFrame = fresh;
-        return fresh;
-    }
-
-private:
-    bool m_bAnchored = false;
-    jack_nframes_t m_period = 0; // when the latency was taken
-    jack_nframes_t m_rate = 0;
-    int64_t m_anchorNs = 0;
-    jack_nframes_t m_anchorFrame = 0;
-};
 
 /// A message on its way to the process callback: due is a JACK frame time; a live echo goes
 /// out in the next cycle whatever its stamp.
@@ -549,7 +495,7 @@ public:
         return Send(message, [&] {
             jack_client_t* client = m_pSession->Client();
             return m_timeline.Stamp(m_pSession->OutputFrame(), Jack().jack_get_buffer_size(client),
-                                    Jack().jack_get_sample_rate(client), dueNs);
+                                    Jack().jack_get_sample_rate(client), dueNs, NowNs());
         });
     }
 
