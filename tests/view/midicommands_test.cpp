@@ -7,6 +7,7 @@
 #include "document/kesdoc.h"
 #include "jackpeers.h"
 #include "midi/midiconnection.h"
+#include "nextmodal.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
@@ -108,20 +109,6 @@ struct CRig {
     QAction* stop() const { return frame->action(cmd::MidiStop); }
     QAction* record() const { return frame->action(cmd::MidiRecord); }
 };
-
-// Runs `handle` on the next modal message box once it is open.
-void OnNextMessageBox(std::function<void(QMessageBox*)> handle) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            handle(box);
-        }
-    });
-    timer->start();
-}
 
 } // namespace
 
@@ -228,7 +215,7 @@ private Q_SLOTS:
         QString text, caption;
         QList<QAbstractButton*> buttons;
         bool checkedDuringBox = true;
-        OnNextMessageBox([&](QMessageBox* box) {
+        OnNextModal<QMessageBox>([&](QMessageBox* box) {
             text = box->text();
             caption = box->windowTitle();
             buttons = box->buttons();

@@ -45,10 +45,15 @@ IAlsaSequencer* OpenModule() {
     return nullptr;
 }
 
+/// The module's sequencer where the machine has one; null elsewhere, without opening it.
+IAlsaSequencer* Sequencer() {
+    return IsAvailable() ? LoadAlsaSequencer() : nullptr;
+}
+
 class CAlsaBackend final : public IMidiBackend {
 public:
     void List(std::vector<MidiPortRecord>& inputs, std::vector<MidiPortRecord>& outputs) override {
-        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        IAlsaSequencer* sequencer = Sequencer();
         if (!sequencer)
             return;
         std::vector<std::string> inputNames, outputNames;
@@ -59,14 +64,14 @@ public:
 
     MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
                           std::unique_ptr<IMidiOutDevice>& device) override {
-        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        IAlsaSequencer* sequencer = Sequencer();
         return sequencer ? sequencer->OpenOutput(port.key, std::move(notify), device)
                          : kMidiErrNoDriver;
     }
 
     MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
                          std::unique_ptr<IMidiInDevice>& device) override {
-        IAlsaSequencer* sequencer = IsAvailable() ? LoadAlsaSequencer() : nullptr;
+        IAlsaSequencer* sequencer = Sequencer();
         return sequencer ? sequencer->OpenInput(port.key, std::move(notify), device)
                          : kMidiErrNoDriver;
     }
