@@ -66,7 +66,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     LoadQtTranslations(this);
 
     m_pDocument = new CKesDoc(this);
-    m_pMainFrame = new CMainFrame(m_pDocument);
+    m_pMainFrame = new CMainFrame(m_pDocument, m_settings);
     m_pView = new CKesView(m_pDocument, &m_settings, m_pMainFrame);
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);

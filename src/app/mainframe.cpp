@@ -1,16 +1,16 @@
 #include "mainframe.h"
 
 #include "commandids.h"
+#include "disabledprompts.h"
 #include "document/kesdoc.h"
 #include "exchange.h"
-#include "kesapp.h"
+#include "exchangecommands.h"
 #include "lockkeys.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -21,19 +21,18 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QProgressDialog>
 #include <QSettings>
 #include <QStatusBar>
-#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUndoStack>
 
-CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
-    : QMainWindow(parent), m_pDocument(document) {
+CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* parent)
+    : QMainWindow(parent), m_pDocument(document),
+      m_pExchange(new CExchangeCommands(this, settings)),
+      m_pDisabledPrompts(new CDisabledPrompts(this)) {
     setObjectName(QStringLiteral("MainFrame"));
+    CreateActions();
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
@@ -46,239 +45,244 @@ CMainFrame::CMainFrame(CKesDoc* document, QWidget* parent)
 
 CMainFrame::~CMainFrame() = default;
 
-QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt,
-                               const QString& icon) {
-    auto* action = new QAction(text, this);
-    if (!prompt.isEmpty())
-        action->setStatusTip(prompt);
-    if (!icon.isEmpty())
-        action->setIcon(QIcon(icon));
-    action->setData(id);
-    m_actions.insert(id, action);
-    return action;
-}
+namespace {
 
-void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
-    QAction* a = AddAction(cmd::FileNew, QStringLiteral("新規作成(&N)"),
-                           QStringLiteral("新規にﾌｧｲﾙを作成"), QStringLiteral(":/new.png"));
-    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileNew);
-    file->addAction(a);
-    a = AddAction(cmd::FileOpen, QStringLiteral("開く(&O)..."), QStringLiteral("既存のﾌｧｲﾙを開く"),
-                  QStringLiteral(":/open.png"));
-    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    file->addAction(a);
-    a = AddAction(cmd::FileSave, QStringLiteral("上書き保存(&S)"),
-                  QStringLiteral("作業中のﾌｧｲﾙを上書きして保存"), QStringLiteral(":/save.png"));
-    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileSave);
-    file->addAction(a);
-    a = AddAction(cmd::FileSaveAs, QStringLiteral("名前を付けて保存(&A)..."),
-                  QStringLiteral("作業中のﾌｧｲﾙを新しい名前で保存"));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
-    file->addAction(a);
-    a = AddAction(cmd::FileExportMidi, QStringLiteral("MIDI ファイルへ書き出し(&M)..."),
-                  QStringLiteral("曲を Standard MIDI File に書き出し"));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileExportMidi);
-    file->addAction(a);
-    a = AddAction(cmd::FileImportMidi, QStringLiteral("MIDI ファイルから読み込み(&I)..."),
-                  QStringLiteral("Standard MIDI File の旋律を新しい曲として読み込み"));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileImportMidi);
-    file->addAction(a);
-    a = AddAction(cmd::FileExportAudio, QStringLiteral("オーディオファイルへ書き出し(&W)..."),
-                  QStringLiteral("曲を内蔵シンセサイザの音でオーディオファイルに書き出し"));
-    connect(a, &QAction::triggered, this, &CMainFrame::OnFileExportAudio);
-    file->addAction(a);
-    file->addSeparator();
-    a = AddAction(cmd::FilePrint, QStringLiteral("印刷(&P)..."),
-                  QStringLiteral("作業中のﾌｧｲﾙを印刷"), QStringLiteral(":/print.png"));
-    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    file->addAction(a);
-    file->addAction(AddAction(cmd::FilePrintPreview, QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"),
-                              QStringLiteral("印刷ｲﾒｰｼﾞを表示")));
-    file->addAction(AddAction(cmd::FilePrintSetup, QStringLiteral("ﾌﾟﾘﾝﾀの設定(&R)..."),
-                              QStringLiteral("ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更")));
-    file->addSeparator();
-    m_pRecentPlaceholder = file->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
-    m_pRecentPlaceholder->setEnabled(false);
+// The texts, prompts, icons and keys of the commands the frame creates itself.
+struct CommandSpec {
+    int id;
+    const char* text;
+    const char* prompt;
+    const char* icon;
+    QKeyCombination keys[2];
+};
+
+constexpr QKeyCombination kNoKey{};
+
+const CommandSpec kCommands[] = {
+    {cmd::FileNew, "新規作成(&N)", "新規にﾌｧｲﾙを作成", ":/new.png", {Qt::CTRL | Qt::Key_N}},
+    {cmd::FileOpen, "開く(&O)...", "既存のﾌｧｲﾙを開く", ":/open.png", {Qt::CTRL | Qt::Key_O}},
+    {cmd::FileSave,
+     "上書き保存(&S)",
+     "作業中のﾌｧｲﾙを上書きして保存",
+     ":/save.png",
+     {Qt::CTRL | Qt::Key_S}},
+    {cmd::FileSaveAs, "名前を付けて保存(&A)...", "作業中のﾌｧｲﾙを新しい名前で保存", nullptr, {}},
+    {cmd::FileExportMidi,
+     "MIDI ファイルへ書き出し(&M)...",
+     "曲を Standard MIDI File に書き出し",
+     nullptr,
+     {}},
+    {cmd::FileImportMidi,
+     "MIDI ファイルから読み込み(&I)...",
+     "Standard MIDI File の旋律を新しい曲として読み込み",
+     nullptr,
+     {}},
+    {cmd::FileExportAudio,
+     "オーディオファイルへ書き出し(&W)...",
+     "曲を内蔵シンセサイザの音でオーディオファイルに書き出し",
+     nullptr,
+     {}},
+    {cmd::FilePrint, "印刷(&P)...", "作業中のﾌｧｲﾙを印刷", ":/print.png", {Qt::CTRL | Qt::Key_P}},
+    {cmd::FilePrintPreview, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷ｲﾒｰｼﾞを表示", nullptr, {}},
+    {cmd::FilePrintSetup, "ﾌﾟﾘﾝﾀの設定(&R)...", "ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更", nullptr, {}},
+    {cmd::AppExit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示", nullptr, {}},
+    {cmd::EditUndo,
+     "元に戻す(&U)",
+     "直前に行った動作を元に戻す",
+     nullptr,
+     {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace}},
+    {cmd::EditRedo,
+     "やり直し(&R)",
+     "元に戻した操作をやり直す",
+     nullptr,
+     {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}},
+    {cmd::EditCut,
+     "切り取り(&T)",
+     "選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存",
+     ":/cut.png",
+     {Qt::CTRL | Qt::Key_X, Qt::SHIFT | Qt::Key_Delete}},
+    {cmd::EditCopy,
+     "ｺﾋﾟｰ(&C)",
+     "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存",
+     ":/copy.png",
+     {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert}},
+    {cmd::EditPaste,
+     "貼り付け(&P)",
+     "ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け",
+     ":/paste.png",
+     {Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert}},
+    {cmd::MidiPlay, "MIDI演奏", nullptr, ":/play.png", {}},
+    {cmd::MidiStop, "MIDI中断", nullptr, ":/stop.png", {}},
+    {cmd::MidiRecord, "MIDI録音", nullptr, ":/record.png", {}},
+    {cmd::AppAbout,
+     "KesV のﾊﾞｰｼﾞｮﾝ情報(&A)...",
+     "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示",
+     ":/about.png",
+     {}},
+    {cmd::ViewStatusBar, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示", nullptr, {}},
+    {cmd::PianoInput, "鍵盤入力(&K)", "ピアノ鍵盤の配列で音名を入力します", nullptr, {}},
+    {cmd::Environment, "動作環境", "動作環境", nullptr, {}},
+};
+
+} // namespace
+
+void CMainFrame::CreateActions() {
+    for (const CommandSpec& spec : kCommands) {
+        auto* action = new QAction(QString::fromUtf8(spec.text), this);
+        if (spec.prompt)
+            action->setStatusTip(QString::fromUtf8(spec.prompt));
+        if (spec.icon)
+            action->setIcon(QIcon(QString::fromLatin1(spec.icon)));
+        QList<QKeySequence> shortcuts;
+        for (QKeyCombination keys : spec.keys) {
+            if (keys != kNoKey)
+                shortcuts.append(QKeySequence(keys));
+        }
+        action->setShortcuts(shortcuts);
+        action->setData(spec.id);
+        m_actions.insert(spec.id, action);
+    }
     for (int i = 0; i < kRecentFileCount; ++i) {
-        QAction* recent =
-            AddAction(cmd::FileMruFirst + i, QString(), QStringLiteral("指定のﾌｧｲﾙを開く"));
+        auto* recent = new QAction(this);
+        recent->setStatusTip(QStringLiteral("指定のﾌｧｲﾙを開く"));
+        recent->setData(cmd::FileMruFirst + i);
         recent->setVisible(false);
         connect(recent, &QAction::triggered, this, [this, i] {
             if (SaveModified())
                 OpenDocumentFile(m_recentFiles.value(i));
         });
-        file->addAction(recent);
+        m_actions.insert(cmd::FileMruFirst + i, recent);
         m_recentActions.append(recent);
     }
-    file->addSeparator();
-    a = AddAction(cmd::AppExit, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"),
-                  QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
-    a->setMenuRole(QAction::NoRole);
-    connect(a, &QAction::triggered, this, &CMainFrame::close);
-    file->addAction(a);
+    m_actions[cmd::AppExit]->setMenuRole(QAction::NoRole);
+    m_actions[cmd::EditRedo]->setToolTip(QStringLiteral("やり直し"));
+    m_actions[cmd::MidiRecord]->setCheckable(true);
+    m_actions[cmd::ViewStatusBar]->setCheckable(true);
+    m_actions[cmd::ViewStatusBar]->setChecked(true);
+    m_actions[cmd::PianoInput]->setCheckable(true);
 
-    // The view handles the Edit commands; the undo stack and the view's state enable them.
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
-    a = AddAction(cmd::EditUndo, QStringLiteral("元に戻す(&U)"),
-                  QStringLiteral("直前に行った動作を元に戻す"));
-    a->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    edit->addAction(a);
-    a = AddAction(cmd::EditRedo, QStringLiteral("やり直し(&R)"),
-                  QStringLiteral("元に戻した操作をやり直す"));
-    a->setToolTip(QStringLiteral("やり直し"));
-    a->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    edit->addAction(a);
-    edit->addSeparator();
-    a = AddAction(cmd::EditCut, QStringLiteral("切り取り(&T)"),
-                  QStringLiteral("選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"),
-                  QStringLiteral(":/cut.png"));
-    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    edit->addAction(a);
-    a = AddAction(cmd::EditCopy, QStringLiteral("ｺﾋﾟｰ(&C)"),
-                  QStringLiteral("選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"),
-                  QStringLiteral(":/copy.png"));
-    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    edit->addAction(a);
-    a = AddAction(cmd::EditPaste, QStringLiteral("貼り付け(&P)"),
-                  QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け"), QStringLiteral(":/paste.png"));
-    a->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    edit->addAction(a);
-    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste}) {
+    // Commands whose handlers are connected later (the view's, the application's) start
+    // disabled; the view's update handlers and the undo stack decide from then on.
+    for (int id :
+         {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::MidiPlay,
+          cmd::MidiStop, cmd::MidiRecord, cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
+    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
-    }
+
+    const auto on = [this](int id, auto slot) {
+        connect(m_actions[id], &QAction::triggered, this, slot);
+    };
+    on(cmd::FileNew, &CMainFrame::OnFileNew);
+    on(cmd::FileOpen, &CMainFrame::OnFileOpen);
+    on(cmd::FileSave, &CMainFrame::OnFileSave);
+    on(cmd::FileSaveAs, &CMainFrame::OnFileSaveAs);
+    on(cmd::AppExit, &CMainFrame::close);
+    connect(m_actions[cmd::FileExportMidi], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileExportMidi);
+    connect(m_actions[cmd::FileImportMidi], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileImportMidi);
+    connect(m_actions[cmd::FileExportAudio], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileExportAudio);
+    connect(m_actions[cmd::ViewStatusBar], &QAction::toggled, this,
+            [this](bool visible) { statusBar()->setVisible(visible); });
+
     QUndoStack* stack = m_pDocument->GetUndoStack();
     connect(stack, &QUndoStack::canUndoChanged, m_actions[cmd::EditUndo], &QAction::setEnabled);
     connect(stack, &QUndoStack::canRedoChanged, m_actions[cmd::EditRedo], &QAction::setEnabled);
     // The clipboard is read only when it changes: asking another program costs a round trip.
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &CMainFrame::UpdatePasteCommand);
+}
+
+QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids) {
+    QMenu* menu = menuBar()->addMenu(title);
+    for (int id : ids) {
+        if (id == kSeparator)
+            menu->addSeparator();
+        else
+            menu->addAction(m_actions[id]);
+    }
+    m_pDisabledPrompts->Watch(menu);
+    return menu;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file =
+        AddMenu(QStringLiteral("ﾌｧｲﾙ(&F)"),
+                {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs, cmd::FileExportMidi,
+                 cmd::FileImportMidi, cmd::FileExportAudio, kSeparator, cmd::FilePrint,
+                 cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    m_pRecentPlaceholder = file->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
+    m_pRecentPlaceholder->setEnabled(false);
+    file->addActions(m_recentActions);
+    file->addSeparator();
+    file->addAction(m_actions[cmd::AppExit]);
+
+    // The view handles the Edit and MIDI commands; their menus ask it again as they open.
+    QMenu* edit =
+        AddMenu(QStringLiteral("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
+                                             cmd::EditCopy, cmd::EditPaste});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
-
-    QMenu* play = menuBar()->addMenu(QStringLiteral("演奏(&P)"));
-    play->addAction(AddAction(cmd::MidiPlay, QStringLiteral("MIDI演奏"), QString(),
-                              QStringLiteral(":/play.png")));
-    play->addAction(AddAction(cmd::MidiStop, QStringLiteral("MIDI中断"), QString(),
-                              QStringLiteral(":/stop.png")));
-    QAction* record = AddAction(cmd::MidiRecord, QStringLiteral("MIDI録音"), QString(),
-                                QStringLiteral(":/record.png"));
-    record->setCheckable(true);
-    play->addAction(record);
-    // The view handles the MIDI commands; without one nothing does. The view's update
-    // handlers decide the rest, and the menu asks them again each time it opens.
-    for (int id : {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord})
-        m_actions[id]->setEnabled(false);
+    QMenu* play =
+        AddMenu(QStringLiteral("演奏(&P)"), {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
     connect(play, &QMenu::aboutToShow, this, &CMainFrame::UpdateMidiCommands);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-    view->setObjectName(QStringLiteral("ViewMenu"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->addAction(AddAction(cmd::AppAbout, QStringLiteral("KesV のﾊﾞｰｼﾞｮﾝ情報(&A)..."),
-                              QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"),
-                              QStringLiteral(":/about.png")));
-    for (QMenu* menu : {file, edit, play, view, help})
-        menu->installEventFilter(this);
+    // The tool bars' own toggles join the View menu once the bars exist.
+    m_pViewMenu = AddMenu(QStringLiteral("表示(&V)"), {});
+    m_pViewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    AddMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"), {cmd::AppAbout});
 }
 
-void CMainFrame::CreateToolBars() {
-    m_pToolBar = new QToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"), this);
-    m_pToolBar->setObjectName(QStringLiteral("ToolBar"));
-    m_pToolBar->setIconSize(QSize(16, 15));
-    m_pToolBar->addAction(m_actions[cmd::FileNew]);
-    m_pToolBar->addAction(m_actions[cmd::FileOpen]);
-    m_pToolBar->addAction(m_actions[cmd::FileSave]);
-    m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[cmd::EditCut]);
-    m_pToolBar->addAction(m_actions[cmd::EditCopy]);
-    m_pToolBar->addAction(m_actions[cmd::EditPaste]);
-    m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[cmd::FilePrint]);
-    m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[cmd::AppAbout]);
-    addToolBar(Qt::TopToolBarArea, m_pToolBar);
-
-    m_pMidiBar = new QToolBar(QStringLiteral("Midi接続ﾊﾞｰ"), this);
-    m_pMidiBar->setObjectName(QStringLiteral("MidiBar"));
-    m_pMidiBar->setIconSize(QSize(16, 15));
-    m_pMidiBar->addAction(m_actions[cmd::MidiPlay]);
-    m_pMidiBar->addAction(m_actions[cmd::MidiStop]);
-    m_pMidiBar->addAction(m_actions[cmd::MidiRecord]);
-    addToolBar(Qt::TopToolBarArea, m_pMidiBar);
-    SilenceButtons(m_pToolBar);
-    SilenceButtons(m_pMidiBar);
-
-    QMenu* view = menuBar()->findChild<QMenu*>(QStringLiteral("ViewMenu"));
-    QAction* toggle = m_pToolBar->toggleViewAction();
-    toggle->setText(QStringLiteral("ﾂｰﾙ ﾊﾞｰ(&T)"));
-    toggle->setStatusTip(QStringLiteral("ﾂｰﾙ ﾊﾞｰの 表示/非表示"));
-    m_actions.insert(cmd::ViewToolBar, toggle);
-    view->addAction(toggle);
-    auto* status = AddAction(cmd::ViewStatusBar, QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S)"),
-                             QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示"));
-    status->setCheckable(true);
-    status->setChecked(true);
-    connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-    view->addAction(status);
-    toggle = m_pMidiBar->toggleViewAction();
-    toggle->setText(QStringLiteral("Midi接続ﾊﾞｰ(&M)"));
-    m_actions.insert(cmd::ViewMidiBar, toggle);
-    view->addAction(toggle);
-    view->addSeparator();
-    QAction* piano = AddAction(cmd::PianoInput, QStringLiteral("鍵盤入力(&K)"),
-                               QStringLiteral("ピアノ鍵盤の配列で音名を入力します"));
-    piano->setCheckable(true);
-    piano->setEnabled(false); // enabled once a handler is connected
-    view->addAction(piano);
-    QAction* environment =
-        AddAction(cmd::Environment, QStringLiteral("動作環境"), QStringLiteral("動作環境"));
-    environment->setEnabled(false); // enabled once a handler is connected
-    view->addAction(environment);
-}
-
-void CMainFrame::SilenceButtons(QToolBar* bar) {
+QToolBar* CMainFrame::AddToolBar(const QString& title, const QString& name,
+                                 std::initializer_list<int> ids) {
+    auto* bar = new QToolBar(title, this);
+    bar->setObjectName(name);
+    bar->setIconSize(QSize(16, 15));
+    for (int id : ids) {
+        if (id == kSeparator)
+            bar->addSeparator();
+        else
+            bar->addAction(m_actions[id]);
+    }
+    addToolBar(Qt::TopToolBarArea, bar);
     // Tool-bar buttons show neither tool tips nor prompts.
     for (QAction* action : bar->actions()) {
         if (QWidget* button = bar->widgetForAction(action))
             button->installEventFilter(this);
     }
+    return bar;
+}
+
+void CMainFrame::CreateToolBars() {
+    m_pToolBar = AddToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"), QStringLiteral("ToolBar"),
+                            {cmd::FileNew, cmd::FileOpen, cmd::FileSave, kSeparator, cmd::EditCut,
+                             cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::FilePrint, kSeparator,
+                             cmd::AppAbout});
+    m_pMidiBar = AddToolBar(QStringLiteral("Midi接続ﾊﾞｰ"), QStringLiteral("MidiBar"),
+                            {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
+
+    QAction* toggle = m_pToolBar->toggleViewAction();
+    toggle->setText(QStringLiteral("ﾂｰﾙ ﾊﾞｰ(&T)"));
+    toggle->setStatusTip(QStringLiteral("ﾂｰﾙ ﾊﾞｰの 表示/非表示"));
+    m_actions.insert(cmd::ViewToolBar, toggle);
+    m_pViewMenu->addAction(toggle);
+    m_pViewMenu->addAction(m_actions[cmd::ViewStatusBar]);
+    toggle = m_pMidiBar->toggleViewAction();
+    toggle->setText(QStringLiteral("Midi接続ﾊﾞｰ(&M)"));
+    m_actions.insert(cmd::ViewMidiBar, toggle);
+    m_pViewMenu->addAction(toggle);
+    m_pViewMenu->addSeparator();
+    m_pViewMenu->addAction(m_actions[cmd::PianoInput]);
+    m_pViewMenu->addAction(m_actions[cmd::Environment]);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (auto* menu = qobject_cast<QMenu*>(watched)) {
-        ShowDisabledPrompt(menu, event);
-        return QMainWindow::eventFilter(watched, event);
-    }
     if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
         event->type() == QEvent::WhatsThis)
         return true;
     return QMainWindow::eventFilter(watched, event);
-}
-
-void CMainFrame::ShowDisabledPrompt(QMenu* menu, QEvent* event) {
-    // Qt shows the prompts of enabled items only; a disabled one gets its prompt here, sent
-    // the way Qt sends the others.
-    QAction* disabled = nullptr;
-    if (event->type() == QEvent::MouseMove) {
-        QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
-        if (action && !action->isEnabled() && !action->isSeparator())
-            disabled = action;
-    } else if (event->type() != QEvent::Leave && event->type() != QEvent::Hide) {
-        return;
-    }
-    if (disabled == m_pDisabledHover)
-        return;
-    m_pDisabledHover = disabled;
-    if (disabled || !menu->activeAction()) {
-        QStatusTipEvent tip(disabled ? disabled->statusTip() : QString());
-        QCoreApplication::sendEvent(this, &tip);
-    }
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -449,137 +453,13 @@ void CMainFrame::OnFileSaveAs() {
     DoSave(dialog.selectedFiles().constFirst());
 }
 
-namespace {
-
-// The song's file name with another extension, in the song's folder; "無題" when unsaved.
-QString SuggestedName(const CKesDoc* document, const QString& extension) {
-    const QString path = document->GetPathName();
-    if (path.isEmpty())
-        return QStringLiteral("無題.") + extension;
-    const QFileInfo info(path);
-    return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + extension);
-}
-
-TimeSignature CurrentTimeSignature() {
-    if (auto* app = qobject_cast<CKesApp*>(QCoreApplication::instance()))
-        return app->GetSettings().GetTimeSignature();
-    return {};
-}
-
-} // namespace
-
-void CMainFrame::OnFileExportMidi() {
-    QFileDialog dialog(this, QString(), SuggestedName(m_pDocument, QStringLiteral("mid")),
-                       MidiFileFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("mid"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().constFirst();
-    QString error;
-    if (!ExportSongToMidi(m_pDocument->GetSong(), CurrentTimeSignature(), path, &error)) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 に書き出せませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
-        return;
-    }
-    ShowMessage(QStringLiteral("%1 に書き出しました").arg(QDir::toNativeSeparators(path)));
-}
-
-void CMainFrame::OnFileImportMidi() {
-    if (!SaveModified())
-        return;
-    QFileDialog dialog(this, QString(), QFileInfo(m_pDocument->GetPathName()).path(),
-                       MidiFileFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        ImportMidiFile(dialog.selectedFiles().constFirst());
-}
-
-bool CMainFrame::ImportMidiFile(const QString& path) {
-    MidiImport import;
-    QString error;
-    if (!ImportSongFromMidi(path, import, &error)) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 を読み込めませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
-        return false;
-    }
-    m_pDocument->ReplaceSongAsStep(import.song, m_pView->m_nCursorRow, m_pView->m_nCursorColumn);
-    ShowMessage(DescribeImport(import));
-    return true;
-}
-
-void CMainFrame::OnFileExportAudio() {
-    const QStringList filters = AudioFileFilters();
-    QFileDialog dialog(this, QString(), SuggestedName(m_pDocument, QStringLiteral("wav")),
-                       filters.join(QStringLiteral(";;")));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("wav"));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-        const AudioFileType chosen = AudioFileTypeOfFilter(filter);
-        dialog.setDefaultSuffix(QLatin1String(chosen == AudioFileType::Flac  ? "flac"
-                                              : chosen == AudioFileType::Ogg ? "ogg"
-                                                                             : "wav"));
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().constFirst();
-    AudioFileType type = AudioFileTypeOfFilter(dialog.selectedNameFilter());
-    AudioFileTypeOfPath(QFile::encodeName(path).toStdString(), type); // a typed extension wins
-
-    QProgressDialog progress(QStringLiteral("オーディオファイルを書き出しています..."),
-                             QStringLiteral("ｷｬﾝｾﾙ"), 0, 1000, this);
-    progress.setWindowTitle(QStringLiteral("KesV"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    std::string why;
-    const AudioRenderResult result = RenderSongToAudio(
-        m_pDocument->GetSong(), QFile::encodeName(path).toStdString(), type,
-        [&progress](double done) {
-            progress.setValue(int(done * 1000));
-            return !progress.wasCanceled();
-        },
-        &why);
-    progress.reset();
-    if (result == AudioRenderResult::Failed) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 に書き出せませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(why)));
-        return;
-    }
-    ShowMessage(result == AudioRenderResult::Cancelled
-                    ? QStringLiteral("オーディオファイルの書き出しを中止しました")
-                    : QStringLiteral("%1 に書き出しました").arg(QDir::toNativeSeparators(path)));
-}
-
-namespace {
-
-// The first local file of a drag that is a song or a MIDI file.
-QString DroppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls())
-        return {};
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
-        if (suffix == QLatin1String("kes") || suffix == QLatin1String("mid") ||
-            suffix == QLatin1String("midi"))
-            return url.toLocalFile();
-    }
-    return {};
-}
-
-} // namespace
-
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFile(event->mimeData()).isEmpty())
+    if (!CExchangeCommands::DroppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    const QString path = DroppedFile(event->mimeData());
+    const QString path = CExchangeCommands::DroppedFile(event->mimeData());
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
@@ -593,11 +473,12 @@ void CMainFrame::dropEvent(QDropEvent* event) {
         Qt::QueuedConnection);
 }
 
+bool CMainFrame::ImportMidiFile(const QString& path) {
+    return m_pExchange->ImportMidiFile(path);
+}
+
 bool CMainFrame::OpenOrImportFile(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("mid") || suffix == QLatin1String("midi"))
-        return ImportMidiFile(path);
-    return OpenDocumentFile(path);
+    return m_pExchange->OpenOrImportFile(path);
 }
 
 bool CMainFrame::SaveModified() {

@@ -10,9 +10,13 @@
 #include <QStringList>
 
 #include <array>
+#include <initializer_list>
 
+class CDisabledPrompts;
+class CExchangeCommands;
 class CKesDoc;
 class CKesView;
+struct EnvSettings;
 class QAction;
 class QLabel;
 class QMenu;
@@ -21,12 +25,15 @@ class QToolBar;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(CKesDoc* document, QWidget* parent = nullptr);
+    /// `settings` are the live settings (the time signature of a MIDI export); they and the
+    /// document outlive the frame.
+    CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     /// Puts the view in the middle and routes the view's commands to it.
     void SetView(CKesView* view);
     CKesView* GetView() const { return m_pView; }
+    CKesDoc* GetDocument() const { return m_pDocument; }
     /// The action of a menu or tool-bar command, or null.
     QAction* action(int commandId) const { return m_actions.value(commandId); }
     QToolBar* toolBar() const { return m_pToolBar; }
@@ -52,9 +59,6 @@ public Q_SLOTS:
     void OnFileOpen();
     void OnFileSave();
     void OnFileSaveAs();
-    void OnFileExportMidi();
-    void OnFileImportMidi();
-    void OnFileExportAudio();
     /// Replaces the song with a MIDI file's melody (after the save question); a failure is
     /// reported in a message box and changes nothing.
     bool ImportMidiFile(const QString& path);
@@ -78,18 +82,21 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QAction* AddAction(int id, const QString& text, const QString& prompt,
-                       const QString& icon = QString());
+    static constexpr int kSeparator = 0; // in the id lists of menus and tool bars
+
+    void CreateActions();
     void CreateMenus();
+    QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
     void CreateToolBars();
+    QToolBar* AddToolBar(const QString& title, const QString& name, std::initializer_list<int> ids);
     void CreateStatusBar();
-    void SilenceButtons(QToolBar* bar);
     void UpdateLockPanes();
     void AddToRecentFileList(const QString& path);
-    void ShowDisabledPrompt(QMenu* menu, QEvent* event);
 
     CKesDoc* m_pDocument;
     CKesView* m_pView = nullptr;
+    CExchangeCommands* m_pExchange;
+    CDisabledPrompts* m_pDisabledPrompts;
     QHash<int, QAction*> m_actions;
     QAction* m_pRecentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
@@ -97,7 +104,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
-    QAction* m_pDisabledHover = nullptr; // the disabled menu item whose prompt is shown
+    QMenu* m_pViewMenu = nullptr;
     CLockKeys* m_pLockKeys = nullptr;
     std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
 };

@@ -69,6 +69,7 @@ class AppTest : public QObject {
 
 private:
     QTemporaryDir m_dir;
+    const EnvSettings m_settings{}; // the frames' settings where a test needs no others
 
     QString Path(const char* name) { return m_dir.filePath(QString::fromLatin1(name)); }
 
@@ -166,7 +167,7 @@ private Q_SLOTS:
 
     void frame_titleShowsTheNameAndTheModifiedMark() {
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         QCOMPARE(frame.windowTitle(), QStringLiteral("無題[*] - KesV"));
         QVERIFY(!frame.isWindowModified());
         doc.SetModifiedFlag();
@@ -181,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(WriteFile(Path("q.kes"), kSongBytes));
         CKesDoc doc;
         QVERIFY(doc.OnOpenDocument(Path("q.kes"), nullptr));
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         QVERIFY(frame.SaveModified()); // nothing changed: no question
         doc.GetSong().tempo = 0x70;
         doc.SetModifiedFlag();
@@ -201,7 +202,7 @@ private Q_SLOTS:
 
     void frame_closeAsksAndCancelKeepsTheWindow() {
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         frame.show();
         doc.SetModifiedFlag();
         AnswerMessageBox(QMessageBox::Cancel);
@@ -213,7 +214,7 @@ private Q_SLOTS:
 
     void frame_commandsNobodyHandlesAreDisabled() {
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
                        cmd::Environment, cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord}) {
             QVERIFY2(frame.action(id), qPrintable(QString::number(id)));
@@ -229,7 +230,7 @@ private Q_SLOTS:
     // Qt shows no prompt for a disabled menu item by itself.
     void frame_disabledMenuItemsShowTheirPrompts() {
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QMenu* edit = frame.menuBar()->actions().at(1)->menu();
@@ -248,7 +249,7 @@ private Q_SLOTS:
 
     void frame_toolBarButtonsShowNoToolTips() {
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        CMainFrame frame(&doc, m_settings);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         for (QToolBar* bar : {frame.toolBar(), frame.midiBar()}) {
@@ -266,7 +267,7 @@ private Q_SLOTS:
     void frame_barLayoutKeptAcrossTwoStartUps() {
         CKesDoc doc;
         {
-            CMainFrame frame(&doc);
+            CMainFrame frame(&doc, m_settings);
             frame.LoadBarState();
             frame.show();
             QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
@@ -275,7 +276,7 @@ private Q_SLOTS:
             QVERIFY(frame.midiBar()->isHidden());
             QVERIFY(frame.close());
         }
-        CMainFrame again(&doc);
+        CMainFrame again(&doc, m_settings);
         again.LoadBarState();
         again.show();
         QVERIFY(again.midiBar()->isHidden());

@@ -3,6 +3,7 @@
 #include "app/lockkeys.h"
 #include "app/mainframe.h"
 #include "document/kesdoc.h"
+#include "settings/envsettings.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -23,7 +24,8 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("needs xdotool");
         CKesDoc doc;
-        CMainFrame frame(&doc);
+        const EnvSettings settings{};
+        CMainFrame frame(&doc, settings);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         const auto press = [](const char* key) {

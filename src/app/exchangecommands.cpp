@@ -1,0 +1,146 @@
+#include "exchangecommands.h"
+
+#include "document/kesdoc.h"
+#include "exchange.h"
+#include "mainframe.h"
+#include "settings/envsettings.h"
+#include "view/kesview.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QUrl>
+
+namespace {
+
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool IsMidiFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("mid") || suffix == QLatin1String("midi");
+}
+
+} // namespace
+
+CExchangeCommands::CExchangeCommands(CMainFrame* frame, const EnvSettings& settings)
+    : QObject(frame), m_pFrame(frame), m_settings(settings) {}
+
+CExchangeCommands::~CExchangeCommands() = default;
+
+QString CExchangeCommands::SuggestedName(const QString& extension) const {
+    const QString path = m_pFrame->GetDocument()->GetPathName();
+    if (path.isEmpty())
+        return QStringLiteral("無題.") + extension;
+    const QFileInfo info(path);
+    return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + extension);
+}
+
+void CExchangeCommands::OnFileExportMidi() {
+    QFileDialog dialog(m_pFrame, QString(), SuggestedName(QStringLiteral("mid")), MidiFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("mid"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!ExportSongToMidi(m_pFrame->GetDocument()->GetSong(), m_settings.GetTimeSignature(), path,
+                          &error)) {
+        QMessageBox::warning(
+            m_pFrame, QStringLiteral("KesV"),
+            QStringLiteral("%1 に書き出せませんでした。\n%2").arg(Native(path), error));
+        return;
+    }
+    m_pFrame->ShowMessage(QStringLiteral("%1 に書き出しました").arg(Native(path)));
+}
+
+void CExchangeCommands::OnFileImportMidi() {
+    if (!m_pFrame->SaveModified())
+        return;
+    QFileDialog dialog(m_pFrame, QString(),
+                       QFileInfo(m_pFrame->GetDocument()->GetPathName()).path(), MidiFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ImportMidiFile(dialog.selectedFiles().constFirst());
+}
+
+bool CExchangeCommands::ImportMidiFile(const QString& path) {
+    MidiImport import;
+    QString error;
+    if (!ImportSongFromMidi(path, import, &error)) {
+        QMessageBox::warning(
+            m_pFrame, QStringLiteral("KesV"),
+            QStringLiteral("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
+        return false;
+    }
+    const CKesView* view = m_pFrame->GetView();
+    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, view->m_nCursorRow,
+                                               view->m_nCursorColumn);
+    m_pFrame->ShowMessage(DescribeImport(import));
+    return true;
+}
+
+void CExchangeCommands::OnFileExportAudio() {
+    const QStringList filters = AudioFileFilters();
+    QFileDialog dialog(m_pFrame, QString(), SuggestedName(QStringLiteral("wav")),
+                       filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const AudioFileType chosen = AudioFileTypeOfFilter(filter);
+        dialog.setDefaultSuffix(QLatin1String(chosen == AudioFileType::Flac  ? "flac"
+                                              : chosen == AudioFileType::Ogg ? "ogg"
+                                                                             : "wav"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    AudioFileType type = AudioFileTypeOfFilter(dialog.selectedNameFilter());
+    AudioFileTypeOfPath(QFile::encodeName(path).toStdString(), type); // a typed extension wins
+
+    QProgressDialog progress(QStringLiteral("オーディオファイルを書き出しています..."),
+                             QStringLiteral("ｷｬﾝｾﾙ"), 0, 1000, m_pFrame);
+    progress.setWindowTitle(QStringLiteral("KesV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    std::string why;
+    const AudioRenderResult result = RenderSongToAudio(
+        m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(), type,
+        [&progress](double done) {
+            progress.setValue(int(done * 1000));
+            return !progress.wasCanceled();
+        },
+        &why);
+    progress.reset();
+    if (result == AudioRenderResult::Failed) {
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             QStringLiteral("%1 に書き出せませんでした。\n%2")
+                                 .arg(Native(path), QString::fromStdString(why)));
+        return;
+    }
+    m_pFrame->ShowMessage(result == AudioRenderResult::Cancelled
+                              ? QStringLiteral("オーディオファイルの書き出しを中止しました")
+                              : QStringLiteral("%1 に書き出しました").arg(Native(path)));
+}
+
+QString CExchangeCommands::DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (IsMidiFileName(path) || QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
+            return path;
+    }
+    return {};
+}
+
+bool CExchangeCommands::OpenOrImportFile(const QString& path) {
+    return IsMidiFileName(path) ? ImportMidiFile(path) : m_pFrame->OpenDocumentFile(path);
+}

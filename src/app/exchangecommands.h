@@ -1,0 +1,38 @@
+// The file-exchange side of the main frame: the File menu's MIDI and audio commands and
+// the files dropped on the window, over the conversions of exchange.h.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class CMainFrame;
+class QMimeData;
+struct EnvSettings;
+
+class CExchangeCommands : public QObject {
+    Q_OBJECT
+public:
+    /// `settings` gives the time signature a MIDI export writes; it outlives the frame.
+    CExchangeCommands(CMainFrame* frame, const EnvSettings& settings);
+    ~CExchangeCommands() override;
+
+    /// Replaces the song with a MIDI file's melody as one undoable step; a failure is
+    /// reported in a message box and changes nothing.
+    bool ImportMidiFile(const QString& path);
+    /// A Standard MIDI File (.mid, .midi) is imported, anything else opened as a song.
+    bool OpenOrImportFile(const QString& path);
+    /// The first local file of a drag that is a song or a MIDI file; empty when none is.
+    static QString DroppedFile(const QMimeData* data);
+
+public Q_SLOTS:
+    void OnFileExportMidi();
+    void OnFileImportMidi();
+    void OnFileExportAudio();
+
+private:
+    /// The song's file name with another extension, in the song's folder.
+    QString SuggestedName(const QString& extension) const;
+
+    CMainFrame* m_pFrame;
+    const EnvSettings& m_settings;
+};
