@@ -1,0 +1,77 @@
+#include "commandtable.h"
+
+#include "commandids.h"
+
+namespace {
+
+const CommandSpec kCommands[] = {
+    {cmd::FileNew, "新規作成(&N)", "新規にﾌｧｲﾙを作成", ":/new.png", {Qt::CTRL | Qt::Key_N}},
+    {cmd::FileOpen, "開く(&O)...", "既存のﾌｧｲﾙを開く", ":/open.png", {Qt::CTRL | Qt::Key_O}},
+    {cmd::FileSave,
+     "上書き保存(&S)",
+     "作業中のﾌｧｲﾙを上書きして保存",
+     ":/save.png",
+     {Qt::CTRL | Qt::Key_S}},
+    {cmd::FileSaveAs, "名前を付けて保存(&A)...", "作業中のﾌｧｲﾙを新しい名前で保存", nullptr, {}},
+    {cmd::FileExportMidi,
+     "MIDI ファイルへ書き出し(&M)...",
+     "曲を Standard MIDI File に書き出し",
+     nullptr,
+     {}},
+    {cmd::FileImportMidi,
+     "MIDI ファイルから読み込み(&I)...",
+     "Standard MIDI File の旋律を新しい曲として読み込み",
+     nullptr,
+     {}},
+    {cmd::FileExportAudio,
+     "オーディオファイルへ書き出し(&W)...",
+     "曲を内蔵シンセサイザの音でオーディオファイルに書き出し",
+     nullptr,
+     {}},
+    {cmd::FilePrint, "印刷(&P)...", "作業中のﾌｧｲﾙを印刷", ":/print.png", {Qt::CTRL | Qt::Key_P}},
+    {cmd::FilePrintPreview, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷ｲﾒｰｼﾞを表示", nullptr, {}},
+    {cmd::FilePrintSetup, "ﾌﾟﾘﾝﾀの設定(&R)...", "ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更", nullptr, {}},
+    {cmd::AppExit, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示", nullptr, {}},
+    {cmd::EditUndo,
+     "元に戻す(&U)",
+     "直前に行った動作を元に戻す",
+     nullptr,
+     {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace}},
+    {cmd::EditRedo,
+     "やり直し(&R)",
+     "元に戻した操作をやり直す",
+     nullptr,
+     {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}},
+    {cmd::EditCut,
+     "切り取り(&T)",
+     "選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存",
+     ":/cut.png",
+     {Qt::CTRL | Qt::Key_X, Qt::SHIFT | Qt::Key_Delete}},
+    {cmd::EditCopy,
+     "ｺﾋﾟｰ(&C)",
+     "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存",
+     ":/copy.png",
+     {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert}},
+    {cmd::EditPaste,
+     "貼り付け(&P)",
+     "ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け",
+     ":/paste.png",
+     {Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert}},
+    {cmd::MidiPlay, "MIDI演奏", nullptr, ":/play.png", {}},
+    {cmd::MidiStop, "MIDI中断", nullptr, ":/stop.png", {}},
+    {cmd::MidiRecord, "MIDI録音", nullptr, ":/record.png", {}},
+    {cmd::AppAbout,
+     "KesV のﾊﾞｰｼﾞｮﾝ情報(&A)...",
+     "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示",
+     ":/about.png",
+     {}},
+    {cmd::ViewStatusBar, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示", nullptr, {}},
+    {cmd::PianoInput, "鍵盤入力(&K)", "ピアノ鍵盤の配列で音名を入力します", nullptr, {}},
+    {cmd::Environment, "動作環境", "動作環境", nullptr, {}},
+};
+
+} // namespace
+
+std::span<const CommandSpec> FrameCommands() {
+    return kCommands;
+}

@@ -1,0 +1,16 @@
+// The texts, prompts, icons and keys of the commands the main frame creates itself.
+#pragma once
+
+#include <QKeyCombination>
+
+#include <span>
+
+struct CommandSpec {
+    int id; // cmd::…
+    const char* text;
+    const char* prompt;      // for the status bar; null: none
+    const char* icon;        // a resource; null: none
+    QKeyCombination keys[2]; // QKeyCombination(): no key
+};
+
+std::span<const CommandSpec> FrameCommands();
