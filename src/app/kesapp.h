@@ -1,5 +1,7 @@
-// The application object: the live settings, the document, the main frame and the view,
-// and the application-wide commands (new, open, recent files, printer setup, about).
+// The application object: it owns the live settings, the MIDI connection and the document,
+// builds the main frame and the view, and runs the commands that reach beyond the window
+// (printer setup, about, the settings sheet, the piano method). The file commands are the
+// frame's.
 #pragma once
 
 #include "midi/midiconnection.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 struct SongEvent {
-    uint32_t startTick = 0; // derived: rewritten whenever the list is painted
+    uint32_t startTick = 0; // derived: ComputeStartTicks after every change of the song
     uint8_t code = 0;       // duration code, 0x60 or above in a valid song
     uint8_t pitch = 0;      // 0 rest, 0xFF tie, 1..0x5F a note (MIDI key pitch + 9)
 };
