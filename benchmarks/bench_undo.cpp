@@ -28,7 +28,7 @@ public:
         m_doc.OnSongChanged();
         m_doc.SetModifiedFlag(false);
         m_settings.SetDefaults();
-        m_frame = std::make_unique<CMainFrame>(&m_doc);
+        m_frame = std::make_unique<CMainFrame>(&m_doc, m_settings);
         m_pView = new CKesView(&m_doc, &m_settings, m_frame.get());
         m_frame->SetView(m_pView);
         m_frame->show();

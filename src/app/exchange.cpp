@@ -4,6 +4,7 @@
 #include "settings/settingsfile.h"
 #include "song/cp932.h"
 #include "song/songcodec.h"
+#include "songfilemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,16 +192,18 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
             return 1;
         }
         document.ReplaceSong(import.song);
-        if (!document.OnSaveDocument(outPath, &error)) {
-            *message = QStringLiteral("%1: %2").arg(Native(outPath), OneLine(error));
+        if (SongFileError fileError; !document.OnSaveDocument(outPath, &fileError)) {
+            *message = QStringLiteral("%1: %2").arg(Native(outPath),
+                                                    OneLine(DescribeSongFileError(fileError)));
             return 1;
         }
         if (import.notesOutOfRange > 0 || import.notesTooShort > 0 || import.truncated)
             *message = DescribeImport(import);
         return 0;
     }
-    if (!document.OnOpenDocument(inPath, &error)) {
-        *message = QStringLiteral("%1: %2").arg(Native(inPath), OneLine(error));
+    if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError)) {
+        *message =
+            QStringLiteral("%1: %2").arg(Native(inPath), OneLine(DescribeSongFileError(fileError)));
         return 1;
     }
     const Song& song = document.GetSong();

@@ -35,7 +35,7 @@ CExchangeCommands::~CExchangeCommands() = default;
 QString CExchangeCommands::SuggestedName(const QString& extension) const {
     const QString path = m_pFrame->GetDocument()->GetPathName();
     if (path.isEmpty())
-        return QStringLiteral("無題.") + extension;
+        return CMainFrame::UntitledName() + QLatin1Char('.') + extension;
     const QFileInfo info(path);
     return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + extension);
 }

@@ -7,6 +7,7 @@
 #include "exchange.h"
 #include "exchangecommands.h"
 #include "lockkeys.h"
+#include "songfilemessages.h"
 #include "view/kesview.h"
 
 #include <QAction>
@@ -286,8 +287,17 @@ void CMainFrame::ShowMessage(const QString& text) {
         statusBar()->showMessage(text);
 }
 
+QString CMainFrame::DocumentTitle() const {
+    const QString title = m_pDocument->GetTitle();
+    return title.isEmpty() ? UntitledName() : title;
+}
+
+QString CMainFrame::UntitledName() {
+    return tr("無題");
+}
+
 void CMainFrame::UpdateTitle() {
-    setWindowTitle(QStringLiteral("%1[*] - KesV").arg(m_pDocument->GetTitle()));
+    setWindowTitle(tr("%1[*] - KesV").arg(DocumentTitle()));
     setWindowModified(m_pDocument->IsModified());
 }
 
@@ -307,11 +317,12 @@ void CMainFrame::SetRecentFiles(const QStringList& files) {
 }
 
 bool CMainFrame::DoSave(const QString& path) {
-    QString error;
+    SongFileError error;
     if (!m_pDocument->OnSaveDocument(path, &error)) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 に保存できませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
+        QMessageBox::warning(
+            this, QStringLiteral("KesV"),
+            QStringLiteral("%1 に保存できませんでした。\n%2")
+                .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
     AddToRecentFileList(m_pDocument->GetPathName());
@@ -319,11 +330,12 @@ bool CMainFrame::DoSave(const QString& path) {
 }
 
 bool CMainFrame::OpenDocumentFile(const QString& path) {
-    QString error;
+    SongFileError error;
     if (!m_pDocument->OnOpenDocument(path, &error)) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 を開けませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), error));
+        QMessageBox::warning(
+            this, QStringLiteral("KesV"),
+            QStringLiteral("%1 を開けませんでした。\n%2")
+                .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
     AddToRecentFileList(m_pDocument->GetPathName());
@@ -367,7 +379,7 @@ void CMainFrame::OnFileSaveAs() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kes"));
     if (m_pDocument->GetPathName().isEmpty())
-        dialog.selectFile(QStringLiteral("無題.kes"));
+        dialog.selectFile(UntitledName() + QStringLiteral(".kes"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     DoSave(dialog.selectedFiles().constFirst());
@@ -406,7 +418,7 @@ bool CMainFrame::SaveModified() {
         return true;
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("KesV"),
-        QStringLiteral("%1 への変更を保存しますか?").arg(m_pDocument->GetTitle()),
+        QStringLiteral("%1 への変更を保存しますか?").arg(DocumentTitle()),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Cancel)
         return false;

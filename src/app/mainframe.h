@@ -51,6 +51,9 @@ public:
     void SetRecentFiles(const QStringList& files);
     QStringList GetRecentFiles() const { return m_recentFiles; }
 
+    /// The name of a song never saved, in titles and suggested file names.
+    static QString UntitledName();
+
     void SaveBarState() const;
     void LoadBarState();
 
@@ -91,6 +94,8 @@ private:
     QToolBar* AddToolBar(const QString& title, const QString& name, std::initializer_list<int> ids);
     void CreateStatusBar();
     void UpdateLockPanes();
+    /// The file's name, or the untitled name.
+    QString DocumentTitle() const;
     void AddToRecentFileList(const QString& path);
 
     CKesDoc* m_pDocument;

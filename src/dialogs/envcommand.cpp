@@ -4,11 +4,12 @@
 #include "midi/midiconnection.h"
 #include "settings/settingsfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 
-#include <string>
+#include <cstring>
 
 bool RunEnvironmentCommand(QWidget* parent, EnvSettings& live,
                            const std::filesystem::path& settingsPath, CMidiConnection& connection) {
@@ -28,14 +29,51 @@ bool RunEnvironmentCommand(QWidget* parent, EnvSettings& live,
     return true;
 }
 
+namespace {
+
+QString DescribeSettingsError(const SettingsFileError& error) {
+    using Step = SettingsFileError::Step;
+    QString what;
+    switch (error.step) {
+    case Step::NotRegular:
+        return QCoreApplication::translate("SettingsFile", "通常のファイルではありません");
+    case Step::ReadOnly:
+        return QCoreApplication::translate("SettingsFile", "書き込みが禁止されています");
+    case Step::ReadLink:
+        what = QCoreApplication::translate("SettingsFile", "リンク先を読めません");
+        break;
+    case Step::Open:
+        what = QCoreApplication::translate("SettingsFile", "ファイルを開けません");
+        break;
+    case Step::Write:
+        what = QCoreApplication::translate("SettingsFile", "書き込めません");
+        break;
+    case Step::CreateFolder:
+        what = QCoreApplication::translate("SettingsFile", "フォルダを作成できません");
+        break;
+    case Step::Create:
+        what = QCoreApplication::translate("SettingsFile", "ファイルを作成できません");
+        break;
+    case Step::Replace:
+        what = QCoreApplication::translate("SettingsFile", "ファイルを置き換えられません");
+        break;
+    case Step::None:
+        return {};
+    }
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error.systemError));
+}
+
+} // namespace
+
 bool SaveSettingsOrReport(QWidget* parent, const EnvSettings& settings,
                           const std::filesystem::path& settingsPath) {
-    std::string reason;
-    if (SaveSettings(settings, settingsPath, &reason))
+    SettingsFileError error;
+    if (SaveSettings(settings, settingsPath, &error))
         return true;
-    QMessageBox::warning(parent, QStringLiteral("KesV"),
-                         QStringLiteral("設定ファイル %1 を保存できません: %2")
-                             .arg(QDir::toNativeSeparators(QFile::decodeName(settingsPath.c_str())),
-                                  QString::fromStdString(reason)));
+    QMessageBox::warning(
+        parent, QStringLiteral("KesV"),
+        QCoreApplication::translate("SettingsFile", "設定ファイル %1 を保存できません: %2")
+            .arg(QDir::toNativeSeparators(QFile::decodeName(settingsPath.c_str())),
+                 DescribeSettingsError(error)));
     return false;
 }

@@ -18,8 +18,33 @@ namespace {
 
 constexpr int kPairedRows = 8; // Home/End, PageUp/PageDown, up/down, left/right
 
-QString NoFunctionName() {
-    return QString::fromUtf8(EditFunctionTable[0].name);
+// The edit functions in the order the page lists them.
+struct FunctionName {
+    EditFunction function;
+    const char* name;
+};
+constexpr FunctionName kFunctionNames[] = {
+    {EditFunction::None, QT_TRANSLATE_NOOP("CEnvKey", "(なし)")},
+    {EditFunction::FirstRow, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを先頭へ移動")},
+    {EditFunction::EndRow, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを末尾へ移動")},
+    {EditFunction::PageUp, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを一頁上へ移動")},
+    {EditFunction::PageDown, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを一頁下へ移動")},
+    {EditFunction::PreviousBar, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを前小節へ移動")},
+    {EditFunction::NextBar, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを次小節へ移動")},
+    {EditFunction::RowUp, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを一行上へ移動")},
+    {EditFunction::RowDown, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを一行下へ移動")},
+    {EditFunction::ConfirmInput, QT_TRANSLATE_NOOP("CEnvKey", "入力確定")},
+    {EditFunction::CancelInput, QT_TRANSLATE_NOOP("CEnvKey", "入力取消")},
+    {EditFunction::ColumnLeft, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを左へ移動")},
+    {EditFunction::ColumnRight, QT_TRANSLATE_NOOP("CEnvKey", "カーソルを右へ移動")},
+    {EditFunction::InsertEvent, QT_TRANSLATE_NOOP("CEnvKey", "イベントを挿入")},
+    {EditFunction::DeleteEvent, QT_TRANSLATE_NOOP("CEnvKey", "イベントを削除")},
+    {EditFunction::PlusOne, QT_TRANSLATE_NOOP("CEnvKey", "値を１加算")},
+    {EditFunction::MinusOne, QT_TRANSLATE_NOOP("CEnvKey", "値を１減算")},
+};
+
+QString FunctionText(const FunctionName& entry) {
+    return CEnvKey::tr(entry.name);
 }
 
 } // namespace
@@ -113,8 +138,8 @@ bool CEnvKey::OnInitDialog() {
     const int charWidth = m_listKeys->fontMetrics().averageCharWidth();
 
     m_comboFunction->clear();
-    for (const EditFunctionEntry* f = EditFunctionTable; f->name; ++f)
-        m_comboFunction->addItem(QString::fromUtf8(f->name), f->id);
+    for (const FunctionName& entry : kFunctionNames)
+        m_comboFunction->addItem(FunctionText(entry), int(entry.function));
 
     m_listKeys->clear();
     m_listKeys->setColumnCount(2);
@@ -167,10 +192,10 @@ void CEnvKey::ShowFunctionName(int row, int id) {
     QTreeWidgetItem* item = m_listKeys->topLevelItem(row);
     if (!item)
         return;
-    QString name = NoFunctionName();
-    for (const EditFunctionEntry* f = EditFunctionTable; f->name; ++f) {
-        if (f->id == id) {
-            name = QString::fromUtf8(f->name);
+    QString name = FunctionText(kFunctionNames[0]);
+    for (const FunctionName& entry : kFunctionNames) {
+        if (int(entry.function) == id) {
+            name = FunctionText(entry);
             break;
         }
     }

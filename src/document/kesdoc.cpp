@@ -19,43 +19,42 @@
 
 namespace {
 
-QString DescribeDecodeError(SongDecodeError error) {
-    switch (error) {
-    case SongDecodeError::BadFrame:
-        return QStringLiteral("曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF "
-                              "で終わっていません）。");
-    case SongDecodeError::UnendedTitle:
-        return QStringLiteral("曲ファイルが壊れています（タイトルが終わっていません）。");
-    case SongDecodeError::NoTempo:
-        return QStringLiteral("曲ファイルが壊れています（テンポがありません）。");
-    case SongDecodeError::None:
-        break;
-    }
-    return {};
-}
-
 // A song of 999 events is about 2 KB, but a longer file is not damaged: its first 999
 // events load. Beyond this it is no song file.
 constexpr qint64 kMaxSongFileBytes = qint64(64) << 20;
 
-QString DescribeFileType(mode_t mode) {
+SongFileError::FileType FileTypeOf(mode_t mode) {
+    using Type = SongFileError::FileType;
     if (S_ISDIR(mode))
-        return QStringLiteral("フォルダ");
+        return Type::Folder;
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("デバイス");
+        return Type::Device;
     if (S_ISFIFO(mode))
-        return QStringLiteral("名前付きパイプ");
+        return Type::Pipe;
     if (S_ISSOCK(mode))
-        return QStringLiteral("ソケット");
-    return QStringLiteral("特殊なファイル");
+        return Type::Socket;
+    return Type::Other;
 }
 
-QString NotARegularFile(mode_t mode) {
-    return QStringLiteral("通常のファイルではありません（%1）。").arg(DescribeFileType(mode));
+SongFileError NotARegularFile(mode_t mode) {
+    SongFileError error;
+    error.kind = SongFileError::Kind::NotRegularFile;
+    error.fileType = FileTypeOf(mode);
+    return error;
 }
 
-QString TooLarge(qint64 size) {
-    return QStringLiteral("曲ファイルとしては大きすぎます（%1 バイト）。").arg(size);
+SongFileError TooLarge(qint64 size) {
+    SongFileError error;
+    error.kind = SongFileError::Kind::TooLarge;
+    error.size = size;
+    return error;
+}
+
+SongFileError SystemFailure(SongFileError::Kind kind, int systemError) {
+    SongFileError error;
+    error.kind = kind;
+    error.systemError = systemError;
+    return error;
 }
 
 class FileDescriptor {
@@ -75,7 +74,7 @@ private:
 
 // Reads a regular file of at most kMaxSongFileBytes through the song reader, a piece at a
 // time. Anything else is refused before a byte is read, and a FIFO never blocks the open.
-bool ReadSongFile(const QString& path, Song& song, QString* error) {
+bool ReadSongFile(const QString& path, Song& song, SongFileError* error) {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
     // A socket cannot be opened at all: name its type rather than the open's error.
@@ -85,7 +84,7 @@ bool ReadSongFile(const QString& path, Song& song, QString* error) {
     }
     const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
-        *error = QStringLiteral("ファイルを開けません: %1").arg(qt_error_string(errno));
+        *error = SystemFailure(SongFileError::Kind::CannotOpen, errno);
         return false;
     }
     // The path may have been replaced since the first look.
@@ -108,7 +107,7 @@ bool ReadSongFile(const QString& path, Song& song, QString* error) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            *error = QStringLiteral("ファイルを読み込めません: %1").arg(qt_error_string(errno));
+            *error = SystemFailure(SongFileError::Kind::CannotRead, errno);
             return false;
         }
         if (n == 0)
@@ -122,7 +121,8 @@ bool ReadSongFile(const QString& path, Song& song, QString* error) {
     }
     const SongDecodeError result = reader.Finish(song);
     if (result != SongDecodeError::None) {
-        *error = DescribeDecodeError(result);
+        error->kind = SongFileError::Kind::Malformed;
+        error->decode = result;
         return false;
     }
     return true;
@@ -145,9 +145,7 @@ CKesDoc::CKesDoc(QObject* parent) : QObject(parent), m_pUndoStack(new QUndoStack
 CKesDoc::~CKesDoc() = default;
 
 QString CKesDoc::GetTitle() const {
-    if (m_strPathName.isEmpty())
-        return QStringLiteral("無題");
-    return QFileInfo(m_strPathName).fileName();
+    return m_strPathName.isEmpty() ? QString() : QFileInfo(m_strPathName).fileName();
 }
 
 void CKesDoc::SetModifiedFlag(bool modified) {
@@ -179,9 +177,9 @@ void CKesDoc::OnNewDocument() {
     Q_EMIT songReplaced();
 }
 
-bool CKesDoc::OnOpenDocument(const QString& path, QString* error) {
+bool CKesDoc::OnOpenDocument(const QString& path, SongFileError* error) {
     Song song;
-    QString reason;
+    SongFileError reason;
     if (!ReadSongFile(path, song, &reason)) {
         if (error)
             *error = reason;
@@ -233,18 +231,18 @@ void CKesDoc::ReplaceSongAsStep(const Song& song, int row, int column) {
     Q_EMIT songReplaced();
 }
 
-bool CKesDoc::OnSaveDocument(const QString& path, QString* error) {
+bool CKesDoc::OnSaveDocument(const QString& path, SongFileError* error) {
     const std::vector<uint8_t> bytes = EncodeSong(m_song);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = QStringLiteral("ファイルを作成できません: %1").arg(file.errorString());
+            *error = {SongFileError::Kind::CannotCreate, {}, {}, 0, 0, file.errorString()};
         return false;
     }
     file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     if (!file.commit()) {
         if (error)
-            *error = QStringLiteral("ファイルに書き込めません: %1").arg(file.errorString());
+            *error = {SongFileError::Kind::CannotWrite, {}, {}, 0, 0, file.errorString()};
         return false;
     }
     m_strPathName = QFileInfo(path).absoluteFilePath();

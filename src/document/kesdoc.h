@@ -3,11 +3,33 @@
 #pragma once
 
 #include "song/song.h"
+#include "song/songcodec.h"
 
 #include <QObject>
 #include <QString>
 
 class QUndoStack;
+
+/// Why a song file could not be read or written. The user interface puts it into words.
+struct SongFileError {
+    enum class Kind {
+        None,
+        NotRegularFile, // `fileType` says what it is instead
+        CannotOpen,     // `systemError`
+        CannotRead,     // `systemError`
+        TooLarge,       // `size` bytes
+        Malformed,      // `decode` says how
+        CannotCreate,   // `detail`: the system's text
+        CannotWrite,    // `detail`: the system's text
+    };
+    enum class FileType { Folder, Device, Pipe, Socket, Other };
+    Kind kind = Kind::None;
+    FileType fileType = FileType::Other;
+    SongDecodeError decode = SongDecodeError::None;
+    qint64 size = 0;
+    int systemError = 0;
+    QString detail;
+};
 
 /// The file dialogs' filter for song files.
 inline QString SongFileFilter() {
@@ -24,7 +46,7 @@ public:
     Song& GetSong() { return m_song; }
     const Song& GetSong() const { return m_song; }
     QString GetPathName() const { return m_strPathName; }
-    /// The file's name, or "無題" for a song not yet saved.
+    /// The file's name; empty for a song not yet saved (the window calls it untitled).
     QString GetTitle() const;
     bool IsModified() const { return m_bModified; }
     /// False also marks the undo stack clean: the song is as its file holds it.
@@ -40,7 +62,7 @@ public:
     /// A fresh song: empty title, tempo 126, no events; no file, not modified.
     void OnNewDocument();
     /// Reads a song file. On failure the song stays as it was and `error` says why.
-    bool OnOpenDocument(const QString& path, QString* error);
+    bool OnOpenDocument(const QString& path, SongFileError* error);
     /// Puts `song` in place of the current one as a new untitled song, modified, since it
     /// was never saved; the undo stack starts afresh (an import without a window).
     void ReplaceSong(Song song);
@@ -49,7 +71,7 @@ public:
     /// (row, column) and stays there, within the new song.
     void ReplaceSongAsStep(const Song& song, int row, int column);
     /// Writes the song atomically. On failure the old file stays and `error` says why.
-    bool OnSaveDocument(const QString& path, QString* error);
+    bool OnSaveDocument(const QString& path, SongFileError* error);
 
 Q_SIGNALS:
     /// The whole song was replaced (new or opened).

@@ -106,35 +106,9 @@ constexpr int kModCtrl = 8;
 /// The modifier mask of each binding table, in the settings record's order.
 constexpr int kBindingTableModifiers[4] = {0, kModShift, kModCtrl, kModShift | kModCtrl};
 
-struct EditFunctionEntry {
-    int id;
-    const char* name; // UTF-8; nullptr ends the table
-};
 struct BindableKeyEntry {
     int virtualKey;
     const char* name; // UTF-8; nullptr ends the table
-};
-
-/// The edit functions by id, in the order the key page lists them, ending with {0, nullptr}.
-inline constexpr EditFunctionEntry EditFunctionTable[] = {
-    {0, "(なし)"},
-    {1, "カーソルを先頭へ移動"},
-    {2, "カーソルを末尾へ移動"},
-    {3, "カーソルを一頁上へ移動"},
-    {4, "カーソルを一頁下へ移動"},
-    {5, "カーソルを前小節へ移動"},
-    {6, "カーソルを次小節へ移動"},
-    {7, "カーソルを一行上へ移動"},
-    {8, "カーソルを一行下へ移動"},
-    {9, "入力確定"},
-    {10, "入力取消"},
-    {11, "カーソルを左へ移動"},
-    {12, "カーソルを右へ移動"},
-    {13, "イベントを挿入"},
-    {14, "イベントを削除"},
-    {15, "値を１加算"},
-    {16, "値を１減算"},
-    {0, nullptr},
 };
 
 /// The bindable keys in binding-table order, ending with {0, nullptr}.

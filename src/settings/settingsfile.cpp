@@ -79,25 +79,27 @@ EnvSettings SettingsFromBytes(const void* data, size_t size) {
 
 namespace {
 
-std::string SystemError(const char* what, int error) {
-    return std::string(what) + ": " + std::strerror(error);
+using Step = SettingsFileError::Step;
+
+SettingsFileError Failure(Step step, int systemError) {
+    return {step, systemError};
 }
 
 // The file a path names after following every symbolic link, even when that file does
 // not exist yet.
-bool ResolveLinks(fs::path& path, std::string* reason) {
+bool ResolveLinks(fs::path& path, SettingsFileError* reason) {
     for (int depth = 0; depth < 40; ++depth) {
         std::error_code ec;
         if (!fs::is_symlink(fs::symlink_status(path, ec)))
             return true;
         const fs::path target = fs::read_symlink(path, ec);
         if (ec) {
-            *reason = SystemError("リンク先を読めません", ec.value());
+            *reason = Failure(Step::ReadLink, ec.value());
             return false;
         }
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
-    *reason = SystemError("リンク先を読めません", ELOOP);
+    *reason = Failure(Step::ReadLink, ELOOP);
     return false;
 }
 
@@ -117,23 +119,23 @@ bool WriteAll(int fd, const void* data, size_t size) {
 
 // The fallback for a writable file in a folder that takes no new file: written over in
 // place, cut to size and flushed.
-bool WriteInPlace(const fs::path& path, const void* data, size_t size, std::string* reason) {
+bool WriteInPlace(const fs::path& path, const void* data, size_t size, SettingsFileError* reason) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *reason = SystemError("ファイルを開けません", errno);
+        *reason = Failure(Step::Open, errno);
         return false;
     }
     bool ok = WriteAll(fd, data, size) && ::ftruncate(fd, off_t(size)) == 0 && ::fsync(fd) == 0;
     if (!ok)
-        *reason = SystemError("書き込めません", errno);
+        *reason = Failure(Step::Write, errno);
     if (::close(fd) != 0 && ok) {
-        *reason = SystemError("書き込めません", errno);
+        *reason = Failure(Step::Write, errno);
         ok = false;
     }
     return ok;
 }
 
-bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string* reason) {
+bool WriteSettingsFile(fs::path path, const void* data, size_t size, SettingsFileError* reason) {
     if (!ResolveLinks(path, reason))
         return false;
     struct stat old {};
@@ -141,11 +143,11 @@ bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string
     mode_t mode = 0644;
     if (exists) {
         if (!S_ISREG(old.st_mode)) {
-            *reason = "通常のファイルではありません";
+            *reason = Failure(Step::NotRegular, 0);
             return false;
         }
         if (!IsWritable(path, old.st_mode)) {
-            *reason = "書き込みが禁止されています";
+            *reason = Failure(Step::ReadOnly, 0);
             return false;
         }
         mode = old.st_mode & 07777;
@@ -153,7 +155,7 @@ bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
         if (ec) {
-            *reason = SystemError("フォルダを作成できません", ec.value());
+            *reason = Failure(Step::CreateFolder, ec.value());
             return false;
         }
     }
@@ -164,7 +166,7 @@ bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string
         const int error = errno;
         if (exists && (error == EACCES || error == EPERM))
             return WriteInPlace(path, data, size, reason);
-        *reason = SystemError("ファイルを作成できません", error);
+        *reason = Failure(Step::Create, error);
         return false;
     }
     // mkstemp makes the file readable by its owner only; the settings keep the old mode
@@ -174,13 +176,13 @@ bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string
         (void)::fchown(fd, old.st_uid, old.st_gid);
     ok = ok && ::fsync(fd) == 0;
     if (!ok)
-        *reason = SystemError("書き込めません", errno);
+        *reason = Failure(Step::Write, errno);
     if (::close(fd) != 0 && ok) {
-        *reason = SystemError("書き込めません", errno);
+        *reason = Failure(Step::Write, errno);
         ok = false;
     }
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        *reason = SystemError("ファイルを置き換えられません", errno);
+        *reason = Failure(Step::Replace, errno);
         ok = false;
     }
     if (!ok) {
@@ -198,7 +200,7 @@ bool WriteSettingsFile(fs::path path, const void* data, size_t size, std::string
 
 } // namespace
 
-bool SaveSettings(const EnvSettings& settings, const fs::path& path, std::string* reason) {
-    std::string ignored;
-    return WriteSettingsFile(path, &settings, sizeof(settings), reason ? reason : &ignored);
+bool SaveSettings(const EnvSettings& settings, const fs::path& path, SettingsFileError* error) {
+    SettingsFileError ignored;
+    return WriteSettingsFile(path, &settings, sizeof(settings), error ? error : &ignored);
 }

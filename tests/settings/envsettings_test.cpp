@@ -162,7 +162,7 @@ bool SaveUnprivileged(const std::function<bool()>& save) {
 TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     EnvSettings changed = Defaults();
     changed.beatsPerBar = 7;
-    std::string reason;
+    SettingsFileError reason;
 
     // Through a relative link to a dotfiles folder: the file changes, the link stays.
     const fs::path real = dir / "dotfiles" / "KesV.env";
@@ -170,7 +170,8 @@ TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     fs::permissions(real, fs::perms(0600));
     fs::create_directories(dir / "config");
     fs::create_symlink("../dotfiles/KesV.env", dir / "config" / "KesV.env");
-    ASSERT_TRUE(SaveSettings(changed, dir / "config" / "KesV.env", &reason)) << reason;
+    ASSERT_TRUE(SaveSettings(changed, dir / "config" / "KesV.env", &reason))
+        << int(reason.step) << " " << reason.systemError;
     EXPECT_TRUE(fs::is_symlink(dir / "config" / "KesV.env"));
     EXPECT_EQ(LoadSettings(real).beatsPerBar, 7);
     EXPECT_EQ(fs::status(real).permissions(), fs::perms(0600));
@@ -178,9 +179,8 @@ TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     // A file made read-only is left alone, even by root, and the failure says why.
     fs::permissions(real, fs::perms(0444));
     changed.beatsPerBar = 5;
-    reason.clear();
     EXPECT_FALSE(SaveSettings(changed, real, &reason));
-    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(reason.step, SettingsFileError::Step::ReadOnly);
     EXPECT_EQ(LoadSettings(real).beatsPerBar, 7);
     EXPECT_EQ(fs::status(real).permissions(), fs::perms(0444));
 
@@ -192,8 +192,9 @@ TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     fs::permissions(locked, fs::perms(0555));
     EXPECT_TRUE(SaveUnprivileged([&] { return SaveSettings(changed, locked / "KesV.env"); }));
     EXPECT_TRUE(SaveUnprivileged([&] {
-        std::string why;
-        return !SaveSettings(changed, locked / "other.env", &why) && !why.empty();
+        SettingsFileError why;
+        return !SaveSettings(changed, locked / "other.env", &why) &&
+               why.step == SettingsFileError::Step::Create && why.systemError == EACCES;
     }));
     fs::permissions(locked, fs::perms(0755));
     EXPECT_EQ(LoadSettings(locked / "KesV.env").beatsPerBar, 5);

@@ -93,7 +93,7 @@ struct CRig {
         connection = std::make_unique<CMidiConnection>();
         connection->SetDeviceNames(input, output);
         doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(&doc);
+        frame = std::make_unique<CMainFrame>(&doc, settings);
         view = new CKesView(&doc, &settings, frame.get());
         frame->SetView(view);
         view->OnCreate(connection.get());
