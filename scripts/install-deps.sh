@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  qt6-l10n-tools qt6-tools-dev # lupdate and lrelease, and their CMake functions
   libxcb-xkb-dev
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont

@@ -6,8 +6,8 @@
 #include <span>
 
 struct CommandSpec {
-    int id; // cmd::…
-    const char* text;
+    int id;                  // cmd::…
+    const char* text;        // source texts of the context CMainFrame
     const char* prompt;      // for the status bar; null: none
     const char* icon;        // a resource; null: none
     QKeyCombination keys[2]; // QKeyCombination(): no key

@@ -6,6 +6,7 @@
 #include "song/songcodec.h"
 #include "songfilemessages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,10 @@
 #include <vector>
 
 namespace {
+
+struct ExchangeText {
+    Q_DECLARE_TR_FUNCTIONS(Exchange)
+};
 
 // Far more than 999 events can take; beyond this it is no melody for us.
 constexpr qint64 kMaxMidiFileBytes = qint64(64) << 20;
@@ -27,33 +32,33 @@ QString DescribeReadError(const MidiReadResult& result) {
     QString what;
     switch (result.error) {
     case MidiReadError::NotMidi:
-        return QStringLiteral("Standard MIDI File ではありません（先頭に MThd がありません）。");
+        return ExchangeText::tr("Standard MIDI File ではありません（先頭に MThd がありません）。");
     case MidiReadError::BadHeader:
-        return QStringLiteral(
+        return ExchangeText::tr(
             "MIDI ファイルのヘッダが壊れています（形式、トラック数または分解能）。");
     case MidiReadError::SmpteDivision:
-        return QStringLiteral("SMPTE タイムコードの分解能には対応していません。");
+        return ExchangeText::tr("SMPTE タイムコードの分解能には対応していません。");
     case MidiReadError::UnsupportedFormat:
-        return QStringLiteral("フォーマット 2 の MIDI ファイルには対応していません。");
+        return ExchangeText::tr("フォーマット 2 の MIDI ファイルには対応していません。");
     case MidiReadError::TrackMissing:
-        what = QStringLiteral("ヘッダにあるトラックの前でファイルが終わっています");
+        what = ExchangeText::tr("ヘッダにあるトラックの前でファイルが終わっています");
         break;
     case MidiReadError::ChunkPastEnd:
-        what = QStringLiteral("チャンクの長さがファイルの終わりを越えています");
+        what = ExchangeText::tr("チャンクの長さがファイルの終わりを越えています");
         break;
     case MidiReadError::BadEvent:
-        what = QStringLiteral("不正なイベントがあります");
+        what = ExchangeText::tr("不正なイベントがあります");
         break;
     case MidiReadError::EventPastEnd:
-        what = QStringLiteral("イベントがトラックの終わりを越えています");
+        what = ExchangeText::tr("イベントがトラックの終わりを越えています");
         break;
     case MidiReadError::None:
         return {};
     }
-    QString where = QStringLiteral("%1 バイト目").arg(result.offset);
+    QString where = ExchangeText::tr("%1 バイト目").arg(result.offset);
     if (result.track > 0)
-        where = QStringLiteral("トラック %1、").arg(result.track) + where;
-    return QStringLiteral("MIDI ファイルが壊れています: %1（%2）。").arg(what, where);
+        where = ExchangeText::tr("トラック %1、").arg(result.track) + where;
+    return ExchangeText::tr("MIDI ファイルが壊れています: %1（%2）。").arg(what, where);
 }
 
 // The title's text: UTF-8 when the bytes are UTF-8, else cp932 as older files have it.
@@ -77,26 +82,26 @@ std::string TitleToCp932(const std::string& bytes) {
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        *error = QStringLiteral("ファイルがありません。");
+        *error = ExchangeText::tr("ファイルがありません。");
         return false;
     }
     if (!info.isFile()) {
-        *error = QStringLiteral("通常のファイルではありません。");
+        *error = ExchangeText::tr("通常のファイルではありません。");
         return false;
     }
     if (info.size() > kMaxMidiFileBytes) {
         *error =
-            QStringLiteral("MIDI ファイルとしては大きすぎます（%1 バイト）。").arg(info.size());
+            ExchangeText::tr("MIDI ファイルとしては大きすぎます（%1 バイト）。").arg(info.size());
         return false;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("ファイルを開けません: %1").arg(file.errorString());
+        *error = ExchangeText::tr("ファイルを開けません: %1").arg(file.errorString());
         return false;
     }
     bytes = file.read(kMaxMidiFileBytes + 1);
     if (bytes.size() > kMaxMidiFileBytes) {
-        *error = QStringLiteral("MIDI ファイルとしては大きすぎます。");
+        *error = ExchangeText::tr("MIDI ファイルとしては大きすぎます。");
         return false;
     }
     return true;
@@ -107,6 +112,14 @@ QString OneLine(QString text) {
 }
 
 } // namespace
+
+QString SongFileFilter() {
+    return ExchangeText::tr("Velori Files (*.kes)");
+}
+
+QString MidiFileFilter() {
+    return ExchangeText::tr("Standard MIDI File (*.mid *.midi)");
+}
 
 QStringList AudioFileFilters() {
     QStringList filters;
@@ -140,12 +153,12 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
         EncodeMidiFile(song, signature, DecodeCp932(song.title).toStdString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("ファイルを作成できません: %1").arg(file.errorString());
+        *error = ExchangeText::tr("ファイルを作成できません: %1").arg(file.errorString());
         return false;
     }
     file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     if (!file.commit()) {
-        *error = QStringLiteral("ファイルに書き込めません: %1").arg(file.errorString());
+        *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(file.errorString());
         return false;
     }
     return true;
@@ -170,15 +183,15 @@ bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error)
 QString DescribeImport(const MidiImport& import) {
     QStringList parts;
     if (import.notesOutOfRange > 0)
-        parts << QStringLiteral("音域外の音符 %1 個を除きました").arg(import.notesOutOfRange);
+        parts << ExchangeText::tr("音域外の音符 %1 個を除きました").arg(import.notesOutOfRange);
     if (import.notesTooShort > 0)
-        parts << QStringLiteral("短すぎる音符 %1 個を除きました").arg(import.notesTooShort);
+        parts << ExchangeText::tr("短すぎる音符 %1 個を除きました").arg(import.notesTooShort);
     if (import.truncated)
-        parts << QStringLiteral("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
+        parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     if (parts.isEmpty())
-        return QStringLiteral("MIDI ファイルを読み込みました");
-    return QStringLiteral("MIDI ファイルを読み込みました（%1）")
-        .arg(parts.join(QStringLiteral("、")));
+        return ExchangeText::tr("MIDI ファイルを読み込みました");
+    return ExchangeText::tr("MIDI ファイルを読み込みました（%1）")
+        .arg(parts.join(ExchangeText::tr("、")));
 }
 
 int RunConversion(Conversion conversion, const QString& outPath, const QString& inPath,

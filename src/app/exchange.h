@@ -8,9 +8,9 @@
 #include <QString>
 #include <QStringList>
 
-inline QString MidiFileFilter() {
-    return QStringLiteral("Standard MIDI File (*.mid *.midi)");
-}
+/// The file dialogs' filters for song files and for MIDI files.
+QString SongFileFilter();
+QString MidiFileFilter();
 
 /// The save dialog's filters of the audio types this build can write, WAV first.
 QStringList AudioFileFilters();

@@ -50,12 +50,11 @@ void CExchangeCommands::OnFileExportMidi() {
     QString error;
     if (!ExportSongToMidi(m_pFrame->GetDocument()->GetSong(), m_settings.GetTimeSignature(), path,
                           &error)) {
-        QMessageBox::warning(
-            m_pFrame, QStringLiteral("KesV"),
-            QStringLiteral("%1 に書き出せませんでした。\n%2").arg(Native(path), error));
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             tr("%1 に書き出せませんでした。\n%2").arg(Native(path), error));
         return;
     }
-    m_pFrame->ShowMessage(QStringLiteral("%1 に書き出しました").arg(Native(path)));
+    m_pFrame->ShowMessage(tr("%1 に書き出しました").arg(Native(path)));
 }
 
 void CExchangeCommands::OnFileImportMidi() {
@@ -73,9 +72,8 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
     MidiImport import;
     QString error;
     if (!ImportSongFromMidi(path, import, &error)) {
-        QMessageBox::warning(
-            m_pFrame, QStringLiteral("KesV"),
-            QStringLiteral("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
     const CKesView* view = m_pFrame->GetView();
@@ -103,8 +101,8 @@ void CExchangeCommands::OnFileExportAudio() {
     AudioFileType type = AudioFileTypeOfFilter(dialog.selectedNameFilter());
     AudioFileTypeOfPath(QFile::encodeName(path).toStdString(), type); // a typed extension wins
 
-    QProgressDialog progress(QStringLiteral("オーディオファイルを書き出しています..."),
-                             QStringLiteral("ｷｬﾝｾﾙ"), 0, 1000, m_pFrame);
+    QProgressDialog progress(tr("オーディオファイルを書き出しています..."), tr("ｷｬﾝｾﾙ"), 0, 1000,
+                             m_pFrame);
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
@@ -118,14 +116,14 @@ void CExchangeCommands::OnFileExportAudio() {
         &why);
     progress.reset();
     if (result == AudioRenderResult::Failed) {
-        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
-                             QStringLiteral("%1 に書き出せませんでした。\n%2")
-                                 .arg(Native(path), QString::fromStdString(why)));
+        QMessageBox::warning(
+            m_pFrame, QStringLiteral("KesV"),
+            tr("%1 に書き出せませんでした。\n%2").arg(Native(path), QString::fromStdString(why)));
         return;
     }
     m_pFrame->ShowMessage(result == AudioRenderResult::Cancelled
-                              ? QStringLiteral("オーディオファイルの書き出しを中止しました")
-                              : QStringLiteral("%1 に書き出しました").arg(Native(path)));
+                              ? tr("オーディオファイルの書き出しを中止しました")
+                              : tr("%1 に書き出しました").arg(Native(path)));
 }
 
 QString CExchangeCommands::DroppedFile(const QMimeData* data) {

@@ -4,6 +4,7 @@
 #include "dialogs/aboutdlg.h"
 #include "dialogs/envcommand.h"
 #include "document/kesdoc.h"
+#include "language.h"
 #include "mainframe.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
@@ -12,24 +13,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QSettings>
-#include <QTranslator>
-
-namespace {
-
-void LoadQtTranslations(QCoreApplication* app) {
-    auto* translator = new QTranslator(app);
-    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
-}
-
-} // namespace
 
 CKesApp::CKesApp(int& argc, char** argv)
     : QApplication(argc, argv), m_strSettingsPath(DefaultSettingsPath()),
@@ -63,7 +49,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setApplicationName(QStringLiteral("KesV"));
     setApplicationDisplayName(QString());
     setWindowIcon(QIcon(QStringLiteral(":/kesv.png")));
-    LoadQtTranslations(this);
+    InstallTranslations(*this, SystemUiLanguage());
 
     m_pDocument = new CKesDoc(this);
     m_pMainFrame = new CMainFrame(m_pDocument, m_settings);

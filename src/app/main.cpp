@@ -1,6 +1,7 @@
 // KesV: step entry of short melodies.
 #include "app/exchange.h"
 #include "app/kesapp.h"
+#include "app/language.h"
 #include "app/mainframe.h"
 
 #include <QCommandLineParser>
@@ -13,6 +14,10 @@
 #include <string_view>
 
 namespace {
+
+struct CommandLineText {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 long ResidentKilobytes() {
     std::ifstream status("/proc/self/status");
@@ -68,7 +73,8 @@ CommandLine ParseCommandLine(const QCoreApplication& app) {
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("song.kes"), QStringLiteral("The song to open."),
+    parser.addPositionalArgument(QStringLiteral("song.kes"),
+                                 CommandLineText::tr("開く曲ファイル。"),
                                  QStringLiteral("[song.kes]"));
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("png"));
     QCommandLineOption probe(QStringLiteral("startup-probe"), QString());
@@ -76,9 +82,11 @@ CommandLine ParseCommandLine(const QCoreApplication& app) {
     probe.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({screenshot, probe});
     const QString kinds[] = {
-        QStringLiteral("Write SONG.kes as a Standard MIDI File (format 0) and exit."),
-        QStringLiteral("Render SONG.kes to a .wav, .flac or .ogg file and exit."),
-        QStringLiteral("Read a Standard MIDI File (the last argument) into a song file and exit.")};
+        CommandLineText::tr(
+            "SONG.kes を Standard MIDI File（フォーマット 0）に書き出して終了します。"),
+        CommandLineText::tr("SONG.kes を .wav、.flac または .ogg ファイルに書き出して終了します。"),
+        CommandLineText::tr(
+            "Standard MIDI File（最後の引数）を曲ファイルに読み込んで終了します。")};
     QList<QCommandLineOption> conversions;
     for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
         conversions.append(QCommandLineOption(QString::fromLatin1(kConversionOptions[i].second),
@@ -128,9 +136,12 @@ int RunConversionLine(const CommandLine& line) {
         return status;
     };
     if (line.conversions.size() != 1)
-        return fail(QStringLiteral("give one of --export-midi, --export-audio, --import-midi"), 2);
+        return fail(
+            CommandLineText::tr(
+                "--export-midi、--export-audio、--import-midi のどれか一つを指定してください"),
+            2);
     if (line.songs.size() != 1)
-        return fail(QStringLiteral("give one input file after the output file"), 2);
+        return fail(CommandLineText::tr("出力ファイルの後に入力ファイルを一つ指定してください"), 2);
     QString message;
     const auto& [conversion, out] = line.conversions.constFirst();
     const int status = RunConversion(conversion, out, line.songs.constFirst(), &message);
@@ -146,15 +157,18 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
     if (OnlyPrints(argc, argv)) {
         QCoreApplication app(argc, argv);
+        InstallTranslations(app, SystemUiLanguage());
         ParseCommandLine(app);
         return 0;
     }
     if (Converts(argc, argv)) {
         QCoreApplication app(argc, argv);
+        InstallTranslations(app, SystemUiLanguage());
         return RunConversionLine(ParseCommandLine(app));
     }
 
     CKesApp app(argc, argv);
+    InstallTranslations(app, SystemUiLanguage());
     QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));
     const CommandLine line = ParseCommandLine(app);
 

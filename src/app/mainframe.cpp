@@ -49,9 +49,9 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::CreateActions() {
     for (const CommandSpec& spec : FrameCommands()) {
-        auto* action = new QAction(QString::fromUtf8(spec.text), this);
+        auto* action = new QAction(tr(spec.text), this);
         if (spec.prompt)
-            action->setStatusTip(QString::fromUtf8(spec.prompt));
+            action->setStatusTip(tr(spec.prompt));
         if (spec.icon)
             action->setIcon(QIcon(QString::fromLatin1(spec.icon)));
         QList<QKeySequence> shortcuts;
@@ -65,7 +65,7 @@ void CMainFrame::CreateActions() {
     }
     for (int i = 0; i < kRecentFileCount; ++i) {
         auto* recent = new QAction(this);
-        recent->setStatusTip(QStringLiteral("指定のﾌｧｲﾙを開く"));
+        recent->setStatusTip(tr("指定のﾌｧｲﾙを開く"));
         recent->setData(cmd::FileMruFirst + i);
         recent->setVisible(false);
         connect(recent, &QAction::triggered, this, [this, i] {
@@ -76,7 +76,7 @@ void CMainFrame::CreateActions() {
         m_recentActions.append(recent);
     }
     m_actions[cmd::AppExit]->setMenuRole(QAction::NoRole);
-    m_actions[cmd::EditRedo]->setToolTip(QStringLiteral("やり直し"));
+    m_actions[cmd::EditRedo]->setToolTip(tr("やり直し"));
     m_actions[cmd::MidiRecord]->setCheckable(true);
     m_actions[cmd::ViewStatusBar]->setCheckable(true);
     m_actions[cmd::ViewStatusBar]->setChecked(true);
@@ -129,31 +129,28 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file =
-        AddMenu(QStringLiteral("ﾌｧｲﾙ(&F)"),
-                {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs, cmd::FileExportMidi,
-                 cmd::FileImportMidi, cmd::FileExportAudio, kSeparator, cmd::FilePrint,
-                 cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
-    m_pRecentPlaceholder = file->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
+    QMenu* file = AddMenu(
+        tr("ﾌｧｲﾙ(&F)"), {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs,
+                         cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportAudio, kSeparator,
+                         cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    m_pRecentPlaceholder = file->addAction(tr("最近使ったﾌｧｲﾙ"));
     m_pRecentPlaceholder->setEnabled(false);
     file->addActions(m_recentActions);
     file->addSeparator();
     file->addAction(m_actions[cmd::AppExit]);
 
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
-    QMenu* edit =
-        AddMenu(QStringLiteral("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                             cmd::EditCopy, cmd::EditPaste});
+    QMenu* edit = AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
+                                           cmd::EditCopy, cmd::EditPaste});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
-    QMenu* play =
-        AddMenu(QStringLiteral("演奏(&P)"), {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
+    QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
     connect(play, &QMenu::aboutToShow, this, &CMainFrame::UpdateMidiCommands);
 
     // The tool bars' own toggles join the View menu once the bars exist.
-    m_pViewMenu = AddMenu(QStringLiteral("表示(&V)"), {});
+    m_pViewMenu = AddMenu(tr("表示(&V)"), {});
     m_pViewMenu->setObjectName(QStringLiteral("ViewMenu"));
-    AddMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"), {cmd::AppAbout});
+    AddMenu(tr("ﾍﾙﾌﾟ(&H)"), {cmd::AppAbout});
 }
 
 QToolBar* CMainFrame::AddToolBar(const QString& title, const QString& name,
@@ -177,21 +174,21 @@ QToolBar* CMainFrame::AddToolBar(const QString& title, const QString& name,
 }
 
 void CMainFrame::CreateToolBars() {
-    m_pToolBar = AddToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"), QStringLiteral("ToolBar"),
+    m_pToolBar = AddToolBar(tr("ﾂｰﾙ ﾊﾞｰ"), QStringLiteral("ToolBar"),
                             {cmd::FileNew, cmd::FileOpen, cmd::FileSave, kSeparator, cmd::EditCut,
                              cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::FilePrint, kSeparator,
                              cmd::AppAbout});
-    m_pMidiBar = AddToolBar(QStringLiteral("Midi接続ﾊﾞｰ"), QStringLiteral("MidiBar"),
+    m_pMidiBar = AddToolBar(tr("Midi接続ﾊﾞｰ"), QStringLiteral("MidiBar"),
                             {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
 
     QAction* toggle = m_pToolBar->toggleViewAction();
-    toggle->setText(QStringLiteral("ﾂｰﾙ ﾊﾞｰ(&T)"));
-    toggle->setStatusTip(QStringLiteral("ﾂｰﾙ ﾊﾞｰの 表示/非表示"));
+    toggle->setText(tr("ﾂｰﾙ ﾊﾞｰ(&T)"));
+    toggle->setStatusTip(tr("ﾂｰﾙ ﾊﾞｰの 表示/非表示"));
     m_actions.insert(cmd::ViewToolBar, toggle);
     m_pViewMenu->addAction(toggle);
     m_pViewMenu->addAction(m_actions[cmd::ViewStatusBar]);
     toggle = m_pMidiBar->toggleViewAction();
-    toggle->setText(QStringLiteral("Midi接続ﾊﾞｰ(&M)"));
+    toggle->setText(tr("Midi接続ﾊﾞｰ(&M)"));
     m_actions.insert(cmd::ViewMidiBar, toggle);
     m_pViewMenu->addAction(toggle);
     m_pViewMenu->addSeparator();
@@ -208,11 +205,11 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    m_pMessagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), bar);
+    m_pMessagePane = new QLabel(tr("ﾚﾃﾞｨ"), bar);
     bar->addWidget(m_pMessagePane, 1);
     // Lit while the lock is on; dimmed while it is off or where no lock state can be had.
     m_pLockKeys = new CLockKeys(this);
-    const QString texts[CLockKeys::KeyCount] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"),
+    const QString texts[CLockKeys::KeyCount] = {tr("ｶﾅ"), QStringLiteral("CAP"),
                                                 QStringLiteral("NUM"), QStringLiteral("SCRL")};
     for (int i = 0; i < CLockKeys::KeyCount; ++i) {
         auto* indicator = new QLabel(texts[i], bar);
@@ -321,7 +318,7 @@ bool CMainFrame::DoSave(const QString& path) {
     if (!m_pDocument->OnSaveDocument(path, &error)) {
         QMessageBox::warning(
             this, QStringLiteral("KesV"),
-            QStringLiteral("%1 に保存できませんでした。\n%2")
+            tr("%1 に保存できませんでした。\n%2")
                 .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
@@ -334,7 +331,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
     if (!m_pDocument->OnOpenDocument(path, &error)) {
         QMessageBox::warning(
             this, QStringLiteral("KesV"),
-            QStringLiteral("%1 を開けませんでした。\n%2")
+            tr("%1 を開けませんでした。\n%2")
                 .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
@@ -417,8 +414,7 @@ bool CMainFrame::SaveModified() {
     if (!m_pDocument->IsModified())
         return true;
     const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, QStringLiteral("KesV"),
-        QStringLiteral("%1 への変更を保存しますか?").arg(DocumentTitle()),
+        this, QStringLiteral("KesV"), tr("%1 への変更を保存しますか?").arg(DocumentTitle()),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Cancel)
         return false;

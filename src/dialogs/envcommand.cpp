@@ -31,31 +31,35 @@ bool RunEnvironmentCommand(QWidget* parent, EnvSettings& live,
 
 namespace {
 
+struct SettingsFileText {
+    Q_DECLARE_TR_FUNCTIONS(SettingsFile)
+};
+
 QString DescribeSettingsError(const SettingsFileError& error) {
     using Step = SettingsFileError::Step;
     QString what;
     switch (error.step) {
     case Step::NotRegular:
-        return QCoreApplication::translate("SettingsFile", "通常のファイルではありません");
+        return SettingsFileText::tr("通常のファイルではありません");
     case Step::ReadOnly:
-        return QCoreApplication::translate("SettingsFile", "書き込みが禁止されています");
+        return SettingsFileText::tr("書き込みが禁止されています");
     case Step::ReadLink:
-        what = QCoreApplication::translate("SettingsFile", "リンク先を読めません");
+        what = SettingsFileText::tr("リンク先を読めません");
         break;
     case Step::Open:
-        what = QCoreApplication::translate("SettingsFile", "ファイルを開けません");
+        what = SettingsFileText::tr("ファイルを開けません");
         break;
     case Step::Write:
-        what = QCoreApplication::translate("SettingsFile", "書き込めません");
+        what = SettingsFileText::tr("書き込めません");
         break;
     case Step::CreateFolder:
-        what = QCoreApplication::translate("SettingsFile", "フォルダを作成できません");
+        what = SettingsFileText::tr("フォルダを作成できません");
         break;
     case Step::Create:
-        what = QCoreApplication::translate("SettingsFile", "ファイルを作成できません");
+        what = SettingsFileText::tr("ファイルを作成できません");
         break;
     case Step::Replace:
-        what = QCoreApplication::translate("SettingsFile", "ファイルを置き換えられません");
+        what = SettingsFileText::tr("ファイルを置き換えられません");
         break;
     case Step::None:
         return {};
@@ -70,10 +74,9 @@ bool SaveSettingsOrReport(QWidget* parent, const EnvSettings& settings,
     SettingsFileError error;
     if (SaveSettings(settings, settingsPath, &error))
         return true;
-    QMessageBox::warning(
-        parent, QStringLiteral("KesV"),
-        QCoreApplication::translate("SettingsFile", "設定ファイル %1 を保存できません: %2")
-            .arg(QDir::toNativeSeparators(QFile::decodeName(settingsPath.c_str())),
-                 DescribeSettingsError(error)));
+    QMessageBox::warning(parent, QStringLiteral("KesV"),
+                         SettingsFileText::tr("設定ファイル %1 を保存できません: %2")
+                             .arg(QDir::toNativeSeparators(QFile::decodeName(settingsPath.c_str())),
+                                  DescribeSettingsError(error)));
     return false;
 }

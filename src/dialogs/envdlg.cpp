@@ -13,7 +13,7 @@ CEnvDlg::CEnvDlg(QWidget* parent, int firstPage)
     : QDialog(parent), m_pMainPage(nullptr), m_pKeyPage(nullptr), m_pTabs(nullptr),
       m_pButtons(nullptr), m_nActivePage(-1) {
     m_settings.SetDefaults();
-    setWindowTitle(QStringLiteral("動作環境"));
+    setWindowTitle(tr("動作環境"));
     setModal(true);
 
     m_pTabs = new QTabWidget(this);
@@ -24,7 +24,7 @@ CEnvDlg::CEnvDlg(QWidget* parent, int firstPage)
 
     m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_pButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    m_pButtons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    m_pButtons->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     connect(m_pButtons, &QDialogButtonBox::accepted, this, &CEnvDlg::accept);
     connect(m_pButtons, &QDialogButtonBox::rejected, this, &CEnvDlg::reject);
 

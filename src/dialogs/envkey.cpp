@@ -49,7 +49,7 @@ QString FunctionText(const FunctionName& entry) {
 
 } // namespace
 
-CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("キー定義")) {
+CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
     m_listKeys = new QTreeWidget(this);
     m_listKeys->setObjectName(QStringLiteral("listKeys"));
     m_listKeys->setRootIsDecorated(false);
@@ -64,7 +64,7 @@ CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("キー定義"
     m_pCtrl = new QCheckBox(QStringLiteral("CTRL"), this);
     m_pCtrl->setObjectName(QStringLiteral("checkCtrl"));
 
-    auto* group = new QGroupBox(QStringLiteral("設定の変更"), this);
+    auto* group = new QGroupBox(tr("設定の変更"), this);
     m_pKeyName = new QLabel(group);
     m_pKeyName->setObjectName(QStringLiteral("keyName"));
     m_pKeyName->setTextFormat(Qt::PlainText);
@@ -73,11 +73,10 @@ CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("キー定義"
     m_comboFunction = new QComboBox(group);
     m_comboFunction->setObjectName(QStringLiteral("comboFunction"));
     m_comboFunction->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_pUpdate = new QPushButton(QStringLiteral("更新"), group);
+    m_pUpdate = new QPushButton(tr("更新"), group);
     m_pUpdate->setObjectName(QStringLiteral("buttonUpdate"));
 
-    m_pPairOpposite =
-        new QCheckBox(QStringLiteral("対になるキーに、逆の機能を同時に割当てる"), this);
+    m_pPairOpposite = new QCheckBox(tr("対になるキーに、逆の機能を同時に割当てる"), this);
     m_pPairOpposite->setObjectName(QStringLiteral("checkPair"));
     m_pDefault = new QPushButton(QStringLiteral("&Default"), this);
     m_pDefault->setObjectName(QStringLiteral("buttonDefault"));

@@ -15,7 +15,7 @@ CInputDlg::CInputDlg(const QString& caption, QWidget* parent) : QDialog(parent) 
     m_pEdit->setMinimumWidth(280);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CInputDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CInputDlg::reject);
     auto* layout = new QVBoxLayout(this);
@@ -40,10 +40,10 @@ void CInputDlg::accept() {
     const std::optional<std::string> bytes = EncodeCp932(text);
     QString problem;
     if (!bytes)
-        problem = QStringLiteral("このタイトルには曲ファイルに保存できない文字が含まれています。");
+        problem = tr("このタイトルには曲ファイルに保存できない文字が含まれています。");
     else if (bytes->size() > kMaxTitleBytes)
-        problem = QStringLiteral("タイトルが長すぎます（%1 バイト）。半角で %2 文字、全角で %3 "
-                                 "文字までにしてください。")
+        problem = tr("タイトルが長すぎます（%1 バイト）。半角で %2 文字、全角で %3 "
+                     "文字までにしてください。")
                       .arg(bytes->size())
                       .arg(kMaxTitleBytes)
                       .arg(kMaxTitleBytes / 2);

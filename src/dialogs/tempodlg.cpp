@@ -45,9 +45,9 @@ const int CTempoDlg::kPresetTempos[15] = {60,  66,  72,  80,  88,  96,  104, 112
                                           120, 126, 132, 144, 160, 172, 0};
 
 CTempoDlg::CTempoDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Tempo 設定"));
-    m_pPresetButton = new QRadioButton(QStringLiteral("特定値"), this);
-    m_pFreeButton = new QRadioButton(QStringLiteral("自由設定"), this);
+    setWindowTitle(tr("Tempo 設定"));
+    m_pPresetButton = new QRadioButton(tr("特定値"), this);
+    m_pFreeButton = new QRadioButton(tr("自由設定"), this);
     auto* group = new QButtonGroup(this);
     group->addButton(m_pPresetButton, 0);
     group->addButton(m_pFreeButton, 1);
@@ -58,7 +58,7 @@ CTempoDlg::CTempoDlg(QWidget* parent) : QDialog(parent) {
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTempoDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTempoDlg::reject);
     connect(m_pPresetButton, &QRadioButton::clicked, this, &CTempoDlg::OnPreset);
@@ -126,7 +126,7 @@ void CTempoDlg::accept() {
     const int value = m_pFreeEdit->cleanText().toInt(&ok);
     if (!m_pFreeEdit->HoldsNumber() || !ok || value < kTempoLower || value > kTempoUpper) {
         QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("テンポには %1 から %2 までの整数を入力してください。")
+                             tr("テンポには %1 から %2 までの整数を入力してください。")
                                  .arg(kTempoLower)
                                  .arg(kTempoUpper));
         m_pFreeEdit->setFocus();

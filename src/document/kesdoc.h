@@ -31,11 +31,6 @@ struct SongFileError {
     QString detail;
 };
 
-/// The file dialogs' filter for song files.
-inline QString SongFileFilter() {
-    return QStringLiteral("Velori Files (*.kes)");
-}
-
 class CKesDoc : public QObject {
     Q_OBJECT
 public:
