@@ -5,98 +5,98 @@
     <name>CEnvDlg</name>
     <message>
         <source>動作環境</source>
-        <translation type="unfinished"></translation>
+        <translation>Preferences</translation>
     </message>
     <message>
         <source>キャンセル</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
     <name>CEnvKey</name>
     <message>
         <source>(なし)</source>
-        <translation type="unfinished"></translation>
+        <translation>(none)</translation>
     </message>
     <message>
         <source>カーソルを先頭へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor to first row</translation>
     </message>
     <message>
         <source>カーソルを末尾へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor to end row</translation>
     </message>
     <message>
         <source>カーソルを一頁上へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor one page up</translation>
     </message>
     <message>
         <source>カーソルを一頁下へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor one page down</translation>
     </message>
     <message>
         <source>カーソルを前小節へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor to previous bar</translation>
     </message>
     <message>
         <source>カーソルを次小節へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor to next bar</translation>
     </message>
     <message>
         <source>カーソルを一行上へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor one row up</translation>
     </message>
     <message>
         <source>カーソルを一行下へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor one row down</translation>
     </message>
     <message>
         <source>入力確定</source>
-        <translation type="unfinished"></translation>
+        <translation>Confirm input</translation>
     </message>
     <message>
         <source>入力取消</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel input</translation>
     </message>
     <message>
         <source>カーソルを左へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor left</translation>
     </message>
     <message>
         <source>カーソルを右へ移動</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor right</translation>
     </message>
     <message>
         <source>イベントを挿入</source>
-        <translation type="unfinished"></translation>
+        <translation>Insert event</translation>
     </message>
     <message>
         <source>イベントを削除</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete event</translation>
     </message>
     <message>
         <source>値を１加算</source>
-        <translation type="unfinished"></translation>
+        <translation>Add one to value</translation>
     </message>
     <message>
         <source>値を１減算</source>
-        <translation type="unfinished"></translation>
+        <translation>Subtract one from value</translation>
     </message>
     <message>
         <source>キー定義</source>
-        <translation type="unfinished"></translation>
+        <translation>Keys</translation>
     </message>
     <message>
         <source>設定の変更</source>
-        <translation type="unfinished"></translation>
+        <translation>Change binding</translation>
     </message>
     <message>
         <source>更新</source>
-        <translation type="unfinished"></translation>
+        <translation>Apply</translation>
     </message>
     <message>
         <source>対になるキーに、逆の機能を同時に割当てる</source>
-        <translation type="unfinished"></translation>
+        <translation>Give the paired key the opposite function</translation>
     </message>
 </context>
 <context>
@@ -104,551 +104,555 @@
     <message>
         <source>%1 に書き出せませんでした。
 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not export to %1.
+%2</translation>
     </message>
     <message>
         <source>%1 に書き出しました</source>
-        <translation type="unfinished"></translation>
+        <translation>Exported to %1</translation>
     </message>
     <message>
         <source>%1 を読み込めませんでした。
 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not import %1.
+%2</translation>
     </message>
     <message>
         <source>オーディオファイルを書き出しています...</source>
-        <translation type="unfinished"></translation>
+        <translation>Exporting the audio file...</translation>
     </message>
     <message>
         <source>ｷｬﾝｾﾙ</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>オーディオファイルの書き出しを中止しました</source>
-        <translation type="unfinished"></translation>
+        <translation>Audio export cancelled</translation>
     </message>
 </context>
 <context>
     <name>CInputDlg</name>
     <message>
         <source>ｷｬﾝｾﾙ</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>このタイトルには曲ファイルに保存できない文字が含まれています。</source>
-        <translation type="unfinished"></translation>
+        <translation>This title contains characters that a song file cannot store.</translation>
     </message>
     <message>
         <source>タイトルが長すぎます（%1 バイト）。半角で %2 文字、全角で %3 文字までにしてください。</source>
-        <translation type="unfinished"></translation>
+        <translation>The title is too long (%1 bytes). Use at most %2 single-width or %3 double-width characters.</translation>
     </message>
 </context>
 <context>
     <name>CMainFrame</name>
     <message>
         <source>新規作成(&amp;N)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;New</translation>
     </message>
     <message>
         <source>新規にﾌｧｲﾙを作成</source>
-        <translation type="unfinished"></translation>
+        <translation>Create a new song</translation>
     </message>
     <message>
         <source>開く(&amp;O)...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Open...</translation>
     </message>
     <message>
         <source>既存のﾌｧｲﾙを開く</source>
-        <translation type="unfinished"></translation>
+        <translation>Open an existing song</translation>
     </message>
     <message>
         <source>上書き保存(&amp;S)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Save</translation>
     </message>
     <message>
         <source>作業中のﾌｧｲﾙを上書きして保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save the song</translation>
     </message>
     <message>
         <source>名前を付けて保存(&amp;A)...</source>
-        <translation type="unfinished"></translation>
+        <translation>Save &amp;As...</translation>
     </message>
     <message>
         <source>作業中のﾌｧｲﾙを新しい名前で保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save the song under a new name</translation>
     </message>
     <message>
         <source>MIDI ファイルへ書き出し(&amp;M)...</source>
-        <translation type="unfinished"></translation>
+        <translation>Export as &amp;MIDI File...</translation>
     </message>
     <message>
         <source>曲を Standard MIDI File に書き出し</source>
-        <translation type="unfinished"></translation>
+        <translation>Write the song as a Standard MIDI File</translation>
     </message>
     <message>
         <source>MIDI ファイルから読み込み(&amp;I)...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Import MIDI File...</translation>
     </message>
     <message>
         <source>Standard MIDI File の旋律を新しい曲として読み込み</source>
-        <translation type="unfinished"></translation>
+        <translation>Read the melody of a Standard MIDI File as a new song</translation>
     </message>
     <message>
         <source>オーディオファイルへ書き出し(&amp;W)...</source>
-        <translation type="unfinished"></translation>
+        <translation>Export as Audio File (&amp;W)...</translation>
     </message>
     <message>
         <source>曲を内蔵シンセサイザの音でオーディオファイルに書き出し</source>
-        <translation type="unfinished"></translation>
+        <translation>Render the song with the built-in synthesizer to an audio file</translation>
     </message>
     <message>
         <source>印刷(&amp;P)...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Print...</translation>
     </message>
     <message>
         <source>作業中のﾌｧｲﾙを印刷</source>
-        <translation type="unfinished"></translation>
+        <translation>Print the song</translation>
     </message>
     <message>
         <source>印刷ﾌﾟﾚﾋﾞｭｰ(&amp;V)</source>
-        <translation type="unfinished"></translation>
+        <translation>Print Pre&amp;view</translation>
     </message>
     <message>
         <source>印刷ｲﾒｰｼﾞを表示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show the printed pages</translation>
     </message>
     <message>
         <source>ﾌﾟﾘﾝﾀの設定(&amp;R)...</source>
-        <translation type="unfinished"></translation>
+        <translation>P&amp;rint Setup...</translation>
     </message>
     <message>
         <source>ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更</source>
-        <translation type="unfinished"></translation>
+        <translation>Change the printer and printing options</translation>
     </message>
     <message>
         <source>ｱﾌﾟﾘｹｰｼｮﾝの終了(&amp;X)</source>
-        <translation type="unfinished"></translation>
+        <translation>E&amp;xit</translation>
     </message>
     <message>
         <source>ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示</source>
-        <translation type="unfinished"></translation>
+        <translation>Quit the program; asks to save the song</translation>
     </message>
     <message>
         <source>元に戻す(&amp;U)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Undo</translation>
     </message>
     <message>
         <source>直前に行った動作を元に戻す</source>
-        <translation type="unfinished"></translation>
+        <translation>Undo the last action</translation>
     </message>
     <message>
         <source>やり直し(&amp;R)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Redo</translation>
     </message>
     <message>
         <source>元に戻した操作をやり直す</source>
-        <translation type="unfinished"></translation>
+        <translation>Redo the action undone</translation>
     </message>
     <message>
         <source>切り取り(&amp;T)</source>
-        <translation type="unfinished"></translation>
+        <translation>Cu&amp;t</translation>
     </message>
     <message>
         <source>選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Cut the selection to the clipboard</translation>
     </message>
     <message>
         <source>ｺﾋﾟｰ(&amp;C)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Copy</translation>
     </message>
     <message>
         <source>選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Copy the selection to the clipboard</translation>
     </message>
     <message>
         <source>貼り付け(&amp;P)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Paste</translation>
     </message>
     <message>
         <source>ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け</source>
-        <translation type="unfinished"></translation>
+        <translation>Paste the clipboard</translation>
     </message>
     <message>
         <source>MIDI演奏</source>
-        <translation type="unfinished"></translation>
+        <translation>Play MIDI</translation>
     </message>
     <message>
         <source>MIDI中断</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop MIDI</translation>
     </message>
     <message>
         <source>MIDI録音</source>
-        <translation type="unfinished"></translation>
+        <translation>Record MIDI</translation>
     </message>
     <message>
         <source>KesV のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;About KesV...</translation>
     </message>
     <message>
         <source>ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show the program&apos;s information, version and copyright</translation>
     </message>
     <message>
         <source>ｽﾃｰﾀｽ ﾊﾞｰ(&amp;S)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Status Bar</translation>
     </message>
     <message>
         <source>ｽﾃｰﾀｽ ﾊﾞｰの 表示/非表示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show or hide the status bar</translation>
     </message>
     <message>
         <source>鍵盤入力(&amp;K)</source>
-        <translation type="unfinished"></translation>
+        <translation>Piano &amp;Keyboard Input</translation>
     </message>
     <message>
         <source>ピアノ鍵盤の配列で音名を入力します</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter note names with the keys laid out as a piano keyboard</translation>
     </message>
     <message>
         <source>動作環境</source>
-        <translation type="unfinished"></translation>
+        <translation>Preferences</translation>
     </message>
     <message>
         <source>指定のﾌｧｲﾙを開く</source>
-        <translation type="unfinished"></translation>
+        <translation>Open this song</translation>
     </message>
     <message>
         <source>やり直し</source>
-        <translation type="unfinished"></translation>
+        <translation>Redo</translation>
     </message>
     <message>
         <source>ﾌｧｲﾙ(&amp;F)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;File</translation>
     </message>
     <message>
         <source>最近使ったﾌｧｲﾙ</source>
-        <translation type="unfinished"></translation>
+        <translation>Recent Files</translation>
     </message>
     <message>
         <source>編集(&amp;E)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Edit</translation>
     </message>
     <message>
         <source>演奏(&amp;P)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Play</translation>
     </message>
     <message>
         <source>表示(&amp;V)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;View</translation>
     </message>
     <message>
         <source>ﾍﾙﾌﾟ(&amp;H)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Help</translation>
     </message>
     <message>
         <source>ﾂｰﾙ ﾊﾞｰ</source>
-        <translation type="unfinished"></translation>
+        <translation>Toolbar</translation>
     </message>
     <message>
         <source>Midi接続ﾊﾞｰ</source>
-        <translation type="unfinished"></translation>
+        <translation>MIDI Bar</translation>
     </message>
     <message>
         <source>ﾂｰﾙ ﾊﾞｰ(&amp;T)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Toolbar</translation>
     </message>
     <message>
         <source>ﾂｰﾙ ﾊﾞｰの 表示/非表示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show or hide the toolbar</translation>
     </message>
     <message>
         <source>Midi接続ﾊﾞｰ(&amp;M)</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;MIDI Bar</translation>
     </message>
     <message>
         <source>ﾚﾃﾞｨ</source>
-        <translation type="unfinished"></translation>
+        <translation>Ready</translation>
     </message>
     <message>
         <source>ｶﾅ</source>
-        <translation type="unfinished"></translation>
+        <translation>KANA</translation>
     </message>
     <message>
         <source>無題</source>
-        <translation type="unfinished"></translation>
+        <translation>Untitled</translation>
     </message>
     <message>
         <source>%1[*] - KesV</source>
-        <translation type="unfinished"></translation>
+        <translation>%1[*] - KesV</translation>
     </message>
     <message>
         <source>%1 に保存できませんでした。
 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not save %1.
+%2</translation>
     </message>
     <message>
         <source>%1 を開けませんでした。
 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not open %1.
+%2</translation>
     </message>
     <message>
         <source>%1 への変更を保存しますか?</source>
-        <translation type="unfinished"></translation>
+        <translation>Save changes to %1?</translation>
     </message>
 </context>
 <context>
     <name>CTempoDlg</name>
     <message>
         <source>Tempo 設定</source>
-        <translation type="unfinished"></translation>
+        <translation>Tempo</translation>
     </message>
     <message>
         <source>特定値</source>
-        <translation type="unfinished"></translation>
+        <translation>Preset</translation>
     </message>
     <message>
         <source>自由設定</source>
-        <translation type="unfinished"></translation>
+        <translation>Custom</translation>
     </message>
     <message>
         <source>ｷｬﾝｾﾙ</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>テンポには %1 から %2 までの整数を入力してください。</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter a whole number from %1 to %2 for the tempo.</translation>
     </message>
 </context>
 <context>
     <name>CommandLine</name>
     <message>
         <source>開く曲ファイル。</source>
-        <translation type="unfinished"></translation>
+        <translation>The song to open.</translation>
     </message>
     <message>
         <source>SONG.kes を Standard MIDI File（フォーマット 0）に書き出して終了します。</source>
-        <translation type="unfinished"></translation>
+        <translation>Write SONG.kes as a Standard MIDI File (format 0) and exit.</translation>
     </message>
     <message>
         <source>SONG.kes を .wav、.flac または .ogg ファイルに書き出して終了します。</source>
-        <translation type="unfinished"></translation>
+        <translation>Render SONG.kes to a .wav, .flac or .ogg file and exit.</translation>
     </message>
     <message>
         <source>Standard MIDI File（最後の引数）を曲ファイルに読み込んで終了します。</source>
-        <translation type="unfinished"></translation>
+        <translation>Read a Standard MIDI File (the last argument) into a song file and exit.</translation>
     </message>
     <message>
         <source>--export-midi、--export-audio、--import-midi のどれか一つを指定してください</source>
-        <translation type="unfinished"></translation>
+        <translation>give one of --export-midi, --export-audio, --import-midi</translation>
     </message>
     <message>
         <source>出力ファイルの後に入力ファイルを一つ指定してください</source>
-        <translation type="unfinished"></translation>
+        <translation>give one input file after the output file</translation>
     </message>
 </context>
 <context>
     <name>Exchange</name>
     <message>
         <source>Standard MIDI File ではありません（先頭に MThd がありません）。</source>
-        <translation type="unfinished"></translation>
+        <translation>Not a Standard MIDI File (it does not start with MThd).</translation>
     </message>
     <message>
         <source>MIDI ファイルのヘッダが壊れています（形式、トラック数または分解能）。</source>
-        <translation type="unfinished"></translation>
+        <translation>The MIDI file&apos;s header is damaged (format, number of tracks or resolution).</translation>
     </message>
     <message>
         <source>SMPTE タイムコードの分解能には対応していません。</source>
-        <translation type="unfinished"></translation>
+        <translation>SMPTE time-code resolution is not supported.</translation>
     </message>
     <message>
         <source>フォーマット 2 の MIDI ファイルには対応していません。</source>
-        <translation type="unfinished"></translation>
+        <translation>Format 2 MIDI files are not supported.</translation>
     </message>
     <message>
         <source>ヘッダにあるトラックの前でファイルが終わっています</source>
-        <translation type="unfinished"></translation>
+        <translation>the file ends before a track its header announces</translation>
     </message>
     <message>
         <source>チャンクの長さがファイルの終わりを越えています</source>
-        <translation type="unfinished"></translation>
+        <translation>a chunk&apos;s length runs past the end of the file</translation>
     </message>
     <message>
         <source>不正なイベントがあります</source>
-        <translation type="unfinished"></translation>
+        <translation>an invalid event</translation>
     </message>
     <message>
         <source>イベントがトラックの終わりを越えています</source>
-        <translation type="unfinished"></translation>
+        <translation>an event runs past the end of its track</translation>
     </message>
     <message>
         <source>%1 バイト目</source>
-        <translation type="unfinished"></translation>
+        <translation>byte %1</translation>
     </message>
     <message>
         <source>トラック %1、</source>
-        <translation type="unfinished"></translation>
+        <translation>track %1, </translation>
     </message>
     <message>
         <source>MIDI ファイルが壊れています: %1（%2）。</source>
-        <translation type="unfinished"></translation>
+        <translation>The MIDI file is damaged: %1 (%2).</translation>
     </message>
     <message>
         <source>ファイルがありません。</source>
-        <translation type="unfinished"></translation>
+        <translation>The file does not exist.</translation>
     </message>
     <message>
         <source>通常のファイルではありません。</source>
-        <translation type="unfinished"></translation>
+        <translation>Not a regular file.</translation>
     </message>
     <message>
         <source>MIDI ファイルとしては大きすぎます（%1 バイト）。</source>
-        <translation type="unfinished"></translation>
+        <translation>Too large for a MIDI file (%1 bytes).</translation>
     </message>
     <message>
         <source>ファイルを開けません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot open the file: %1</translation>
     </message>
     <message>
         <source>MIDI ファイルとしては大きすぎます。</source>
-        <translation type="unfinished"></translation>
+        <translation>Too large for a MIDI file.</translation>
     </message>
     <message>
         <source>Velori Files (*.kes)</source>
-        <translation type="unfinished"></translation>
+        <translation>KesV songs (*.kes)</translation>
     </message>
     <message>
         <source>Standard MIDI File (*.mid *.midi)</source>
-        <translation type="unfinished"></translation>
+        <translation>Standard MIDI Files (*.mid *.midi)</translation>
     </message>
     <message>
         <source>ファイルを作成できません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot create the file: %1</translation>
     </message>
     <message>
         <source>ファイルに書き込めません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file: %1</translation>
     </message>
     <message>
         <source>音域外の音符 %1 個を除きました</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 notes out of range left out</translation>
     </message>
     <message>
         <source>短すぎる音符 %1 個を除きました</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 notes too short left out</translation>
     </message>
     <message>
         <source>%1 イベントを超える分は読み込んでいません</source>
-        <translation type="unfinished"></translation>
+        <translation>nothing beyond %1 events read</translation>
     </message>
     <message>
         <source>MIDI ファイルを読み込みました</source>
-        <translation type="unfinished"></translation>
+        <translation>MIDI file imported</translation>
     </message>
     <message>
         <source>MIDI ファイルを読み込みました（%1）</source>
-        <translation type="unfinished"></translation>
+        <translation>MIDI file imported (%1)</translation>
     </message>
     <message>
         <source>、</source>
-        <translation type="unfinished"></translation>
+        <translation>, </translation>
     </message>
 </context>
 <context>
     <name>SettingsFile</name>
     <message>
         <source>通常のファイルではありません</source>
-        <translation type="unfinished"></translation>
+        <translation>not a regular file</translation>
     </message>
     <message>
         <source>書き込みが禁止されています</source>
-        <translation type="unfinished"></translation>
+        <translation>the file is read-only</translation>
     </message>
     <message>
         <source>リンク先を読めません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot follow the link</translation>
     </message>
     <message>
         <source>ファイルを開けません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot open the file</translation>
     </message>
     <message>
         <source>書き込めません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot write</translation>
     </message>
     <message>
         <source>フォルダを作成できません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot create the folder</translation>
     </message>
     <message>
         <source>ファイルを作成できません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot create the file</translation>
     </message>
     <message>
         <source>ファイルを置き換えられません</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot replace the file</translation>
     </message>
     <message>
         <source>設定ファイル %1 を保存できません: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot save the settings file %1: %2</translation>
     </message>
 </context>
 <context>
     <name>SongFile</name>
     <message>
         <source>曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。</source>
-        <translation type="unfinished"></translation>
+        <translation>Not a song file (it does not start with E1 or does not end with FF).</translation>
     </message>
     <message>
         <source>曲ファイルが壊れています（タイトルが終わっていません）。</source>
-        <translation type="unfinished"></translation>
+        <translation>The song file is damaged (its title does not end).</translation>
     </message>
     <message>
         <source>曲ファイルが壊れています（テンポがありません）。</source>
-        <translation type="unfinished"></translation>
+        <translation>The song file is damaged (it has no tempo).</translation>
     </message>
     <message>
         <source>フォルダ</source>
-        <translation type="unfinished"></translation>
+        <translation>a folder</translation>
     </message>
     <message>
         <source>デバイス</source>
-        <translation type="unfinished"></translation>
+        <translation>a device</translation>
     </message>
     <message>
         <source>名前付きパイプ</source>
-        <translation type="unfinished"></translation>
+        <translation>a named pipe</translation>
     </message>
     <message>
         <source>ソケット</source>
-        <translation type="unfinished"></translation>
+        <translation>a socket</translation>
     </message>
     <message>
         <source>特殊なファイル</source>
-        <translation type="unfinished"></translation>
+        <translation>a special file</translation>
     </message>
     <message>
         <source>通常のファイルではありません（%1）。</source>
-        <translation type="unfinished"></translation>
+        <translation>Not a regular file (%1).</translation>
     </message>
     <message>
         <source>ファイルを開けません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot open the file: %1</translation>
     </message>
     <message>
         <source>ファイルを読み込めません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot read the file: %1</translation>
     </message>
     <message>
         <source>曲ファイルとしては大きすぎます（%1 バイト）。</source>
-        <translation type="unfinished"></translation>
+        <translation>Too large for a song file (%1 bytes).</translation>
     </message>
     <message>
         <source>ファイルを作成できません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot create the file: %1</translation>
     </message>
     <message>
         <source>ファイルに書き込めません: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file: %1</translation>
     </message>
 </context>
 </TS>
