@@ -167,6 +167,23 @@ class Conversions(unittest.TestCase):
             self.assertFalse(os.path.exists(args[1]), args)
         self.assertEqual(kesv("--version").returncode, 0)
 
+    def test_the_command_line_speaks_the_locale_language(self):
+        def run_in(env_extra, *args):
+            env = {k: v for k, v in ENV.items() if k not in ("LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES")}
+            env.update(env_extra)
+            return subprocess.run([KESV, *args], env=env, capture_output=True, text=True, timeout=60)
+        missing = self.path("missing.kes")
+        for env_extra, help_text, error_text in (
+                ({"LANG": "en_US.UTF-8"}, "The song to open.", "Cannot open the file"),
+                ({"LANG": "de_DE.UTF-8"}, "The song to open.", "Cannot open the file"),
+                ({"LANG": "ja_JP.UTF-8", "LANGUAGE": "en"}, "The song to open.", "Cannot open the file"),
+                ({"LANG": "ja_JP.UTF-8"}, "開く曲ファイル。", "ファイルを開けません"),
+                ({"LANG": "C.UTF-8"}, "開く曲ファイル。", "ファイルを開けません"),
+                ({"LANG": "en_US.UTF-8", "LANGUAGE": "ja"}, "開く曲ファイル。", "ファイルを開けません")):
+            self.assertIn(help_text, run_in(env_extra, "--help").stdout, env_extra)
+            self.assertIn(error_text, run_in(env_extra, "--export-midi", self.path("x.mid"), missing).stderr,
+                          env_extra)
+
 
 if __name__ == "__main__":
     unittest.main()
