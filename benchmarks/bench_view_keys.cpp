@@ -36,7 +36,7 @@ void BM_PageUpOnPitch(benchmark::State& state) {
     PaintCounter counter;
     view.viewport()->installEventFilter(&counter);
     Song& song = fixture.GetSong();
-    const int row = view.m_nCursorRow;
+    const int row = view.Cursor().row;
     long presses = 0;
     for (auto _ : state) {
         // PageUp steps the pitch up; once at the top the pitch goes back so that each press

@@ -506,7 +506,7 @@ bool CMainFrame::ImportMidiFile(const QString& path) {
                                  .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    m_pDocument->ReplaceSongAsStep(import.song, m_pView->m_nCursorRow, m_pView->m_nCursorColumn);
+    m_pDocument->ReplaceSongAsStep(import.song, m_pView->Cursor().row, m_pView->Cursor().column);
     ShowMessage(DescribeImport(import));
     return true;
 }

@@ -62,7 +62,7 @@ void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
 } // namespace
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
-    : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings) {
+    : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings), m_editor(*this) {
     m_font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
                         QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
                         QStringLiteral("Monospace")});
@@ -95,9 +95,6 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
     connect(m_pPlayback, &CPlaybackControl::playRowChanged, this, &CKesView::OnPlayRowChanged);
-
-    m_nCursorRow = 0;
-    SetColumn(0);
 }
 
 CKesView::~CKesView() {
@@ -161,6 +158,10 @@ void CKesView::UpdateScrollRange(int height) {
     m_bQuietScroll = false;
 }
 
+void CKesView::OnRowCountChanged() {
+    UpdateScrollRange(-1);
+}
+
 void CKesView::OnSize(int /*width*/, int height) {
     UpdateScrollRange(height);
     KeepCursorVisible();
@@ -221,18 +222,17 @@ void CKesView::scrollContentsBy(int /*dx*/, int /*dy*/) {
 }
 
 void CKesView::KeepCursorVisible() {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    const int row = RowKeptVisible(m_nCursorRow, GetScrollState());
-    if (row != m_nCursorRow)
+    m_editor.DiscardInput();
+    const int row = RowKeptVisible(Cursor().row, GetScrollState());
+    if (row != Cursor().row)
         SetCursorRow(row);
 }
 
 void CKesView::SetCursorRow(int row) {
-    if (row == m_nCursorRow)
+    const int old = Cursor().row;
+    if (row == old)
         return;
-    const int old = m_nCursorRow;
-    m_nCursorRow = row;
+    m_editor.SetCursorRow(row);
     InvalidateRow(old, true);
     InvalidateRow(row, true);
     Q_EMIT editCommandsChanged();
@@ -266,14 +266,13 @@ void CKesView::MoveCursorTo(int row) {
 }
 
 void CKesView::OnSongReplaced() {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
+    m_editor.DiscardInput();
     m_bSelection = false;
     m_nSelAnchor = -1;
     UpdateScrollRange(-1);
     const ScrollState state = GetScrollState();
-    m_nCursorRow = std::clamp(m_nCursorRow, state.minimum, state.maximum);
-    SetScrollPositionQuietly(PositionShowingRow(m_nCursorRow, state));
+    m_editor.SetCursorRow(std::clamp(Cursor().row, state.minimum, state.maximum));
+    SetScrollPositionQuietly(PositionShowingRow(Cursor().row, state));
     RedrawAll();
     Q_EMIT editCommandsChanged();
 }
@@ -313,7 +312,7 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
     const CStepScope scope(*this);
     m_keyModifiers = event->modifiers();
     const int virtualKey = VirtualKeyFromQtKey(event->key());
-    if (virtualKey != 0 && DispatchEditKey(virtualKey)) {
+    if (virtualKey != 0 && m_editor.DispatchEditKey(virtualKey)) {
         event->accept();
         return;
     }
@@ -326,7 +325,7 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
     }
     bool taken = false;
     for (const unsigned int character : EditorCharacters(*event)) {
-        if (OnChar(character))
+        if (m_editor.OnChar(character))
             taken = true;
     }
     // Tab stays in the view even when no edit function is bound to it.
@@ -348,9 +347,9 @@ void CKesView::mousePressEvent(QMouseEvent* event) {
         // A click moves the cursor as the cursor keys do; Shift+click selects from the row
         // of the last click (or the cursor), and a drag selects as it goes.
         const CStepScope scope(*this);
-        FinishInput();
+        m_editor.FinishInput();
         if (event->modifiers() & Qt::ShiftModifier) {
-            SelectRows(m_nSelAnchor >= 0 ? m_nSelAnchor : m_nCursorRow, row);
+            SelectRows(m_nSelAnchor >= 0 ? m_nSelAnchor : Cursor().row, row);
         } else {
             ClearSelection();
             m_nSelAnchor = row;
@@ -368,7 +367,7 @@ void CKesView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const int row = RowAt(event->position().toPoint(), true);
-    if (row != m_nCursorRow)
+    if (row != Cursor().row)
         SelectRows(m_nSelAnchor, row);
 }
 
@@ -442,15 +441,17 @@ void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client
 
 void CKesView::DrawCursor(QPainter& painter, int first) {
     const QPalette& pal = palette();
-    PixelRect box = m_metrics.CursorRect(m_nCursorRow - first, m_nColumnPos, m_nInputMax);
+    const InputColumn& cell = m_editor.CursorCell();
+    PixelRect box = m_metrics.CursorRect(Cursor().row - first, cell.position, cell.width);
     Draw3dRect(painter, box, GetSysColor(pal, SysColor::DkShadow3D),
                GetSysColor(pal, SysColor::BtnHighlight));
-    if (m_nInputLen > 0) {
+    const std::string_view pending = m_editor.PendingInput();
+    if (!pending.empty()) {
         box.DeflateRect(1, 1);
         painter.fillRect(ToQRect(box), GetSysColor(pal, SysColor::Highlight));
         painter.setPen(GetSysColor(pal, SysColor::HighlightText));
         painter.drawText(ToQRect(box), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QString::fromLatin1(m_szInput, std::clamp(m_nInputLen, 0, 19)));
+                         QString::fromLatin1(pending.data(), qsizetype(pending.size())));
     }
 }
 
@@ -490,7 +491,7 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
         Draw3dRect(painter, panel, GetSysColor(palette(), SysColor::BtnHighlight),
                    GetSysColor(palette(), SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
-        m_pStaff->Draw(painter, palette(), song, *m_pSettings, m_nCursorRow, panel, m_nStaffRow);
+        m_pStaff->Draw(painter, palette(), song, *m_pSettings, Cursor().row, panel, m_nStaffRow);
         DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();

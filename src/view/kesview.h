@@ -21,7 +21,9 @@ class QAction;
 class QPainter;
 class QPrinter;
 
-class CKesView : public QAbstractScrollArea, public CStepEditor {
+// The view owns the step editor and is its host: keys and incoming notes go to the editor, which
+// asks the view to move the cursor, scroll and repaint.
+class CKesView : public QAbstractScrollArea, private IStepEditorHost {
     Q_OBJECT
 public:
     /// `settings` is the live settings record of the application.
@@ -42,7 +44,11 @@ public:
     /// A scroll code (line, page, thumb, top, bottom) and the thumb's tracking position.
     void OnVScroll(int code, int trackPosition);
     void KeepCursorVisible();
+    /// Puts the cursor on a row as it is (no clamping, no scrolling) and repaints both rows.
     void SetCursorRow(int row);
+    EditorCursor Cursor() const { return m_editor.Cursor(); }
+    void SetColumn(int column) { m_editor.SetColumn(column); }
+    const CStepEditor& GetEditor() const { return m_editor; }
     /// Opens the tempo or title dialog for a click on its label in the header row.
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
 
@@ -66,17 +72,15 @@ public:
     /// The printer that printing, preview and printer setup share.
     QPrinter* GetPrinter();
 
-    // Editor hooks.
-    Song& EditorSong() override;
-    const EnvSettings& EditorSettings() const override;
+    /// Clamps the row, scrolls as little as needed, moves the cursor, repaints both rows.
     void MoveCursorTo(int row) override;
     void InvalidateRow(int row, bool withPanel) override;
-    void UpdateScrollRange(int height) override;
+    /// A negative height stands for the current client height.
+    void UpdateScrollRange(int height);
+    /// Repaints the whole list at once (erased, painted before returning).
     void RedrawAll() override;
+    /// Rows that fit in the window.
     int GetPageSize() const override;
-    bool IsKeyHeld(int virtualKey) const override;
-    void SetSongModified() override;
-    void RecordEdit(const EventEdit& edit) override;
 
     /// The selected rows: the first and how many (0 without a selection). Always events.
     std::pair<int, int> GetSelection() const;
@@ -94,7 +98,7 @@ public:
     /// The row marked as being played (-1: none) and the row whose bar the staff panel starts
     /// with (the cursor's unless the panel follows the play).
     int GetMarkedPlayRow() const { return m_nPlayRow; }
-    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? m_nCursorRow : m_nStaffRow; }
+    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? Cursor().row : m_nStaffRow; }
 
 public Q_SLOTS:
     void OnMidiPlay();
@@ -138,6 +142,16 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    Song& EditorSong() override;
+    const EnvSettings& EditorSettings() const override;
+    void OnRowCountChanged() override;
+    bool IsKeyHeld(int virtualKey) const override;
+    /// Records the change in the current undo step, then marks the song modified.
+    void OnEventEdited(const EventEdit& edit) override;
+    void RecordEdit(const EventEdit& edit);
+    /// Every change of the song goes through here so the document knows it changed.
+    void SetSongModified();
+
     void OnScrollAction(int action);
     void DrawHeader(QPainter& painter, const Song& song);
     void DrawList(QPainter& painter, const Song& song, const QRect& client, int first);
@@ -163,6 +177,7 @@ private:
     const EnvSettings* m_pSettings;
     QFont m_font;
     ViewMetrics m_metrics;
+    CStepEditor m_editor;
     std::unique_ptr<CCellTextPainter> m_pCellText;
     std::unique_ptr<CStaffPainter> m_pStaff;
     int m_nScrollMaximum = 0;
