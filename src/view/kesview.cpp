@@ -4,10 +4,9 @@
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
-#include "song/cp932.h"
 #include "song/musictime.h"
-#include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
+#include "view/listpainter.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
@@ -23,12 +22,6 @@
 
 namespace {
 
-const char* const kGuideLines[6] = {
-    "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
-    "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
-    "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
-};
-
 bool IsModifierKey(int key) {
     switch (key) {
     case Qt::Key_Shift:
@@ -40,23 +33,6 @@ bool IsModifierKey(int key) {
     default:
         return false;
     }
-}
-
-/// The row being played: its marker box green with a white triangle pointing at the row.
-void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
-    PixelRect box = marker;
-    box.DeflateRect(1, 1);
-    painter.fillRect(ToQRect(box), QColor(0, 150, 0));
-    const int height = std::max(2, box.Height() - 4) / 2 * 2;
-    const int left = box.left + std::max(1, (box.Width() - height / 2 - 1) / 2);
-    const int top = box.top + (box.Height() - height) / 2;
-    const QPoint corners[3] = {
-        {left, top}, {left, top + height}, {left + height / 2, top + height / 2}};
-    painter.save();
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawPolygon(corners, 3);
-    painter.restore();
 }
 
 } // namespace
@@ -73,11 +49,8 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     const QFontMetrics metrics(m_font);
     m_metrics.cw = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
     m_metrics.lh = std::max(1, metrics.height());
-    m_pCellText = std::make_unique<CCellTextPainter>(m_font, m_metrics.cw, metrics.ascent());
+    m_pList = std::make_unique<CListPainter>(m_font, m_metrics, metrics.ascent());
     m_pStaff = std::make_unique<CStaffPainter>();
-    m_strColumnHeader = ColumnHeaderText();
-    for (int i = 0; i < 6; ++i)
-        m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
 
     setFrameStyle(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -387,91 +360,6 @@ int CKesView::RowAt(const QPoint& point, bool beyondList) const {
     return std::clamp(GetScrollPosition() + offset, 0, m_pDocument->GetSong().count);
 }
 
-void CKesView::DrawHeader(QPainter& painter, const Song& song) {
-    const QPalette& pal = palette();
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter;
-    DrawLabelBox(painter, pal, kFrameRaised, m_metrics.TempoLabelRect(), QStringLiteral("Tempo"),
-                 flags);
-    DrawLabelBox(painter, pal, kFrameField, m_metrics.TempoValueRect(),
-                 QString::fromLatin1(FormatTempoText(song.tempo)), flags);
-    DrawLabelBox(painter, pal, kFrameRaised, m_metrics.TitleLabelRect(), QStringLiteral("Title"),
-                 flags);
-    DrawLabelBox(painter, pal, kFrameField, m_metrics.TitleValueRect(), DecodeCp932(song.title),
-                 flags);
-}
-
-void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client, int first) {
-    const QPalette& pal = palette();
-    const int bottom = client.bottom() + 1;
-    const int listWidth = GetListWidth();
-    const int lh = m_metrics.lh;
-    painter.fillRect(0, lh + 4, listWidth, bottom - (lh + 4), GetSysColor(pal, SysColor::BtnFace));
-    painter.setPen(GetSysColor(pal, SysColor::BtnText));
-    m_pCellText->Draw(painter, m_metrics.TextLeft(), lh + 4, m_strColumnHeader);
-    Draw3dRect(painter, {0, 2 * lh + 4, listWidth, bottom},
-               GetSysColor(pal, SysColor::BtnHighlight), GetSysColor(pal, SysColor::DkShadow3D));
-
-    const TimeSignature signature = m_pSettings->GetTimeSignature();
-    const auto [selFirst, selCount] = GetSelection();
-    RowRepeat repeat;
-    int y = GetRowTop(0);
-    for (int i = std::max(0, first); i <= song.count; ++i) {
-        if (y >= bottom)
-            break;
-        PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
-        if (i == m_nPlayRow)
-            DrawPlayMark(painter, marker);
-        else
-            DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
-        painter.setPen(GetSysColor(pal, SysColor::BtnText));
-        const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
-        const std::string text =
-            FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat);
-        m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
-        if (i >= selFirst && i < selFirst + selCount) {
-            // Only the row-number column is highlighted, so the cursor box stays visible.
-            painter.fillRect(1, y + 1, m_metrics.TextLeft() + 3 * m_metrics.cw - 1, lh,
-                             GetSysColor(pal, SysColor::Highlight));
-            painter.setPen(GetSysColor(pal, SysColor::HighlightText));
-            m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
-        }
-        y += m_metrics.RowPitch();
-    }
-}
-
-void CKesView::DrawCursor(QPainter& painter, int first) {
-    const QPalette& pal = palette();
-    const InputColumn& cell = m_editor.CursorCell();
-    PixelRect box = m_metrics.CursorRect(Cursor().row - first, cell.position, cell.width);
-    Draw3dRect(painter, box, GetSysColor(pal, SysColor::DkShadow3D),
-               GetSysColor(pal, SysColor::BtnHighlight));
-    const std::string_view pending = m_editor.PendingInput();
-    if (!pending.empty()) {
-        box.DeflateRect(1, 1);
-        painter.fillRect(ToQRect(box), GetSysColor(pal, SysColor::Highlight));
-        painter.setPen(GetSysColor(pal, SysColor::HighlightText));
-        painter.drawText(ToQRect(box), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QString::fromLatin1(pending.data(), qsizetype(pending.size())));
-    }
-}
-
-void CKesView::DrawKeyGuide(QPainter& painter, const PixelRect& rect) {
-    const QPalette& pal = palette();
-    if (rect.Width() <= 0 || rect.Height() <= 0)
-        return;
-    painter.fillRect(ToQRect(rect), GetSysColor(pal, SysColor::BtnFace));
-    Draw3dRect(painter, rect, GetSysColor(pal, SysColor::BtnHighlight),
-               GetSysColor(pal, SysColor::DkShadow3D));
-    painter.setPen(GetSysColor(pal, SysColor::BtnText));
-    painter.save();
-    painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
-    const int lines = KeyGuideLineCount(rect.Height(), m_metrics.lh);
-    for (int i = 0; i < lines; ++i)
-        m_pCellText->Draw(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh,
-                          m_strGuideLines[i]);
-    painter.restore();
-}
-
 void CKesView::OnDraw(QPainter& painter, const QRect& client) {
     const Song& song = std::as_const(*m_pDocument).GetSong();
     const int first = GetScrollPosition();
@@ -479,9 +367,12 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
     painter.setFont(m_font);
     painter.setBackgroundMode(Qt::TransparentMode);
 
-    DrawHeader(painter, song);
-    DrawList(painter, song, client, first);
-    DrawCursor(painter, first);
+    const auto [selFirst, selCount] = GetSelection();
+    const ListRows rows{first, m_nPlayRow, selFirst, selCount, m_pSettings->GetTimeSignature()};
+    m_pList->DrawHeader(painter, palette(), song);
+    m_pList->DrawList(painter, palette(), song, client, rows);
+    m_pList->DrawCursor(painter, palette(), Cursor().row - first, m_editor.CursorCell(),
+                        m_editor.PendingInput());
 
     const int listWidth = GetListWidth();
     const int right = client.right() + 1;
@@ -492,7 +383,7 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
                    GetSysColor(palette(), SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
         m_pStaff->Draw(painter, palette(), song, *m_pSettings, Cursor().row, panel, m_nStaffRow);
-        DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
+        m_pList->DrawKeyGuide(painter, palette(), {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();
 }

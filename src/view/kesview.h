@@ -10,10 +10,9 @@
 #include <QFont>
 
 #include <memory>
-#include <string>
 
-class CCellTextPainter;
 class CKesDoc;
+class CListPainter;
 class CMidiConnection;
 class CPlaybackControl;
 class CStaffPainter;
@@ -153,10 +152,6 @@ private:
     void SetSongModified();
 
     void OnScrollAction(int action);
-    void DrawHeader(QPainter& painter, const Song& song);
-    void DrawList(QPainter& painter, const Song& song, const QRect& client, int first);
-    void DrawCursor(QPainter& painter, int first);
-    void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
     void SetScrollPositionQuietly(int position);
     /// The list row under a point of the viewport (the end row at most), or -1 outside the
     /// list; with `beyondList` the nearest row for any point, as a drag needs.
@@ -178,15 +173,13 @@ private:
     QFont m_font;
     ViewMetrics m_metrics;
     CStepEditor m_editor;
-    std::unique_ptr<CCellTextPainter> m_pCellText;
+    std::unique_ptr<CListPainter> m_pList;
     std::unique_ptr<CStaffPainter> m_pStaff;
     int m_nScrollMaximum = 0;
     int m_nPage = 1;
     bool m_bQuietScroll = false;
     bool m_bInitialUpdateDone = false;
     Qt::KeyboardModifiers m_keyModifiers;
-    std::string m_strColumnHeader;
-    std::string m_strGuideLines[6];
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
     CPlaybackControl* m_pPlayback; // a child object
