@@ -102,7 +102,13 @@ void CKesView::SetSongModified() {
 }
 
 void CKesView::RedrawAll() {
-    viewport()->repaint();
+    // An edit asks for several full paints (an inserted event, then its value); one paint at
+    // the end of the step shows them all. It stays synchronous, so each key of a held,
+    // repeating key shows its edit before the next one is taken.
+    if (m_nStepDepth > 0)
+        m_bRedrawPending = true;
+    else
+        viewport()->repaint();
 }
 
 int CKesView::GetScrollPosition() const {

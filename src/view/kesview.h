@@ -76,7 +76,8 @@ public:
     void InvalidateRow(int row, bool withPanel) override;
     /// A negative height stands for the current client height.
     void UpdateScrollRange(int height);
-    /// Repaints the whole list at once (erased, painted before returning).
+    /// Paints the whole list before returning; within a key, note, click or command (a
+    /// CStepScope) once at its end, together with the rows it invalidated.
     void RedrawAll() override;
     /// Rows that fit in the window.
     int GetPageSize() const override;
@@ -159,7 +160,8 @@ private:
     void OnStepApplied(int row, int column);
 
     // Everything one key press, note, click or command changes becomes one undo step:
-    // BeginStep remembers the cursor, changes gather in m_pStep, EndStep pushes it.
+    // BeginStep remembers the cursor, changes gather in m_pStep, EndStep pushes it and
+    // paints what the step asked to be painted in full.
     friend class CStepScope;
     void BeginStep();
     void EndStep();
@@ -185,6 +187,7 @@ private:
     CPlaybackControl* m_pPlayback; // a child object
     std::unique_ptr<CEditStep> m_pStep;
     int m_nStepDepth = 0;
+    bool m_bRedrawPending = false; // RedrawAll within a step: painted at its end
     EditCursor m_stepStart;
     int m_nSelAnchor = -1; // the row a mouse press or drag started from; -1 none
     bool m_bSelection = false;

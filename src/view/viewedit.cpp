@@ -33,10 +33,14 @@ void CKesView::BeginStep() {
 }
 
 void CKesView::EndStep() {
-    if (--m_nStepDepth > 0 || !m_pStep)
+    if (--m_nStepDepth > 0)
         return;
-    m_pStep->SetCursorAfter(ToEditCursor(Cursor()));
-    m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+    if (m_pStep) {
+        m_pStep->SetCursorAfter(ToEditCursor(Cursor()));
+        m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+    }
+    if (std::exchange(m_bRedrawPending, false))
+        RedrawAll();
 }
 
 CEditStep* CKesView::CurrentStep() {

@@ -530,6 +530,38 @@ private Q_SLOTS:
         m_view->viewport()->removeEventFilter(&counter);
         QCOMPARE(Shown(), Render());
     }
+
+    // One key paints the window once, however many rows, panels and scroll moves it changes.
+    void oneKey_paintsOnce_data() {
+        QTest::addColumn<int>("events");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("key");
+        QTest::newRow("F5 on the end row") << 2 << 2 << 0 << int(Qt::Key_F5);
+        QTest::newRow("F5 on the end row, scrolling") << 60 << 60 << 0 << int(Qt::Key_F5);
+        QTest::newRow("F5 on an event") << 2 << 0 << 0 << int(Qt::Key_F5);
+        QTest::newRow("PageUp on a pitch") << 2 << 1 << 1 << int(Qt::Key_PageUp);
+        QTest::newRow("Insert") << 2 << 1 << 0 << int(Qt::Key_Insert);
+        QTest::newRow("Down") << 2 << 0 << 0 << int(Qt::Key_Down);
+    }
+    void oneKey_paintsOnce() {
+        QFETCH(int, events);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(int, key);
+        for (int i = 0; i < events; ++i)
+            AddEvents(song(), {{0xC4, uint8_t(51 + i % 12)}});
+        MakeView();
+        GoTo(row, column);
+        QApplication::processEvents();
+        PaintCounter counter;
+        m_view->viewport()->installEventFilter(&counter);
+        Press(key);
+        QApplication::processEvents(); // the paints a key only asked for
+        m_view->viewport()->removeEventFilter(&counter);
+        QCOMPARE(counter.paints, 1);
+        QCOMPARE(Shown(), Render()); // and that paint left nothing out
+    }
 };
 
 QTEST_MAIN(KesViewKeysTest)
