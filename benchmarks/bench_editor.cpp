@@ -10,7 +10,7 @@
 
 namespace {
 
-class BenchHost : public CStepEditor {
+class BenchHost : public IStepEditorHost {
 public:
     BenchHost() {
         settings.SetDefaults();
@@ -19,28 +19,27 @@ public:
         for (int i = 0; i < song.count; ++i)
             song.events[size_t(i)] = {0, codes[i % 6], uint8_t(24 + i % 60)};
     }
-    int Press(int virtualKey) { return DispatchEditKey(virtualKey); }
+    int Press(int virtualKey) { return editor.DispatchEditKey(virtualKey); }
     void Place(int row, int column) {
-        m_nCursorRow = row;
-        SetColumn(column);
+        editor.SetCursorRow(row);
+        editor.SetColumn(column);
     }
 
     Song song;
     EnvSettings settings{};
+    CStepEditor editor{*this};
+    int held = 0;
 
 protected:
     Song& EditorSong() override { return song; }
     const EnvSettings& EditorSettings() const override { return settings; }
-    void MoveCursorTo(int row) override { m_nCursorRow = std::clamp(row, 0, song.count); }
+    void MoveCursorTo(int row) override { editor.SetCursorRow(std::clamp(row, 0, song.count)); }
     void InvalidateRow(int, bool) override {}
-    void UpdateScrollRange(int) override {}
     void RedrawAll() override { ComputeStartTicks(song); }
+    void OnRowCountChanged() override {}
     int GetPageSize() const override { return 40; }
     bool IsKeyHeld(int virtualKey) const override { return virtualKey == held; }
-    void SetSongModified() override {}
-
-public:
-    int held = 0;
+    void OnEventEdited(const EventEdit&) override {}
 };
 
 void BM_EditorValueStepOnPitch(benchmark::State& state) {
@@ -71,7 +70,7 @@ void BM_EditorNoteNameTypedAndConfirmed(benchmark::State& state) {
     host.Place(500, 2);
     for (auto _ : state) {
         for (const char c : {'C', '#', '4'})
-            host.OnChar(static_cast<unsigned char>(c));
+            host.editor.OnChar(static_cast<unsigned char>(c));
         benchmark::DoNotOptimize(host.Press(vk::Return));
     }
 }
@@ -84,7 +83,7 @@ void BM_EditorBarMovesThroughFullSong(benchmark::State& state) {
         host.Place(kMaxEvents / 2, 0);
         host.Press(vk::Right); // SHIFT+Right: next bar
         host.Press(vk::Left);  // SHIFT+Left: previous bar
-        benchmark::DoNotOptimize(host.m_nCursorRow);
+        benchmark::DoNotOptimize(host.editor.Cursor());
     }
 }
 BENCHMARK(BM_EditorBarMovesThroughFullSong);

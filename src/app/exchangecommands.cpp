@@ -76,9 +76,8 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
                              tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
-    const CKesView* view = m_pFrame->GetView();
-    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, view->m_nCursorRow,
-                                               view->m_nCursorColumn);
+    const auto cursor = m_pFrame->GetView()->Cursor();
+    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
     m_pFrame->ShowMessage(DescribeImport(import));
     return true;
 }

@@ -47,30 +47,54 @@ bool IsBlankChar(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
-} // namespace
-
-CStepEditor::CStepEditor() {
-    SetColumn(0);
+int ParseHexInput(const char* text, int length, int& value) {
+    int result = 0;
+    for (int i = 0; i < length; ++i) {
+        const char c = text[i];
+        int digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (IsBlankChar(c))
+            continue;
+        else
+            return 0;
+        // Every caller clamps to a byte, so a long text saturates instead of overflowing.
+        result = std::min(result * 16 + digit, 0xFFFFFF);
+    }
+    value = result;
+    return 1;
 }
 
-CStepEditor::~CStepEditor() = default;
+int IsBlankInput(const char* text, int length) {
+    if (length <= 0)
+        return 0;
+    return std::all_of(text, text + length, IsBlankChar) ? 1 : 0;
+}
+
+} // namespace
+
+CStepEditor::CStepEditor(IStepEditorHost& host) : m_host(host) {}
 
 int CStepEditor::DispatchEditKey(int virtualKey) {
-    if (IsKeyHeld(vk::Menu))
+    if (m_host.IsKeyHeld(vk::Menu))
         return 0; // ALT keys belong to the menus and accelerators
-    const bool shift = IsKeyHeld(vk::Shift);
-    const bool ctrl = IsKeyHeld(vk::Control);
+    const bool shift = m_host.IsKeyHeld(vk::Shift);
+    const bool ctrl = m_host.IsKeyHeld(vk::Control);
 
     if (virtualKey >= vk::F1 && virtualKey <= vk::F24) {
         const int keyNumber = virtualKey - vk::F1 + (shift ? 24 : 0) + (ctrl ? 48 : 0);
         DiscardInput();
         EnterLength(keyNumber);
-        MoveCursorTo(m_nCursorRow + 1);
+        m_host.MoveCursorTo(m_nCursorRow + 1);
         return 0; // the function key goes on to default processing as well
     }
 
     const BindingTable* table =
-        EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
+        m_host.EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
     if (table == nullptr)
         return 0;
     int id = 0;
@@ -87,19 +111,19 @@ int CStepEditor::RunEditFunction(int id) {
     switch (ToEditFunction(id)) {
     case EditFunction::FirstRow:
         FinishInput();
-        MoveCursorTo(0);
+        m_host.MoveCursorTo(0);
         return 1;
     case EditFunction::EndRow:
         FinishInput();
-        MoveCursorTo(EditorSong().count);
+        m_host.MoveCursorTo(m_host.EditorSong().count);
         return 1;
     case EditFunction::PageUp:
         FinishInput();
-        MoveCursorTo(m_nCursorRow - GetPageSize());
+        m_host.MoveCursorTo(m_nCursorRow - m_host.GetPageSize());
         return 1;
     case EditFunction::PageDown:
         FinishInput();
-        MoveCursorTo(m_nCursorRow + GetPageSize());
+        m_host.MoveCursorTo(m_nCursorRow + m_host.GetPageSize());
         return 1;
     case EditFunction::PreviousBar:
         MoveToPreviousBar();
@@ -109,20 +133,20 @@ int CStepEditor::RunEditFunction(int id) {
         return 1;
     case EditFunction::RowUp:
         FinishInput();
-        MoveCursorTo(m_nCursorRow - 1);
+        m_host.MoveCursorTo(m_nCursorRow - 1);
         return 1;
     case EditFunction::RowDown:
         FinishInput();
-        MoveCursorTo(m_nCursorRow + 1);
+        m_host.MoveCursorTo(m_nCursorRow + 1);
         return 1;
     case EditFunction::ConfirmInput:
         FinishInput(); // may have put the cursor on a newly added event
-        MoveCursorTo(m_nCursorRow);
+        m_host.MoveCursorTo(m_nCursorRow);
         return 1;
     case EditFunction::CancelInput:
         m_nInputLen = 0;
         m_szInput[0] = '\0';
-        InvalidateRow(m_nCursorRow, false);
+        m_host.InvalidateRow(m_nCursorRow, false);
         return 1;
     case EditFunction::ColumnLeft:
         FinishInput();
@@ -152,20 +176,21 @@ int CStepEditor::RunEditFunction(int id) {
 int CStepEditor::OnChar(unsigned int character) {
     if (character == 8 && m_nInputLen > 0) {
         m_szInput[--m_nInputLen] = '\0';
-        InvalidateRow(m_nCursorRow, false);
+        m_host.InvalidateRow(m_nCursorRow, false);
         return 1;
     }
-    if (m_nCursorColumn == 2 && EditorSettings().IsPianoInput() && EnterPianoKey(character)) {
-        MoveCursorTo(m_nCursorRow + 1);
+    if (m_nCursorColumn == 2 && m_host.EditorSettings().IsPianoInput() &&
+        EnterPianoKey(character)) {
+        m_host.MoveCursorTo(m_nCursorRow + 1);
         return 1;
     }
     // Only single bytes below 0x80 can be accepted; the code 0 would match the terminator.
-    const int room = std::min(m_nInputMax, int(sizeof(m_szInput)) - 1);
-    if (character != 0 && character < 0x80 && m_pszInputChars != nullptr &&
-        std::strchr(m_pszInputChars, int(character)) != nullptr && m_nInputLen < room) {
+    const int room = std::min(CursorCell().width, int(sizeof(m_szInput)) - 1);
+    if (character != 0 && character < 0x80 &&
+        std::strchr(CursorCell().chars, int(character)) != nullptr && m_nInputLen < room) {
         m_szInput[m_nInputLen++] = char(character);
         m_szInput[m_nInputLen] = '\0';
-        InvalidateRow(m_nCursorRow, false);
+        m_host.InvalidateRow(m_nCursorRow, false);
         return 1;
     }
     return 0;
@@ -176,10 +201,10 @@ int CStepEditor::CursorLeft() {
         return 1;
     if (m_nCursorColumn <= 0) {
         SetColumn(2);
-        MoveCursorTo(m_nCursorRow - 1);
+        m_host.MoveCursorTo(m_nCursorRow - 1);
     } else {
         SetColumn(m_nCursorColumn - 1);
-        InvalidateRow(m_nCursorRow, false);
+        m_host.InvalidateRow(m_nCursorRow, false);
     }
     return 1;
 }
@@ -189,26 +214,21 @@ int CStepEditor::CursorRight() {
         return 1;
     if (m_nCursorColumn >= 2) {
         SetColumn(0);
-        MoveCursorTo(m_nCursorRow + 1);
+        m_host.MoveCursorTo(m_nCursorRow + 1);
     } else {
         SetColumn(m_nCursorColumn + 1);
-        InvalidateRow(m_nCursorRow, false);
+        m_host.InvalidateRow(m_nCursorRow, false);
     }
     return 1;
 }
 
 void CStepEditor::SetColumn(int column) {
-    if (column < 0 || column > 2)
-        return; // there are only three input columns
-    const InputColumn& entry = InputColumns[column];
-    m_nCursorColumn = column;
-    m_nColumnPos = entry.position;
-    m_nInputMax = entry.width;
-    m_pszInputChars = entry.chars;
+    if (column >= 0 && column <= 2) // there are only three input columns
+        m_nCursorColumn = column;
 }
 
 int CStepEditor::SetCellValue(bool absolute, int value, int column) {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     const int row = m_nCursorRow;
     if (row < 0 || row >= song.count)
         return 0; // the end row holds no event
@@ -232,15 +252,14 @@ int CStepEditor::SetCellValue(bool absolute, int value, int column) {
     if (*target != byte) {
         const SongEvent before = event;
         *target = byte;
-        RecordEdit({EventEdit::Change, row, before, event});
-        SetSongModified();
+        m_host.OnEventEdited({EventEdit::Change, row, before, event});
     }
-    RedrawAll();
+    m_host.RedrawAll();
     return 1;
 }
 
 int CStepEditor::InsertEvent(int index) {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     if (song.count >= kMaxEvents)
         return 0;
     SongEvent* events = song.events.data();
@@ -253,25 +272,23 @@ int CStepEditor::InsertEvent(int index) {
         std::copy_backward(events + index, events + song.count, events + song.count + 1);
     }
     ++song.count;
-    RecordEdit({EventEdit::Insert, index, {}, events[index]});
-    SetSongModified();
-    UpdateScrollRange(-1);
-    RedrawAll();
+    m_host.OnEventEdited({EventEdit::Insert, index, {}, events[index]});
+    m_host.OnRowCountChanged();
+    m_host.RedrawAll();
     return 1;
 }
 
 int CStepEditor::DeleteEvent(int index) {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     if (index < 0 || index >= song.count)
         return 0;
     SongEvent* events = song.events.data();
     const SongEvent removed = events[index];
     std::copy(events + index + 1, events + song.count, events + index);
     --song.count;
-    RecordEdit({EventEdit::Remove, index, removed, {}});
-    SetSongModified();
-    UpdateScrollRange(-1);
-    RedrawAll();
+    m_host.OnEventEdited({EventEdit::Remove, index, removed, {}});
+    m_host.OnRowCountChanged();
+    m_host.RedrawAll();
     return 1;
 }
 
@@ -280,11 +297,11 @@ void CStepEditor::FinishInput() {
         CommitInput();
     m_nInputLen = 0;
     m_szInput[0] = '\0';
-    InvalidateRow(m_nCursorRow, true);
+    m_host.InvalidateRow(m_nCursorRow, true);
 }
 
 void CStepEditor::CommitInput() {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     if (m_nCursorRow < 0)
         return;
     if (m_nCursorRow >= song.count) {
@@ -326,36 +343,8 @@ void CStepEditor::CommitInput() {
     }
 }
 
-int CStepEditor::ParseHexInput(const char* text, int length, int& value) {
-    int result = 0;
-    for (int i = 0; i < length; ++i) {
-        const char c = text[i];
-        int digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (IsBlankChar(c))
-            continue;
-        else
-            return 0;
-        // Every caller clamps to a byte, so a long text saturates instead of overflowing.
-        result = std::min(result * 16 + digit, 0xFFFFFF);
-    }
-    value = result;
-    return 1;
-}
-
-int CStepEditor::IsBlankInput(const char* text, int length) {
-    if (length <= 0)
-        return 0;
-    return std::all_of(text, text + length, IsBlankChar) ? 1 : 0;
-}
-
 void CStepEditor::ApplyNoteName() {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     if (m_nCursorRow < 0 || m_nCursorRow >= song.count)
         return;
     const int pitch = PitchForEntry(song.events[size_t(m_nCursorRow)].pitch);
@@ -393,12 +382,12 @@ int CStepEditor::EnterPianoKey(unsigned int character) {
         return 0;
     FinishInput();
     SetPitchPart(Semitone, int(found - kPianoKeys));
-    InvalidateRow(m_nCursorRow, true);
+    m_host.InvalidateRow(m_nCursorRow, true);
     return 1;
 }
 
 void CStepEditor::SetPitchPart(PitchPart part, int value) {
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     if (m_nCursorRow < 0)
         return;
     if (m_nCursorRow >= song.count) {
@@ -418,15 +407,14 @@ void CStepEditor::SetPitchPart(PitchPart part, int value) {
     if (event.pitch != pitch) {
         const SongEvent before = event;
         event.pitch = pitch;
-        RecordEdit({EventEdit::Change, m_nCursorRow, before, event});
-        SetSongModified();
+        m_host.OnEventEdited({EventEdit::Change, m_nCursorRow, before, event});
     }
 }
 
 void CStepEditor::EnterLength(int keyNumber) {
     if (keyNumber == kTieKey || keyNumber == kRestKey) {
         SetCellValue(true, keyNumber == kTieKey ? kPitchTie : kPitchRest, 1);
-        InvalidateRow(m_nCursorRow, true);
+        m_host.InvalidateRow(m_nCursorRow, true);
         return;
     }
     if (keyNumber < 0)
@@ -438,14 +426,14 @@ void CStepEditor::EnterLength(int keyNumber) {
     if (OnEndRow())
         InsertEvent(kNewEvent);
     SetCellValue(true, code, 0);
-    InvalidateRow(m_nCursorRow, true);
+    m_host.InvalidateRow(m_nCursorRow, true);
 }
 
 void CStepEditor::MoveToPreviousBar() {
     FinishInput();
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(EditorSettings().GetTicksPerBar());
+    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
     const int row = std::clamp(m_nCursorRow, 0, song.count);
     const uint32_t barStart = RowStartTick(row) / barTicks * barTicks;
     int target = FirstRowFrom(barStart);
@@ -454,17 +442,17 @@ void CStepEditor::MoveToPreviousBar() {
         // the previous event starts, so a bar filled by a held note is not a dead stop.
         target = FirstRowFrom(RowStartTick(row - 1) / barTicks * barTicks);
     }
-    MoveCursorTo(target);
+    m_host.MoveCursorTo(target);
 }
 
 void CStepEditor::MoveToNextBar() {
     FinishInput();
-    Song& song = EditorSong();
+    Song& song = m_host.EditorSong();
     ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(EditorSettings().GetTicksPerBar());
+    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
     const int row = std::clamp(m_nCursorRow, 0, song.count);
     const uint32_t nextBar = (RowStartTick(row) / barTicks + 1) * barTicks;
-    MoveCursorTo(FirstRowFrom(nextBar));
+    m_host.MoveCursorTo(FirstRowFrom(nextBar));
 }
 
 void CStepEditor::EnterRecordedPitch(int pitch) {
@@ -472,8 +460,8 @@ void CStepEditor::EnterRecordedPitch(int pitch) {
         return; // not a note: a stray value must not become a rest or a tie
     FinishInput();
     SetPitchPart(Whole, pitch);
-    InvalidateRow(m_nCursorRow, true);
-    MoveCursorTo(m_nCursorRow + 1);
+    m_host.InvalidateRow(m_nCursorRow, true);
+    m_host.MoveCursorTo(m_nCursorRow + 1);
 }
 
 void CStepEditor::DiscardInput() {
@@ -481,15 +469,15 @@ void CStepEditor::DiscardInput() {
     m_nInputLen = 0;
     m_szInput[0] = '\0';
     if (shown)
-        InvalidateRow(m_nCursorRow, false); // so the dropped text does not stay on screen
+        m_host.InvalidateRow(m_nCursorRow, false); // so the dropped text does not stay on screen
 }
 
 bool CStepEditor::OnEndRow() {
-    return m_nCursorRow >= EditorSong().count;
+    return m_nCursorRow >= m_host.EditorSong().count;
 }
 
 int CStepEditor::FirstRowFrom(uint32_t tick) {
-    const Song& song = EditorSong();
+    const Song& song = m_host.EditorSong();
     const SongEvent* begin = song.events.data();
     const SongEvent* end = begin + song.count + 1; // the end position counts as a row
     const SongEvent* found = std::partition_point(
@@ -498,6 +486,6 @@ int CStepEditor::FirstRowFrom(uint32_t tick) {
 }
 
 uint32_t CStepEditor::RowStartTick(int row) {
-    const Song& song = EditorSong();
+    const Song& song = m_host.EditorSong();
     return song.events[size_t(std::clamp(row, 0, song.count))].startTick;
 }

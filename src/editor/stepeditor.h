@@ -1,24 +1,13 @@
 // The step editor: the cursor of the event list, pending typed text, note entry and the
 // sixteen edit functions reached through the key binding tables. Plain C++: the window
-// that shows the list implements the few hooks at the bottom.
+// that shows the list is its host (IStepEditorHost).
 #pragma once
 
+#include "editor/istepeditorhost.h"
 #include "settings/keyvocabulary.h"
 
-#include "song/song.h"
-
 #include <cstdint>
-
-struct EnvSettings;
-
-/// One change of the event table as the editor makes it, reported so it can be undone.
-struct EventEdit {
-    enum Kind : uint8_t { Change, Insert, Remove };
-    Kind kind = Change;
-    int index = 0;
-    SongEvent before; // Change and Remove: the event as it was
-    SongEvent after;  // Change and Insert: the event as it is now
-};
+#include <string_view>
 
 struct InputColumn {
     int position;      // character position of the cell in a list row
@@ -27,28 +16,50 @@ struct InputColumn {
 };
 extern const InputColumn InputColumns[3];
 
+/// Where the cursor stands: a row of the list (the end row is the song's count) and one of
+/// the three input columns.
+struct EditorCursor {
+    int row = 0;
+    int column = 0;
+};
+
 class CStepEditor {
 public:
-    CStepEditor();
-    virtual ~CStepEditor();
+    /// The host must outlive the editor.
+    explicit CStepEditor(IStepEditorHost& host);
+    CStepEditor(const CStepEditor&) = delete;
+    CStepEditor& operator=(const CStepEditor&) = delete;
 
     /// 1 when the key was consumed, 0 when it goes on to default processing.
     int DispatchEditKey(int virtualKey);
-    int RunEditFunction(int id);
     /// 1 when the character was taken, 0 when it goes on to default processing.
     int OnChar(unsigned int character);
+    /// A received note: applies pending text, sets the whole pitch, repaints, steps down.
+    void EnterRecordedPitch(int pitch);
+    /// Sets (or, not `absolute`, steps) a cell of the cursor row, clamped to what the column
+    /// holds; `column` -1 is the cursor's. 0 on the end row, which holds no event.
+    int SetCellValue(bool absolute, int value, int column);
+    /// Applies the pending text to the cursor row and repaints it with the staff panel.
+    void FinishInput();
+    /// Drops the pending text without applying it; a row that showed text is repainted.
+    void DiscardInput();
 
+    EditorCursor Cursor() const { return {m_nCursorRow, m_nCursorColumn}; }
+    /// Only the host places the cursor on a row; it repaints what the move changes.
+    void SetCursorRow(int row) { m_nCursorRow = row; }
+    void SetColumn(int column);
+    /// The cursor's input column: where it sits in a row, its width, what it accepts.
+    const InputColumn& CursorCell() const { return InputColumns[m_nCursorColumn]; }
+    /// The typed text not yet applied to the song.
+    std::string_view PendingInput() const { return {m_szInput, size_t(m_nInputLen)}; }
+
+private:
+    int RunEditFunction(int id);
     int CursorLeft();
     int CursorRight();
-    void SetColumn(int column);
-    int SetCellValue(bool absolute, int value, int column);
     int InsertEvent(int index);
     int DeleteEvent(int index);
-
-    void FinishInput();
     void CommitInput();
-    static int ParseHexInput(const char* text, int length, int& value);
-    static int IsBlankInput(const char* text, int length);
     void ApplyNoteName();
     int EnterPianoKey(unsigned int character);
     enum PitchPart { Whole, Semitone };
@@ -57,45 +68,16 @@ public:
     /// Functions 5 and 6: the first event of the current or previous bar, the next bar.
     void MoveToPreviousBar();
     void MoveToNextBar();
-
-    /// A received note: applies pending text, sets the whole pitch, repaints, steps down.
-    void EnterRecordedPitch(int pitch);
-
-    int m_nCursorRow = 0;
-    int m_nCursorColumn = 0;
-    int m_nColumnPos = 0;
-    int m_nInputMax = 0;
-    const char* m_pszInputChars = nullptr;
-    char m_szInput[20] = {};
-    int m_nInputLen = 0;
-
-protected:
-    // What the editor needs from the window that shows the list.
-    virtual Song& EditorSong() = 0;
-    virtual const EnvSettings& EditorSettings() const = 0;
-    /// Clamps the row, scrolls as little as needed, moves the cursor, repaints both rows.
-    virtual void MoveCursorTo(int row) = 0;
-    virtual void InvalidateRow(int row, bool withPanel) = 0;
-    /// A negative height stands for the current client height.
-    virtual void UpdateScrollRange(int height) = 0;
-    /// Repaints the whole list at once (erased, painted before returning).
-    virtual void RedrawAll() = 0;
-    /// Rows that fit in the window.
-    virtual int GetPageSize() const = 0;
-    /// Whether a modifier (vk::Shift, vk::Control, vk::Menu) is held for this key.
-    virtual bool IsKeyHeld(int virtualKey) const = 0;
-    /// Every change of the song goes through here so the document knows it changed.
-    virtual void SetSongModified() = 0;
-    /// Each change of the event table, right after it is made and before SetSongModified.
-    virtual void RecordEdit(const EventEdit& /*edit*/) {}
-
-private:
-    /// Drops the pending text without applying it; a row that showed text is repainted.
-    void DiscardInput();
     /// Whether the cursor stands on the end row (or beyond), where there is no event.
     bool OnEndRow();
     /// The first row (the end row included) whose event starts at or after the tick.
     int FirstRowFrom(uint32_t tick);
     /// The start tick of a row after ComputeStartTicks; the end row's is the song's length.
     uint32_t RowStartTick(int row);
+
+    IStepEditorHost& m_host;
+    int m_nCursorRow = 0;
+    int m_nCursorColumn = 0;
+    char m_szInput[20] = {};
+    int m_nInputLen = 0;
 };

@@ -4,10 +4,9 @@
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
-#include "song/cp932.h"
 #include "song/musictime.h"
-#include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
+#include "view/listpainter.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
@@ -23,12 +22,6 @@
 
 namespace {
 
-const char* const kGuideLines[6] = {
-    "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
-    "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
-    "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
-};
-
 bool IsModifierKey(int key) {
     switch (key) {
     case Qt::Key_Shift:
@@ -42,27 +35,10 @@ bool IsModifierKey(int key) {
     }
 }
 
-/// The row being played: its marker box green with a white triangle pointing at the row.
-void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
-    PixelRect box = marker;
-    box.DeflateRect(1, 1);
-    painter.fillRect(ToQRect(box), QColor(0, 150, 0));
-    const int height = std::max(2, box.Height() - 4) / 2 * 2;
-    const int left = box.left + std::max(1, (box.Width() - height / 2 - 1) / 2);
-    const int top = box.top + (box.Height() - height) / 2;
-    const QPoint corners[3] = {
-        {left, top}, {left, top + height}, {left + height / 2, top + height / 2}};
-    painter.save();
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawPolygon(corners, 3);
-    painter.restore();
-}
-
 } // namespace
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
-    : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings) {
+    : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings), m_editor(*this) {
     m_font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
                         QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
                         QStringLiteral("Monospace")});
@@ -73,11 +49,8 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     const QFontMetrics metrics(m_font);
     m_metrics.cw = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
     m_metrics.lh = std::max(1, metrics.height());
-    m_pCellText = std::make_unique<CCellTextPainter>(m_font, m_metrics.cw, metrics.ascent());
+    m_pList = std::make_unique<CListPainter>(m_font, m_metrics, metrics.ascent());
     m_pStaff = std::make_unique<CStaffPainter>();
-    m_strColumnHeader = ColumnHeaderText();
-    for (int i = 0; i < 6; ++i)
-        m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
 
     setFrameStyle(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -95,9 +68,6 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
     connect(m_pPlayback, &CPlaybackControl::playRowChanged, this, &CKesView::OnPlayRowChanged);
-
-    m_nCursorRow = 0;
-    SetColumn(0);
 }
 
 CKesView::~CKesView() {
@@ -132,7 +102,13 @@ void CKesView::SetSongModified() {
 }
 
 void CKesView::RedrawAll() {
-    viewport()->repaint();
+    // An edit asks for several full paints (an inserted event, then its value); one paint at
+    // the end of the step shows them all. It stays synchronous, so each key of a held,
+    // repeating key shows its edit before the next one is taken.
+    if (m_nStepDepth > 0)
+        m_bRedrawPending = true;
+    else
+        viewport()->repaint();
 }
 
 int CKesView::GetScrollPosition() const {
@@ -159,6 +135,10 @@ void CKesView::UpdateScrollRange(int height) {
     verticalScrollBar()->setRange(0, std::max(0, m_nScrollMaximum - m_nPage + 1));
     verticalScrollBar()->setPageStep(m_nPage);
     m_bQuietScroll = false;
+}
+
+void CKesView::OnRowCountChanged() {
+    UpdateScrollRange(-1);
 }
 
 void CKesView::OnSize(int /*width*/, int height) {
@@ -221,18 +201,17 @@ void CKesView::scrollContentsBy(int /*dx*/, int /*dy*/) {
 }
 
 void CKesView::KeepCursorVisible() {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    const int row = RowKeptVisible(m_nCursorRow, GetScrollState());
-    if (row != m_nCursorRow)
+    m_editor.DiscardInput();
+    const int row = RowKeptVisible(Cursor().row, GetScrollState());
+    if (row != Cursor().row)
         SetCursorRow(row);
 }
 
 void CKesView::SetCursorRow(int row) {
-    if (row == m_nCursorRow)
+    const int old = Cursor().row;
+    if (row == old)
         return;
-    const int old = m_nCursorRow;
-    m_nCursorRow = row;
+    m_editor.SetCursorRow(row);
     InvalidateRow(old, true);
     InvalidateRow(row, true);
     Q_EMIT editCommandsChanged();
@@ -266,14 +245,13 @@ void CKesView::MoveCursorTo(int row) {
 }
 
 void CKesView::OnSongReplaced() {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
+    m_editor.DiscardInput();
     m_bSelection = false;
     m_nSelAnchor = -1;
     UpdateScrollRange(-1);
     const ScrollState state = GetScrollState();
-    m_nCursorRow = std::clamp(m_nCursorRow, state.minimum, state.maximum);
-    SetScrollPositionQuietly(PositionShowingRow(m_nCursorRow, state));
+    m_editor.SetCursorRow(std::clamp(Cursor().row, state.minimum, state.maximum));
+    SetScrollPositionQuietly(PositionShowingRow(Cursor().row, state));
     RedrawAll();
     Q_EMIT editCommandsChanged();
 }
@@ -313,7 +291,7 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
     const CStepScope scope(*this);
     m_keyModifiers = event->modifiers();
     const int virtualKey = VirtualKeyFromQtKey(event->key());
-    if (virtualKey != 0 && DispatchEditKey(virtualKey)) {
+    if (virtualKey != 0 && m_editor.DispatchEditKey(virtualKey)) {
         event->accept();
         return;
     }
@@ -326,7 +304,7 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
     }
     bool taken = false;
     for (const unsigned int character : EditorCharacters(*event)) {
-        if (OnChar(character))
+        if (m_editor.OnChar(character))
             taken = true;
     }
     // Tab stays in the view even when no edit function is bound to it.
@@ -348,9 +326,9 @@ void CKesView::mousePressEvent(QMouseEvent* event) {
         // A click moves the cursor as the cursor keys do; Shift+click selects from the row
         // of the last click (or the cursor), and a drag selects as it goes.
         const CStepScope scope(*this);
-        FinishInput();
+        m_editor.FinishInput();
         if (event->modifiers() & Qt::ShiftModifier) {
-            SelectRows(m_nSelAnchor >= 0 ? m_nSelAnchor : m_nCursorRow, row);
+            SelectRows(m_nSelAnchor >= 0 ? m_nSelAnchor : Cursor().row, row);
         } else {
             ClearSelection();
             m_nSelAnchor = row;
@@ -368,7 +346,7 @@ void CKesView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const int row = RowAt(event->position().toPoint(), true);
-    if (row != m_nCursorRow)
+    if (row != Cursor().row)
         SelectRows(m_nSelAnchor, row);
 }
 
@@ -388,89 +366,6 @@ int CKesView::RowAt(const QPoint& point, bool beyondList) const {
     return std::clamp(GetScrollPosition() + offset, 0, m_pDocument->GetSong().count);
 }
 
-void CKesView::DrawHeader(QPainter& painter, const Song& song) {
-    const QPalette& pal = palette();
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter;
-    DrawLabelBox(painter, pal, kFrameRaised, m_metrics.TempoLabelRect(), QStringLiteral("Tempo"),
-                 flags);
-    DrawLabelBox(painter, pal, kFrameField, m_metrics.TempoValueRect(),
-                 QString::fromLatin1(FormatTempoText(song.tempo)), flags);
-    DrawLabelBox(painter, pal, kFrameRaised, m_metrics.TitleLabelRect(), QStringLiteral("Title"),
-                 flags);
-    DrawLabelBox(painter, pal, kFrameField, m_metrics.TitleValueRect(), DecodeCp932(song.title),
-                 flags);
-}
-
-void CKesView::DrawList(QPainter& painter, const Song& song, const QRect& client, int first) {
-    const QPalette& pal = palette();
-    const int bottom = client.bottom() + 1;
-    const int listWidth = GetListWidth();
-    const int lh = m_metrics.lh;
-    painter.fillRect(0, lh + 4, listWidth, bottom - (lh + 4), GetSysColor(pal, SysColor::BtnFace));
-    painter.setPen(GetSysColor(pal, SysColor::BtnText));
-    m_pCellText->Draw(painter, m_metrics.TextLeft(), lh + 4, m_strColumnHeader);
-    Draw3dRect(painter, {0, 2 * lh + 4, listWidth, bottom},
-               GetSysColor(pal, SysColor::BtnHighlight), GetSysColor(pal, SysColor::DkShadow3D));
-
-    const TimeSignature signature = m_pSettings->GetTimeSignature();
-    const auto [selFirst, selCount] = GetSelection();
-    RowRepeat repeat;
-    int y = GetRowTop(0);
-    for (int i = std::max(0, first); i <= song.count; ++i) {
-        if (y >= bottom)
-            break;
-        PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
-        if (i == m_nPlayRow)
-            DrawPlayMark(painter, marker);
-        else
-            DrawFrameBox(painter, pal, kFrameFlatRaised, marker, false);
-        painter.setPen(GetSysColor(pal, SysColor::BtnText));
-        const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
-        const std::string text =
-            FormatEventRow(i, event, song.events[size_t(i)].startTick, signature, repeat);
-        m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
-        if (i >= selFirst && i < selFirst + selCount) {
-            // Only the row-number column is highlighted, so the cursor box stays visible.
-            painter.fillRect(1, y + 1, m_metrics.TextLeft() + 3 * m_metrics.cw - 1, lh,
-                             GetSysColor(pal, SysColor::Highlight));
-            painter.setPen(GetSysColor(pal, SysColor::HighlightText));
-            m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
-        }
-        y += m_metrics.RowPitch();
-    }
-}
-
-void CKesView::DrawCursor(QPainter& painter, int first) {
-    const QPalette& pal = palette();
-    PixelRect box = m_metrics.CursorRect(m_nCursorRow - first, m_nColumnPos, m_nInputMax);
-    Draw3dRect(painter, box, GetSysColor(pal, SysColor::DkShadow3D),
-               GetSysColor(pal, SysColor::BtnHighlight));
-    if (m_nInputLen > 0) {
-        box.DeflateRect(1, 1);
-        painter.fillRect(ToQRect(box), GetSysColor(pal, SysColor::Highlight));
-        painter.setPen(GetSysColor(pal, SysColor::HighlightText));
-        painter.drawText(ToQRect(box), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QString::fromLatin1(m_szInput, std::clamp(m_nInputLen, 0, 19)));
-    }
-}
-
-void CKesView::DrawKeyGuide(QPainter& painter, const PixelRect& rect) {
-    const QPalette& pal = palette();
-    if (rect.Width() <= 0 || rect.Height() <= 0)
-        return;
-    painter.fillRect(ToQRect(rect), GetSysColor(pal, SysColor::BtnFace));
-    Draw3dRect(painter, rect, GetSysColor(pal, SysColor::BtnHighlight),
-               GetSysColor(pal, SysColor::DkShadow3D));
-    painter.setPen(GetSysColor(pal, SysColor::BtnText));
-    painter.save();
-    painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
-    const int lines = KeyGuideLineCount(rect.Height(), m_metrics.lh);
-    for (int i = 0; i < lines; ++i)
-        m_pCellText->Draw(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh,
-                          m_strGuideLines[i]);
-    painter.restore();
-}
-
 void CKesView::OnDraw(QPainter& painter, const QRect& client) {
     const Song& song = std::as_const(*m_pDocument).GetSong();
     const int first = GetScrollPosition();
@@ -478,9 +373,12 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
     painter.setFont(m_font);
     painter.setBackgroundMode(Qt::TransparentMode);
 
-    DrawHeader(painter, song);
-    DrawList(painter, song, client, first);
-    DrawCursor(painter, first);
+    const auto [selFirst, selCount] = GetSelection();
+    const ListRows rows{first, m_nPlayRow, selFirst, selCount, m_pSettings->GetTimeSignature()};
+    m_pList->DrawHeader(painter, palette(), song);
+    m_pList->DrawList(painter, palette(), song, client, rows);
+    m_pList->DrawCursor(painter, palette(), Cursor().row - first, m_editor.CursorCell(),
+                        m_editor.PendingInput());
 
     const int listWidth = GetListWidth();
     const int right = client.right() + 1;
@@ -490,8 +388,8 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
         Draw3dRect(painter, panel, GetSysColor(palette(), SysColor::BtnHighlight),
                    GetSysColor(palette(), SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
-        m_pStaff->Draw(painter, palette(), song, *m_pSettings, m_nCursorRow, panel, m_nStaffRow);
-        DrawKeyGuide(painter, {listWidth, kStaffPanelHeight, right, bottom});
+        m_pStaff->Draw(painter, palette(), song, *m_pSettings, Cursor().row, panel, m_nStaffRow);
+        m_pList->DrawKeyGuide(painter, palette(), {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();
 }

@@ -10,10 +10,9 @@
 #include <QFont>
 
 #include <memory>
-#include <string>
 
-class CCellTextPainter;
 class CKesDoc;
+class CListPainter;
 class CMidiConnection;
 class CPlaybackControl;
 class CStaffPainter;
@@ -21,7 +20,9 @@ class QAction;
 class QPainter;
 class QPrinter;
 
-class CKesView : public QAbstractScrollArea, public CStepEditor {
+// The view owns the step editor and is its host: keys and incoming notes go to the editor, which
+// asks the view to move the cursor, scroll and repaint.
+class CKesView : public QAbstractScrollArea, private IStepEditorHost {
     Q_OBJECT
 public:
     /// `settings` is the live settings record of the application.
@@ -42,7 +43,11 @@ public:
     /// A scroll code (line, page, thumb, top, bottom) and the thumb's tracking position.
     void OnVScroll(int code, int trackPosition);
     void KeepCursorVisible();
+    /// Puts the cursor on a row as it is (no clamping, no scrolling) and repaints both rows.
     void SetCursorRow(int row);
+    EditorCursor Cursor() const { return m_editor.Cursor(); }
+    void SetColumn(int column) { m_editor.SetColumn(column); }
+    const CStepEditor& GetEditor() const { return m_editor; }
     /// Opens the tempo or title dialog for a click on its label in the header row.
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
 
@@ -66,17 +71,16 @@ public:
     /// The printer that printing, preview and printer setup share.
     QPrinter* GetPrinter();
 
-    // Editor hooks.
-    Song& EditorSong() override;
-    const EnvSettings& EditorSettings() const override;
+    /// Clamps the row, scrolls as little as needed, moves the cursor, repaints both rows.
     void MoveCursorTo(int row) override;
     void InvalidateRow(int row, bool withPanel) override;
-    void UpdateScrollRange(int height) override;
+    /// A negative height stands for the current client height.
+    void UpdateScrollRange(int height);
+    /// Paints the whole list before returning; within a key, note, click or command (a
+    /// CStepScope) once at its end, together with the rows it invalidated.
     void RedrawAll() override;
+    /// Rows that fit in the window.
     int GetPageSize() const override;
-    bool IsKeyHeld(int virtualKey) const override;
-    void SetSongModified() override;
-    void RecordEdit(const EventEdit& edit) override;
 
     /// The selected rows: the first and how many (0 without a selection). Always events.
     std::pair<int, int> GetSelection() const;
@@ -94,7 +98,7 @@ public:
     /// The row marked as being played (-1: none) and the row whose bar the staff panel starts
     /// with (the cursor's unless the panel follows the play).
     int GetMarkedPlayRow() const { return m_nPlayRow; }
-    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? m_nCursorRow : m_nStaffRow; }
+    int GetStaffOriginRow() const { return m_nStaffRow < 0 ? Cursor().row : m_nStaffRow; }
 
 public Q_SLOTS:
     void OnMidiPlay();
@@ -138,11 +142,17 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    Song& EditorSong() override;
+    const EnvSettings& EditorSettings() const override;
+    void OnRowCountChanged() override;
+    bool IsKeyHeld(int virtualKey) const override;
+    /// Records the change in the current undo step, then marks the song modified.
+    void OnEventEdited(const EventEdit& edit) override;
+    void RecordEdit(const EventEdit& edit);
+    /// Every change of the song goes through here so the document knows it changed.
+    void SetSongModified();
+
     void OnScrollAction(int action);
-    void DrawHeader(QPainter& painter, const Song& song);
-    void DrawList(QPainter& painter, const Song& song, const QRect& client, int first);
-    void DrawCursor(QPainter& painter, int first);
-    void DrawKeyGuide(QPainter& painter, const PixelRect& rect);
     void SetScrollPositionQuietly(int position);
     /// The list row under a point of the viewport (the end row at most), or -1 outside the
     /// list; with `beyondList` the nearest row for any point, as a drag needs.
@@ -150,7 +160,8 @@ private:
     void OnStepApplied(int row, int column);
 
     // Everything one key press, note, click or command changes becomes one undo step:
-    // BeginStep remembers the cursor, changes gather in m_pStep, EndStep pushes it.
+    // BeginStep remembers the cursor, changes gather in m_pStep, EndStep pushes it and
+    // paints what the step asked to be painted in full.
     friend class CStepScope;
     void BeginStep();
     void EndStep();
@@ -163,20 +174,20 @@ private:
     const EnvSettings* m_pSettings;
     QFont m_font;
     ViewMetrics m_metrics;
-    std::unique_ptr<CCellTextPainter> m_pCellText;
+    CStepEditor m_editor;
+    std::unique_ptr<CListPainter> m_pList;
     std::unique_ptr<CStaffPainter> m_pStaff;
     int m_nScrollMaximum = 0;
     int m_nPage = 1;
     bool m_bQuietScroll = false;
     bool m_bInitialUpdateDone = false;
     Qt::KeyboardModifiers m_keyModifiers;
-    std::string m_strColumnHeader;
-    std::string m_strGuideLines[6];
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
     CPlaybackControl* m_pPlayback; // a child object
     std::unique_ptr<CEditStep> m_pStep;
     int m_nStepDepth = 0;
+    bool m_bRedrawPending = false; // RedrawAll within a step: painted at its end
     EditCursor m_stepStart;
     int m_nSelAnchor = -1; // the row a mouse press or drag started from; -1 none
     bool m_bSelection = false;

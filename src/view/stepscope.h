@@ -1,4 +1,5 @@
-// Private to the view's files: whatever changes the song while a scope lives is one undo step.
+// Private to the view's files: whatever changes the song while a scope lives is one undo step,
+// and the full repaints it asks for are one, at its end.
 #pragma once
 
 #include "view/kesview.h"

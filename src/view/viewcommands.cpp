@@ -153,6 +153,6 @@ void CKesView::OnMidiInData(quint32 message) {
     // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
     if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey) {
         const CStepScope scope(*this); // one step per note
-        EnterRecordedPitch(key - kLowestKey + 1);
+        m_editor.EnterRecordedPitch(key - kLowestKey + 1);
     }
 }

@@ -21,26 +21,39 @@ namespace {
 
 constexpr uint8_t kQuarterNoteCode = 0xC4; // F5
 
+EditCursor ToEditCursor(EditorCursor cursor) {
+    return {cursor.row, cursor.column};
+}
+
 } // namespace
 
 void CKesView::BeginStep() {
     if (m_nStepDepth++ == 0)
-        m_stepStart = {m_nCursorRow, m_nCursorColumn};
+        m_stepStart = ToEditCursor(Cursor());
 }
 
 void CKesView::EndStep() {
-    if (--m_nStepDepth > 0 || !m_pStep)
+    if (--m_nStepDepth > 0)
         return;
-    m_pStep->SetCursorAfter({m_nCursorRow, m_nCursorColumn});
-    m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+    if (m_pStep) {
+        m_pStep->SetCursorAfter(ToEditCursor(Cursor()));
+        m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
+    }
+    if (std::exchange(m_bRedrawPending, false))
+        RedrawAll();
 }
 
 CEditStep* CKesView::CurrentStep() {
     if (!m_pStep) {
-        const EditCursor now{m_nCursorRow, m_nCursorColumn};
+        const EditCursor now = ToEditCursor(Cursor());
         m_pStep = std::make_unique<CEditStep>(m_pDocument, m_nStepDepth > 0 ? m_stepStart : now);
     }
     return m_pStep.get();
+}
+
+void CKesView::OnEventEdited(const EventEdit& edit) {
+    RecordEdit(edit);
+    SetSongModified();
 }
 
 void CKesView::RecordEdit(const EventEdit& edit) {
@@ -63,8 +76,7 @@ void CKesView::RecordEdit(const EventEdit& edit) {
 }
 
 void CKesView::OnStepApplied(int row, int column) {
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
+    m_editor.DiscardInput();
     m_bSelection = false;
     m_nSelAnchor = -1;
     UpdateScrollRange(-1);
@@ -78,27 +90,23 @@ void CKesView::OnStepApplied(int row, int column) {
 void CKesView::OnEditUndo() {
     if (m_nStepDepth > 0)
         return;
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    InvalidateRow(m_nCursorRow, false);
+    m_editor.DiscardInput();
     m_pDocument->GetUndoStack()->undo();
 }
 
 void CKesView::OnEditRedo() {
     if (m_nStepDepth > 0)
         return;
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
-    InvalidateRow(m_nCursorRow, false);
+    m_editor.DiscardInput();
     m_pDocument->GetUndoStack()->redo();
 }
 
 std::pair<int, int> CKesView::GetSelection() const {
     if (!m_bSelection || m_nSelAnchor < 0)
         return {0, 0};
-    const int first = std::min(m_nSelAnchor, m_nCursorRow);
+    const int first = std::min(m_nSelAnchor, Cursor().row);
     const int last =
-        std::min(std::max(m_nSelAnchor, m_nCursorRow), m_pDocument->GetSong().count - 1);
+        std::min(std::max(m_nSelAnchor, Cursor().row), m_pDocument->GetSong().count - 1);
     return last < first ? std::pair{0, 0} : std::pair{first, last - first + 1};
 }
 
@@ -120,7 +128,7 @@ void CKesView::ClearSelection() {
 }
 
 bool CKesView::CanCutOrCopy() const {
-    return HasSelection() || (m_nCursorRow >= 0 && m_nCursorRow < m_pDocument->GetSong().count);
+    return HasSelection() || (Cursor().row >= 0 && Cursor().row < m_pDocument->GetSong().count);
 }
 
 bool CKesView::CanPaste() {
@@ -136,7 +144,7 @@ void CKesView::CopyRows(int first, int count) {
 void CKesView::OnEditCopy() {
     auto [first, count] = GetSelection();
     if (count == 0 && CanCutOrCopy())
-        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+        std::tie(first, count) = std::pair{Cursor().row, 1};
     if (count > 0)
         CopyRows(first, count);
 }
@@ -144,12 +152,11 @@ void CKesView::OnEditCopy() {
 void CKesView::OnEditCut() {
     auto [first, count] = GetSelection();
     if (count == 0 && CanCutOrCopy())
-        std::tie(first, count) = std::pair{m_nCursorRow, 1};
+        std::tie(first, count) = std::pair{Cursor().row, 1};
     if (count == 0 || m_nStepDepth > 0)
         return;
     const CStepScope scope(*this);
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
+    m_editor.DiscardInput();
     CopyRows(first, count);
     Song& song = m_pDocument->GetSong();
     std::vector<EventBytes> removed;
@@ -169,7 +176,7 @@ void CKesView::OnEditPaste() {
     if (m_nStepDepth > 0)
         return;
     Song& song = m_pDocument->GetSong();
-    const int index = std::clamp(m_nCursorRow, 0, song.count);
+    const int index = std::clamp(Cursor().row, 0, song.count);
     const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
     PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
     if (!pasted.badToken.isEmpty()) {
@@ -186,8 +193,7 @@ void CKesView::OnEditPaste() {
         return;
     }
     const CStepScope scope(*this);
-    m_nInputLen = 0;
-    m_szInput[0] = '\0';
+    m_editor.DiscardInput();
     ClearSelection();
     InsertSongEvents(song, index, pasted.events);
     new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());

@@ -420,7 +420,7 @@ private Q_SLOTS:
         QVERIFY(recent->isVisible());
         QVERIFY(recent->text().endsWith(QStringLiteral("start.kes")));
         QVERIFY(!app->GetMainFrame()->action(cmd::FileMruFirst + 1)->isVisible());
-        QCOMPARE(app->GetView()->m_nCursorRow, 0);
+        QCOMPARE(app->GetView()->Cursor().row, 0);
         // Qt's own dialogs and buttons speak Japanese.
         QVERIFY(QCoreApplication::translate("QPlatformTheme", "Cancel") !=
                 QStringLiteral("Cancel"));
@@ -434,10 +434,10 @@ private Q_SLOTS:
         QCOMPARE(app->GetDocument()->GetSong().count, 2);
 
         // New: a fresh song with the cursor on row 0.
-        app->GetView()->m_nCursorRow = 2;
+        app->GetView()->SetCursorRow(2);
         app->GetMainFrame()->OnFileNew();
         QCOMPARE(app->GetDocument()->GetSong().count, 0);
-        QCOMPARE(app->GetView()->m_nCursorRow, 0);
+        QCOMPARE(app->GetView()->Cursor().row, 0);
         QCOMPARE(app->GetMainFrame()->windowTitle(), QStringLiteral("無題[*] - KesV"));
     }
 

@@ -51,7 +51,7 @@ private:
     Song& song() { return doc()->GetSong(); }
     QUndoStack* stack() { return doc()->GetUndoStack(); }
     // Row and column, as a point so that a failure prints them.
-    QPoint Cursor() { return {view()->m_nCursorRow, view()->m_nCursorColumn}; }
+    QPoint Cursor() { return {view()->Cursor().row, view()->Cursor().column}; }
     void Key(int key, Qt::KeyboardModifiers mods = {}) {
         QTest::keyClick(view(), Qt::Key(key), mods);
     }
@@ -111,7 +111,7 @@ private:
             QGuiApplication::clipboard()->setText(QStringLiteral("C4 D#4 休"));
             return Key(Qt::Key_V, Qt::ControlModifier);
         case 8:
-            view()->SelectRows(int(rng() % (song().count + 1)), view()->m_nCursorRow);
+            view()->SelectRows(int(rng() % (song().count + 1)), view()->Cursor().row);
             return Key(Qt::Key_X, Qt::ControlModifier);
         case 11: // a MIDI file imported in the window
             return ImportNotes(1 + int(rng() % 5), rng);
@@ -174,7 +174,7 @@ private Q_SLOTS:
                 i % 2 ? Qt::ControlModifier : Qt::AltModifier);
             QVERIFY(EncodeSong(song()) == steps[i].before);
             QCOMPARE(Cursor(), steps[i].cursorBefore);
-            QCOMPARE(view()->m_nInputLen, 0);
+            QVERIFY(view()->GetEditor().PendingInput().empty());
         }
         QVERIFY(EncodeSong(song()) == saved);
         QVERIFY(!doc()->IsModified());
@@ -248,7 +248,7 @@ private Q_SLOTS:
         second.OnEditPaste(); // appended on the end row
         QCOMPARE(other.GetSong().count, 5);
         QCOMPARE(other.GetSong().events[4].pitch, uint8_t(0x2D));
-        QCOMPARE(second.m_nCursorRow, 5);
+        QCOMPARE(second.Cursor().row, 5);
 
         QGuiApplication::clipboard()->setText(QStringLiteral("c4\nD#4  休 r\n"));
         second.MoveCursorTo(1);

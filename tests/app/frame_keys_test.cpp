@@ -28,7 +28,7 @@ private:
     CKesView* view() { return m_app->GetView(); }
     Song& song() { return m_app->GetDocument()->GetSong(); }
     EnvSettings& settings() { return m_app->GetSettings(); }
-    std::string Pending() { return std::string(view()->m_szInput, size_t(view()->m_nInputLen)); }
+    std::string Pending() { return std::string(view()->GetEditor().PendingInput()); }
 
     // A fresh three-event song, cursor on row 1 in the pitch column, "3" typed.
     void StartWithPendingText() {
@@ -41,10 +41,10 @@ private:
         view()->setFocus();
         QTest::keyClick(view(), Qt::Key_Up, Qt::ControlModifier);
         QTest::keyClick(view(), Qt::Key_Down);
-        while (view()->m_nCursorColumn != 1)
+        while (view()->Cursor().column != 1)
             QTest::keyClick(view(), Qt::Key_Right);
         QTest::keyClick(view(), Qt::Key_3);
-        QCOMPARE(view()->m_nCursorRow, 1);
+        QCOMPARE(view()->Cursor().row, 1);
         QCOMPARE(Pending(), std::string("3"));
         QVERIFY(!m_app->GetDocument()->IsModified());
     }
@@ -103,7 +103,7 @@ private Q_SLOTS:
         action->setEnabled(wasEnabled);
         QVERIFY(song() == before);
         QCOMPARE(Pending(), std::string("3"));
-        QCOMPARE(view()->m_nCursorRow, 1);
+        QCOMPARE(view()->Cursor().row, 1);
         QVERIFY(!m_app->GetDocument()->IsModified());
         // The same binding on a key that is no accelerator does run.
         settings().bindings[1][0] = 13; // SHIFT+Home: insert
@@ -123,7 +123,7 @@ private Q_SLOTS:
         StartWithPendingText();
         QTest::keyClick(view(), Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(song().count, 0);
-        QCOMPARE(view()->m_nCursorRow, 0);
+        QCOMPARE(view()->Cursor().row, 0);
         QCOMPARE(Pending(), std::string());
     }
 
@@ -135,10 +135,10 @@ private Q_SLOTS:
         QVERIFY(view()->hasFocus());
         QTest::keyClick(view(), Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(view()->hasFocus());
-        QCOMPARE(view()->m_nCursorRow, 1);
+        QCOMPARE(view()->Cursor().row, 1);
         settings().bindings[0][12] = 8; // TAB: one row down
         QTest::keyClick(view(), Qt::Key_Tab);
-        QCOMPARE(view()->m_nCursorRow, 2);
+        QCOMPARE(view()->Cursor().row, 2);
         QVERIFY(view()->hasFocus());
     }
 
@@ -147,14 +147,14 @@ private Q_SLOTS:
         StartWithPendingText();
         QTest::keyClick(view(), Qt::Key_Escape);
         QTest::keyClick(view(), Qt::Key_End);
-        QCOMPARE(view()->m_nCursorRow, 1);
+        QCOMPARE(view()->Cursor().row, 1);
         settings().bindings[0][1] = 2; // End: cursor to the end row
         QTest::keyClick(view(), Qt::Key_End);
-        QCOMPARE(view()->m_nCursorRow, 3);
+        QCOMPARE(view()->Cursor().row, 3);
         settings().bindings[0][5] = 0; // Down unbound
         QTest::keyClick(view(), Qt::Key_Up);
         QTest::keyClick(view(), Qt::Key_Down);
-        QCOMPARE(view()->m_nCursorRow, 2);
+        QCOMPARE(view()->Cursor().row, 2);
     }
 
     // The title's modified mark follows edits made with keys, not cursor moves.

@@ -54,29 +54,33 @@ void BindEndToFirstRow(CEnvDlg* sheet) {
 }
 
 /// The editor as the view drives it, reading the application's live settings.
-class LiveEditor : public CStepEditor {
+class LiveEditor : public IStepEditorHost {
 public:
     explicit LiveEditor(const EnvSettings& live) : m_live(live) {
         m_song.count = 10;
         for (int i = 0; i < m_song.count; ++i)
             m_song.events[size_t(i)] = {0, 0xC4, 51};
-        m_nCursorRow = 5;
+        m_editor.SetCursorRow(5);
     }
+    int DispatchEditKey(int virtualKey) { return m_editor.DispatchEditKey(virtualKey); }
+    int Row() const { return m_editor.Cursor().row; }
+    void SetRow(int row) { m_editor.SetCursorRow(row); }
 
 protected:
     Song& EditorSong() override { return m_song; }
     const EnvSettings& EditorSettings() const override { return m_live; }
-    void MoveCursorTo(int row) override { m_nCursorRow = std::clamp(row, 0, m_song.count); }
+    void MoveCursorTo(int row) override { m_editor.SetCursorRow(std::clamp(row, 0, m_song.count)); }
     void InvalidateRow(int, bool) override {}
-    void UpdateScrollRange(int) override {}
     void RedrawAll() override {}
+    void OnRowCountChanged() override {}
     int GetPageSize() const override { return 4; }
     bool IsKeyHeld(int) const override { return false; }
-    void SetSongModified() override {}
+    void OnEventEdited(const EventEdit&) override {}
 
 private:
     const EnvSettings& m_live;
     Song m_song;
+    CStepEditor m_editor{*this};
 };
 
 void Press(CEnvDlg* sheet, QDialogButtonBox::StandardButton which) {
@@ -155,7 +159,7 @@ private Q_SLOTS:
         });
         RunEnvironmentCommand(nullptr, live, m_path, connection);
         QCOMPARE(editor.DispatchEditKey(vk::End), 0);
-        QCOMPARE(editor.m_nCursorRow, 5);
+        QCOMPARE(editor.Row(), 5);
 
         m_modal.Arm<CEnvDlg>([](CEnvDlg* sheet) {
             BindEndToFirstRow(sheet);
@@ -163,10 +167,10 @@ private Q_SLOTS:
         });
         RunEnvironmentCommand(nullptr, live, m_path, connection);
         QCOMPARE(editor.DispatchEditKey(vk::End), 1); // cursor to the first row
-        QCOMPARE(editor.m_nCursorRow, 0);
-        editor.m_nCursorRow = 5;
+        QCOMPARE(editor.Row(), 0);
+        editor.SetRow(5);
         QCOMPARE(editor.DispatchEditKey(vk::Home), 1); // the opposite: to the end row
-        QCOMPARE(editor.m_nCursorRow, 10);
+        QCOMPARE(editor.Row(), 10);
     }
 
     void cancelKeepsAnExistingFileByteForByte() {

@@ -1,5 +1,5 @@
-// A stand-in for the view: owns the song and the settings, records what the editor asks
-// of the window, and clamps cursor moves the way the view does.
+// A stand-in for the view: owns the song, the settings and the editor, records what the
+// editor asks of the window, and clamps cursor moves the way the view does.
 #pragma once
 
 #include "editor/stepeditor.h"
@@ -14,25 +14,26 @@
 
 enum Modifiers { kNone = 0, kShift = 1, kCtrl = 2, kAlt = 4 };
 
-class FakeEditorHost : public CStepEditor {
+class FakeEditorHost : public IStepEditorHost {
 public:
     FakeEditorHost() { settings.SetDefaults(); }
 
     Song song;
     EnvSettings settings{};
+    CStepEditor editor{*this};
     int pageSize = 20;
     int modifiers = kNone;
 
     std::vector<int> moves;                        // rows asked of MoveCursorTo
     std::vector<std::pair<int, bool>> invalidated; // InvalidateRow calls
-    int scrollRangeUpdates = 0;
+    int scrollRangeUpdates = 0;                    // OnRowCountChanged calls
     int redraws = 0;
     int modifiedMarks = 0;
 
     /// A key press with the given modifiers held; returns the dispatcher's result.
     int Press(int virtualKey, int held = kNone) {
         modifiers = held;
-        const int result = DispatchEditKey(virtualKey);
+        const int result = editor.DispatchEditKey(virtualKey);
         modifiers = kNone;
         return result;
     }
@@ -40,7 +41,7 @@ public:
     int Type(const char* text) {
         int taken = 0;
         for (const char* c = text; *c != '\0'; ++c)
-            taken += OnChar(static_cast<unsigned char>(*c));
+            taken += editor.OnChar(static_cast<unsigned char>(*c));
         return taken;
     }
     void SetEvents(std::initializer_list<std::pair<int, int>> events) {
@@ -56,11 +57,18 @@ public:
         for (int i = 0; i < count; ++i)
             song.events[size_t(i)] = {0, uint8_t(code), uint8_t(pitch + i % 12)};
     }
-    /// Puts the cursor somewhere without going through the editor.
-    void Place(int row, int column) {
-        m_nCursorRow = row;
-        SetColumn(column);
+    int OnChar(unsigned int character) { return editor.OnChar(character); }
+    void EnterRecordedPitch(int pitch) { editor.EnterRecordedPitch(pitch); }
+    int SetCellValue(bool absolute, int value, int column) {
+        return editor.SetCellValue(absolute, value, column);
     }
+    /// Puts the cursor somewhere without the checks of a move.
+    void Place(int row, int column) {
+        editor.SetCursorRow(row);
+        editor.SetColumn(column);
+    }
+    int Row() const { return editor.Cursor().row; }
+    int Column() const { return editor.Cursor().column; }
     void UsePianoInput(bool on) {
         settings.flags = on ? settings.flags | EnvSettings::kFlagPianoInput
                             : settings.flags & ~EnvSettings::kFlagPianoInput;
@@ -71,22 +79,19 @@ public:
                          (uint32_t(beatUnitIndex) << EnvSettings::kBeatUnitShift);
     }
     const SongEvent& At(int row) const { return song.events[size_t(row)]; }
-    std::string Pending() const { return std::string(m_szInput, size_t(m_nInputLen)); }
+    std::string Pending() const { return std::string(editor.PendingInput()); }
 
 protected:
     Song& EditorSong() override { return song; }
     const EnvSettings& EditorSettings() const override { return settings; }
     void MoveCursorTo(int row) override {
         moves.push_back(row);
-        m_nCursorRow = std::clamp(row, 0, song.count);
+        editor.SetCursorRow(std::clamp(row, 0, song.count));
     }
     void InvalidateRow(int row, bool withPanel) override {
         invalidated.emplace_back(row, withPanel);
     }
-    void UpdateScrollRange(int height) override {
-        if (height == -1)
-            ++scrollRangeUpdates;
-    }
+    void OnRowCountChanged() override { ++scrollRangeUpdates; }
     void RedrawAll() override { ++redraws; }
     int GetPageSize() const override { return pageSize; }
     bool IsKeyHeld(int virtualKey) const override {
@@ -101,5 +106,5 @@ protected:
             return false;
         }
     }
-    void SetSongModified() override { ++modifiedMarks; }
+    void OnEventEdited(const EventEdit& /*edit*/) override { ++modifiedMarks; }
 };

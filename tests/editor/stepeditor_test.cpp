@@ -31,27 +31,27 @@ int TypeAndConfirm(const TypedCase& c) {
 
 TEST(StepEditorEntry, EndToEnd_QuarterNoteC4OnEmptySong) {
     FakeEditorHost host;
-    EXPECT_EQ(host.m_nCursorColumn, 0);
-    EXPECT_EQ(host.m_nInputMax, 2);
+    EXPECT_EQ(host.Column(), 0);
+    EXPECT_EQ(host.editor.CursorCell().width, 2);
 
     EXPECT_EQ(host.Press(vk::F1 + 4), 0); // F5 goes on to default processing as well
     ASSERT_EQ(host.song.count, 1);
     EXPECT_EQ(host.At(0).code, 0xC4);
     EXPECT_EQ(host.At(0).pitch, kTie);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
 
     EXPECT_EQ(host.Press(vk::Up), 1);
     EXPECT_EQ(host.Press(vk::Right), 1);
     EXPECT_EQ(host.Press(vk::Right), 1);
-    EXPECT_EQ(host.m_nCursorColumn, 2);
-    EXPECT_EQ(host.m_nColumnPos, 22);
+    EXPECT_EQ(host.Column(), 2);
+    EXPECT_EQ(host.editor.CursorCell().position, 22);
     EXPECT_EQ(host.Type("C4"), 2);
     EXPECT_EQ(host.At(0).pitch, kTie) << "typed text changes nothing before it is applied";
     EXPECT_EQ(host.Press(vk::Return), 1);
     EXPECT_EQ(host.At(0).code, 0xC4);
     EXPECT_EQ(host.At(0).pitch, 51);
-    EXPECT_EQ(host.m_nInputLen, 0);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Pending(), "");
+    EXPECT_EQ(host.Row(), 0);
 }
 
 TEST(StepEditorEntry, TypedText_ClampedPerColumn) {
@@ -95,10 +95,10 @@ TEST(StepEditorEntry, Typing_RefusesCharactersBeyondWidthOrSet) {
     EXPECT_EQ(host.Type("3c"), 2);
     EXPECT_EQ(host.OnChar('d'), 0) << "a third character in a two-wide column";
     host.Place(0, 0);
-    host.m_nInputLen = 0;
+    host.editor.DiscardInput();
     for (unsigned int c : {unsigned('g'), unsigned('#'), 0u, 0xC3u, 0x3042u, 13u, 27u, 9u})
         EXPECT_EQ(host.OnChar(c), 0) << c;
-    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_EQ(host.Pending(), "");
     host.Place(0, 2);
     EXPECT_EQ(host.Type("c#4g"), 3);
     EXPECT_EQ(host.Pending(), "c#4");
@@ -121,7 +121,7 @@ TEST(StepEditorEntry, BackspaceEnterEsc_EditApplyOrDropText) {
     host.Type("G");
     host.invalidated.clear();
     EXPECT_EQ(host.Press(vk::Escape), 1);
-    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_EQ(host.Pending(), "");
     EXPECT_EQ(host.At(0).pitch, 56);
     EXPECT_FALSE(host.invalidated.empty());
 
@@ -129,7 +129,7 @@ TEST(StepEditorEntry, BackspaceEnterEsc_EditApplyOrDropText) {
     host.Type("G");
     EXPECT_EQ(host.Press(vk::Down), 1);
     EXPECT_EQ(host.At(0).pitch, 58);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
 }
 
 TEST(StepEditorEntry, EndRow_CodeTypedAddsEventPitchTypedDoesNot) {
@@ -146,7 +146,7 @@ TEST(StepEditorEntry, EndRow_CodeTypedAddsEventPitchTypedDoesNot) {
     ASSERT_EQ(host.song.count, 2);
     EXPECT_EQ(host.At(1).code, 0xC6);
     EXPECT_EQ(host.At(1).pitch, kTie);
-    EXPECT_EQ(host.m_nCursorRow, 1) << "the cursor stands on the new event";
+    EXPECT_EQ(host.Row(), 1) << "the cursor stands on the new event";
 }
 
 TEST(StepEditorFunctionKeys, LengthsWithShiftAndCtrl) {
@@ -173,8 +173,8 @@ TEST(StepEditorFunctionKeys, LengthsWithShiftAndCtrl) {
         EXPECT_EQ(host.Press(vk::F1 + c.key, c.held), 0);
         EXPECT_EQ(host.At(0).code, c.code < 0 ? 0xC2 : c.code);
         EXPECT_EQ(host.At(0).pitch, c.pitch < 0 ? 60 : c.pitch) << "typed name is dropped";
-        EXPECT_EQ(host.m_nInputLen, 0);
-        EXPECT_EQ(host.m_nCursorRow, 1);
+        EXPECT_EQ(host.Pending(), "");
+        EXPECT_EQ(host.Row(), 1);
         EXPECT_EQ(host.song.count, 2);
     }
 }
@@ -185,19 +185,19 @@ TEST(StepEditorFunctionKeys, EndRow_LengthAddsEventTieAddsNothing) {
     host.Place(1, 0);
     host.Press(vk::F1 + 10);
     EXPECT_EQ(host.song.count, 1);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
     host.Press(vk::F1 + 6);
     ASSERT_EQ(host.song.count, 2);
     EXPECT_EQ(host.At(1).code, 0xC6);
     EXPECT_EQ(host.At(1).pitch, kTie);
-    EXPECT_EQ(host.m_nCursorRow, 2);
+    EXPECT_EQ(host.Row(), 2);
 
     // A key that changes nothing still drops the typed code, and its row is repainted.
     host.Type("c4");
     host.invalidated.clear();
     host.Press(vk::F1 + 8, kShift);
     EXPECT_EQ(host.song.count, 2);
-    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_EQ(host.Pending(), "");
     EXPECT_NE(std::find(host.invalidated.begin(), host.invalidated.end(), std::pair(2, false)),
               host.invalidated.end());
 }
@@ -210,7 +210,7 @@ TEST(StepEditorPiano, EndRowKeysCopyLastEvent) {
     ASSERT_EQ(host.song.count, 1);
     EXPECT_EQ(host.At(0).code, 0xC0);
     EXPECT_EQ(host.At(0).pitch, 51);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
     EXPECT_EQ(host.OnChar('X'), 1);
     ASSERT_EQ(host.song.count, 2);
     EXPECT_EQ(host.At(1).code, 0xC0);
@@ -222,7 +222,7 @@ TEST(StepEditorPiano, EndRowKeysCopyLastEvent) {
     ASSERT_EQ(host.song.count, 3);
     EXPECT_EQ(host.At(2).code, 0xC6);
     EXPECT_EQ(host.At(2).pitch, 67);
-    EXPECT_EQ(host.m_nCursorRow, 3);
+    EXPECT_EQ(host.Row(), 3);
 }
 
 TEST(StepEditorPiano, OctaveTypedBetweenKeysAndClamp) {
@@ -256,12 +256,12 @@ TEST(StepEditorDispatch, AltUnboundAndBadIdsArePassedOn) {
 
     host.settings.bindings[0][0] = 2; // Home: to the end row
     EXPECT_EQ(host.Press(vk::Home), 1);
-    EXPECT_EQ(host.m_nCursorRow, 5);
+    EXPECT_EQ(host.Row(), 5);
     host.settings.bindings[0][0] = 99; // a corrupt stored id is no function
     EXPECT_EQ(host.Press(vk::Home), 0);
     host.settings.bindings[0][0] = -1;
     EXPECT_EQ(host.Press(vk::Home), 0);
-    EXPECT_EQ(host.m_nCursorRow, 5);
+    EXPECT_EQ(host.Row(), 5);
 }
 
 TEST(StepEditorLimits, FullTableRefusesAdditionsKeysStillMove) {
@@ -272,7 +272,7 @@ TEST(StepEditorLimits, FullTableRefusesAdditionsKeysStillMove) {
     EXPECT_EQ(host.Press(vk::Insert), 0);
     EXPECT_EQ(host.Press(vk::Delete), 0) << "no event on the end row";
     EXPECT_EQ(host.Press(vk::F1 + 4), 0);
-    EXPECT_EQ(host.m_nCursorRow, kMaxEvents);
+    EXPECT_EQ(host.Row(), kMaxEvents);
     EXPECT_EQ(host.moves.back(), kMaxEvents + 1);
     host.Type("d0");
     host.Press(vk::Return);
@@ -317,7 +317,7 @@ TEST(StepEditorValues, StepsClampAtBoundsRestsAndTies) {
         host.Type("  ");
         EXPECT_EQ(host.Press(c.key), 1);
         EXPECT_EQ(c.column == 0 ? host.At(0).code : host.At(0).pitch, c.after);
-        EXPECT_EQ(host.m_nInputLen, 0) << "a value step drops typed text";
+        EXPECT_EQ(host.Pending(), "") << "a value step drops typed text";
         EXPECT_EQ(host.modifiedMarks, c.before == c.after ? 0 : 1);
         EXPECT_GE(host.redraws, 1);
     }
@@ -335,7 +335,7 @@ TEST(StepEditorInsertDelete, InsertThenDeleteRestoresSong) {
     ASSERT_EQ(host.song.count, 1);
     EXPECT_EQ(host.At(0).code, 0xC0);
     EXPECT_EQ(host.At(0).pitch, kTie);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Row(), 0);
 
     host.SetEvents({{0xC0, 40}, {0xC4, 51}, {0xC6, 70}});
     const Song before = host.song;
@@ -343,12 +343,12 @@ TEST(StepEditorInsertDelete, InsertThenDeleteRestoresSong) {
     host.Type("E");
     const int updates = host.scrollRangeUpdates;
     EXPECT_EQ(host.Press(vk::Insert), 1);
-    EXPECT_EQ(host.m_nInputLen, 0);
+    EXPECT_EQ(host.Pending(), "");
     ASSERT_EQ(host.song.count, 4);
     EXPECT_EQ(host.At(1).pitch, 51) << "the typed name is dropped, not applied";
     EXPECT_EQ(host.At(2).pitch, 51);
     EXPECT_EQ(host.At(3).pitch, 70);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
     EXPECT_EQ(host.Press(vk::Delete), 1);
     EXPECT_EQ(host.song, before);
     EXPECT_EQ(host.scrollRangeUpdates, updates + 2);
@@ -364,26 +364,26 @@ TEST(StepEditorCursor, ColumnsWrapBetweenRows) {
     host.Fill(6);
     host.Place(0, 0);
     EXPECT_EQ(host.Press(vk::Left), 1);
-    EXPECT_EQ(host.m_nCursorRow, 0);
-    EXPECT_EQ(host.m_nCursorColumn, 0);
+    EXPECT_EQ(host.Row(), 0);
+    EXPECT_EQ(host.Column(), 0);
 
     host.Place(5, 0);
     host.Press(vk::Left);
-    EXPECT_EQ(host.m_nCursorRow, 4);
-    EXPECT_EQ(host.m_nCursorColumn, 2);
-    EXPECT_EQ(host.m_nInputMax, 3);
+    EXPECT_EQ(host.Row(), 4);
+    EXPECT_EQ(host.Column(), 2);
+    EXPECT_EQ(host.editor.CursorCell().width, 3);
     host.Press(vk::Right);
-    EXPECT_EQ(host.m_nCursorRow, 5);
-    EXPECT_EQ(host.m_nCursorColumn, 0);
-    EXPECT_EQ(host.m_nColumnPos, 4);
+    EXPECT_EQ(host.Row(), 5);
+    EXPECT_EQ(host.Column(), 0);
+    EXPECT_EQ(host.editor.CursorCell().position, 4);
 
     host.Place(6, 1);
     host.Press(vk::Right);
-    EXPECT_EQ(host.m_nCursorColumn, 1) << "no column moves right of the end row";
+    EXPECT_EQ(host.Column(), 1) << "no column moves right of the end row";
     host.Press(vk::Left);
     host.Press(vk::Left);
-    EXPECT_EQ(host.m_nCursorRow, 5);
-    EXPECT_EQ(host.m_nCursorColumn, 2);
+    EXPECT_EQ(host.Row(), 5);
+    EXPECT_EQ(host.Column(), 2);
 }
 
 TEST(StepEditorCursor, RowAndPageMovesClamp) {
@@ -391,23 +391,23 @@ TEST(StepEditorCursor, RowAndPageMovesClamp) {
     host.Fill(40);
     host.Place(5, 0);
     host.Press(vk::Up, kShift);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Row(), 0);
     host.Place(5, 0);
     host.Press(vk::Down, kShift);
-    EXPECT_EQ(host.m_nCursorRow, 25);
+    EXPECT_EQ(host.Row(), 25);
     host.Press(vk::Down, kCtrl);
-    EXPECT_EQ(host.m_nCursorRow, 40);
+    EXPECT_EQ(host.Row(), 40);
     host.Press(vk::Down);
-    EXPECT_EQ(host.m_nCursorRow, 40);
+    EXPECT_EQ(host.Row(), 40);
     host.Press(vk::Up, kCtrl);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Row(), 0);
     host.Press(vk::Up);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Row(), 0);
 
     host.Fill(10);
     host.Place(5, 0);
     host.Press(vk::Down, kShift);
-    EXPECT_EQ(host.m_nCursorRow, 10);
+    EXPECT_EQ(host.Row(), 10);
 }
 
 TEST(StepEditorCursor, BarMovesInFourFour) {
@@ -417,13 +417,13 @@ TEST(StepEditorCursor, BarMovesInFourFour) {
     for (const auto& [from, to] : nextBar) {
         host.Place(from, 0);
         EXPECT_EQ(host.Press(vk::Right, kShift), 1);
-        EXPECT_EQ(host.m_nCursorRow, to) << "next bar from " << from;
+        EXPECT_EQ(host.Row(), to) << "next bar from " << from;
     }
     const std::pair<int, int> previousBar[] = {{6, 4}, {4, 0}, {0, 0}, {10, 8}, {9, 8}};
     for (const auto& [from, to] : previousBar) {
         host.Place(from, 0);
         EXPECT_EQ(host.Press(vk::Left, kShift), 1);
-        EXPECT_EQ(host.m_nCursorRow, to) << "previous bar from " << from;
+        EXPECT_EQ(host.Row(), to) << "previous bar from " << from;
     }
 
     // Pending text is applied before the move.
@@ -431,7 +431,7 @@ TEST(StepEditorCursor, BarMovesInFourFour) {
     host.Type("c2");
     host.Press(vk::Right, kShift);
     EXPECT_EQ(host.At(1).code, 0xC2);
-    EXPECT_EQ(host.m_nCursorRow, 3);
+    EXPECT_EQ(host.Row(), 3);
     EXPECT_EQ(host.modifiedMarks, 1);
 }
 
@@ -443,13 +443,13 @@ TEST(StepEditorCursor, BarMovesInSixEightAndOverHeldNotes) {
     for (const auto& [from, to] : nextBar) {
         host.Place(from, 0);
         host.Press(vk::Right, kShift);
-        EXPECT_EQ(host.m_nCursorRow, to) << "next bar from " << from;
+        EXPECT_EQ(host.Row(), to) << "next bar from " << from;
     }
     const std::pair<int, int> previousBar[] = {{7, 6}, {6, 3}, {4, 3}, {3, 0}};
     for (const auto& [from, to] : previousBar) {
         host.Place(from, 0);
         host.Press(vk::Left, kShift);
-        EXPECT_EQ(host.m_nCursorRow, to) << "previous bar from " << from;
+        EXPECT_EQ(host.Row(), to) << "previous bar from " << from;
     }
 
     // 2/4 with a whole note held across bar 1: no event starts in that bar.
@@ -457,10 +457,10 @@ TEST(StepEditorCursor, BarMovesInSixEightAndOverHeldNotes) {
     host.SetEvents({{0xC4, 51}, {0xC0, 53}, {0xC4, 55}, {0xC4, 56}});
     host.Place(2, 0);
     host.Press(vk::Left, kShift);
-    EXPECT_EQ(host.m_nCursorRow, 0);
+    EXPECT_EQ(host.Row(), 0);
     host.Place(1, 0);
     host.Press(vk::Right, kShift);
-    EXPECT_EQ(host.m_nCursorRow, 2) << "first event at or after the start of bar 1";
+    EXPECT_EQ(host.Row(), 2) << "first event at or after the start of bar 1";
 }
 
 TEST(StepEditorRecording, RecordedPitchIsWholeAndUnclamped) {
@@ -471,16 +471,16 @@ TEST(StepEditorRecording, RecordedPitchIsWholeAndUnclamped) {
     ASSERT_EQ(host.song.count, 2);
     EXPECT_EQ(host.At(1).code, 0xC6);
     EXPECT_EQ(host.At(1).pitch, 1);
-    EXPECT_EQ(host.m_nCursorRow, 2);
+    EXPECT_EQ(host.Row(), 2);
     host.Place(0, 1);
     host.EnterRecordedPitch(95);
     EXPECT_EQ(host.At(0).pitch, 95);
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
     EXPECT_EQ(host.modifiedMarks, 3); // the added event, then each pitch
     host.EnterRecordedPitch(0);
     host.EnterRecordedPitch(96);
     EXPECT_EQ(host.At(1).pitch, 1) << "values that are no note are ignored";
-    EXPECT_EQ(host.m_nCursorRow, 1);
+    EXPECT_EQ(host.Row(), 1);
 }
 
 TEST(StepEditorModified, OnlyChangesMarkTheSong) {

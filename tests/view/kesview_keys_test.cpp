@@ -51,7 +51,7 @@ private:
 
     Song& song() { return m_doc->GetSong(); }
     const SongEvent& ev(int i) { return song().events[size_t(i)]; }
-    std::string Pending() { return std::string(m_view->m_szInput, size_t(m_view->m_nInputLen)); }
+    std::string Pending() { return std::string(m_view->GetEditor().PendingInput()); }
 
     void MakeView() {
         m_window = std::make_unique<QWidget>();
@@ -131,8 +131,8 @@ private:
             QTest::keyClick(m_view, Qt::Key_Right);
         for (int i = 0; i < row; ++i)
             QTest::keyClick(m_view, Qt::Key_Down);
-        QCOMPARE(m_view->m_nCursorRow, row);
-        QCOMPARE(m_view->m_nCursorColumn, column);
+        QCOMPARE(m_view->Cursor().row, row);
+        QCOMPARE(m_view->Cursor().column, column);
     }
 
 private Q_SLOTS:
@@ -154,13 +154,13 @@ private Q_SLOTS:
         QCOMPARE(song().count, 1);
         QCOMPARE(ev(0).code, uint8_t(0xC4));
         QCOMPARE(ev(0).pitch, uint8_t(0xFF));
-        QCOMPARE(m_view->m_nCursorRow, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
 
         QTest::keyClick(m_view, Qt::Key_Up);
         QTest::keyClick(m_view, Qt::Key_Right);
         QTest::keyClick(m_view, Qt::Key_Right);
-        QCOMPARE(m_view->m_nCursorRow, 0);
-        QCOMPARE(m_view->m_nCursorColumn, 2);
+        QCOMPARE(m_view->Cursor().row, 0);
+        QCOMPARE(m_view->Cursor().column, 2);
         Type("C4");
         QCOMPARE(Pending(), std::string("C4"));
         QCOMPARE(ev(0).pitch, uint8_t(0xFF)); // nothing applied yet
@@ -169,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(song().count, 1);
         QCOMPARE(ev(0).code, uint8_t(0xC4));
         QCOMPARE(ev(0).pitch, uint8_t(51));
-        QCOMPARE(m_view->m_nCursorRow, 0);
+        QCOMPARE(m_view->Cursor().row, 0);
         QVERIFY(m_doc->IsModified());
         QVERIFY(modified.count() >= 2);
 
@@ -234,7 +234,7 @@ private Q_SLOTS:
         QCOMPARE(Pending(), std::string("3c"));
         QTest::keyClick(m_view, Qt::Key_Left); // a cursor move applies the text
         QCOMPARE(ev(0).pitch, uint8_t(0x3C));
-        QCOMPARE(m_view->m_nCursorColumn, 0);
+        QCOMPARE(m_view->Cursor().column, 0);
         QVERIFY(!Press(Qt::Key_G, {}, QStringLiteral("g"))); // not hexadecimal
         QVERIFY(!Press(Qt::Key_Eacute, {}, QStringLiteral("\u00e9")));
         // A character beyond one byte is not taken for the byte it ends in (U+0143 is not C).
@@ -271,14 +271,14 @@ private Q_SLOTS:
         QVERIFY(Press(Qt::Key_Escape, {}, QStringLiteral("\x1b")));
         QCOMPARE(Pending(), std::string());
         QCOMPARE(ev(1).pitch, uint8_t(53));
-        QCOMPARE(m_view->m_nCursorRow, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
         QTest::keyClick(m_view, Qt::Key_Down); // nothing left to apply
         QCOMPARE(ev(1).pitch, uint8_t(53));
         QTest::keyClick(m_view, Qt::Key_Up);
         Type("G");
         QVERIFY(Press(Qt::Key_Return, {}, QStringLiteral("\r")));
         QCOMPARE(ev(1).pitch, uint8_t(58));
-        QCOMPARE(m_view->m_nCursorRow, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
         // The keypad's Enter confirms too.
         Type("A");
         QVERIFY(Press(Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r")));
@@ -291,8 +291,8 @@ private Q_SLOTS:
         QCOMPARE(song().count, 2);
         QTest::keyClick(m_view, Qt::Key_Left);
         QTest::keyClick(m_view, Qt::Key_Left); // column 0 (the end row keeps its row)
-        QCOMPARE(m_view->m_nCursorRow, 2);
-        QCOMPARE(m_view->m_nCursorColumn, 0);
+        QCOMPARE(m_view->Cursor().row, 2);
+        QCOMPARE(m_view->Cursor().column, 0);
         Type("c6");
         QTest::keyClick(m_view, Qt::Key_Return);
         QCOMPARE(song().count, 3);
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QCOMPARE(int(ev(0).pitch), pitch);
         QCOMPARE(ev(1).code, uint8_t(0xC2));
         QCOMPARE(song().count, 2);
-        QCOMPARE(m_view->m_nCursorRow, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
     }
 
     // Function keys on the end row add events; F11 there adds nothing but still steps.
@@ -354,10 +354,10 @@ private Q_SLOTS:
         QCOMPARE(ev(1).code, uint8_t(0xC6));
         QCOMPARE(ev(2).code, uint8_t(0xCC));
         QCOMPARE(ev(2).pitch, uint8_t(0xFF));
-        QCOMPARE(m_view->m_nCursorRow, 3);
+        QCOMPARE(m_view->Cursor().row, 3);
         QTest::keyClick(m_view, Qt::Key_F11);
         QCOMPARE(song().count, 3);
-        QCOMPARE(m_view->m_nCursorRow, 3);
+        QCOMPARE(m_view->Cursor().row, 3);
     }
 
     // Piano method: letters on the end row append copies of the last event with new notes.
@@ -366,8 +366,8 @@ private Q_SLOTS:
         MakeView();
         GoTo(0, 2);
         QTest::keyClick(m_view, Qt::Key_Down);
-        QCOMPARE(m_view->m_nCursorRow, 1);
-        QCOMPARE(m_view->m_nCursorColumn, 2);
+        QCOMPARE(m_view->Cursor().row, 1);
+        QCOMPARE(m_view->Cursor().column, 2);
         // The method is read from the live settings at each key.
         QVERIFY(!Press(Qt::Key_Z, {}, QStringLiteral("z")));
         QCOMPARE(song().count, 1);
@@ -379,7 +379,7 @@ private Q_SLOTS:
         QCOMPARE(ev(2).code, uint8_t(0xC6));
         QCOMPARE(ev(2).pitch, uint8_t(65));
         QCOMPARE(ev(3).pitch, uint8_t(74)); // capital M is B
-        QCOMPARE(m_view->m_nCursorRow, 4);
+        QCOMPARE(m_view->Cursor().row, 4);
         // A digit and Enter change the octave the next keys keep.
         Type("3");
         QTest::keyClick(m_view, Qt::Key_Return);
@@ -392,7 +392,7 @@ private Q_SLOTS:
         Type("c");
         QCOMPARE(song().count, 5);
         QCOMPARE(ev(4).pitch, uint8_t(43)); // the C key is E: E 3
-        QCOMPARE(m_view->m_nCursorRow, 5);
+        QCOMPARE(m_view->Cursor().row, 5);
         QVERIFY(m_doc->IsModified());
         // Other letters are passed on; so are piano letters outside column 2.
         QVERIFY(!Press(Qt::Key_Q, {}, QStringLiteral("q")));
@@ -430,8 +430,8 @@ private Q_SLOTS:
         const Song before = song();
         QVERIFY(!Press(key, KeyMods(mods), text));
         QVERIFY(song() == before);
-        QCOMPARE(m_view->m_nCursorRow, 1);
-        QCOMPARE(m_view->m_nCursorColumn, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
+        QCOMPARE(m_view->Cursor().column, 1);
         QVERIFY(!m_doc->IsModified());
         // The end row with ALT: no event appended either.
         QTest::keyClick(m_view, Qt::Key_Down, Qt::ControlModifier);
@@ -447,14 +447,14 @@ private Q_SLOTS:
         // Unbound, Tab still stays in the view.
         QTest::keyClick(m_view, Qt::Key_Tab);
         QVERIFY(m_view->hasFocus());
-        QCOMPARE(m_view->m_nCursorRow, 0);
+        QCOMPARE(m_view->Cursor().row, 0);
         m_settings.bindings[0][12] = 8;  // TAB: one row down
         m_settings.bindings[1][12] = 12; // SHIFT+TAB: one column right
         QVERIFY(Press(Qt::Key_Tab, {}, QStringLiteral("\t")));
         QTest::keyClick(m_view, Qt::Key_Tab);
-        QCOMPARE(m_view->m_nCursorRow, 2);
+        QCOMPARE(m_view->Cursor().row, 2);
         QTest::keyClick(m_view, Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(m_view->m_nCursorColumn, 1);
+        QCOMPARE(m_view->Cursor().column, 1);
         QVERIFY(m_view->hasFocus());
         QVERIFY(!m_other->hasFocus());
     }
@@ -529,6 +529,38 @@ private Q_SLOTS:
         QCOMPARE(RowText(1).substr(7, 2), std::string("36"));
         m_view->viewport()->removeEventFilter(&counter);
         QCOMPARE(Shown(), Render());
+    }
+
+    // One key paints the window once, however many rows, panels and scroll moves it changes.
+    void oneKey_paintsOnce_data() {
+        QTest::addColumn<int>("events");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("key");
+        QTest::newRow("F5 on the end row") << 2 << 2 << 0 << int(Qt::Key_F5);
+        QTest::newRow("F5 on the end row, scrolling") << 60 << 60 << 0 << int(Qt::Key_F5);
+        QTest::newRow("F5 on an event") << 2 << 0 << 0 << int(Qt::Key_F5);
+        QTest::newRow("PageUp on a pitch") << 2 << 1 << 1 << int(Qt::Key_PageUp);
+        QTest::newRow("Insert") << 2 << 1 << 0 << int(Qt::Key_Insert);
+        QTest::newRow("Down") << 2 << 0 << 0 << int(Qt::Key_Down);
+    }
+    void oneKey_paintsOnce() {
+        QFETCH(int, events);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(int, key);
+        for (int i = 0; i < events; ++i)
+            AddEvents(song(), {{0xC4, uint8_t(51 + i % 12)}});
+        MakeView();
+        GoTo(row, column);
+        QApplication::processEvents();
+        PaintCounter counter;
+        m_view->viewport()->installEventFilter(&counter);
+        Press(key);
+        QApplication::processEvents(); // the paints a key only asked for
+        m_view->viewport()->removeEventFilter(&counter);
+        QCOMPARE(counter.paints, 1);
+        QCOMPARE(Shown(), Render()); // and that paint left nothing out
     }
 };
 

@@ -162,10 +162,11 @@ private Q_SLOTS:
         MakeView(10);
         m_view->SetColumn(column);
         m_view->SetCursorRow(1);
-        m_view->m_szInput[0] = 'C';
-        m_view->m_nInputLen = 1;
+        QTest::keyClicks(m_view.get(), QStringLiteral("C"));
+        QCOMPARE(m_view->GetEditor().PendingInput(), std::string_view("C"));
         const QImage image = Render();
-        const PixelRect box = m().CursorRect(1, m_view->m_nColumnPos, m_view->m_nInputMax);
+        const InputColumn& cell = m_view->GetEditor().CursorCell();
+        const PixelRect box = m().CursorRect(1, cell.position, cell.width);
         QCOMPARE(image.pixelColor(box.left, box.top), Sys(SysColor::DkShadow3D));
         QCOMPARE(image.pixelColor(box.right - 1, box.bottom - 1), Sys(SysColor::BtnHighlight));
         QCOMPARE(image.pixelColor(box.left + 1, box.top + 1), Sys(SysColor::Highlight));
@@ -243,12 +244,12 @@ private Q_SLOTS:
         QCOMPARE(m_view->GetScrollPosition(), 0);
         m_view->MoveCursorTo(10);
         QCOMPARE(m_view->GetScrollPosition(), 1);
-        QCOMPARE(m_view->m_nCursorRow, 10);
+        QCOMPARE(m_view->Cursor().row, 10);
         // What the window holds after the blit is what a full painting shows.
         QApplication::processEvents();
         QCOMPARE(Shown(), Render());
         m_view->MoveCursorTo(500);
-        QCOMPARE(m_view->m_nCursorRow, 30);
+        QCOMPARE(m_view->Cursor().row, 30);
         QCOMPARE(m_view->GetScrollPosition(), 21);
         m_view->MoveCursorTo(20);
         QCOMPARE(m_view->GetScrollPosition(), 20);
@@ -263,22 +264,22 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i)
             m_view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QCOMPARE(m_view->GetScrollPosition(), 21);
-        QCOMPARE(m_view->m_nCursorRow, 21);
+        QCOMPARE(m_view->Cursor().row, 21);
         m_view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
         QCOMPARE(m_view->GetScrollPosition(), 0);
-        QCOMPARE(m_view->m_nCursorRow, 9);
+        QCOMPARE(m_view->Cursor().row, 9);
     }
 
     void scroll_barMovesTheCursorAndDropsPendingText() {
         for (int i = 0; i < 30; ++i)
             AddEvents(*m_doc, {{0xC4, 51}});
         MakeView(10);
-        m_view->m_szInput[0] = 'C';
-        m_view->m_nInputLen = 1;
+        QTest::keyClicks(m_view.get(), QStringLiteral("C"));
+        QCOMPARE(m_view->GetEditor().PendingInput(), std::string_view("C"));
         m_view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(m_view->GetScrollPosition(), 1);
-        QCOMPARE(m_view->m_nCursorRow, 1);
-        QCOMPARE(m_view->m_nInputLen, 0);
+        QCOMPARE(m_view->Cursor().row, 1);
+        QVERIFY(m_view->GetEditor().PendingInput().empty());
     }
 
     void songReplaced_keepsTheCursorRowAndColumnWithinTheNewSongInView() {
@@ -287,8 +288,8 @@ private Q_SLOTS:
         MakeView(10);
         m_view->SetColumn(1);
         m_view->MoveCursorTo(25);
-        m_view->m_szInput[0] = '3';
-        m_view->m_nInputLen = 1;
+        QTest::keyClicks(m_view.get(), QStringLiteral("3"));
+        QCOMPARE(m_view->GetEditor().PendingInput(), std::string_view("3"));
         Song shorter;
         for (int i = 0; i < 20; ++i)
             shorter.events[size_t(shorter.count++)] = {0, 0xC4, 53};
@@ -299,15 +300,15 @@ private Q_SLOTS:
         file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
         file.close();
         QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
-        QCOMPARE(m_view->m_nCursorRow, 20); // the new end row, shown last
+        QCOMPARE(m_view->Cursor().row, 20); // the new end row, shown last
         QCOMPARE(m_view->GetScrollPosition(), 11);
-        QCOMPARE(m_view->m_nCursorColumn, 1);
-        QCOMPARE(m_view->m_nInputLen, 0);
+        QCOMPARE(m_view->Cursor().column, 1);
+        QVERIFY(m_view->GetEditor().PendingInput().empty());
         // A row the new song holds stays, and a visible one scrolls nothing.
         m_view->MoveCursorTo(2);
         m_view->MoveCursorTo(5);
         QVERIFY(m_doc->OnOpenDocument(file.fileName(), nullptr));
-        QCOMPARE(m_view->m_nCursorRow, 5);
+        QCOMPARE(m_view->Cursor().row, 5);
         QCOMPARE(m_view->GetScrollPosition(), 2);
     }
 
@@ -402,12 +403,12 @@ private Q_SLOTS:
         MakeView(10);
         m_settings.bindings[0][12] = 12; // TAB: cursor right
         m_view->setFocus();
-        QCOMPARE(m_view->m_nCursorColumn, 0);
+        QCOMPARE(m_view->Cursor().column, 0);
         QTest::keyClick(m_view.get(), Qt::Key_Tab);
         QVERIFY(m_view->hasFocus());
-        QCOMPARE(m_view->m_nCursorColumn, 1);
+        QCOMPARE(m_view->Cursor().column, 1);
         QTest::keyClick(m_view.get(), Qt::Key_Down);
-        QCOMPARE(m_view->m_nCursorRow, 1);
+        QCOMPARE(m_view->Cursor().row, 1);
     }
 };
 

@@ -239,7 +239,7 @@ private Q_SLOTS:
         QCOMPARE(rig.song().count, 1);
         QCOMPARE(int(rig.song().events[0].code), 0xC0);
         QCOMPARE(int(rig.song().events[0].pitch), 51);
-        QCOMPARE(view.m_nCursorRow, 1);
+        QCOMPARE(view.Cursor().row, 1);
         QVERIFY(rig.doc.IsModified());
 
         // Neither releases, velocity 0, other messages nor keys outside 10..104 enter anything.
@@ -247,7 +247,7 @@ private Q_SLOTS:
                            Msg(0x90, 105, 100), Msg(0xB0, 7, 90), Msg(0xC0, 5), Msg(0xE0, 0, 64)})
             view.OnMidiInData(m);
         QCOMPARE(rig.song().count, 1);
-        QCOMPARE(view.m_nCursorRow, 1);
+        QCOMPARE(view.Cursor().row, 1);
 
         // Any channel; the lowest and highest keys; an appended note copies the last code.
         rig.song().events[0].code = 0xC4;
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QCOMPARE(int(rig.song().events[1].code), 0xC4);
         QCOMPARE(int(rig.song().events[1].pitch), 1);
         QCOMPARE(int(rig.song().events[2].pitch), 95);
-        QCOMPARE(view.m_nCursorRow, 3);
+        QCOMPARE(view.Cursor().row, 3);
 
         // On an existing rest the pitch changes and the code stays.
         AddEvents(rig.song(), {{0xC6, kPitchRest}});
@@ -267,7 +267,7 @@ private Q_SLOTS:
         QCOMPARE(rig.song().count, 4);
         QCOMPARE(int(rig.song().events[3].code), 0xC6);
         QCOMPARE(int(rig.song().events[3].pitch), 53);
-        QCOMPARE(view.m_nCursorRow, 4);
+        QCOMPARE(view.Cursor().row, 4);
 
         // A full song takes nothing more at its end row.
         rig.song().count = kMaxEvents;
@@ -276,7 +276,7 @@ private Q_SLOTS:
         const Song before = rig.song();
         view.OnMidiInData(Msg(0x90, 64, 100));
         QVERIFY(rig.song() == before);
-        QCOMPARE(view.m_nCursorRow, kMaxEvents);
+        QCOMPARE(view.Cursor().row, kMaxEvents);
     }
 
     void jack_play_oneNoteSongReachesThePeerAtItsTimes() {
@@ -429,7 +429,7 @@ private Q_SLOTS:
         view.UpdateScrollRange(-1);
         view.MoveCursorTo(2);
         QTest::keyClick(&view, Qt::Key_5);
-        const int typed = view.m_nInputLen;
+        const int typed = int(view.GetEditor().PendingInput().size());
         QVERIFY(typed > 0);
         QCOMPARE(view.GetStaffOriginRow(), 2);
 
@@ -463,9 +463,9 @@ private Q_SLOTS:
         // After the run: no mark, the panel back at the cursor, the cursor and the text kept.
         QCOMPARE(seen.back().row, -1);
         QCOMPARE(view.GetMarkedPlayRow(), -1);
-        QCOMPARE(view.m_nCursorRow, 2);
+        QCOMPARE(view.Cursor().row, 2);
         QCOMPARE(view.GetStaffOriginRow(), 2);
-        QCOMPARE(view.m_nInputLen, typed + 1);
+        QCOMPARE(int(view.GetEditor().PendingInput().size()), typed + 1);
     }
 
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
@@ -492,7 +492,7 @@ private Q_SLOTS:
         QCOMPARE(int(rig.song().events[0].pitch), 60);
         QCOMPARE(int(rig.song().events[1].pitch), 55);
         QCOMPARE(int(rig.song().events[2].pitch), 63);
-        QCOMPARE(rig.view->m_nCursorRow, 3);
+        QCOMPARE(rig.view->Cursor().row, 3);
         QVERIFY(rig.doc.IsModified());
 
         const std::vector<DumpEvent> echoed = jackpeers::WaitForDump(file, played.size(), 3s);

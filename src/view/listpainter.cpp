@@ -1,0 +1,127 @@
+#include "listpainter.h"
+
+#include "editor/stepeditor.h"
+#include "song/cp932.h"
+#include "view/celltextpainter.h"
+#include "view/drawhelpers.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+const char* const kGuideLines[6] = {
+    "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
+    "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
+    "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
+};
+
+/// The row being played: its marker box green with a white triangle pointing at the row.
+void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
+    PixelRect box = marker;
+    box.DeflateRect(1, 1);
+    painter.fillRect(ToQRect(box), QColor(0, 150, 0));
+    const int height = std::max(2, box.Height() - 4) / 2 * 2;
+    const int left = box.left + std::max(1, (box.Width() - height / 2 - 1) / 2);
+    const int top = box.top + (box.Height() - height) / 2;
+    const QPoint corners[3] = {
+        {left, top}, {left, top + height}, {left + height / 2, top + height / 2}};
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPolygon(corners, 3);
+    painter.restore();
+}
+
+} // namespace
+
+CListPainter::CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent)
+    : m_metrics(metrics), m_pCellText(std::make_unique<CCellTextPainter>(font, metrics.cw, ascent)),
+      m_strColumnHeader(ColumnHeaderText()) {
+    for (int i = 0; i < 6; ++i)
+        m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
+}
+
+CListPainter::~CListPainter() = default;
+
+void CListPainter::DrawHeader(QPainter& painter, const QPalette& palette, const Song& song) {
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter;
+    DrawLabelBox(painter, palette, kFrameRaised, m_metrics.TempoLabelRect(),
+                 QStringLiteral("Tempo"), flags);
+    DrawLabelBox(painter, palette, kFrameField, m_metrics.TempoValueRect(),
+                 QString::fromLatin1(FormatTempoText(song.tempo)), flags);
+    DrawLabelBox(painter, palette, kFrameRaised, m_metrics.TitleLabelRect(),
+                 QStringLiteral("Title"), flags);
+    DrawLabelBox(painter, palette, kFrameField, m_metrics.TitleValueRect(), DecodeCp932(song.title),
+                 flags);
+}
+
+void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const Song& song,
+                            const QRect& client, const ListRows& rows) {
+    const int bottom = client.bottom() + 1;
+    const int listWidth = m_metrics.GetListWidth();
+    const int lh = m_metrics.lh;
+    painter.fillRect(0, lh + 4, listWidth, bottom - (lh + 4),
+                     GetSysColor(palette, SysColor::BtnFace));
+    painter.setPen(GetSysColor(palette, SysColor::BtnText));
+    m_pCellText->Draw(painter, m_metrics.TextLeft(), lh + 4, m_strColumnHeader);
+    Draw3dRect(painter, {0, 2 * lh + 4, listWidth, bottom},
+               GetSysColor(palette, SysColor::BtnHighlight),
+               GetSysColor(palette, SysColor::DkShadow3D));
+
+    RowRepeat repeat;
+    int y = m_metrics.GetRowTop(0);
+    for (int i = std::max(0, rows.first); i <= song.count; ++i) {
+        if (y >= bottom)
+            break;
+        PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
+        if (i == rows.playRow)
+            DrawPlayMark(painter, marker);
+        else
+            DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
+        painter.setPen(GetSysColor(palette, SysColor::BtnText));
+        const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
+        const std::string text =
+            FormatEventRow(i, event, song.events[size_t(i)].startTick, rows.signature, repeat);
+        m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
+        if (i >= rows.selFirst && i < rows.selFirst + rows.selCount) {
+            // Only the row-number column is highlighted, so the cursor box stays visible.
+            painter.fillRect(1, y + 1, m_metrics.TextLeft() + 3 * m_metrics.cw - 1, lh,
+                             GetSysColor(palette, SysColor::Highlight));
+            painter.setPen(GetSysColor(palette, SysColor::HighlightText));
+            m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
+        }
+        y += m_metrics.RowPitch();
+    }
+}
+
+void CListPainter::DrawCursor(QPainter& painter, const QPalette& palette, int k,
+                              const InputColumn& cell, std::string_view pending) {
+    PixelRect box = m_metrics.CursorRect(k, cell.position, cell.width);
+    Draw3dRect(painter, box, GetSysColor(palette, SysColor::DkShadow3D),
+               GetSysColor(palette, SysColor::BtnHighlight));
+    if (!pending.empty()) {
+        box.DeflateRect(1, 1);
+        painter.fillRect(ToQRect(box), GetSysColor(palette, SysColor::Highlight));
+        painter.setPen(GetSysColor(palette, SysColor::HighlightText));
+        painter.drawText(ToQRect(box), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                         QString::fromLatin1(pending.data(), qsizetype(pending.size())));
+    }
+}
+
+void CListPainter::DrawKeyGuide(QPainter& painter, const QPalette& palette, const PixelRect& rect) {
+    if (rect.Width() <= 0 || rect.Height() <= 0)
+        return;
+    painter.fillRect(ToQRect(rect), GetSysColor(palette, SysColor::BtnFace));
+    Draw3dRect(painter, rect, GetSysColor(palette, SysColor::BtnHighlight),
+               GetSysColor(palette, SysColor::DkShadow3D));
+    painter.setPen(GetSysColor(palette, SysColor::BtnText));
+    painter.save();
+    painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
+    const int lines = KeyGuideLineCount(rect.Height(), m_metrics.lh);
+    for (int i = 0; i < lines; ++i)
+        m_pCellText->Draw(painter, rect.left + 2, rect.top + 2 + i * m_metrics.lh,
+                          m_strGuideLines[i]);
+    painter.restore();
+}

@@ -1,0 +1,54 @@
+// Draws the list side of the score view: the header row with tempo and title, the event rows
+// with their markers, play mark and selection, the cursor cell with its pending text, and
+// the function-key guide below the staff panel.
+#pragma once
+
+#include "song/musictime.h"
+#include "view/viewlayout.h"
+
+#include <QFont>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class CCellTextPainter;
+class QPainter;
+class QPalette;
+class QRect;
+struct InputColumn;
+
+/// What the event rows show besides the song: where they start and what is marked.
+struct ListRows {
+    int first = 0;    // the song's row at the top of the list
+    int playRow = -1; // marked as being played; -1 none
+    int selFirst = 0; // the selected rows, selCount of them from selFirst
+    int selCount = 0;
+    TimeSignature signature;
+};
+
+class CListPainter {
+public:
+    /// `metrics` is the geometry of `font`, whose baseline lies `ascent` below a row's top.
+    CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent);
+    ~CListPainter();
+    CListPainter(const CListPainter&) = delete;
+    CListPainter& operator=(const CListPainter&) = delete;
+
+    void DrawHeader(QPainter& painter, const QPalette& palette, const Song& song);
+    /// The column header, the list's frame and the rows from `rows.first` down to the
+    /// bottom of `client`. Start ticks of `song` must be current.
+    void DrawList(QPainter& painter, const QPalette& palette, const Song& song, const QRect& client,
+                  const ListRows& rows);
+    /// The cursor box in visible row `k` for the input column `cell`, with `pending` typed
+    /// text right-aligned and highlighted in it.
+    void DrawCursor(QPainter& painter, const QPalette& palette, int k, const InputColumn& cell,
+                    std::string_view pending);
+    void DrawKeyGuide(QPainter& painter, const QPalette& palette, const PixelRect& rect);
+
+private:
+    ViewMetrics m_metrics;
+    std::unique_ptr<CCellTextPainter> m_pCellText;
+    std::string m_strColumnHeader;
+    std::string m_strGuideLines[6];
+};
