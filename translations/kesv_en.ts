@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ja_JP">
 <context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>KesVのﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About KesV</translation>
+    </message>
+</context>
+<context>
     <name>CEnvDlg</name>
     <message>
         <source>動作環境</source>
@@ -100,6 +107,115 @@
     </message>
 </context>
 <context>
+    <name>CEnvMain</name>
+    <message>
+        <source>(なし)</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>基本</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>音階の入力方法</source>
+        <translation>Note input</translation>
+    </message>
+    <message>
+        <source>階名を直接記入する</source>
+        <translation>Type note names</translation>
+    </message>
+    <message>
+        <source>鍵盤に見立てる</source>
+        <translation>Keys as a piano keyboard</translation>
+    </message>
+    <message>
+        <source>小節設定</source>
+        <translation>Bars</translation>
+    </message>
+    <message>
+        <source>情報...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <source>最新表示</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>入力</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>出力</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>1 小節の拍数には 1 から %1 までの整数を入力してください。</source>
+        <translation>Enter a whole number from 1 to %1 for the beats per bar.</translation>
+    </message>
+    <message>
+        <source>MIDIハードウェア ポート</source>
+        <translation>MIDI hardware port</translation>
+    </message>
+    <message>
+        <source>矩形波シンセサイザ</source>
+        <translation>Square-wave synthesizer</translation>
+    </message>
+    <message>
+        <source>FMシンセサイザ</source>
+        <translation>FM synthesizer</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザ</source>
+        <translation>Built-in synthesizer</translation>
+    </message>
+    <message>
+        <source>Microsoft MIDIマッパー</source>
+        <translation>MIDI mapper</translation>
+    </message>
+    <message>
+        <source>&#x3000;左右別ボリューム制御
+</source>
+        <translation>  Separate left and right volume
+</translation>
+    </message>
+    <message>
+        <source>&#x3000;ボリューム制御
+</source>
+        <translation>  Volume control
+</translation>
+    </message>
+    <message>
+        <source>&#x3000;パッチのキャッシュ
+</source>
+        <translation>  Patch caching
+</translation>
+    </message>
+    <message>
+        <source>種類 : </source>
+        <translation>Type     : </translation>
+    </message>
+    <message>
+        <source>機能 : %04X
+</source>
+        <translation>Features : %04X
+</translation>
+    </message>
+    <message>
+        <source>音声数     : %d
+同時発音数 : %d
+有効 ch.   : %04X
+</source>
+        <translation>Voices     : %d
+Polyphony  : %d
+Channels   : %04X
+</translation>
+    </message>
+    <message>
+        <source>OKT:装置の情報</source>
+        <translation>Device information</translation>
+    </message>
+</context>
+<context>
     <name>CExchangeCommands</name>
     <message>
         <source>%1 に書き出せませんでした。
@@ -146,6 +262,60 @@
     </message>
 </context>
 <context>
+    <name>CKesView</name>
+    <message>
+        <source>Title編集</source>
+        <translation>Edit Title</translation>
+    </message>
+    <message>
+        <source>MIDI 出力デバイスが使用できません</source>
+        <translation>The MIDI output device cannot be used</translation>
+    </message>
+    <message>
+        <source>OKT:MIDI録音</source>
+        <translation>MIDI Recording</translation>
+    </message>
+    <message>
+        <source>MIDI 入力デバイスが使用できません</source>
+        <translation>The MIDI input device cannot be used</translation>
+    </message>
+    <message>
+        <source>「%1」は音名ではないため貼り付けできません</source>
+        <translation>Cannot paste: “%1” is not a note name</translation>
+    </message>
+    <message>
+        <source>イベント数が上限（999）を超えるため貼り付けできません</source>
+        <translation>Cannot paste: the song would exceed 999 events</translation>
+    </message>
+</context>
+<context>
+    <name>CListPainter</name>
+    <message>
+        <source>[F1] 全音符        [F7]  八分音符      </source>
+        <translation>[F1] whole          [F7]  eighth       </translation>
+    </message>
+    <message>
+        <source>[F2] 符点二分音符  [F8]  16分音符      </source>
+        <translation>[F2] dotted half    [F8]  sixteenth    </translation>
+    </message>
+    <message>
+        <source>[F3] 二分音符      [F9]  ３連符        </source>
+        <translation>[F3] half           [F9]  triplet      </translation>
+    </message>
+    <message>
+        <source>[F4] 符点四分音符  [F10] ６連符        </source>
+        <translation>[F4] dotted quarter [F10] sextuplet    </translation>
+    </message>
+    <message>
+        <source>[F5] 四分音符      [F11] タイ          </source>
+        <translation>[F5] quarter        [F11] tie          </translation>
+    </message>
+    <message>
+        <source>[F6] 符点八分音符  [F12] 休符          </source>
+        <translation>[F6] dotted eighth  [F12] rest         </translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>新規作成(&amp;N)</source>
@@ -180,28 +350,12 @@
         <translation>Save the song under a new name</translation>
     </message>
     <message>
-        <source>MIDI ファイルへ書き出し(&amp;M)...</source>
-        <translation>Export as &amp;MIDI File...</translation>
-    </message>
-    <message>
         <source>曲を Standard MIDI File に書き出し</source>
         <translation>Write the song as a Standard MIDI File</translation>
     </message>
     <message>
-        <source>MIDI ファイルから読み込み(&amp;I)...</source>
-        <translation>&amp;Import MIDI File...</translation>
-    </message>
-    <message>
         <source>Standard MIDI File の旋律を新しい曲として読み込み</source>
         <translation>Read the melody of a Standard MIDI File as a new song</translation>
-    </message>
-    <message>
-        <source>オーディオファイルへ書き出し(&amp;W)...</source>
-        <translation>Export as Audio File (&amp;W)...</translation>
-    </message>
-    <message>
-        <source>曲を内蔵シンセサイザの音でオーディオファイルに書き出し</source>
-        <translation>Render the song with the built-in synthesizer to an audio file</translation>
     </message>
     <message>
         <source>印刷(&amp;P)...</source>
@@ -308,10 +462,6 @@
         <translation>Piano &amp;Keyboard Input</translation>
     </message>
     <message>
-        <source>ピアノ鍵盤の配列で音名を入力します</source>
-        <translation>Enter note names with the keys laid out as a piano keyboard</translation>
-    </message>
-    <message>
         <source>動作環境</source>
         <translation>Preferences</translation>
     </message>
@@ -398,6 +548,26 @@
     <message>
         <source>%1 への変更を保存しますか?</source>
         <translation>Save changes to %1?</translation>
+    </message>
+    <message>
+        <source>MIDI ﾌｧｲﾙへ書き出し(&amp;M)...</source>
+        <translation>Export as &amp;MIDI File...</translation>
+    </message>
+    <message>
+        <source>MIDI ﾌｧｲﾙから読み込み(&amp;I)...</source>
+        <translation>&amp;Import MIDI File...</translation>
+    </message>
+    <message>
+        <source>ｵｰﾃﾞｨｵ ﾌｧｲﾙへ書き出し(&amp;W)...</source>
+        <translation>Export as Audio File (&amp;W)...</translation>
+    </message>
+    <message>
+        <source>曲を内蔵ｼﾝｾｻｲｻﾞの音でｵｰﾃﾞｨｵ ﾌｧｲﾙに書き出し</source>
+        <translation>Render the song with the built-in synthesizer to an audio file</translation>
+    </message>
+    <message>
+        <source>ﾋﾟｱﾉ鍵盤の配列で音名を入力します</source>
+        <translation>Enter note names with the keys laid out as a piano keyboard</translation>
     </message>
 </context>
 <context>

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("KesVのﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(tr("KesVのﾊﾞｰｼﾞｮﾝ情報"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     auto* version = new QLabel(QStringLiteral("KesV Version " KESV_VERSION), this);

@@ -54,7 +54,7 @@ template <typename NameAt>
 void FillDeviceCombo(QComboBox* combo, int count, NameAt nameAt, const std::string& stored,
                      int found) {
     combo->clear();
-    combo->addItem(QStringLiteral("(なし)"));
+    combo->addItem(CEnvMain::tr("(なし)"));
     int selection = 0;
     for (int i = 0; i < count; ++i) {
         const auto& name = nameAt(i);
@@ -84,11 +84,11 @@ public:
     using CNumberSpinBox::CNumberSpinBox;
 };
 
-CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
-    auto* methodBox = new QGroupBox(QStringLiteral("音階の入力方法"), this);
-    m_pDirect = new QRadioButton(QStringLiteral("階名を直接記入する"), methodBox);
+CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, tr("基本")) {
+    auto* methodBox = new QGroupBox(tr("音階の入力方法"), this);
+    m_pDirect = new QRadioButton(tr("階名を直接記入する"), methodBox);
     m_pDirect->setObjectName(QStringLiteral("radioDirect"));
-    m_pKeyboard = new QRadioButton(QStringLiteral("鍵盤に見立てる"), methodBox);
+    m_pKeyboard = new QRadioButton(tr("鍵盤に見立てる"), methodBox);
     m_pKeyboard->setObjectName(QStringLiteral("radioKeyboard"));
     // The piano method is chosen elsewhere; the page only shows it.
     m_pDirect->setEnabled(false);
@@ -100,7 +100,7 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     methodLayout->addWidget(m_pDirect);
     methodLayout->addWidget(m_pKeyboard);
 
-    auto* barBox = new QGroupBox(QStringLiteral("小節設定"), this);
+    auto* barBox = new QGroupBox(tr("小節設定"), this);
     m_pBeatsPerBar = new CBeatsSpinBox(barBox);
     m_pBeatsPerBar->setObjectName(QStringLiteral("editBeatsPerBar"));
     m_pBeatsPerBar->setAlignment(Qt::AlignRight);
@@ -117,21 +117,21 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, QStringLiteral("基本")) {
     auto* midiBox = new QGroupBox(QStringLiteral("MIDI I/F"), this);
     m_comboInput = new CDeviceCombo(midiBox);
     m_comboInput->setObjectName(QStringLiteral("comboInput"));
-    m_pInputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
+    m_pInputInfo = new QPushButton(tr("情報..."), midiBox);
     m_pInputInfo->setObjectName(QStringLiteral("buttonInputInfo"));
     m_comboOutput = new CDeviceCombo(midiBox);
     m_comboOutput->setObjectName(QStringLiteral("comboOutput"));
-    m_pOutputInfo = new QPushButton(QStringLiteral("情報..."), midiBox);
+    m_pOutputInfo = new QPushButton(tr("情報..."), midiBox);
     m_pOutputInfo->setObjectName(QStringLiteral("buttonOutputInfo"));
-    m_pRefresh = new QPushButton(QStringLiteral("最新表示"), midiBox);
+    m_pRefresh = new QPushButton(tr("最新表示"), midiBox);
     m_pRefresh->setObjectName(QStringLiteral("buttonRefresh"));
     for (QPushButton* button : {m_pInputInfo, m_pOutputInfo, m_pRefresh})
         button->setAutoDefault(false);
     auto* midiLayout = new QGridLayout(midiBox);
-    midiLayout->addWidget(new QLabel(QStringLiteral("入力"), midiBox), 0, 0);
+    midiLayout->addWidget(new QLabel(tr("入力"), midiBox), 0, 0);
     midiLayout->addWidget(m_comboInput, 0, 1);
     midiLayout->addWidget(m_pInputInfo, 0, 2);
-    midiLayout->addWidget(new QLabel(QStringLiteral("出力"), midiBox), 1, 0);
+    midiLayout->addWidget(new QLabel(tr("出力"), midiBox), 1, 0);
     midiLayout->addWidget(m_comboOutput, 1, 1);
     midiLayout->addWidget(m_pOutputInfo, 1, 2);
     midiLayout->addWidget(m_pRefresh, 2, 2);
@@ -186,8 +186,7 @@ bool CEnvMain::UpdateData(bool saveAndValidate) {
     if (!m_pBeatsPerBar->HoldsNumber() || !number || beats < 1 || beats > kMaxBeatsPerBar) {
         QMessageBox::warning(
             this, window()->windowTitle(),
-            QStringLiteral("1 小節の拍数には 1 から %1 までの整数を入力してください。")
-                .arg(kMaxBeatsPerBar));
+            tr("1 小節の拍数には 1 から %1 までの整数を入力してください。").arg(kMaxBeatsPerBar));
         // After the sheet has shown this page again, put the user back on the number.
         QTimer::singleShot(0, m_pBeatsPerBar, [spin = m_pBeatsPerBar] {
             spin->setFocus();
@@ -269,15 +268,15 @@ QString CEnvMain::InputInfoText(const MidiInCaps& caps) {
 QString CEnvMain::TechnologyText(unsigned technology) {
     switch (technology) {
     case kTechMidiPort:
-        return QStringLiteral("MIDIハードウェア ポート");
+        return tr("MIDIハードウェア ポート");
     case kTechSquareSynth:
-        return QStringLiteral("矩形波シンセサイザ");
+        return tr("矩形波シンセサイザ");
     case kTechFmSynth:
-        return QStringLiteral("FMシンセサイザ");
+        return tr("FMシンセサイザ");
     case kTechSynth:
-        return QStringLiteral("内蔵シンセサイザ");
+        return tr("内蔵シンセサイザ");
     case kTechMapper:
-        return QStringLiteral("Microsoft MIDIマッパー");
+        return tr("Microsoft MIDIマッパー");
     default:
         return QString::asprintf("%04X", technology);
     }
@@ -286,27 +285,27 @@ QString CEnvMain::TechnologyText(unsigned technology) {
 QString CEnvMain::OutputInfoText(const MidiOutCaps& caps) {
     QString features;
     if (caps.dwSupport & kSupportLrVolume)
-        features += QStringLiteral("　左右別ボリューム制御\n");
+        features += tr("　左右別ボリューム制御\n");
     else if (caps.dwSupport & kSupportVolume)
-        features += QStringLiteral("　ボリューム制御\n");
+        features += tr("　ボリューム制御\n");
     if (caps.dwSupport & kSupportCache)
-        features += QStringLiteral("　パッチのキャッシュ\n");
+        features += tr("　パッチのキャッシュ\n");
 
     QString text = DeviceText(caps.szPname);
     text += VersionText("\nID   : %02X %02X (Ver %d.%02d)\n", caps.wMid, caps.wPid,
                         caps.vDriverVersion);
-    text += QStringLiteral("種類 : ") + TechnologyText(caps.wTechnology) + u'\n';
-    text += QString::asprintf("機能 : %04X\n", unsigned(caps.dwSupport));
+    text += tr("種類 : ") + TechnologyText(caps.wTechnology) + u'\n';
+    text += QString::asprintf(tr("機能 : %04X\n").toUtf8().constData(), unsigned(caps.dwSupport));
     text += features;
     if (caps.wTechnology != kTechMidiPort)
-        text += QString::asprintf("音声数     : %d\n同時発音数 : %d\n有効 ch.   : %04X\n",
-                                  int(caps.wVoices), int(caps.wNotes), unsigned(caps.wChannelMask));
+        text += QString::asprintf(
+            tr("音声数     : %d\n同時発音数 : %d\n有効 ch.   : %04X\n").toUtf8().constData(),
+            int(caps.wVoices), int(caps.wNotes), unsigned(caps.wChannelMask));
     return text;
 }
 
 void CEnvMain::ShowInformation(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("OKT:装置の情報"), text, QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, tr("OKT:装置の情報"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -111,6 +111,10 @@ void CKesView::RedrawAll() {
         viewport()->repaint();
 }
 
+QStringList CKesView::KeyGuideLines() const {
+    return m_pList->KeyGuideLines();
+}
+
 int CKesView::GetScrollPosition() const {
     return verticalScrollBar()->value();
 }

@@ -48,6 +48,8 @@ public:
     EditorCursor Cursor() const { return m_editor.Cursor(); }
     void SetColumn(int column) { m_editor.SetColumn(column); }
     const CStepEditor& GetEditor() const { return m_editor; }
+    /// The lines of the key guide beside the list, in the interface language.
+    QStringList KeyGuideLines() const;
     /// Opens the tempo or title dialog for a click on its label in the header row.
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
 

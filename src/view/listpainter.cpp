@@ -11,10 +11,15 @@
 
 namespace {
 
-const char* const kGuideLines[6] = {
-    "[F1] 全音符        [F7]  八分音符      ", "[F2] 符点二分音符  [F8]  16分音符      ",
-    "[F3] 二分音符      [F9]  ３連符        ", "[F4] 符点四分音符  [F10] ６連符        ",
-    "[F5] 四分音符      [F11] タイ          ", "[F6] 符点八分音符  [F12] 休符          ",
+// Each line is laid out on the character grid: a full-width character takes two cells, so a
+// translation pads its lines for its own widths.
+const char* const kGuideLines[CListPainter::kKeyGuideLines] = {
+    QT_TRANSLATE_NOOP("CListPainter", "[F1] 全音符        [F7]  八分音符      "),
+    QT_TRANSLATE_NOOP("CListPainter", "[F2] 符点二分音符  [F8]  16分音符      "),
+    QT_TRANSLATE_NOOP("CListPainter", "[F3] 二分音符      [F9]  ３連符        "),
+    QT_TRANSLATE_NOOP("CListPainter", "[F4] 符点四分音符  [F10] ６連符        "),
+    QT_TRANSLATE_NOOP("CListPainter", "[F5] 四分音符      [F11] タイ          "),
+    QT_TRANSLATE_NOOP("CListPainter", "[F6] 符点八分音符  [F12] 休符          "),
 };
 
 /// The row being played: its marker box green with a white triangle pointing at the row.
@@ -39,8 +44,10 @@ void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
 CListPainter::CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent)
     : m_metrics(metrics), m_pCellText(std::make_unique<CCellTextPainter>(font, metrics.cw, ascent)),
       m_strColumnHeader(ColumnHeaderText()) {
-    for (int i = 0; i < 6; ++i)
-        m_strGuideLines[i] = EncodeCp932(QString::fromUtf8(kGuideLines[i])).value_or(std::string());
+    for (int i = 0; i < kKeyGuideLines; ++i) {
+        m_guideTexts << tr(kGuideLines[i]);
+        m_strGuideLines[i] = EncodeCp932(m_guideTexts.back()).value_or(std::string());
+    }
 }
 
 CListPainter::~CListPainter() = default;

@@ -6,7 +6,9 @@
 #include "song/musictime.h"
 #include "view/viewlayout.h"
 
+#include <QCoreApplication>
 #include <QFont>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -28,7 +30,11 @@ struct ListRows {
 };
 
 class CListPainter {
+    Q_DECLARE_TR_FUNCTIONS(CListPainter)
+
 public:
+    static constexpr int kKeyGuideLines = 6;
+
     /// `metrics` is the geometry of `font`, whose baseline lies `ascent` below a row's top.
     CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent);
     ~CListPainter();
@@ -45,10 +51,13 @@ public:
     void DrawCursor(QPainter& painter, const QPalette& palette, int k, const InputColumn& cell,
                     std::string_view pending);
     void DrawKeyGuide(QPainter& painter, const QPalette& palette, const PixelRect& rect);
+    /// The key guide's lines as the guide shows them, in the interface language.
+    const QStringList& KeyGuideLines() const { return m_guideTexts; }
 
 private:
     ViewMetrics m_metrics;
     std::unique_ptr<CCellTextPainter> m_pCellText;
     std::string m_strColumnHeader;
-    std::string m_strGuideLines[6];
+    QStringList m_guideTexts;
+    std::string m_strGuideLines[kKeyGuideLines]; // cp932
 };

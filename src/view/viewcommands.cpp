@@ -68,7 +68,7 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
         break;
     }
     case HeaderHit::Title: {
-        CInputDlg dialog(QStringLiteral("Title編集"), this);
+        CInputDlg dialog(tr("Title編集"), this);
         dialog.m_strText = DecodeCp932(song.title);
         const std::string before = song.title;
         // The dialog accepts only titles that cp932 holds within the file's limit.
@@ -101,7 +101,7 @@ void CKesView::OnMidiPlay() {
     if (m_pPlayback->IsPlaying())
         return; // one run at a time
     if (!m_pPlayback->Play(m_pDocument->GetSong(), m_pSettings->OutputDeviceName())) {
-        Q_EMIT statusMessage(QStringLiteral("MIDI 出力デバイスが使用できません"));
+        Q_EMIT statusMessage(tr("MIDI 出力デバイスが使用できません"));
         return;
     }
     Q_EMIT statusMessage(QString());
@@ -122,8 +122,8 @@ void CKesView::OnMidiRecord() {
     const bool opened = m_pConnection->Open(this);
     Q_EMIT midiCommandsChanged();
     if (!opened) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("OKT:MIDI録音"),
-                        QStringLiteral("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"),
+                        tr("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("MidiRecordFailure"));
         box.exec();
     }

@@ -180,16 +180,14 @@ void CKesView::OnEditPaste() {
     const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
     PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
     if (!pasted.badToken.isEmpty()) {
-        Q_EMIT statusMessage(
-            QStringLiteral("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        Q_EMIT statusMessage(tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
         return;
     }
     const int n = int(pasted.events.size());
     if (n == 0)
         return;
     if (n > kMaxEvents - song.count) {
-        Q_EMIT statusMessage(
-            QStringLiteral("イベント数が上限（999）を超えるため貼り付けできません"));
+        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
         return;
     }
     const CStepScope scope(*this);
