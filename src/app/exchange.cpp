@@ -218,10 +218,11 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
             QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(Native(outPath));
         return 2;
     }
-    std::string why;
-    if (RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {}, &why) !=
-        AudioRenderResult::Done) {
-        *message = QStringLiteral("%1: %2").arg(Native(outPath), QString::fromStdString(why));
+    if (const MidiStatus rendered =
+            RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {});
+        !rendered) {
+        *message =
+            QStringLiteral("%1: %2").arg(Native(outPath), QString::fromStdString(rendered.Text()));
         return 1;
     }
     return 0;

@@ -534,22 +534,22 @@ void CMainFrame::OnFileExportAudio() {
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    std::string why;
-    const AudioRenderResult result = RenderSongToAudio(
-        m_pDocument->GetSong(), QFile::encodeName(path).toStdString(), type,
-        [&progress](double done) {
-            progress.setValue(int(done * 1000));
-            return !progress.wasCanceled();
-        },
-        &why);
+    const MidiStatus result =
+        RenderSongToAudio(m_pDocument->GetSong(), QFile::encodeName(path).toStdString(), type,
+                          [&progress](double done) {
+                              progress.setValue(int(done * 1000));
+                              return !progress.wasCanceled();
+                          });
     progress.reset();
-    if (result == AudioRenderResult::Failed) {
-        QMessageBox::warning(this, QStringLiteral("KesV"),
-                             QStringLiteral("%1 に書き出せませんでした。\n%2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(why)));
+    const bool cancelled = result.Code() == kMidiErrCancelled;
+    if (!result && !cancelled) {
+        QMessageBox::warning(
+            this, QStringLiteral("KesV"),
+            QStringLiteral("%1 に書き出せませんでした。\n%2")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.Text())));
         return;
     }
-    ShowMessage(result == AudioRenderResult::Cancelled
+    ShowMessage(cancelled
                     ? QStringLiteral("オーディオファイルの書き出しを中止しました")
                     : QStringLiteral("%1 に書き出しました").arg(QDir::toNativeSeparators(path)));
 }

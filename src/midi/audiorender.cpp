@@ -6,15 +6,18 @@
 
 #include "fluidsynthlib.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <random>
 
 namespace {
 
@@ -54,6 +57,30 @@ int64_t FrameOfTick(int64_t tick, uint32_t microsPerQuarter) {
     const int64_t micros = tick * int64_t(microsPerQuarter);
     return (micros * kAudioSampleRate + int64_t(kTicksPerQuarter) * 500000) /
            (int64_t(kTicksPerQuarter) * 1000000);
+}
+
+/// Creates a new, empty file named base + "." + six random characters and returns its name;
+/// empty, with errno set, when none can be created. open applies the umask itself, so the file
+/// has the mode any new file gets, where mkstemp's would be private.
+std::string CreateFileBeside(const std::string& base) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::minstd_rand random(
+        uint32_t(std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = base + '.';
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
 }
 
 int64_t SongTicks(const Song& song) {
@@ -104,30 +131,22 @@ double RenderedAudioSeconds(const Song& song) {
            kAudioTailSeconds;
 }
 
-AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
-                                    const AudioProgress& progress, std::string* error) {
-    const auto fail = [error](std::string why) {
-        if (error)
-            *error = std::move(why);
-        return AudioRenderResult::Failed;
-    };
+MidiStatus RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
+                             const AudioProgress& progress) {
+    const auto fail = [](std::string why) { return MidiStatus(kMidiErrError, std::move(why)); };
     const FluidApi* fl = LoadFluidSynth();
     if (!fl)
-        return fail("the FluidSynth library (libfluidsynth.so.3) cannot be loaded");
+        return MidiStatus(kMidiErrNoDriver,
+                          "the FluidSynth library (libfluidsynth.so.3) cannot be loaded");
     const std::string soundFont = FindSoundFont();
     if (soundFont.empty())
-        return fail("no General MIDI soundfont found (install timgm6mb-soundfont)");
+        return MidiStatus(kMidiErrNoSoundFont,
+                          "no General MIDI soundfont found (install timgm6mb-soundfont)");
 
     // The temporary file lies in the target's folder, so the rename cannot cross devices.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    const std::string temporary = CreateFileBeside(path);
+    if (temporary.empty())
         return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
-    // mkstemp's file is private; the result gets the mode a new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
     struct Remover {
         const std::string& name;
         bool keep = false;
@@ -179,7 +198,7 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
         if (progress && frame - lastReport >= kAudioSampleRate / 4) {
             lastReport = frame;
             if (!progress(double(frame) / double(total)))
-                return AudioRenderResult::Cancelled;
+                return kMidiErrCancelled;
         }
     }
     renderer.reset(); // closes the file
@@ -188,5 +207,5 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
     remover.keep = true;
     if (progress)
         progress(1.0);
-    return AudioRenderResult::Done;
+    return kMidiOk;
 }

@@ -2,6 +2,7 @@
 // soundfont into a sound file, faster than real time and without an audio device.
 #pragma once
 
+#include "midiresult.h"
 #include "song/song.h"
 
 #include <functional>
@@ -27,11 +28,10 @@ double RenderedAudioSeconds(const Song& song);
 /// Progress from 0 to 1; answering false cancels the render.
 using AudioProgress = std::function<bool(double done)>;
 
-enum class AudioRenderResult { Done, Cancelled, Failed };
-
 /// Renders 44.1 kHz stereo 16-bit audio of BuildPerformance at the song's tempo. The file
 /// is written beside `path` under a temporary name and renamed over it at the end, so a
-/// cancelled or failed render leaves no partial file (and an older file untouched). On
-/// failure `error` says why (English).
-AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
-                                    const AudioProgress& progress, std::string* error);
+/// cancelled or failed render leaves no partial file (and an older file untouched); the file
+/// gets the mode any new file gets. kMidiErrCancelled when progress cancelled it; a failure's
+/// Text says why (English).
+MidiStatus RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
+                             const AudioProgress& progress);

@@ -54,9 +54,8 @@ struct OutEvent {
     uint8_t bytes[3];
 };
 
-/// A message the process callback took from an input port, with its arrival on the steady clock.
+/// A short message the process callback took from an input port.
 struct InEvent {
-    int64_t ns;
     uint8_t size;
     uint8_t bytes[3];
 };
@@ -163,7 +162,7 @@ private:
                 echo->AddThru(event.time, event.buffer, size_t(length));
             if (Jack().jack_ringbuffer_write_space(m_pRing) < sizeof(InEvent))
                 continue;
-            InEvent in{NowNs(), uint8_t(length), {0, 0, 0}};
+            InEvent in{uint8_t(length), {0, 0, 0}};
             std::copy(event.buffer, event.buffer + length, in.bytes);
             Jack().jack_ringbuffer_write(m_pRing, reinterpret_cast<const char*>(&in), sizeof in);
             any = true;
@@ -456,13 +455,8 @@ private:
 
 class CJackOutDevice final : public IMidiOutDevice {
 public:
-    CJackOutDevice(JackSession session, std::unique_ptr<CJackPort> port, std::string peer,
-                   MidiNotify notify)
-        : m_pSession(std::move(session)), m_pPort(std::move(port)), m_strPeer(std::move(peer)),
-          m_notify(std::move(notify)) {
-        if (m_notify)
-            m_notify(kMomOpen, 0, 0);
-    }
+    CJackOutDevice(JackSession session, std::unique_ptr<CJackPort> port, std::string peer)
+        : m_pSession(std::move(session)), m_pPort(std::move(port)), m_strPeer(std::move(peer)) {}
     ~CJackOutDevice() override {
         // Give the last messages, the reset above all, time to leave before the port goes.
         const auto limit = std::max<std::chrono::milliseconds>(
@@ -475,8 +469,6 @@ public:
         if (m_pSession->IsAlive())
             m_pSession->WaitForCycles(2, limit);
         CJackClient::Instance().RemovePort(m_pSession, m_pPort);
-        if (m_notify)
-            m_notify(kMomClose, 0, 0);
     }
 
     MidiResult SendShort(uint32_t message) override {
@@ -563,7 +555,6 @@ private:
     JackSession m_pSession;
     std::unique_ptr<CJackPort> m_pPort;
     std::string m_strPeer;
-    MidiNotify m_notify;
     std::atomic<bool> m_bGone{false};
     std::atomic<uint8_t> m_bLiveEcho{0};
     std::mutex m_writer;
@@ -573,7 +564,7 @@ private:
 
 class CJackInDevice final : public IMidiInDevice {
 public:
-    explicit CJackInDevice(MidiNotify notify) : m_notify(std::move(notify)) {}
+    explicit CJackInDevice(MidiInData data) : m_data(std::move(data)) {}
     ~CJackInDevice() override {
         if (m_pPort) {
             m_pPort->started.store(false);
@@ -584,8 +575,6 @@ public:
             m_delivery.join();
         if (m_pSession)
             CJackClient::Instance().RemovePort(m_pSession, m_pPort);
-        if (m_bOpened && m_notify)
-            m_notify(kMimClose, 0, 0);
     }
 
     MidiResult Open(const std::string& key) {
@@ -599,16 +588,12 @@ public:
         const std::string own = Jack().jack_port_name(m_pPort->Port());
         if (!CJackClient::Instance().Connect(m_pSession, key, own))
             return kMidiErrNoDevice;
-        m_bOpened = true;
-        if (m_notify)
-            m_notify(kMimOpen, 0, 0);
         return kMidiOk;
     }
 
     MidiResult Start() override {
         if (!m_pSession->IsAlive())
             return kMidiErrInvalidHandle;
-        m_startNs.store(NowNs());
         m_pPort->started.store(true);
         return kMidiOk;
     }
@@ -639,25 +624,21 @@ private:
             InEvent event;
             while (Jack().jack_ringbuffer_read(m_pPort->Ring(), reinterpret_cast<char*>(&event),
                                                sizeof event) == sizeof event) {
-                if (!m_pPort->started.load() || !m_notify)
+                if (!m_pPort->started.load() || !m_data)
                     continue;
                 uint32_t packed = 0;
                 for (int i = 0; i < event.size; ++i)
                     packed |= uint32_t(event.bytes[i]) << (8 * i);
-                const auto stamp =
-                    uint32_t(std::max<int64_t>(0, event.ns - m_startNs.load()) / 1000000);
-                m_notify(kMimData, packed, stamp);
+                m_data(packed);
             }
         }
     }
 
-    MidiNotify m_notify;
+    MidiInData m_data;
     JackSession m_pSession;
     std::unique_ptr<CJackPort> m_pPort;
     std::thread m_delivery;
     std::atomic<bool> m_bQuit{false};
-    std::atomic<int64_t> m_startNs{0};
-    bool m_bOpened = false;
 };
 
 class CJackBackend final : public IMidiBackend {
@@ -671,7 +652,7 @@ public:
                        outputs);
     }
 
-    MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenOutput(const MidiPortRecord& port,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         CJackClient& client = CJackClient::Instance();
         JackSession session = client.Session();
@@ -684,14 +665,13 @@ public:
             client.RemovePort(session, own);
             return kMidiErrNoDevice;
         }
-        device = std::make_unique<CJackOutDevice>(std::move(session), std::move(own), port.key,
-                                                  std::move(notify));
+        device = std::make_unique<CJackOutDevice>(std::move(session), std::move(own), port.key);
         return kMidiOk;
     }
 
-    MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenInput(const MidiPortRecord& port, MidiInData data,
                          std::unique_ptr<IMidiInDevice>& device) override {
-        auto in = std::make_unique<CJackInDevice>(std::move(notify));
+        auto in = std::make_unique<CJackInDevice>(std::move(data));
         const MidiResult result = in->Open(port.key);
         if (result == kMidiOk)
             device = std::move(in);

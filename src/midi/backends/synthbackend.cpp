@@ -123,15 +123,7 @@ private:
 
 class CSynthOutDevice final : public IMidiOutDevice {
 public:
-    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth, MidiNotify notify)
-        : m_api(api), m_pSynth(synth), m_notify(std::move(notify)) {
-        if (m_notify)
-            m_notify(kMomOpen, 0, 0);
-    }
-    ~CSynthOutDevice() override {
-        if (m_notify)
-            m_notify(kMomClose, 0, 0);
-    }
+    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth) : m_api(api), m_pSynth(synth) {}
 
     MidiResult SendShort(uint32_t message) override {
         const int status = int(message & 0xFF);
@@ -181,7 +173,6 @@ public:
 private:
     const FluidApi& m_api;
     fluid_synth_t* m_pSynth;
-    MidiNotify m_notify;
 };
 
 class CSynthBackend final : public IMidiBackend {
@@ -203,18 +194,18 @@ public:
         outputs.push_back(std::move(record));
     }
 
-    MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenOutput(const MidiPortRecord& port,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         const FluidApi* api = nullptr;
         fluid_synth_t* synth = nullptr;
         const MidiResult result = CSynthEngine::Instance().Ensure(port.key, api, synth);
         if (result != kMidiOk)
             return result;
-        device = std::make_unique<CSynthOutDevice>(*api, synth, std::move(notify));
+        device = std::make_unique<CSynthOutDevice>(*api, synth);
         return kMidiOk;
     }
 
-    MidiResult OpenInput(const MidiPortRecord&, MidiNotify,
+    MidiResult OpenInput(const MidiPortRecord&, MidiInData,
                          std::unique_ptr<IMidiInDevice>&) override {
         return kMidiErrBadDeviceId;
     }
