@@ -4,7 +4,7 @@
 #include "song/musictime.h"
 #include "soundfont.h"
 
-#include "fluidsynthlib.h"
+#include "backends/fluidsynthlib.h"
 
 #include <fcntl.h>
 #include <unistd.h>

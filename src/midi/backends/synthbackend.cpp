@@ -16,6 +16,11 @@ namespace {
 
 constexpr int kPolyphony = 256;
 
+// FluidSynth's JACK driver opens its client without JackNoStartServer, so only the environment
+// keeps libjack from starting a server for it. Set while the program loads, before main, when no
+// other thread can be reading the environment; where it fails, the synthesizer does not use JACK.
+const bool g_bJackServerStartOff = setenv("JACK_NO_START_SERVER", "1", 1) == 0;
+
 bool HasAlsaPcmDevice() {
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator("/dev/snd", error)) {
@@ -69,7 +74,7 @@ private:
     MidiResult Load(const std::string& soundFont) {
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
         std::vector<const char*> drivers;
-        if (IsJackServerRunning())
+        if (g_bJackServerStartOff && IsJackServerRunning())
             drivers.push_back("jack");
         drivers.push_back("pipewire");
         drivers.push_back("pulseaudio");
