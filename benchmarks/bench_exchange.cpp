@@ -74,7 +74,7 @@ void BM_RenderAudio999(benchmark::State& state) {
     const std::string path = "/tmp/kesv-bench-" + std::to_string(::getpid()) +
                              (type == AudioFileType::Flac ? ".flac" : ".wav");
     for (auto _ : state) {
-        if (RenderSongToAudio(song, path, type, {}, nullptr) != AudioRenderResult::Done)
+        if (!RenderSongToAudio(song, path, type, {}))
             state.SkipWithError("render failed");
     }
     state.counters["x_realtime"] = benchmark::Counter(

@@ -51,11 +51,11 @@ public:
         caps = MidiOutCaps{};
         return kMidiOk;
     }
-    MidiResult OpenOutput(int, MidiNotify, std::unique_ptr<IMidiOutDevice>& device) override {
+    MidiResult OpenOutput(int, std::unique_ptr<IMidiOutDevice>& device) override {
         device = std::make_unique<Out>(*this);
         return kMidiOk;
     }
-    MidiResult OpenInput(int, MidiNotify, std::unique_ptr<IMidiInDevice>&) override {
+    MidiResult OpenInput(int, MidiInData, std::unique_ptr<IMidiInDevice>&) override {
         return kMidiErrBadDeviceId;
     }
 
@@ -123,7 +123,12 @@ void BM_PlayerLateness(benchmark::State& state) {
         if (loaded)
             load = std::make_unique<CBusyLoad>(int(std::thread::hardware_concurrency()));
         std::atomic<CSequencePlayer*> slot{nullptr};
-        auto* player = new CSequencePlayer(&slot, 0); // owns itself once started
+        auto* player = new CSequencePlayer(&slot); // owns itself once started
+        if (!player->Open(0)) {
+            state.SkipWithError("the recording service did not open");
+            delete player;
+            return;
+        }
         std::atomic<int32_t> position{-1};
         int row = 0;
         for (const PlayEvent& event : events) {
@@ -177,10 +182,9 @@ bool StartOnSynth(std::atomic<CSequencePlayer*>& slot, double& ms) {
     const int position = devices.FindByName(kBuiltinSynthName, false);
     if (position < 0)
         return false;
-    CSequencePlayer* player = nullptr;
-    try {
-        player = new CSequencePlayer(&slot, devices.GetOutput(position).deviceId);
-    } catch (const CMidiOpenError&) {
+    auto* player = new CSequencePlayer(&slot);
+    if (!player->Open(devices.GetOutput(position).deviceId)) {
+        delete player;
         return false;
     }
     player->Add({0, PackShortMessage(0x90, 60, 100)});

@@ -726,6 +726,38 @@ Channels   : %04X
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>FluidSynth のライブラリ（libfluidsynth.so.3）を読み込めません。</source>
+        <translation>The FluidSynth library (libfluidsynth.so.3) cannot be loaded.</translation>
+    </message>
+    <message>
+        <source>General MIDI のサウンドフォントが見つかりません（timgm6mb-soundfont をインストールしてください）。</source>
+        <translation>No General MIDI soundfont found (install timgm6mb-soundfont).</translation>
+    </message>
+    <message>
+        <source>同じフォルダにファイルを作成できません: %1</source>
+        <translation>Cannot create a file in the same folder: %1</translation>
+    </message>
+    <message>
+        <source>FluidSynth を開始できません。</source>
+        <translation>FluidSynth could not start.</translation>
+    </message>
+    <message>
+        <source>この FluidSynth は %1 ファイルを書き出せません。</source>
+        <translation>This FluidSynth cannot write %1 files.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント %1 を読み込めません。</source>
+        <translation>Cannot load the soundfont %1.</translation>
+    </message>
+    <message>
+        <source>ファイルに書き込めません。</source>
+        <translation>Cannot write the file.</translation>
+    </message>
+    <message>
+        <source>%1: 名前の末尾は .wav、.flac または .ogg にしてください</source>
+        <translation>%1: the name must end in .wav, .flac or .ogg</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>

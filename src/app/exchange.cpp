@@ -180,6 +180,34 @@ bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error)
     return true;
 }
 
+QString DescribeAudioFailure(const AudioRenderResult& result) {
+    using Failure = AudioRenderResult::Failure;
+    const auto system = [&result] { return qt_error_string(result.systemError); };
+    const QString subject = QString::fromLocal8Bit(result.subject.c_str());
+    switch (result.failure) {
+    case Failure::None:
+    case Failure::Cancelled:
+        break;
+    case Failure::NoLibrary:
+        return ExchangeText::tr("FluidSynth のライブラリ（libfluidsynth.so.3）を読み込めません。");
+    case Failure::NoSoundFont:
+        return ExchangeText::tr("General MIDI のサウンドフォントが見つかりません"
+                                "（timgm6mb-soundfont をインストールしてください）。");
+    case Failure::CannotCreate:
+        return ExchangeText::tr("同じフォルダにファイルを作成できません: %1").arg(system());
+    case Failure::SynthFailed:
+        return ExchangeText::tr("FluidSynth を開始できません。");
+    case Failure::TypeUnsupported:
+        return ExchangeText::tr("この FluidSynth は %1 ファイルを書き出せません。").arg(subject);
+    case Failure::SoundFontUnreadable:
+        return ExchangeText::tr("サウンドフォント %1 を読み込めません。").arg(subject);
+    case Failure::CannotWrite:
+        return result.systemError ? ExchangeText::tr("ファイルに書き込めません: %1").arg(system())
+                                  : ExchangeText::tr("ファイルに書き込めません。");
+    }
+    return {};
+}
+
 QString DescribeImport(const MidiImport& import) {
     QStringList parts;
     if (import.notesOutOfRange > 0)
@@ -230,14 +258,14 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
     }
     AudioFileType type;
     if (!AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type)) {
-        *message =
-            QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(Native(outPath));
+        *message = ExchangeText::tr("%1: 名前の末尾は .wav、.flac または .ogg にしてください")
+                       .arg(Native(outPath));
         return 2;
     }
-    std::string why;
-    if (RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {}, &why) !=
-        AudioRenderResult::Done) {
-        *message = QStringLiteral("%1: %2").arg(Native(outPath), QString::fromStdString(why));
+    if (const AudioRenderResult rendered =
+            RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {});
+        !rendered) {
+        *message = QStringLiteral("%1: %2").arg(Native(outPath), DescribeAudioFailure(rendered));
         return 1;
     }
     return 0;

@@ -26,6 +26,9 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
 /// fault.
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error);
 
+/// Why an audio export failed, in one sentence; empty when it did not.
+QString DescribeAudioFailure(const AudioRenderResult& result);
+
 /// What the status bar says after an import: the notes refused, the events cut.
 QString DescribeImport(const MidiImport& import);
 

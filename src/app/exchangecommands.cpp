@@ -105,24 +105,22 @@ void CExchangeCommands::OnFileExportAudio() {
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    std::string why;
-    const AudioRenderResult result = RenderSongToAudio(
-        m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(), type,
-        [&progress](double done) {
-            progress.setValue(int(done * 1000));
-            return !progress.wasCanceled();
-        },
-        &why);
+    const AudioRenderResult result =
+        RenderSongToAudio(m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(),
+                          type, [&progress](double done) {
+                              progress.setValue(int(done * 1000));
+                              return !progress.wasCanceled();
+                          });
     progress.reset();
-    if (result == AudioRenderResult::Failed) {
+    const bool cancelled = result.failure == AudioRenderResult::Failure::Cancelled;
+    if (!result && !cancelled) {
         QMessageBox::warning(
             m_pFrame, QStringLiteral("KesV"),
-            tr("%1 に書き出せませんでした。\n%2").arg(Native(path), QString::fromStdString(why)));
+            tr("%1 に書き出せませんでした。\n%2").arg(Native(path), DescribeAudioFailure(result)));
         return;
     }
-    m_pFrame->ShowMessage(result == AudioRenderResult::Cancelled
-                              ? tr("オーディオファイルの書き出しを中止しました")
-                              : tr("%1 に書き出しました").arg(Native(path)));
+    m_pFrame->ShowMessage(cancelled ? tr("オーディオファイルの書き出しを中止しました")
+                                    : tr("%1 に書き出しました").arg(Native(path)));
 }
 
 QString CExchangeCommands::DroppedFile(const QMimeData* data) {

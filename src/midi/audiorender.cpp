@@ -4,17 +4,20 @@
 #include "song/musictime.h"
 #include "soundfont.h"
 
-#include "fluidsynthlib.h"
+#include "backends/fluidsynthlib.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <random>
 
 namespace {
 
@@ -54,6 +57,30 @@ int64_t FrameOfTick(int64_t tick, uint32_t microsPerQuarter) {
     const int64_t micros = tick * int64_t(microsPerQuarter);
     return (micros * kAudioSampleRate + int64_t(kTicksPerQuarter) * 500000) /
            (int64_t(kTicksPerQuarter) * 1000000);
+}
+
+/// Creates a new, empty file named base + "." + six random characters and returns its name;
+/// empty, with errno set, when none can be created. open applies the umask itself, so the file
+/// has the mode any new file gets, where mkstemp's would be private.
+std::string CreateFileBeside(const std::string& base) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::minstd_rand random(
+        uint32_t(std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = base + '.';
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
 }
 
 int64_t SongTicks(const Song& song) {
@@ -104,30 +131,51 @@ double RenderedAudioSeconds(const Song& song) {
            kAudioTailSeconds;
 }
 
+MidiStatus AudioRenderResult::Status(const std::string& path) const {
+    switch (failure) {
+    case Failure::None:
+        return kMidiOk;
+    case Failure::Cancelled:
+        return kMidiErrCancelled;
+    case Failure::NoLibrary:
+        return {kMidiErrNoDriver, "the FluidSynth library (libfluidsynth.so.3) cannot be loaded"};
+    case Failure::NoSoundFont:
+        return {kMidiErrNoSoundFont,
+                "no General MIDI soundfont found (install timgm6mb-soundfont)"};
+    case Failure::CannotCreate:
+        return {kMidiErrError,
+                "cannot create a file beside " + path + ": " + std::strerror(systemError)};
+    case Failure::SynthFailed:
+        return {kMidiErrError, "FluidSynth could not start"};
+    case Failure::TypeUnsupported:
+        return {kMidiErrError, "this FluidSynth cannot write " + subject + " files"};
+    case Failure::SoundFontUnreadable:
+        return {kMidiErrError, "cannot load the soundfont " + subject};
+    case Failure::CannotWrite:
+        return {kMidiErrError,
+                "cannot write " + path +
+                    (systemError ? std::string(": ") + std::strerror(systemError) : std::string())};
+    }
+    return kMidiErrError;
+}
+
 AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
-                                    const AudioProgress& progress, std::string* error) {
-    const auto fail = [error](std::string why) {
-        if (error)
-            *error = std::move(why);
-        return AudioRenderResult::Failed;
+                                    const AudioProgress& progress) {
+    using Failure = AudioRenderResult::Failure;
+    const auto fail = [](Failure failure, int systemError = 0, std::string subject = {}) {
+        return AudioRenderResult{failure, systemError, std::move(subject)};
     };
     const FluidApi* fl = LoadFluidSynth();
     if (!fl)
-        return fail("the FluidSynth library (libfluidsynth.so.3) cannot be loaded");
+        return fail(Failure::NoLibrary);
     const std::string soundFont = FindSoundFont();
     if (soundFont.empty())
-        return fail("no General MIDI soundfont found (install timgm6mb-soundfont)");
+        return fail(Failure::NoSoundFont);
 
     // The temporary file lies in the target's folder, so the rename cannot cross devices.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
-    // mkstemp's file is private; the result gets the mode a new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
+    const std::string temporary = CreateFileBeside(path);
+    if (temporary.empty())
+        return fail(Failure::CannotCreate, errno);
     struct Remover {
         const std::string& name;
         bool keep = false;
@@ -139,23 +187,23 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
 
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(fl->new_fluid_settings(), {fl});
     if (!settings)
-        return fail("FluidSynth could not start");
+        return fail(Failure::SynthFailed);
     fl->fluid_settings_setnum(settings.get(), "synth.sample-rate", kAudioSampleRate);
     fl->fluid_settings_setint(settings.get(), "audio.period-size", kBlockFrames);
     fl->fluid_settings_setstr(settings.get(), "audio.file.name", temporary.c_str());
     fl->fluid_settings_setstr(settings.get(), "audio.file.format", "s16");
     if (fl->fluid_settings_setstr(settings.get(), "audio.file.type", FluidTypeName(type)) !=
         FLUID_OK)
-        return fail(std::string("this FluidSynth cannot write ") + FluidTypeName(type) + " files");
+        return fail(Failure::TypeUnsupported, 0, FluidTypeName(type));
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth(fl->new_fluid_synth(settings.get()), {fl});
     if (!synth)
-        return fail("FluidSynth could not start");
+        return fail(Failure::SynthFailed);
     if (fl->fluid_synth_sfload(synth.get(), soundFont.c_str(), 1) == FLUID_FAILED)
-        return fail("cannot load the soundfont " + soundFont);
+        return fail(Failure::SoundFontUnreadable, 0, soundFont);
     std::unique_ptr<fluid_file_renderer_t, RendererDeleter> renderer(
         fl->new_fluid_file_renderer(synth.get()), {fl});
     if (!renderer)
-        return fail("cannot write " + path);
+        return fail(Failure::CannotWrite);
 
     const uint32_t tempo = MidiTempoOfByte(song.tempo);
     const std::vector<PlayEvent> events = BuildPerformance(song);
@@ -175,18 +223,18 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
                 fl->fluid_synth_noteoff(synth.get(), int(message & 0x0F), key);
         }
         if (fl->fluid_file_renderer_process_block(renderer.get()) != FLUID_OK)
-            return fail("cannot write " + path);
+            return fail(Failure::CannotWrite);
         if (progress && frame - lastReport >= kAudioSampleRate / 4) {
             lastReport = frame;
             if (!progress(double(frame) / double(total)))
-                return AudioRenderResult::Cancelled;
+                return fail(Failure::Cancelled);
         }
     }
     renderer.reset(); // closes the file
     if (std::rename(temporary.c_str(), path.c_str()) != 0)
-        return fail("cannot write " + path + ": " + std::strerror(errno));
+        return fail(Failure::CannotWrite, errno);
     remover.keep = true;
     if (progress)
         progress(1.0);
-    return AudioRenderResult::Done;
+    return {};
 }

@@ -2,6 +2,7 @@
 // soundfont into a sound file, faster than real time and without an audio device.
 #pragma once
 
+#include "midiresult.h"
 #include "song/song.h"
 
 #include <functional>
@@ -27,11 +28,31 @@ double RenderedAudioSeconds(const Song& song);
 /// Progress from 0 to 1; answering false cancels the render.
 using AudioProgress = std::function<bool(double done)>;
 
-enum class AudioRenderResult { Done, Cancelled, Failed };
+/// How an audio export ended: what failed, with what it concerned. The user interface puts it
+/// into words; Status() is the code with English words, for logs and tests.
+struct AudioRenderResult {
+    enum class Failure {
+        None,
+        Cancelled,           // the progress callback answered false
+        NoLibrary,           // libfluidsynth.so.3 cannot be loaded
+        NoSoundFont,         // no General MIDI soundfont is installed
+        CannotCreate,        // no file can be created beside the target (systemError)
+        SynthFailed,         // FluidSynth could not start
+        TypeUnsupported,     // this FluidSynth cannot write the type (subject: its name)
+        SoundFontUnreadable, // subject: the soundfont
+        CannotWrite,         // writing or the final rename failed (systemError, 0 if none)
+    };
+    Failure failure = Failure::None;
+    int systemError = 0;
+    std::string subject;
+
+    explicit operator bool() const { return failure == Failure::None; }
+    MidiStatus Status(const std::string& path) const;
+};
 
 /// Renders 44.1 kHz stereo 16-bit audio of BuildPerformance at the song's tempo. The file
 /// is written beside `path` under a temporary name and renamed over it at the end, so a
-/// cancelled or failed render leaves no partial file (and an older file untouched). On
-/// failure `error` says why (English).
+/// cancelled or failed render leaves no partial file (and an older file untouched); the file
+/// gets the mode any new file gets.
 AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
-                                    const AudioProgress& progress, std::string* error);
+                                    const AudioProgress& progress);

@@ -27,9 +27,9 @@ public:
     virtual ~IMidiBackend() = default;
     virtual void List(std::vector<MidiPortRecord>& inputs,
                       std::vector<MidiPortRecord>& outputs) = 0;
-    virtual MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
+    virtual MidiResult OpenOutput(const MidiPortRecord& port,
                                   std::unique_ptr<IMidiOutDevice>& device) = 0;
-    virtual MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
+    virtual MidiResult OpenInput(const MidiPortRecord& port, MidiInData data,
                                  std::unique_ptr<IMidiInDevice>& device) = 0;
 };
 

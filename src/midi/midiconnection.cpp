@@ -17,44 +17,45 @@ void CMidiConnection::SetDeviceNames(std::string inputName, std::string outputNa
     m_strOutputName = std::move(outputName);
 }
 
-bool CMidiConnection::Open(QObject* receiver) {
+void CMidiConnection::SetReceiver(MidiInReceiver receiver) {
+    m_receiver = std::move(receiver);
+}
+
+MidiStatus CMidiConnection::Open() {
     if (m_pIn)
-        return true;
-    if (!receiver)
-        receiver = m_pDefaultReceiver.data();
+        return kMidiOk;
 
-    const std::string& inName = m_strInputName;
     // No device has an empty name: a start-up without an input device needs no listing.
-    if (inName.empty())
-        return false;
+    if (m_strInputName.empty())
+        return kMidiErrBadDeviceId;
     CMidiDeviceList devices;
-    const int inPosition = devices.FindByName(inName.c_str(), true);
+    const int inPosition = devices.FindByName(m_strInputName.c_str(), true);
     if (inPosition < 0)
-        return false;
-    auto in = std::make_unique<CMidiInPort>(devices.GetInput(inPosition).deviceId, receiver);
-    if (!in->IsOpen())
-        return false;
+        return kMidiErrBadDeviceId;
+    auto in = std::make_unique<CMidiInPort>();
+    if (const MidiStatus opened = in->Open(devices.GetInput(inPosition).deviceId, m_receiver);
+        !opened)
+        return opened;
 
-    const std::string& outName = m_strOutputName;
-    const int outPosition = devices.FindByName(outName.c_str(), false);
+    const int outPosition = devices.FindByName(m_strOutputName.c_str(), false);
     std::unique_ptr<CMidiOutPort> out;
     if (outPosition >= 0) {
-        try {
-            out = std::make_unique<CMidiOutPort>(devices.GetOutput(outPosition).deviceId, receiver);
+        out = std::make_unique<CMidiOutPort>();
+        if (out->Open(devices.GetOutput(outPosition).deviceId))
             out->SetLiveEcho(true);
-        } catch (const CMidiOpenError&) {
+        else
             out.reset(); // recording goes on without echo
-        }
     }
     // Before Start, so that every message is echoed by exactly one of the two ways.
     m_bThru = out && in->SetThru(out.get());
-    if (!in->Start()) {
+    if (const MidiStatus started = in->Start(); !started) {
         in->SetThru(nullptr);
-        return false;
+        m_bThru = false;
+        return started;
     }
     m_pIn = std::move(in);
     m_pOut = std::move(out);
-    return true;
+    return kMidiOk;
 }
 
 void CMidiConnection::Close() {
@@ -68,8 +69,4 @@ void CMidiConnection::Close() {
 void CMidiConnection::SendShort(uint32_t message) {
     if (m_pOut && !m_bThru)
         m_pOut->ShortMsg(message);
-}
-
-void CMidiConnection::SetDefaultReceiver(QObject* receiver) {
-    m_pDefaultReceiver = receiver;
 }

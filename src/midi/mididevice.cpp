@@ -94,8 +94,7 @@ public:
         return entries[size_t(deviceId)].port.legacyName;
     }
 
-    MidiResult OpenOutput(int deviceId, MidiNotify notify,
-                          std::unique_ptr<IMidiOutDevice>& device) override {
+    MidiResult OpenOutput(int deviceId, std::unique_ptr<IMidiOutDevice>& device) override {
         ServiceEntry entry;
         {
             std::lock_guard lock(m_mutex);
@@ -103,10 +102,10 @@ public:
                 return kMidiErrBadDeviceId;
             entry = m_outputs[size_t(deviceId)];
         }
-        return entry.backend->OpenOutput(entry.port, std::move(notify), device);
+        return entry.backend->OpenOutput(entry.port, device);
     }
 
-    MidiResult OpenInput(int deviceId, MidiNotify notify,
+    MidiResult OpenInput(int deviceId, MidiInData data,
                          std::unique_ptr<IMidiInDevice>& device) override {
         ServiceEntry entry;
         {
@@ -115,7 +114,7 @@ public:
                 return kMidiErrBadDeviceId;
             entry = m_inputs[size_t(deviceId)];
         }
-        return entry.backend->OpenInput(entry.port, std::move(notify), device);
+        return entry.backend->OpenInput(entry.port, std::move(data), device);
     }
 
 private:
@@ -155,35 +154,4 @@ IMidiDeviceService& GetMidiDeviceService() {
 
 void SetMidiDeviceService(IMidiDeviceService* service) {
     g_installedService.store(service);
-}
-
-std::string GetMidiResultText(MidiResult result) {
-    switch (result) {
-    case kMidiOk:
-        return "The operation completed successfully.";
-    case kMidiErrError:
-        return "The MIDI device reported an unspecified error.";
-    case kMidiErrBadDeviceId:
-        return "There is no MIDI device with this device id.";
-    case kMidiErrAllocated:
-        return "The MIDI device is already in use.";
-    case kMidiErrInvalidHandle:
-        return "The MIDI device is not open or is no longer available.";
-    case kMidiErrNoDriver:
-        return "The MIDI system for this device is not available.";
-    case kMidiErrNoMemory:
-        return "There is not enough memory for this MIDI operation.";
-    case kMidiErrNotSupported:
-        return "This operation is not supported on this system.";
-    case kMidiErrInvalidParam:
-        return "The MIDI message or parameter is not valid.";
-    case kMidiErrNoDevice:
-        return "The MIDI device is no longer connected.";
-    case kMidiErrNoAudioOutput:
-        return "The built-in synthesizer could not open an audio output.";
-    case kMidiErrNoSoundFont:
-        return "The built-in synthesizer could not load its soundfont.";
-    default:
-        return "Unknown MIDI error " + std::to_string(result) + ".";
-    }
 }

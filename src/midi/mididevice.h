@@ -35,10 +35,13 @@ struct MidiOutCaps {
 static_assert(sizeof(MidiInCaps) == 44);
 static_assert(sizeof(MidiOutCaps) == 52);
 
-/// Receives the notifications of one open device: (message, parameter 1, parameter 2).
-/// For input data the message is kMimData, parameter 1 the packed short message and
-/// parameter 2 the time stamp in milliseconds since Start. May run on any thread.
-using MidiNotify = std::function<void(uint32_t message, uintptr_t param1, uintptr_t param2)>;
+// Kinds of output in MidiOutCaps::wTechnology.
+constexpr uint16_t kModMidiPort = 1; // a port to another program or an instrument
+constexpr uint16_t kModSynth = 2;    // the built-in synthesizer
+
+/// Takes each short message (packed, status in the low byte) that an input device receives
+/// while started, in arrival order. Runs on the device's own thread.
+using MidiInData = std::function<void(uint32_t message)>;
 
 class IMidiOutDevice {
 public:
@@ -61,7 +64,7 @@ public:
 
 class IMidiInDevice {
 public:
-    virtual ~IMidiInDevice() = default; // closes the device; no notification runs afterwards
+    virtual ~IMidiInDevice() = default; // closes the device; no data is delivered afterwards
     virtual MidiResult Start() = 0;
     virtual MidiResult Stop() = 0;
     virtual MidiResult Reset() = 0;
@@ -90,11 +93,9 @@ public:
         (void)input;
         return {};
     }
-    /// Opens an output; notify (may be empty) receives kMomOpen now and kMomClose at close.
-    virtual MidiResult OpenOutput(int deviceId, MidiNotify notify,
-                                  std::unique_ptr<IMidiOutDevice>& device) = 0;
-    /// Opens an input; notify receives kMimOpen, kMimData after Start, and kMimClose.
-    virtual MidiResult OpenInput(int deviceId, MidiNotify notify,
+    virtual MidiResult OpenOutput(int deviceId, std::unique_ptr<IMidiOutDevice>& device) = 0;
+    /// Opens an input; once it is started, data (may be empty) takes what it receives.
+    virtual MidiResult OpenInput(int deviceId, MidiInData data,
                                  std::unique_ptr<IMidiInDevice>& device) = 0;
 };
 

@@ -32,14 +32,9 @@ void CMidiDeviceList::Refresh() {
 
     std::vector<MidiInEntry> inputs;
     const int inCount = service.GetNumInputs();
-    inputs.reserve(size_t(inCount < 0 ? 0 : inCount) + 1);
-    MidiInEntry in{};
-    if (service.GetInputCaps(kMidiMapper, in.caps) == kMidiOk) {
-        in.deviceId = kMidiMapper;
-        inputs.push_back(in);
-    }
+    inputs.reserve(size_t(inCount < 0 ? 0 : inCount));
     for (int d = 0; d < inCount; ++d) {
-        in = MidiInEntry{};
+        MidiInEntry in{};
         if (service.GetInputCaps(d, in.caps) == kMidiOk) {
             in.deviceId = d;
             in.caps.szPname[sizeof in.caps.szPname - 1] = '\0';
@@ -50,14 +45,9 @@ void CMidiDeviceList::Refresh() {
 
     std::vector<MidiOutEntry> outputs;
     const int outCount = service.GetNumOutputs();
-    outputs.reserve(size_t(outCount < 0 ? 0 : outCount) + 1);
-    MidiOutEntry out{};
-    if (service.GetOutputCaps(kMidiMapper, out.caps) == kMidiOk) {
-        out.deviceId = kMidiMapper;
-        outputs.push_back(out);
-    }
+    outputs.reserve(size_t(outCount < 0 ? 0 : outCount));
     for (int d = 0; d < outCount; ++d) {
-        out = MidiOutEntry{};
+        MidiOutEntry out{};
         if (service.GetOutputCaps(d, out.caps) == kMidiOk) {
             out.deviceId = d;
             out.caps.szPname[sizeof out.caps.szPname - 1] = '\0';
@@ -77,22 +67,4 @@ int CMidiDeviceList::FindByName(const char* name, bool input) const {
     if (position >= 0 || *name == '\0')
         return position;
     return input ? FindLegacy(m_inputs, name) : FindLegacy(m_outputs, name);
-}
-
-int CMidiDeviceList::FindByIdentity(const void* identity8, bool input) const {
-    if (identity8 == nullptr)
-        return -1;
-    // wMid, wPid and vDriverVersion are the first 8 bytes of both capability records.
-    if (input) {
-        for (size_t i = 0; i < m_inputs.size(); ++i) {
-            if (std::memcmp(&m_inputs[i].caps, identity8, 8) == 0)
-                return int(i);
-        }
-    } else {
-        for (size_t i = 0; i < m_outputs.size(); ++i) {
-            if (std::memcmp(&m_outputs[i].caps, identity8, 8) == 0)
-                return int(i);
-        }
-    }
-    return -1;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 struct MidiInEntry {
-    int deviceId; // kMidiMapper (-1) for a mapper
+    int deviceId;
     MidiInCaps caps;
     std::string legacyName; // see IMidiDeviceService::GetLegacyName
 };
@@ -23,15 +23,13 @@ class CMidiDeviceList {
 public:
     CMidiDeviceList();
 
-    /// Rebuilds both lists from the device service: the mapper first when there is one,
-    /// then the devices in id order, leaving out those whose capabilities can't be read.
+    /// Rebuilds both lists from the device service: the devices in id order, leaving out those
+    /// whose capabilities can't be read.
     void Refresh();
 
     /// Position of the first entry named exactly (case-sensitive) name, else of the first
     /// whose name of the time when names were UTF-8 is name; -1 when none is.
     int FindByName(const char* name, bool input) const;
-    /// Position of the first entry whose wMid, wPid and vDriverVersion equal these 8 bytes.
-    int FindByIdentity(const void* identity8, bool input) const;
 
     int GetInputCount() const { return int(m_inputs.size()); }
     int GetOutputCount() const { return int(m_outputs.size()); }

@@ -1,10 +1,15 @@
-// Result codes of the MIDI device service. Every call answers with one of these; 0 is success.
-// The numbers follow the classic multimedia codes so that stored codes keep their meaning.
+// Result codes of the MIDI layer and the status its calls answer with. The device service and
+// the backends answer a bare code; the ports, the connection, the sequence player and the audio
+// export answer a MidiStatus, which carries the code and the words for it. Nothing throws.
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
+#include <utility>
 
+/// 0 is success. The numbers follow the classic multimedia codes so that stored codes keep
+/// their meaning.
 using MidiResult = uint32_t;
 
 constexpr MidiResult kMidiOk = 0;
@@ -19,50 +24,33 @@ constexpr MidiResult kMidiErrInvalidParam = 11;
 constexpr MidiResult kMidiErrNoDevice = 68;      // the device is no longer there
 constexpr MidiResult kMidiErrNoAudioOutput = 96; // the synthesizer found no audio output
 constexpr MidiResult kMidiErrNoSoundFont = 97;   // the synthesizer could not load its soundfont
+constexpr MidiResult kMidiErrCancelled = 98;     // the caller cancelled the operation
 
 /// Text for a result code; never empty.
 std::string GetMidiResultText(MidiResult result);
 
-/// The result of a port's last call, as the input and output ports keep it: every call
-/// stores its code and answers true exactly when it is kMidiOk.
-class CMidiResultKeeper {
+/// What a call of the layer's interface answers: true exactly on success, with the result code
+/// and, for a failure, the words that say why.
+class MidiStatus {
 public:
-    MidiResult GetLastResult() const { return m_lastResult; }
-    /// Text of the last result.
-    std::string GetErrorText() const { return GetMidiResultText(m_lastResult); }
+    /// A result code is a status: its words are the code's text.
+    MidiStatus(MidiResult code = kMidiOk) : m_code(code) {}
+    /// A failure that says more than its code, in its own (English) words.
+    MidiStatus(MidiResult code, std::string text) : m_code(code), m_text(std::move(text)) {}
 
-protected:
-    bool Store(MidiResult result) {
-        m_lastResult = result;
-        return result == kMidiOk;
-    }
-    /// For operations without meaning on this system: not supported on an open port,
-    /// invalid handle on a closed one.
-    bool StoreNotSupported(bool open) {
-        return Store(open ? kMidiErrNotSupported : kMidiErrInvalidHandle);
+    explicit operator bool() const { return m_code == kMidiOk; }
+    MidiResult Code() const { return m_code; }
+    /// The failure's own words, else the code's text.
+    std::string Text() const { return m_text.empty() ? GetMidiResultText(m_code) : m_text; }
+
+    friend bool operator==(const MidiStatus& a, const MidiStatus& b) {
+        return a.m_code == b.m_code;
     }
 
-    MidiResult m_lastResult = kMidiOk;
+private:
+    MidiResult m_code;
+    std::string m_text;
 };
 
-// Notification codes passed to callback procedures.
-constexpr uint32_t kMimOpen = 0x3C1;
-constexpr uint32_t kMimClose = 0x3C2;
-constexpr uint32_t kMimData = 0x3C3;
-constexpr uint32_t kMimLongData = 0x3C4;
-constexpr uint32_t kMimError = 0x3C5;
-constexpr uint32_t kMimLongError = 0x3C6;
-constexpr uint32_t kMomOpen = 0x3C7;
-constexpr uint32_t kMomClose = 0x3C8;
-constexpr uint32_t kMomDone = 0x3C9;
-
-// Output technology codes of MidiOutCaps::wTechnology.
-constexpr uint16_t kModMidiPort = 1;
-constexpr uint16_t kModSynth = 2;
-constexpr uint16_t kModSqSynth = 3;
-constexpr uint16_t kModFmSynth = 4;
-constexpr uint16_t kModMapper = 5;
-constexpr uint16_t kModWavetable = 6;
-constexpr uint16_t kModSwSynth = 7;
-
-constexpr int kMidiMapper = -1;
+/// The code and the words, for test messages.
+std::ostream& operator<<(std::ostream& out, const MidiStatus& status);

@@ -31,13 +31,19 @@ uint64_t g_nextSerial = 1; // guarded by PlayerLock()
 
 } // namespace
 
-CSequencePlayer::CSequencePlayer(std::atomic<CSequencePlayer*>* ownerSlot, int deviceId)
-    : m_pOwnerSlot(ownerSlot), m_port(deviceId, true, nullptr) {
+CSequencePlayer::CSequencePlayer(std::atomic<CSequencePlayer*>* ownerSlot)
+    : m_pOwnerSlot(ownerSlot) {
     std::lock_guard lock(PlayerLock());
     m_nSerial = g_nextSerial++;
     LivePlayers().push_back({m_nSerial, this});
-    m_pOwnerSlot->store(this);
     m_uTimerPeriod = CTimerService::GetPeriodMin();
+}
+
+MidiStatus CSequencePlayer::Open(int deviceId) {
+    const MidiStatus opened = m_port.Open(deviceId);
+    if (opened)
+        m_pOwnerSlot->store(this);
+    return opened;
 }
 
 CSequencePlayer::~CSequencePlayer() {
@@ -55,7 +61,8 @@ CSequencePlayer::~CSequencePlayer() {
         m_port.Reset();
         m_port.Close();
     }
-    m_pOwnerSlot->store(nullptr);
+    CSequencePlayer* self = this;
+    m_pOwnerSlot->compare_exchange_strong(self, nullptr);
 }
 
 int CSequencePlayer::Add(const PlayEvent& event) {
@@ -152,8 +159,8 @@ void CSequencePlayer::OnTimer(uint32_t timerId) {
                 m_pPositionSink->store(m_positions[i], std::memory_order_relaxed);
             continue;
         }
-        if (!m_port.ShortMsgAt(m_events[i].message, timer.GetTimePoint(due)) &&
-            m_port.GetLastResult() == kMidiErrInvalidHandle)
+        if (m_port.ShortMsgAt(m_events[i].message, timer.GetTimePoint(due)).Code() ==
+            kMidiErrInvalidHandle)
             break;
     }
     delete this;

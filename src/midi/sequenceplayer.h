@@ -11,16 +11,19 @@
 
 class CSequencePlayer {
 public:
-    /// Opens the output device in callback mode and writes this player into *ownerSlot.
-    /// Throws CMidiOpenError when the device can't be opened; the slot is then not written.
-    /// Always create with new: the player owns itself from Start on.
-    CSequencePlayer(std::atomic<CSequencePlayer*>* ownerSlot, int deviceId);
-    /// Clears the owner slot and resets and closes the device, silencing every note.
+    /// A player for *ownerSlot, its device not open yet. Always create with new: the player
+    /// owns itself from Start on.
+    explicit CSequencePlayer(std::atomic<CSequencePlayer*>* ownerSlot);
+    /// Resets and closes the device, silencing every note, then clears the owner slot if it
+    /// holds this player.
     ~CSequencePlayer();
 
     CSequencePlayer(const CSequencePlayer&) = delete;
     CSequencePlayer& operator=(const CSequencePlayer&) = delete;
 
+    /// Opens the output device and writes this player into the owner slot; a failure leaves
+    /// the slot as it was, and the caller deletes the player.
+    MidiStatus Open(int deviceId);
     /// Appends an entry; returns its index. Entries are sent in the order added.
     int Add(const PlayEvent& event);
     /// Appends an entry that sends nothing: when the run reaches it, `position` (>= 0) is

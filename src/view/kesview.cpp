@@ -76,7 +76,7 @@ CKesView::~CKesView() {
     disconnect(m_pPlayback, nullptr, this, nullptr);
     m_pPlayback->Stop(); // no note keeps sounding once the window is gone
     if (m_pConnection)
-        m_pConnection->SetDefaultReceiver(nullptr);
+        m_pConnection->SetReceiver({});
 }
 
 Song& CKesView::EditorSong() {

@@ -65,7 +65,7 @@ public:
     void OnUpdateMidiRecord(QAction* cmdUI) const;
     /// One incoming short message (status in the low byte): a note-on enters its pitch at the
     /// cursor; every message is echoed unchanged to the connection's output.
-    Q_INVOKABLE void OnMidiInData(quint32 message);
+    void OnMidiInData(quint32 message);
 
     /// Paints the rows the window shows onto the printer's page at their size on screen,
     /// scaled down where the window is wider or taller than the printable area.

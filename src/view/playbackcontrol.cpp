@@ -58,10 +58,9 @@ bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceNam
             return false;
         deviceId = devices.GetOutput(position).deviceId;
     }
-    CSequencePlayer* player = nullptr;
-    try {
-        player = new CSequencePlayer(&m_pPlayer, deviceId);
-    } catch (const CMidiOpenError&) {
+    auto* player = new CSequencePlayer(&m_pPlayer);
+    if (!player->Open(deviceId)) {
+        delete player;
         return false;
     }
     FillPlayer(*player, song);

@@ -90,7 +90,7 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
 int CKesView::OnCreate(CMidiConnection* connection) {
     m_pConnection = connection;
     if (m_pConnection) {
-        m_pConnection->SetDefaultReceiver(this);
+        m_pConnection->SetReceiver({this, [this](quint32 message) { OnMidiInData(message); }});
         m_pConnection->Open(); // a failure only leaves recording off
     }
     Q_EMIT midiCommandsChanged();
@@ -119,7 +119,7 @@ void CKesView::OnMidiRecord() {
         Q_EMIT midiCommandsChanged();
         return;
     }
-    const bool opened = m_pConnection->Open(this);
+    const bool opened = bool(m_pConnection->Open());
     Q_EMIT midiCommandsChanged();
     if (!opened) {
         QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"),

@@ -56,9 +56,8 @@ private Q_SLOTS:
                                << false;
         QTest::newRow("LANGUAGE=en over ja_JP")
             << QStringList{QStringLiteral("en"), QStringLiteral("en-US")} << false;
-        QTest::newRow("Japanese second") << QStringList{QStringLiteral("fr-FR"),
-                                                        QStringLiteral("ja-JP")}
-                                         << false;
+        QTest::newRow("Japanese second")
+            << QStringList{QStringLiteral("fr-FR"), QStringLiteral("ja-JP")} << false;
     }
     void choice() {
         QFETCH(QStringList, uiLanguages);
@@ -72,18 +71,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("menus");
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("firstGuideLine");
-        QTest::newRow("English")
-            << true << QStringLiteral("Untitled[*] - KesV")
-            << QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
-                           QStringLiteral("&Play"), QStringLiteral("&View"),
-                           QStringLiteral("&Help")}
-            << QStringLiteral("Save changes to Untitled?") << QStringLiteral("[F1] whole");
-        QTest::newRow("Japanese")
-            << false << QStringLiteral("無題[*] - KesV")
-            << QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"),
-                           QStringLiteral("演奏(&P)"), QStringLiteral("表示(&V)"),
-                           QStringLiteral("ﾍﾙﾌﾟ(&H)")}
-            << QStringLiteral("無題 への変更を保存しますか?") << QStringLiteral("[F1] 全音符");
+        QTest::newRow("English") << true << QStringLiteral("Untitled[*] - KesV")
+                                 << QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                                QStringLiteral("&Play"), QStringLiteral("&View"),
+                                                QStringLiteral("&Help")}
+                                 << QStringLiteral("Save changes to Untitled?")
+                                 << QStringLiteral("[F1] whole");
+        QTest::newRow("Japanese") << false << QStringLiteral("無題[*] - KesV")
+                                  << QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"),
+                                                 QStringLiteral("編集(&E)"),
+                                                 QStringLiteral("演奏(&P)"),
+                                                 QStringLiteral("表示(&V)"),
+                                                 QStringLiteral("ﾍﾙﾌﾟ(&H)")}
+                                  << QStringLiteral("無題 への変更を保存しますか?")
+                                  << QStringLiteral("[F1] 全音符");
     }
     void window_speaksTheChosenLanguage() {
         QFETCH(bool, english);

@@ -17,7 +17,7 @@ TEST(AlsaModule, LoadsAndAnswersThroughItsInterface) {
     sequencer->ListPorts(inputs, outputs);
     EXPECT_TRUE(inputs.empty() && outputs.empty());
     std::unique_ptr<IMidiOutDevice> out;
-    EXPECT_EQ(sequencer->OpenOutput("Midi Through:Midi Through Port-0", {}, out), kMidiErrNoDriver);
+    EXPECT_EQ(sequencer->OpenOutput("Midi Through:Midi Through Port-0", out), kMidiErrNoDriver);
     EXPECT_EQ(out, nullptr);
     std::unique_ptr<IMidiInDevice> in;
     EXPECT_EQ(sequencer->OpenInput("Midi Through:Midi Through Port-0", {}, in), kMidiErrNoDriver);

@@ -7,16 +7,14 @@
 
 #include <cstring>
 
-TEST(MidiDeviceList, MapperComesFirstThenDevicesInIdOrder) {
+TEST(MidiDeviceList, DevicesComeInIdOrder) {
     CFakeMidiService service;
     service.outputs = {{"Synth A"}, {"Port B"}};
-    service.hasMapper = true;
     CMidiDeviceList list;
-    ASSERT_EQ(list.GetOutputCount(), 3);
-    EXPECT_EQ(list.GetOutput(0).deviceId, -1);
-    EXPECT_EQ(list.GetOutput(1).deviceId, 0);
-    EXPECT_EQ(list.GetOutput(2).deviceId, 1);
-    EXPECT_STREQ(list.GetOutput(2).caps.szPname, "Port B");
+    ASSERT_EQ(list.GetOutputCount(), 2);
+    EXPECT_EQ(list.GetOutput(0).deviceId, 0);
+    EXPECT_EQ(list.GetOutput(1).deviceId, 1);
+    EXPECT_STREQ(list.GetOutput(1).caps.szPname, "Port B");
     EXPECT_EQ(list.GetInputCount(), 0);
 }
 
@@ -47,17 +45,6 @@ TEST(MidiDeviceList, FindByNameIsExactAndTheFirstOfEqualNamesWins) {
     EXPECT_EQ(list.FindByName("", true), -1);
     EXPECT_EQ(list.FindByName("", false), -1);
     EXPECT_EQ(list.FindByName(nullptr, true), -1);
-}
-
-TEST(MidiDeviceList, FindByIdentityComparesManufacturerProductAndVersion) {
-    CFakeMidiService service;
-    service.outputs = {{"A", true, 1, 2, 3}, {"B", true, 1, 2, 4}, {"C", true, 1, 2, 4}};
-    CMidiDeviceList list;
-    const uint16_t identity[4] = {1, 2, 4, 0}; // wMid, wPid, vDriverVersion (little-endian)
-    EXPECT_EQ(list.FindByIdentity(identity, false), 1);
-    const uint16_t none[4] = {9, 2, 4, 0};
-    EXPECT_EQ(list.FindByIdentity(none, false), -1);
-    EXPECT_EQ(list.FindByIdentity(identity, true), -1);
 }
 
 TEST(MidiDeviceList, RefreshFollowsTheServiceAndTwiceGivesTheSameLists) {

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QThread>
+
+#include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -86,17 +91,17 @@ TEST_F(MidiConnectionTest, OpenTwiceOpensOnceAndCloseResetsBothDevices) {
     EXPECT_TRUE(service.Ops().empty());
 }
 
-TEST_F(MidiConnectionTest, DataReachesTheDefaultReceiverWhenOpenedWithoutOne) {
+TEST_F(MidiConnectionTest, DataReachesTheReceiverAcrossReopensUntilAnotherIsSet) {
     CTestReceiver view;
     CTestReceiver other;
     Name("Keys", "Synth");
-    connection.SetDefaultReceiver(&view);
+    connection.SetReceiver(view.Receiver());
     ASSERT_TRUE(connection.Open());
     service.Inject(0, 0x643C90);
     QCoreApplication::processEvents();
     EXPECT_EQ(view.messages, std::vector<quint32>{0x643C90});
 
-    // After a change of settings the connection reopens without a receiver: still the view.
+    // After a change of settings the connection reopens with the same receiver: the view.
     connection.Close();
     Name("Pads", "Synth");
     ASSERT_TRUE(connection.Open());
@@ -104,10 +109,40 @@ TEST_F(MidiConnectionTest, DataReachesTheDefaultReceiverWhenOpenedWithoutOne) {
     QCoreApplication::processEvents();
     EXPECT_EQ(view.messages, (std::vector<quint32>{0x643C90, 0x7F4591}));
 
+    connection.SetReceiver(other.Receiver());
     connection.Close();
-    ASSERT_TRUE(connection.Open(&other));
+    ASSERT_TRUE(connection.Open());
     service.Inject(1, 0x80);
     QCoreApplication::processEvents();
     EXPECT_EQ(other.messages, std::vector<quint32>{0x80});
     EXPECT_EQ(view.messages.size(), 2u);
+}
+
+TEST_F(MidiConnectionTest, RecordingReachesTheHandlerOnItsObjectsThreadAndStopsWhenItIsGone) {
+    auto view = std::make_unique<QObject>();
+    std::vector<quint32> entered;
+    std::vector<QThread*> threads;
+    connection.SetReceiver({view.get(), [&](quint32 message) {
+                                entered.push_back(message);
+                                threads.push_back(QThread::currentThread());
+                            }});
+    Name("Keys", "Synth");
+    ASSERT_TRUE(connection.Open());
+    std::thread device([this] {
+        for (uint32_t message : {0x643C90u, 0x003C80u, 0x7F4591u})
+            service.Inject(0, message);
+    });
+    device.join();
+    EXPECT_TRUE(entered.empty()); // queued, not called on the device's thread
+    QCoreApplication::processEvents();
+    EXPECT_EQ(entered, (std::vector<quint32>{0x643C90, 0x003C80, 0x7F4591}));
+    EXPECT_EQ(threads, std::vector<QThread*>(3, QThread::currentThread()));
+
+    // The receiving object goes while recording: what was queued for it and what comes later
+    // is dropped.
+    service.Inject(0, 0x403C90);
+    view.reset();
+    service.Inject(0, 0x403C80);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(entered.size(), 3u);
 }

@@ -34,7 +34,6 @@ class CFakeMidiService final : public IMidiDeviceService {
 public:
     std::vector<FakeDevice> inputs;
     std::vector<FakeDevice> outputs;
-    bool hasMapper = false;
     /// Called on every send before it is logged; returns the result to give.
     std::function<MidiResult(int deviceId, uint32_t message)> onSend;
 
@@ -70,63 +69,43 @@ public:
         caps.wPid = device->wPid;
         caps.vDriverVersion = device->vDriverVersion;
         device->name.copy(caps.szPname, sizeof caps.szPname - 1);
-        caps.wTechnology = id == -1 ? kModMapper : kModMidiPort;
+        caps.wTechnology = kModMidiPort;
         caps.wChannelMask = 0xFFFF;
         return kMidiOk;
     }
 
-    MidiResult OpenOutput(int id, MidiNotify notify,
-                          std::unique_ptr<IMidiOutDevice>& device) override {
+    MidiResult OpenOutput(int id, std::unique_ptr<IMidiOutDevice>& device) override {
         const FakeDevice* record = Find(outputs, id);
         if (!record)
             return kMidiErrBadDeviceId;
         if (record->openResult != kMidiOk)
             return record->openResult;
         Log(FakeOp::Open, false, id);
-        device = std::make_unique<Out>(*this, id, notify);
-        if (notify)
-            notify(kMomOpen, 0, 0);
-        std::lock_guard lock(m_mutex);
-        m_outNotify[id] = std::move(notify);
+        device = std::make_unique<Out>(*this, id);
         return kMidiOk;
     }
 
-    MidiResult OpenInput(int id, MidiNotify notify,
-                         std::unique_ptr<IMidiInDevice>& device) override {
+    MidiResult OpenInput(int id, MidiInData data, std::unique_ptr<IMidiInDevice>& device) override {
         const FakeDevice* record = Find(inputs, id);
         if (!record)
             return kMidiErrBadDeviceId;
         if (record->openResult != kMidiOk)
             return record->openResult;
         Log(FakeOp::Open, true, id);
-        if (notify)
-            notify(kMimOpen, 0, 0);
-        auto in = std::make_unique<In>(*this, id, std::move(notify));
+        auto in = std::make_unique<In>(*this, id, std::move(data));
         std::lock_guard lock(m_mutex);
         m_in[id] = in.get();
         device = std::move(in);
         return kMidiOk;
     }
 
-    /// Delivers a short message to the open input device id as the backend would.
-    void Inject(int id, uint32_t message) { Notify(id, kMimData, message, 0); }
-    /// Delivers any notification to the open input device id.
-    void Notify(int id, uint32_t code, uintptr_t p1, uintptr_t p2) {
+    /// Delivers a short message to the open input device id as the backend would: only while
+    /// it is started, on the calling thread.
+    void Inject(int id, uint32_t message) {
         std::lock_guard lock(m_mutex);
         auto found = m_in.find(id);
-        if (found != m_in.end() && found->second->notify &&
-            (code != kMimData || found->second->started))
-            found->second->notify(code, p1, p2);
-    }
-    /// Delivers any notification to the last opened output device id.
-    void NotifyOutput(int id, uint32_t code, uintptr_t p1, uintptr_t p2) {
-        MidiNotify notify;
-        {
-            std::lock_guard lock(m_mutex);
-            notify = m_outNotify[id];
-        }
-        if (notify)
-            notify(code, p1, p2);
+        if (found != m_in.end() && found->second->data && found->second->started)
+            found->second->data(message);
     }
 
     std::vector<FakeOp> Ops() const {
@@ -158,12 +137,8 @@ public:
 
 private:
     struct Out final : IMidiOutDevice {
-        Out(CFakeMidiService& s, int i, MidiNotify n) : service(s), id(i), notify(std::move(n)) {}
-        ~Out() override {
-            service.Log(FakeOp::Close, false, id);
-            if (notify)
-                notify(kMomClose, 0, 0);
-        }
+        Out(CFakeMidiService& s, int i) : service(s), id(i) {}
+        ~Out() override { service.Log(FakeOp::Close, false, id); }
         MidiResult SendShort(uint32_t message) override {
             const MidiResult result = service.onSend ? service.onSend(id, message) : kMidiOk;
             if (result == kMidiOk)
@@ -176,19 +151,16 @@ private:
         }
         CFakeMidiService& service;
         int id;
-        MidiNotify notify;
     };
 
     struct In final : IMidiInDevice {
-        In(CFakeMidiService& s, int i, MidiNotify n) : service(s), id(i), notify(std::move(n)) {}
+        In(CFakeMidiService& s, int i, MidiInData d) : service(s), id(i), data(std::move(d)) {}
         ~In() override {
             {
                 std::lock_guard lock(service.m_mutex);
                 service.m_in.erase(id);
             }
             service.Log(FakeOp::Close, true, id);
-            if (notify)
-                notify(kMimClose, 0, 0);
         }
         MidiResult Start() override {
             started = true;
@@ -207,13 +179,11 @@ private:
         }
         CFakeMidiService& service;
         int id;
-        MidiNotify notify;
+        MidiInData data;
         std::atomic<bool> started{false};
     };
 
     const FakeDevice* Find(const std::vector<FakeDevice>& list, int id) const {
-        if (id == -1)
-            return hasMapper && !list.empty() ? &m_mapper : nullptr;
         if (id < 0 || id >= int(list.size()))
             return nullptr;
         return &list[size_t(id)];
@@ -224,9 +194,7 @@ private:
         m_ops.push_back({kind, input, id, message, std::chrono::steady_clock::now()});
     }
 
-    FakeDevice m_mapper{"Mapper"};
     mutable std::mutex m_mutex;
     std::vector<FakeOp> m_ops;
     std::map<int, In*> m_in;
-    std::map<int, MidiNotify> m_outNotify;
 };

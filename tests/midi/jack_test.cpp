@@ -108,7 +108,8 @@ TEST_F(JackMidiTest, CatalogueListsPeerPortsAndTheSynthWithStableNames) {
     EXPECT_GT(list.GetOutput(synth).caps.wVoices, 0);
 
     // Our own open port is not offered as a device, and names stay the same.
-    CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
+    CMidiOutPort port;
+    ASSERT_EQ(port.Open(list.GetOutput(out).deviceId), kMidiOk);
     CMidiDeviceList again;
     for (int i = 0; i < again.GetInputCount(); ++i)
         EXPECT_EQ(std::string(again.GetInput(i).caps.szPname).rfind("KesV", 0), std::string::npos);
@@ -123,9 +124,10 @@ TEST_F(JackMidiTest, OutputPortMessagesArriveUnchanged) {
     const std::vector<uint32_t> sent = {Msg(0x90, 60, 100), Msg(0xB0, 7, 90), Msg(0xC3, 5),
                                         Msg(0xE0, 0, 64),   Msg(0x91, 72, 1), Msg(0x80, 60, 0)};
     {
-        CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
         for (uint32_t message : sent)
-            EXPECT_TRUE(port.ShortMsg(message)) << port.GetErrorText();
+            EXPECT_EQ(port.ShortMsg(message), kMidiOk);
         std::this_thread::sleep_for(100ms); // let the last cycle go out before the reset
     }
     const auto received = WaitForDump(File("dump-out"), sent.size());
@@ -152,15 +154,12 @@ TEST_F(JackMidiTest, PeerListedBeforeItIsActiveIsConnectedOnceItIs) {
         std::this_thread::sleep_for(100ms);
         jack_activate(peer);
     });
-    bool opened = false;
-    try {
-        CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
-        opened = true;
+    {
+        CMidiOutPort port;
+        EXPECT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
         EXPECT_GT(jack_port_connected(input), 0);
-    } catch (const CMidiOpenError&) {
     }
     activate.join();
-    EXPECT_TRUE(opened);
     jack_client_close(peer);
 }
 
@@ -170,16 +169,16 @@ TEST_F(JackMidiTest, SendToAPeerThatHasGoneAnswersInvalidHandle) {
     CMidiDeviceList list;
     const int position = WaitForDevice(list, DumpClient() + ":input", false);
     ASSERT_GE(position, 0);
-    CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
-    EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100)));
+    CMidiOutPort port;
+    ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+    EXPECT_EQ(port.ShortMsg(Msg(0x90, 60, 100)), kMidiOk);
     dump.reset(); // the peer program ends
-    bool gone = false;
-    for (int i = 0; i < 200 && !gone; ++i) {
-        gone = !port.ShortMsg(Msg(0x80, 60, 0));
+    MidiStatus sent;
+    for (int i = 0; i < 200 && sent; ++i) {
+        sent = port.ShortMsg(Msg(0x80, 60, 0));
         std::this_thread::sleep_for(10ms);
     }
-    EXPECT_TRUE(gone);
-    EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+    EXPECT_EQ(sent, kMidiErrInvalidHandle);
 }
 
 TEST_F(JackMidiTest, JapanesePortNamesAreCp932ShortAndUniqueAndOldUtf8NamesStillFindThem) {
@@ -214,8 +213,9 @@ TEST_F(JackMidiTest, JapanesePortNamesAreCp932ShortAndUniqueAndOldUtf8NamesStill
     const int out =
         list.FindByName(EncodeCp932(client + QStringLiteral(":in")).value().c_str(), false);
     ASSERT_GE(out, 0);
-    CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
-    EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100))) << port.GetErrorText();
+    CMidiOutPort port;
+    ASSERT_EQ(port.Open(list.GetOutput(out).deviceId), kMidiOk);
+    EXPECT_EQ(port.ShortMsg(Msg(0x90, 60, 100)), kMidiOk);
     ASSERT_TRUE(keys.WaitForArrivals(1, 2s));
     EXPECT_EQ(keys.GetArrival(0).message, Msg(0x90, 60, 100));
 }
@@ -234,8 +234,9 @@ TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {
     ASSERT_GE(position, 0);
     CTestReceiver receiver;
     {
-        CMidiInPort port(list.GetInput(position).deviceId, &receiver);
-        ASSERT_TRUE(port.Start()) << port.GetErrorText();
+        CMidiInPort port;
+        ASSERT_EQ(port.Open(list.GetInput(position).deviceId, receiver.Receiver()), kMidiOk);
+        ASSERT_EQ(port.Start(), kMidiOk);
         const auto end = std::chrono::steady_clock::now() + 700ms;
         while (std::chrono::steady_clock::now() < end) {
             QCoreApplication::processEvents();
@@ -259,7 +260,8 @@ TEST_F(JackMidiTest, PlayerRunArrivesWithTheRightKeysVelocitiesAndOrder) {
     const int position = WaitForDevice(list, DumpClient() + ":input", false);
     ASSERT_GE(position, 0);
     std::atomic<CSequencePlayer*> slot{nullptr};
-    auto* player = new CSequencePlayer(&slot, list.GetOutput(position).deviceId);
+    auto* player = new CSequencePlayer(&slot);
+    ASSERT_EQ(player->Open(list.GetOutput(position).deviceId), kMidiOk);
     const std::vector<PlayEvent> song = {{0, Msg(0x90, 60, 127)},   {235, Msg(0x80, 60, 0)},
                                          {240, Msg(0x90, 64, 127)}, {475, Msg(0x80, 64, 0)},
                                          {480, Msg(0x90, 67, 127)}, {480, Msg(0x90, 72, 127)},
@@ -299,7 +301,8 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0);
-    CMidiOutPort port(list.GetOutput(position).deviceId, false, nullptr);
+    CMidiOutPort port;
+    ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
 
     jack_client_t* client = jack_client_open("kesv-meter", JackNoStartServer, nullptr);
     ASSERT_NE(client, nullptr);
@@ -321,7 +324,7 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
 
     std::this_thread::sleep_for(100ms);
     const float silence = meter.peak.load();
-    ASSERT_TRUE(port.ShortMsg(Msg(0x90, 60, 127)));
+    ASSERT_EQ(port.ShortMsg(Msg(0x90, 60, 127)), kMidiOk);
     std::this_thread::sleep_for(300ms);
     const float sounding = meter.peak.load();
     port.ShortMsg(Msg(0x80, 60, 0));
@@ -331,6 +334,7 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
     EXPECT_GT(sounding, 0.01f);
 
     // The loaded synthesizer is kept: a second port opens on it at once.
-    CMidiOutPort second(list.GetOutput(position).deviceId, false, nullptr);
-    EXPECT_TRUE(second.ShortMsg(Msg(0x90, 64, 100)));
+    CMidiOutPort second;
+    EXPECT_EQ(second.Open(list.GetOutput(position).deviceId), kMidiOk);
+    EXPECT_EQ(second.ShortMsg(Msg(0x90, 64, 100)), kMidiOk);
 }

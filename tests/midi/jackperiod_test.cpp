@@ -107,7 +107,8 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
 
     std::vector<uint32_t> song;
     std::atomic<CSequencePlayer*> slot{nullptr};
-    auto* player = new CSequencePlayer(&slot, list.GetOutput(out).deviceId);
+    auto* player = new CSequencePlayer(&slot);
+    ASSERT_EQ(player->Open(list.GetOutput(out).deviceId), kMidiOk);
     for (int i = 0; i < kNotes; ++i) {
         const uint8_t key = uint8_t(48 + i % 36), velocity = uint8_t(20 + i);
         song.push_back(PackShortMessage(0x90, key, velocity));
@@ -123,7 +124,8 @@ TEST_P(JackPeriodTest, SongLandsOnItsFramesInOrderWhileOtherPortsOpenAndClose) {
     CTestReceiver receiver;
     CMidiConnection connection;
     connection.SetDeviceNames(keysClient + ":out", keysClient + ":in");
-    ASSERT_TRUE(connection.Open(&receiver));
+    connection.SetReceiver(receiver.Receiver());
+    ASSERT_EQ(connection.Open(), kMidiOk);
     const std::set<std::string> listed = OwnPortsListed(File("lsp"));
     EXPECT_EQ(listed, (std::set<std::string>{"KesV:out", "KesV:in", "KesV:out-2"}))
         << "the program's ports are not under one client";

@@ -45,7 +45,8 @@ protected:
 
 /// A long run: a note every 10 ms for 20 s.
 CSequencePlayer* StartLongRun(std::atomic<CSequencePlayer*>& slot, int deviceId) {
-    auto* player = new CSequencePlayer(&slot, deviceId);
+    auto* player = new CSequencePlayer(&slot);
+    EXPECT_EQ(player->Open(deviceId), kMidiOk);
     for (int i = 0; i < 2000; ++i)
         player->Add({i * 8, Msg(i % 2 ? 0x80 : 0x90, 60, 100)});
     player->SetTempo(250); // 240 ms a quarter: 8 ticks are 4 ms
@@ -72,10 +73,12 @@ TEST_F(JackServerLossTest, ServerStoppingEndsTheRunAndLeavesEveryPortSafeToClose
     ASSERT_GE(in, 0);
 
     // An idle output port, a recording input port and a running player, as the program has.
-    auto idle = std::make_unique<CMidiOutPort>(list.GetOutput(out).deviceId, false, nullptr);
+    auto idle = std::make_unique<CMidiOutPort>();
+    ASSERT_EQ(idle->Open(list.GetOutput(out).deviceId), kMidiOk);
     CTestReceiver receiver;
-    auto recording = std::make_unique<CMidiInPort>(list.GetInput(in).deviceId, &receiver);
-    ASSERT_TRUE(recording->Start());
+    auto recording = std::make_unique<CMidiInPort>();
+    ASSERT_EQ(recording->Open(list.GetInput(in).deviceId, receiver.Receiver()), kMidiOk);
+    ASSERT_EQ(recording->Start(), kMidiOk);
     std::atomic<CSequencePlayer*> slot{nullptr};
     StartLongRun(slot, list.GetOutput(out).deviceId);
     std::this_thread::sleep_for(200ms);
@@ -87,11 +90,9 @@ TEST_F(JackServerLossTest, ServerStoppingEndsTheRunAndLeavesEveryPortSafeToClose
     EXPECT_EQ(slot.load(), nullptr) << "the run goes on without its server";
     CSequencePlayer::StopAndDelete(slot);
 
-    EXPECT_FALSE(idle->ShortMsg(Msg(0x90, 60, 100)));
-    EXPECT_EQ(idle->GetLastResult(), kMidiErrInvalidHandle);
-    EXPECT_FALSE(recording->Stop());
-    EXPECT_EQ(recording->GetLastResult(), kMidiErrInvalidHandle);
-    EXPECT_TRUE(idle->Close());
+    EXPECT_EQ(idle->ShortMsg(Msg(0x90, 60, 100)), kMidiErrInvalidHandle);
+    EXPECT_EQ(recording->Stop(), kMidiErrInvalidHandle);
+    EXPECT_EQ(idle->Close(), kMidiOk);
     recording.reset();
     idle.reset();
     QCoreApplication::processEvents();
@@ -107,8 +108,9 @@ TEST_F(JackServerLossTest, AfterTheServerIsBackAPortOpensAndPlaysAgain) {
         CMidiDeviceList list;
         const int out = OutputPosition(list);
         ASSERT_GE(out, 0);
-        CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
-        EXPECT_TRUE(port.ShortMsg(Msg(0x90, 60, 100)));
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(out).deviceId), kMidiOk);
+        EXPECT_EQ(port.ShortMsg(Msg(0x90, 60, 100)), kMidiOk);
         m_server.Stop();
         std::this_thread::sleep_for(300ms);
     } // the port closes after its server has gone
@@ -120,11 +122,13 @@ TEST_F(JackServerLossTest, AfterTheServerIsBackAPortOpensAndPlaysAgain) {
     const int out = OutputPosition(list);
     ASSERT_GE(out, 0);
     {
-        CMidiOutPort port(list.GetOutput(out).deviceId, false, nullptr);
-        EXPECT_TRUE(port.ShortMsg(Msg(0x90, 64, 100))) << port.GetErrorText();
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(out).deviceId), kMidiOk);
+        EXPECT_EQ(port.ShortMsg(Msg(0x90, 64, 100)), kMidiOk);
     }
     std::atomic<CSequencePlayer*> slot{nullptr};
-    auto* player = new CSequencePlayer(&slot, list.GetOutput(out).deviceId);
+    auto* player = new CSequencePlayer(&slot);
+    ASSERT_EQ(player->Open(list.GetOutput(out).deviceId), kMidiOk);
     player->Add({0, Msg(0x90, 67, 110)});
     player->Add({120, Msg(0x80, 67, 0)});
     player->SetTempo(240);

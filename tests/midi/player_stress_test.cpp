@@ -34,14 +34,14 @@ public:
         caps = MidiOutCaps{};
         return kMidiOk;
     }
-    MidiResult OpenOutput(int id, MidiNotify, std::unique_ptr<IMidiOutDevice>& device) override {
+    MidiResult OpenOutput(int id, std::unique_ptr<IMidiOutDevice>& device) override {
         if (id != 0)
             return kMidiErrBadDeviceId;
         ++opens;
         device = std::make_unique<Out>(*this);
         return kMidiOk;
     }
-    MidiResult OpenInput(int, MidiNotify, std::unique_ptr<IMidiInDevice>&) override {
+    MidiResult OpenInput(int, MidiInData, std::unique_ptr<IMidiInDevice>&) override {
         return kMidiErrBadDeviceId;
     }
 
@@ -95,7 +95,8 @@ TEST(SequencePlayerStress, StartStopCyclesRacingTheEndOfTheRun) {
     std::uniform_int_distribution<int> delayUs(0, 1600);
     int endedByThemselves = 0;
     for (int i = 0; i < cycles; ++i) {
-        auto* player = new CSequencePlayer(&slot, 0);
+        auto* player = new CSequencePlayer(&slot);
+        ASSERT_EQ(player->Open(0), kMidiOk);
         // At 240 a tick is 125/240 ms: the run has passes at 1 and 2 ms and then ends.
         player->Add({0, PackShortMessage(0x90, 60, 127)});
         player->Add({2, PackShortMessage(0x90, 64, 127)});

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -27,6 +28,12 @@ uint32_t NoteOff(uint8_t key) {
 class SequencePlayerTest : public ::testing::Test {
 protected:
     SequencePlayerTest() { service.outputs = {{"Out"}, {"Gone"}}; }
+    /// A player open on device 0, in the slot.
+    CSequencePlayer* OpenPlayer() {
+        auto* player = new CSequencePlayer(&slot);
+        EXPECT_EQ(player->Open(0), kMidiOk);
+        return player;
+    }
     CFakeMidiService service;
     std::atomic<CSequencePlayer*> slot{nullptr};
 };
@@ -44,7 +51,7 @@ TEST(SequencePlayerTiming, DueTimesUseTruncatingIntegerArithmetic) {
 }
 
 TEST_F(SequencePlayerTest, TempoGivesTruncatedMillisecondsPerQuarter) {
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->SetTempo(132);
     EXPECT_EQ(player->GetMsPerQuarter(), 454u);
     player->SetTempo(120);
@@ -53,15 +60,21 @@ TEST_F(SequencePlayerTest, TempoGivesTruncatedMillisecondsPerQuarter) {
     EXPECT_EQ(slot.load(), nullptr);
 }
 
-TEST_F(SequencePlayerTest, OpenFailureThrowsAndLeavesTheSlotNull) {
+TEST_F(SequencePlayerTest, OpenFailureAnswersItsCodeAndLeavesTheSlotAsItWas) {
     service.outputs[1].openResult = kMidiErrNoDevice;
-    EXPECT_THROW(new CSequencePlayer(&slot, 1), CMidiOpenError);
-    EXPECT_THROW(new CSequencePlayer(&slot, 7), CMidiOpenError);
+    auto player = std::make_unique<CSequencePlayer>(&slot);
+    EXPECT_EQ(player->Open(1), kMidiErrNoDevice);
+    EXPECT_EQ(player->Open(7), kMidiErrBadDeviceId);
     EXPECT_EQ(slot.load(), nullptr);
+    // Deleting a player that never opened leaves a running player's slot alone.
+    auto* running = OpenPlayer();
+    player.reset();
+    EXPECT_EQ(slot.load(), running);
+    CSequencePlayer::StopAndDelete(slot);
 }
 
 TEST_F(SequencePlayerTest, EmptyListDeletesThePlayerAtStart) {
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     EXPECT_EQ(slot.load(), player);
     player->SetTempo(120);
     EXPECT_FALSE(player->Start());
@@ -71,7 +84,7 @@ TEST_F(SequencePlayerTest, EmptyListDeletesThePlayerAtStart) {
 }
 
 TEST_F(SequencePlayerTest, RunSendsInListOrderNeverEarlyAndResetsAtTheEnd) {
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     // The worked example: a quarter note C4 at 120, then two entries at one tick.
     player->Add({0, NoteOn(60)});
     player->Add({475, NoteOff(60)});
@@ -109,7 +122,7 @@ TEST_F(SequencePlayerTest, PositionsArePublishedInTurnAndSendNothing) {
         positionAtSend.push_back(position.load());
         return kMidiOk;
     };
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->SetPositionSink(&position);
     player->AddPosition(0, 0);
     player->Add({0, NoteOn(60)});
@@ -129,7 +142,7 @@ TEST_F(SequencePlayerTest, PositionsArePublishedInTurnAndSendNothing) {
 }
 
 TEST_F(SequencePlayerTest, AllEntriesAtTickZeroGoInTheFirstPass) {
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     for (uint8_t key = 40; key < 50; ++key)
         player->Add({0, NoteOn(key)});
     player->SetTempo(200);
@@ -155,7 +168,7 @@ TEST_F(SequencePlayerTest, LatePassSendsEveryOverdueEntryBeforeWaiting) {
             std::this_thread::sleep_for(150ms);
         return kMidiOk;
     };
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->Add({0, NoteOn(1)});
     player->Add({48, NoteOn(2)});
     player->Add({96, NoteOn(3)});
@@ -178,7 +191,7 @@ TEST_F(SequencePlayerTest, LatePassSendsEveryOverdueEntryBeforeWaiting) {
 }
 
 TEST_F(SequencePlayerTest, StopWhileWaitingSendsNothingMoreAndSilences) {
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->Add({0, NoteOn(60)});
     player->Add({4800, NoteOff(60)}); // 10 s at 60
     player->SetTempo(60);
@@ -203,7 +216,7 @@ TEST_F(SequencePlayerTest, VanishedDeviceEndsTheRun) {
     service.onSend = [&sends](int, uint32_t) {
         return ++sends >= 2 ? kMidiErrInvalidHandle : kMidiOk;
     };
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->Add({0, NoteOn(60)});
     player->Add({0, NoteOn(61)});
     player->Add({0, NoteOn(62)});
@@ -220,7 +233,7 @@ TEST_F(SequencePlayerTest, FailedSendOtherThanInvalidHandleIsSkipped) {
     service.onSend = [](int, uint32_t message) {
         return message == NoteOn(61) ? kMidiErrInvalidParam : kMidiOk;
     };
-    auto* player = new CSequencePlayer(&slot, 0);
+    auto* player = OpenPlayer();
     player->Add({0, NoteOn(60)});
     player->Add({0, NoteOn(61)});
     player->Add({10, NoteOn(62)});

@@ -49,13 +49,10 @@ TEST(BuiltinSynth, OpenFailsWithAResultCodeWhenNoAudioOutputCanBeOpened) {
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0) << "no soundfont found";
-    EXPECT_THROW(CMidiOutPort(list.GetOutput(position).deviceId, false, nullptr), CMidiOpenError);
     CMidiOutPort port;
-    EXPECT_FALSE(port.Open(list.GetOutput(position).deviceId, false, nullptr));
-    EXPECT_EQ(port.GetLastResult(), kMidiErrNoAudioOutput);
+    EXPECT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiErrNoAudioOutput);
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.ShortMsg(0x7F3C90));
-    EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+    EXPECT_EQ(port.ShortMsg(0x7F3C90), kMidiErrInvalidHandle);
 }
 
 TEST(BuiltinSynth, IsListedUnloadedAndALibraryThatDoesNotLoadFailsTheOpenUntilOneDoes) {
@@ -70,18 +67,16 @@ TEST(BuiltinSynth, IsListedUnloadedAndALibraryThatDoesNotLoadFailsTheOpenUntilOn
     for (const char* library : {"libkesv-no-such-synth.so.3", "libc.so.6"}) {
         setenv("KESV_FLUIDSYNTH_LIBRARY", library, 1);
         CMidiOutPort port;
-        EXPECT_FALSE(port.Open(deviceId, false, nullptr)) << library;
-        EXPECT_EQ(port.GetLastResult(), kMidiErrNoDriver) << library;
+        EXPECT_EQ(port.Open(deviceId), kMidiErrNoDriver) << library;
         EXPECT_FALSE(port.IsOpen());
-        EXPECT_FALSE(port.ShortMsg(0x7F3C90));
-        EXPECT_EQ(port.GetLastResult(), kMidiErrInvalidHandle);
+        EXPECT_EQ(port.ShortMsg(0x7F3C90), kMidiErrInvalidHandle);
     }
     EXPECT_FALSE(SynthLibraryLoaded());
 
     // The real library loads on the next open; whether audio then opens depends on the machine.
     unsetenv("KESV_FLUIDSYNTH_LIBRARY");
     CMidiOutPort port;
-    const bool opened = port.Open(deviceId, false, nullptr);
-    EXPECT_TRUE(opened || port.GetLastResult() == kMidiErrNoAudioOutput) << port.GetLastResult();
+    const MidiStatus opened = port.Open(deviceId);
+    EXPECT_TRUE(opened || opened == kMidiErrNoAudioOutput) << opened;
     EXPECT_TRUE(SynthLibraryLoaded());
 }

@@ -62,17 +62,16 @@ public:
         AddPortRecords(outputNames, kAlsaProductId, kRtMidiVersion, outputs);
     }
 
-    MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenOutput(const MidiPortRecord& port,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         IAlsaSequencer* sequencer = Sequencer();
-        return sequencer ? sequencer->OpenOutput(port.key, std::move(notify), device)
-                         : kMidiErrNoDriver;
+        return sequencer ? sequencer->OpenOutput(port.key, device) : kMidiErrNoDriver;
     }
 
-    MidiResult OpenInput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenInput(const MidiPortRecord& port, MidiInData data,
                          std::unique_ptr<IMidiInDevice>& device) override {
         IAlsaSequencer* sequencer = Sequencer();
-        return sequencer ? sequencer->OpenInput(port.key, std::move(notify), device)
+        return sequencer ? sequencer->OpenInput(port.key, std::move(data), device)
                          : kMidiErrNoDriver;
     }
 };

@@ -15,9 +15,9 @@ public:
     virtual ~IAlsaSequencer() = default;
     /// Full names of the sequencer's ports, the program's own left in; nothing without one.
     virtual void ListPorts(std::vector<std::string>& inputs, std::vector<std::string>& outputs) = 0;
-    virtual MidiResult OpenOutput(const std::string& key, MidiNotify notify,
+    virtual MidiResult OpenOutput(const std::string& key,
                                   std::unique_ptr<IMidiOutDevice>& device) = 0;
-    virtual MidiResult OpenInput(const std::string& key, MidiNotify notify,
+    virtual MidiResult OpenInput(const std::string& key, MidiInData data,
                                  std::unique_ptr<IMidiInDevice>& device) = 0;
 };
 

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -45,16 +44,8 @@ template <typename Rt> std::vector<std::string> PortNames(Rt& rt) {
 
 class CAlsaOutDevice final : public IMidiOutDevice {
 public:
-    CAlsaOutDevice(std::unique_ptr<RtMidiOut> out, MidiNotify notify)
-        : m_pOut(std::move(out)), m_notify(std::move(notify)) {
+    explicit CAlsaOutDevice(std::unique_ptr<RtMidiOut> out) : m_pOut(std::move(out)) {
         m_pOut->setErrorCallback(&CAlsaOutDevice::OnError, this);
-        if (m_notify)
-            m_notify(kMomOpen, 0, 0);
-    }
-    ~CAlsaOutDevice() override {
-        m_pOut.reset();
-        if (m_notify)
-            m_notify(kMomClose, 0, 0);
     }
 
     MidiResult SendShort(uint32_t message) override {
@@ -91,18 +82,15 @@ private:
     }
 
     std::unique_ptr<RtMidiOut> m_pOut;
-    MidiNotify m_notify;
     std::atomic<bool> m_bGone{false};
     CSoundingNotes m_sounding;
 };
 
 class CAlsaInDevice final : public IMidiInDevice {
 public:
-    explicit CAlsaInDevice(MidiNotify notify) : m_notify(std::move(notify)) {}
+    explicit CAlsaInDevice(MidiInData data) : m_data(std::move(data)) {}
     ~CAlsaInDevice() override {
-        m_pIn.reset(); // ends RtMidi's callbacks before the notification below
-        if (m_notify)
-            m_notify(kMimClose, 0, 0);
+        m_pIn.reset(); // ends RtMidi's callbacks before the receiver may go
     }
 
     MidiResult Open(const std::string& key) {
@@ -121,13 +109,10 @@ public:
         } catch (const RtMidiError&) {
             return kMidiErrNoDriver;
         }
-        if (m_notify)
-            m_notify(kMimOpen, 0, 0);
         return kMidiOk;
     }
 
     MidiResult Start() override {
-        m_start.store(std::chrono::steady_clock::now());
         m_bStarted.store(true);
         return kMidiOk;
     }
@@ -140,7 +125,7 @@ public:
 private:
     static void OnMessage(double, std::vector<unsigned char>* message, void* user) {
         auto* self = static_cast<CAlsaInDevice*>(user);
-        if (!self->m_bStarted.load() || !self->m_notify || message->empty())
+        if (!self->m_bStarted.load() || !self->m_data || message->empty())
             return;
         const int length = ShortMessageLength((*message)[0]);
         if (length == 0 || message->size() < size_t(length))
@@ -148,16 +133,12 @@ private:
         uint32_t packed = 0;
         for (int i = 0; i < length; ++i)
             packed |= uint32_t((*message)[size_t(i)]) << (8 * i);
-        const auto since = std::chrono::steady_clock::now() - self->m_start.load();
-        self->m_notify(
-            kMimData, packed,
-            uintptr_t(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()));
+        self->m_data(packed);
     }
 
-    MidiNotify m_notify;
+    MidiInData m_data;
     std::unique_ptr<RtMidiIn> m_pIn;
     std::atomic<bool> m_bStarted{false};
-    std::atomic<std::chrono::steady_clock::time_point> m_start{};
 };
 
 class CAlsaSequencer final : public IAlsaSequencer {
@@ -181,7 +162,7 @@ public:
         }
     }
 
-    MidiResult OpenOutput(const std::string& key, MidiNotify notify,
+    MidiResult OpenOutput(const std::string& key,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         if (!IsAvailable())
             return kMidiErrNoDriver;
@@ -194,18 +175,18 @@ public:
             out->openPort(unsigned(index), "out");
             if (!out->isPortOpen())
                 return kMidiErrError;
-            device = std::make_unique<CAlsaOutDevice>(std::move(out), std::move(notify));
+            device = std::make_unique<CAlsaOutDevice>(std::move(out));
             return kMidiOk;
         } catch (const RtMidiError&) {
             return kMidiErrNoDriver;
         }
     }
 
-    MidiResult OpenInput(const std::string& key, MidiNotify notify,
+    MidiResult OpenInput(const std::string& key, MidiInData data,
                          std::unique_ptr<IMidiInDevice>& device) override {
         if (!IsAvailable())
             return kMidiErrNoDriver;
-        auto in = std::make_unique<CAlsaInDevice>(std::move(notify));
+        auto in = std::make_unique<CAlsaInDevice>(std::move(data));
         const MidiResult result = in->Open(key);
         if (result == kMidiOk)
             device = std::move(in);

@@ -30,12 +30,18 @@ bool Resolve(JackApi& api) {
     return true; // never closed: JACK's threads run in it until the program ends
 }
 
+// Written once, in LoadJack; read only by code that runs after a LoadJack that found the library.
+JackApi g_api;
+bool g_bLoaded = false;
+
 } // namespace
 
 const JackApi* LoadJack() {
     static std::once_flag once;
-    static JackApi api;
-    static bool loaded = false;
-    std::call_once(once, [] { loaded = Resolve(api); });
-    return loaded ? &api : nullptr;
+    std::call_once(once, [] { g_bLoaded = Resolve(g_api); });
+    return g_bLoaded ? &g_api : nullptr;
+}
+
+const JackApi& Jack() {
+    return g_api;
 }

@@ -51,3 +51,7 @@ struct JackApi {
 /// The library's functions, its messages silenced; null when the library or one of its
 /// functions is missing (tried once). Safe from any thread.
 const JackApi* LoadJack();
+
+/// The functions LoadJack has found, for code that runs once it has: every client, port and
+/// device of ours, and JACK's own threads. Takes no lock.
+const JackApi& Jack();

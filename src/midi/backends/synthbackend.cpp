@@ -16,6 +16,11 @@ namespace {
 
 constexpr int kPolyphony = 256;
 
+// FluidSynth's JACK driver opens its client without JackNoStartServer, so only the environment
+// keeps libjack from starting a server for it. Set while the program loads, before main, when no
+// other thread can be reading the environment; where it fails, the synthesizer does not use JACK.
+const bool g_bJackServerStartOff = setenv("JACK_NO_START_SERVER", "1", 1) == 0;
+
 bool HasAlsaPcmDevice() {
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator("/dev/snd", error)) {
@@ -69,7 +74,7 @@ private:
     MidiResult Load(const std::string& soundFont) {
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
         std::vector<const char*> drivers;
-        if (IsJackServerRunning())
+        if (g_bJackServerStartOff && IsJackServerRunning())
             drivers.push_back("jack");
         drivers.push_back("pipewire");
         drivers.push_back("pulseaudio");
@@ -123,15 +128,7 @@ private:
 
 class CSynthOutDevice final : public IMidiOutDevice {
 public:
-    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth, MidiNotify notify)
-        : m_api(api), m_pSynth(synth), m_notify(std::move(notify)) {
-        if (m_notify)
-            m_notify(kMomOpen, 0, 0);
-    }
-    ~CSynthOutDevice() override {
-        if (m_notify)
-            m_notify(kMomClose, 0, 0);
-    }
+    CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth) : m_api(api), m_pSynth(synth) {}
 
     MidiResult SendShort(uint32_t message) override {
         const int status = int(message & 0xFF);
@@ -181,7 +178,6 @@ public:
 private:
     const FluidApi& m_api;
     fluid_synth_t* m_pSynth;
-    MidiNotify m_notify;
 };
 
 class CSynthBackend final : public IMidiBackend {
@@ -203,18 +199,18 @@ public:
         outputs.push_back(std::move(record));
     }
 
-    MidiResult OpenOutput(const MidiPortRecord& port, MidiNotify notify,
+    MidiResult OpenOutput(const MidiPortRecord& port,
                           std::unique_ptr<IMidiOutDevice>& device) override {
         const FluidApi* api = nullptr;
         fluid_synth_t* synth = nullptr;
         const MidiResult result = CSynthEngine::Instance().Ensure(port.key, api, synth);
         if (result != kMidiOk)
             return result;
-        device = std::make_unique<CSynthOutDevice>(*api, synth, std::move(notify));
+        device = std::make_unique<CSynthOutDevice>(*api, synth);
         return kMidiOk;
     }
 
-    MidiResult OpenInput(const MidiPortRecord&, MidiNotify,
+    MidiResult OpenInput(const MidiPortRecord&, MidiInData,
                          std::unique_ptr<IMidiInDevice>&) override {
         return kMidiErrBadDeviceId;
     }
