@@ -25,7 +25,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# "object<TAB>header" for every header an object under src/ read.
+# "object<TAB>header" for every header an object under src/ read (ninja lists only the records
+# of objects the build still has).
 ninja -C "$build_dir" -t deps | awk '
   /^[^ ]/ { object = $1; sub(/:$/, "", object); ours = object ~ /^src\/[a-z_]+\//; next }
   ours && NF == 1 { print object "\t" $1 }' >"$work/reads"
