@@ -1,39 +1,64 @@
 #!/usr/bin/env bash
-# Fails when a file under src/ includes a header from a layer above its own, and prints the
-# offending lines. The layers, bottom up: each may include only from itself and those before.
-#   scripts/check-layers.sh [source-root]
+# Fails when an object of the build read a header of a layer above its own, and prints the
+# object and the header. What each object read comes from the build's dependency log
+# (`ninja -t deps`), so an include counts however it is spelled; run it after a build.
+#   scripts/check-layers.sh BUILD_DIR
+# The layers are the folders of src/ in the order src/CMakeLists.txt adds them, bottom up; an
+# object belongs to the layer of its folder in the build (src/<layer>/...), a header to the
+# layer of its folder in the sources (src/<layer>/...), wherever a symbolic link pointed.
 set -euo pipefail
-root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
-layers=(song settings editor document midi dialogs view app)
+source_dir=$(cd "$(dirname "$0")/.." && pwd -P)
+[ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+build_dir=$1
+[ -f "$build_dir/build.ninja" ] || { echo "$build_dir is not a Ninja build" >&2; exit 2; }
 
-rank() {
-  local i
-  for i in "${!layers[@]}"; do
-    [ "${layers[$i]}" = "$1" ] && { echo "$i"; return; }
-  done
-  echo -1
-}
-
+mapfile -t layers < <(sed -nE 's/^add_subdirectory\(([a-z_]+)\).*/\1/p' \
+                        "$source_dir/src/CMakeLists.txt")
 status=0
-for layer in "${layers[@]}"; do
-  [ -d "$root/src/$layer" ] || continue
-  own=$(rank "$layer")
-  while IFS= read -r hit; do
-    target=$(sed -E 's/.*#include "([a-z]+)\/.*/\1/' <<<"${hit#*:*:}")
-    other=$(rank "$target")
-    if [ "$other" -gt "$own" ]; then
-      echo "upward include (src/$layer may not use src/$target): ${hit#"$root/"}" >&2
-      status=1
-    fi
-  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[a-z]+/' \
-             --include='*.h' --include='*.cpp' "$root/src/$layer" || true)
-done
-for folder in "$root"/src/*/; do
+for folder in "$source_dir"/src/*/; do
   name=$(basename "$folder")
-  if [ "$(rank "$name")" -lt 0 ]; then
+  if ! printf '%s\n' "${layers[@]}" | grep -qx "$name"; then
     echo "src/$name is not one of the layers: ${layers[*]}" >&2
     status=1
   fi
 done
-[ "$status" -eq 0 ] && echo "layers: no upward include"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# "object<TAB>header" for every header an object under src/ read (ninja lists only the records
+# of objects the build still has).
+ninja -C "$build_dir" -t deps | awk '
+  /^[^ ]/ { object = $1; sub(/:$/, "", object); ours = object ~ /^src\/[a-z_]+\//; next }
+  ours && NF == 1 { print object "\t" $1 }' >"$work/reads"
+if [ ! -s "$work/reads" ]; then
+  echo "no object of src/ in the dependency log of $build_dir: build it first" >&2
+  exit 1
+fi
+# The headers' real paths: the log names them relative to the build folder, maybe with "..".
+cut -f2 "$work/reads" | sort -u >"$work/names"
+(cd "$build_dir" && xargs -d '\n' realpath -m -- <"$work/names") >"$work/paths"
+paste "$work/names" "$work/paths" >"$work/resolved"
+
+awk -F '\t' -v layers="${layers[*]}" -v src="$source_dir/src/" '
+  BEGIN { n = split(layers, list, " "); for (i = 1; i <= n; ++i) rank[list[i]] = i }
+  FILENAME == ARGV[1] {
+    if (index($2, src) == 1) {
+      split(substr($2, length(src) + 1), part, "/")
+      layerOf[$1] = part[1]
+      shown[$1] = "src/" substr($2, length(src) + 1)
+    }
+    next
+  }
+  {
+    split($1, part, "/")
+    own = part[2]
+    used = layerOf[$2]
+    if (used != "" && rank[used] > rank[own]) {
+      printf "upward include (src/%s may not use src/%s): %s read %s\n", own, used, $1, shown[$2]
+      found = 1
+    }
+  }
+  END { exit found }' "$work/resolved" "$work/reads" | sort -u >&2 || status=1
+
+[ "$status" -eq 0 ] && echo "layers: no upward include in $(cut -f1 "$work/reads" | sort -u | wc -l) objects"
 exit "$status"

@@ -13,8 +13,9 @@ sanitize="${KESV_SANITIZE:-}"
 build_dir="build"
 [ -n "$sanitize" ] && build_dir="build-${sanitize//,/-}"
 
+# A new warning fails the run.
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DKESV_SANITIZE="$sanitize" >/dev/null
+      -DKESV_SANITIZE="$sanitize" -DKESV_WERROR=ON >/dev/null
 cmake --build "$build_dir"
 
 # A private JACK server for the MIDI tests, under the first of a few fixed names that no

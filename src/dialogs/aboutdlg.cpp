@@ -1,5 +1,7 @@
 #include "aboutdlg.h"
 
+#include "sourcedate.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -32,6 +34,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 CAboutDlg::~CAboutDlg() = default;
 
 QString CAboutDlg::BuildText() {
-    return QStringLiteral("Built: %1 %2")
-        .arg(QString::fromLatin1(__DATE__), QString::fromLatin1(__TIME__));
+    return QStringLiteral("Built: %1").arg(QStringLiteral(KESV_SOURCE_DATE));
 }

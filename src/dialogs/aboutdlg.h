@@ -12,7 +12,7 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
     ~CAboutDlg() override;
 
-    /// "Built: " with the build date and time.
+    /// "Built: " with the date and time of the sources (the last commit, or SOURCE_DATE_EPOCH).
     static QString BuildText();
 
     QLabel* buildLabel() const { return m_pBuildLabel; }

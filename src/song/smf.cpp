@@ -1,0 +1,246 @@
+#include "smf.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+// Ticks stop counting here: far past 999 events of a song's longest length, far from overflow.
+constexpr int64_t kTickCeiling = int64_t(1) << 40;
+
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(uint8_t(value >> (8 * i)));
+}
+
+uint32_t BigEndian(const uint8_t* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+class ByteReader {
+public:
+    ByteReader(std::span<const uint8_t> bytes, size_t begin, size_t end)
+        : m_bytes(bytes), m_pos(begin), m_end(end) {}
+    bool AtEnd() const { return m_pos >= m_end; }
+    size_t Position() const { return m_pos; }
+    bool Byte(uint8_t& value) {
+        if (m_pos >= m_end)
+            return false;
+        value = m_bytes[m_pos++];
+        return true;
+    }
+    bool VariableLength(uint32_t& value) {
+        value = 0;
+        for (int i = 0; i < 4; ++i) {
+            uint8_t b = 0;
+            if (!Byte(b))
+                return false;
+            value = (value << 7) | (b & 0x7F);
+            if ((b & 0x80) == 0)
+                return true;
+        }
+        return false; // a fifth continued byte: no such number in a file
+    }
+    bool Skip(uint32_t count) {
+        if (count > m_end - m_pos)
+            return false;
+        m_pos += count;
+        return true;
+    }
+    const uint8_t* Here() const { return m_bytes.data() + m_pos; }
+
+private:
+    std::span<const uint8_t> m_bytes;
+    size_t m_pos;
+    size_t m_end;
+};
+
+MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t end, int index,
+                         SmfTrack& track) {
+    ByteReader in(bytes, begin, end);
+    int64_t tick = 0;
+    uint8_t status = 0;
+    const auto fail = [&](MidiReadError error) {
+        return MidiReadResult{error, index + 1, in.Position()};
+    };
+    while (!in.AtEnd()) {
+        uint32_t delta = 0;
+        if (!in.VariableLength(delta))
+            return fail(MidiReadError::EventPastEnd);
+        tick = std::min(tick + int64_t(delta), kTickCeiling);
+        uint8_t first = 0;
+        if (!in.Byte(first))
+            return fail(MidiReadError::EventPastEnd);
+        if (first == 0xFF) {
+            uint8_t type = 0;
+            uint32_t length = 0;
+            if (!in.Byte(type) || !in.VariableLength(length))
+                return fail(MidiReadError::EventPastEnd);
+            const uint8_t* data = in.Here();
+            if (!in.Skip(length))
+                return fail(MidiReadError::EventPastEnd);
+            if (type == 0x2F)
+                break; // end of track: anything after it is not part of the track
+            if (type == 0x51 && length == 3 && track.firstTempoTick < 0) {
+                track.firstTempoTick = tick;
+                track.firstTempo = BigEndian(data, 3);
+            } else if (type == 0x03 && !track.hasName) {
+                track.name.assign(reinterpret_cast<const char*>(data), length);
+                track.hasName = true;
+            }
+            continue;
+        }
+        if (first == 0xF0 || first == 0xF7) {
+            uint32_t length = 0;
+            if (!in.VariableLength(length) || !in.Skip(length))
+                return fail(MidiReadError::EventPastEnd);
+            continue;
+        }
+        if (first > 0xF0)
+            return fail(MidiReadError::BadEvent);
+        uint8_t data1 = first;
+        if (first & 0x80) {
+            status = first;
+            if (!in.Byte(data1))
+                return fail(MidiReadError::EventPastEnd);
+        } else if (status == 0) {
+            return fail(MidiReadError::BadEvent);
+        }
+        const uint8_t kind = status & 0xF0;
+        uint8_t data2 = 0;
+        if (kind != 0xC0 && kind != 0xD0 && !in.Byte(data2))
+            return fail(MidiReadError::EventPastEnd);
+        if ((data1 | data2) & 0x80)
+            return fail(MidiReadError::BadEvent);
+        if (kind == 0x90 || kind == 0x80) {
+            const bool on = kind == 0x90 && data2 != 0;
+            const int channel = status & 0x0F;
+            track.notes.push_back({tick, channel, data1, on});
+            if (on)
+                ++track.notesPerChannel[size_t(channel)];
+        }
+    }
+    track.endTick = tick;
+    return {};
+}
+
+} // namespace
+
+MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out) {
+    if (bytes.size() < 8 || std::string_view(reinterpret_cast<const char*>(bytes.data()), 4) !=
+                                std::string_view("MThd"))
+        return {MidiReadError::NotMidi, -1, 0};
+    const uint32_t headerLength = BigEndian(bytes.data() + 4, 4);
+    if (headerLength < 6)
+        return {MidiReadError::BadHeader, -1, 4};
+    if (headerLength > bytes.size() - 8)
+        return {MidiReadError::ChunkPastEnd, -1, 4};
+    const uint8_t* header = bytes.data() + 8;
+    const uint32_t format = BigEndian(header, 2);
+    const uint32_t trackCount = BigEndian(header + 2, 2);
+    const uint32_t division = BigEndian(header + 4, 2);
+    if (format > 2 || trackCount == 0 || (format == 0 && trackCount != 1))
+        return {MidiReadError::BadHeader, -1, 8};
+    if (format == 2)
+        return {MidiReadError::UnsupportedFormat, -1, 8};
+    if (division & 0x8000)
+        return {MidiReadError::SmpteDivision, -1, 12};
+    if (division == 0)
+        return {MidiReadError::BadHeader, -1, 12};
+
+    std::vector<SmfTrack> tracks;
+    size_t pos = 8 + size_t(headerLength);
+    while (tracks.size() < trackCount) {
+        if (bytes.size() - pos < 8)
+            return {MidiReadError::TrackMissing, int(tracks.size()) + 1, pos};
+        const uint8_t* chunk = bytes.data() + pos;
+        const uint32_t length = BigEndian(chunk + 4, 4);
+        if (length > bytes.size() - pos - 8)
+            return {MidiReadError::ChunkPastEnd, int(tracks.size()) + 1, pos + 4};
+        const size_t begin = pos + 8;
+        pos = begin + length;
+        if (std::string_view(reinterpret_cast<const char*>(chunk), 4) != "MTrk")
+            continue; // a chunk of a kind we do not know is skipped
+        tracks.emplace_back();
+        const MidiReadResult read =
+            ReadTrack(bytes, begin, pos, int(tracks.size()) - 1, tracks.back());
+        if (read.error != MidiReadError::None)
+            return read;
+    }
+    out.division = division;
+    out.tracks = std::move(tracks);
+    return {};
+}
+
+const char* DescribeMidiError(MidiReadError error) {
+    switch (error) {
+    case MidiReadError::None:
+        return "no error";
+    case MidiReadError::NotMidi:
+        return "not a Standard MIDI File (no MThd header)";
+    case MidiReadError::BadHeader:
+        return "bad header (format, track count or division)";
+    case MidiReadError::SmpteDivision:
+        return "SMPTE time-code division is not supported";
+    case MidiReadError::TrackMissing:
+        return "the file ends before all of its tracks";
+    case MidiReadError::ChunkPastEnd:
+        return "a chunk length runs past the end of the file";
+    case MidiReadError::BadEvent:
+        return "a malformed event (data without status or an unknown status byte)";
+    case MidiReadError::EventPastEnd:
+        return "an event runs past the end of its track";
+    case MidiReadError::UnsupportedFormat:
+        return "format 2 files are not supported";
+    }
+    return "unknown error";
+}
+
+void PutVariableLength(std::vector<uint8_t>& out, uint32_t value) {
+    value &= 0x0FFFFFFF;
+    uint8_t groups[4];
+    int n = 0;
+    do {
+        groups[n++] = uint8_t(value & 0x7F);
+        value >>= 7;
+    } while (value != 0);
+    while (n > 1)
+        out.push_back(groups[--n] | 0x80);
+    out.push_back(groups[0]);
+}
+
+void PutMetaEvent(std::vector<uint8_t>& track, uint32_t delta, uint8_t type,
+                  std::span<const uint8_t> data) {
+    PutVariableLength(track, delta);
+    track.push_back(0xFF);
+    track.push_back(type);
+    PutVariableLength(track, uint32_t(data.size()));
+    track.insert(track.end(), data.begin(), data.end());
+}
+
+void PutShortMessage(std::vector<uint8_t>& track, uint32_t delta, uint32_t message) {
+    PutVariableLength(track, delta);
+    track.push_back(uint8_t(message));
+    track.push_back(uint8_t(message >> 8));
+    track.push_back(uint8_t(message >> 16));
+}
+
+void PutEndOfTrack(std::vector<uint8_t>& track, uint32_t delta) {
+    PutVariableLength(track, delta);
+    track.insert(track.end(), {0xFF, 0x2F, 0x00});
+}
+
+std::vector<uint8_t> MakeFormat0File(uint16_t division, std::span<const uint8_t> track) {
+    std::vector<uint8_t> out;
+    out.reserve(track.size() + 22);
+    out.insert(out.end(), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1});
+    PutBigEndian(out, division, 2);
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    PutBigEndian(out, uint32_t(track.size()), 4);
+    out.insert(out.end(), track.begin(), track.end());
+    return out;
+}
