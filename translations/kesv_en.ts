@@ -287,6 +287,10 @@ Channels   : %04X
         <source>イベント数が上限（999）を超えるため貼り付けできません</source>
         <translation>Cannot paste: the song would exceed 999 events</translation>
     </message>
+    <message>
+        <source>MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）</source>
+        <translation>No MIDI output device is chosen (choose one in View → Preferences)</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -618,6 +622,14 @@ Channels   : %04X
     <message>
         <source>出力ファイルの後に入力ファイルを一つ指定してください</source>
         <translation>give one input file after the output file</translation>
+    </message>
+    <message>
+        <source>DISPLAY も WAYLAND_DISPLAY も設定されていません</source>
+        <translation>neither DISPLAY nor WAYLAND_DISPLAY is set</translation>
+    </message>
+    <message>
+        <source>ディスプレイを開けません（%1）</source>
+        <translation>cannot open a display (%1)</translation>
     </message>
 </context>
 <context>

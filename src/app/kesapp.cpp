@@ -6,6 +6,7 @@
 #include "document/kesdoc.h"
 #include "language.h"
 #include "mainframe.h"
+#include "midi/mididevice.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
 
@@ -19,8 +20,18 @@
 
 CKesApp::CKesApp(int& argc, char** argv)
     : QApplication(argc, argv), m_strSettingsPath(DefaultSettingsPath()),
-      m_settings(LoadSettings(m_strSettingsPath)) {
+      m_settings(LoadStartSettings(m_strSettingsPath)) {
     m_connection.SetDeviceNames(m_settings.InputDeviceName(), m_settings.OutputDeviceName());
+}
+
+EnvSettings CKesApp::LoadStartSettings(const std::filesystem::path& path) {
+    EnvSettings settings = LoadSettings(path);
+    // A first start plays out of the box through the built-in synthesizer; a settings file
+    // that exists keeps its choice, no device included.
+    std::error_code missing;
+    if (!std::filesystem::exists(path, missing) && !missing)
+        EnvSettings::SetNameField(settings.midiOutName, kBuiltinSynthName);
+    return settings;
 }
 
 CKesApp::~CKesApp() {

@@ -28,6 +28,9 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     EnvSettings& GetSettings() { return m_settings; }
+    /// The settings of a start: the file's, or for a first start (no file yet) the defaults
+    /// with the built-in synthesizer as the output device.
+    static EnvSettings LoadStartSettings(const std::filesystem::path& path);
     CMidiConnection& GetMidiConnection() { return m_connection; }
     const std::filesystem::path& GetSettingsPath() const { return m_strSettingsPath; }
     CKesDoc* GetDocument() const { return m_pDocument; }

@@ -1,4 +1,5 @@
 // KesV: step entry of short melodies.
+#include "app/displaycheck.h"
 #include "app/exchange.h"
 #include "app/kesapp.h"
 #include "app/language.h"
@@ -167,6 +168,14 @@ int main(int argc, char** argv) {
         return RunConversionLine(ParseCommandLine(app));
     }
 
+    if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        InstallTranslations(app, SystemUiLanguage());
+        std::fprintf(
+            stderr, "kesv: %s\n",
+            qPrintable(CommandLineText::tr("ディスプレイを開けません（%1）").arg(problem)));
+        return 1;
+    }
     CKesApp app(argc, argv);
     InstallTranslations(app, SystemUiLanguage());
     QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));

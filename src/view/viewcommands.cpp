@@ -100,7 +100,13 @@ int CKesView::OnCreate(CMidiConnection* connection) {
 void CKesView::OnMidiPlay() {
     if (m_pPlayback->IsPlaying())
         return; // one run at a time
-    if (!m_pPlayback->Play(m_pDocument->GetSong(), m_pSettings->OutputDeviceName())) {
+    const std::string output = m_pSettings->OutputDeviceName();
+    if (output.empty()) {
+        Q_EMIT statusMessage(
+            tr("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
+        return;
+    }
+    if (!m_pPlayback->Play(m_pDocument->GetSong(), output)) {
         Q_EMIT statusMessage(tr("MIDI 出力デバイスが使用できません"));
         return;
     }

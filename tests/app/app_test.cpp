@@ -443,6 +443,16 @@ private Q_SLOTS:
 
     // 表示 → 鍵盤入力 switches the piano method, saves it at once, and the settings sheet
     // shows it.
+    void application_firstStartPlaysThroughTheBuiltInSynthesizer() {
+        const std::filesystem::path path = QFile::encodeName(Path("first.env")).toStdString();
+        QCOMPARE(CKesApp::LoadStartSettings(path).OutputDeviceName(),
+                 std::string("KesV Built-in Synth"));
+        EnvSettings none;
+        none.SetDefaults(); // no output device, saved on purpose
+        QVERIFY(SaveSettings(none, path));
+        QVERIFY(CKesApp::LoadStartSettings(path).OutputDeviceName().empty());
+    }
+
     void application_pianoInputItemSwitchesTheMethod() {
         CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QAction* piano = app->GetMainFrame()->action(cmd::PianoInput);

@@ -167,6 +167,17 @@ class Conversions(unittest.TestCase):
             self.assertFalse(os.path.exists(args[1]), args)
         self.assertEqual(kesv("--version").returncode, 0)
 
+    def test_without_a_display_one_line_and_exit_1(self):
+        env = {k: v for k, v in ENV.items() if k not in ("LANG", "LANGUAGE", "LC_ALL")}
+        for extra, expected in (({"LANG": "en_US.UTF-8"}, "kesv: cannot open a display"),
+                                ({"LANG": "en_US.UTF-8", "DISPLAY": ":97"}, "kesv: cannot open a display (DISPLAY=:97)"),
+                                ({"LANG": "C.UTF-8"}, "kesv: ディスプレイを開けません")):
+            run = subprocess.run([KESV, self.song], env={**env, **extra}, capture_output=True,
+                                 text=True, timeout=60)
+            self.assertEqual(run.returncode, 1, run.stderr)
+            self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
+            self.assertTrue(run.stderr.startswith(expected), run.stderr)
+
     def test_the_command_line_speaks_the_locale_language(self):
         def run_in(env_extra, *args):
             env = {k: v for k, v in ENV.items() if k not in ("LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES")}

@@ -198,6 +198,16 @@ private Q_SLOTS:
         QVERIFY(!rig.view->GetPlayback().IsPlaying());
     }
 
+    void play_withNoOutputChosenSaysWhereToChooseOne() {
+        CRig rig("", "");
+        AddEvents(rig.song(), {{0xC4, 51}});
+        rig.play()->trigger();
+        QCOMPARE(
+            rig.frame->statusBar()->currentMessage(),
+            QStringLiteral("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
+        QVERIFY(!rig.view->GetPlayback().IsPlaying());
+    }
+
     void play_withoutTheOutputDeviceSaysSoInTheStatusBar() {
         CRig rig("no such output", "");
         AddEvents(rig.song(), {{0xC4, 51}});

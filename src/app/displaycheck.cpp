@@ -1,0 +1,57 @@
+#include "displaycheck.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QString>
+
+#ifdef KESV_HAVE_XCB_XKB
+#include <xcb/xcb.h>
+#endif
+
+namespace {
+
+struct DisplayText {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
+QString Env(const char* name) {
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+bool WaylandSocketExists(const QString& display) {
+    if (display.startsWith(QLatin1Char('/')))
+        return QFileInfo::exists(display);
+    const QString runtime = Env("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QLatin1Char('/') + display);
+}
+
+bool XDisplayOpens([[maybe_unused]] const QString& display) {
+#ifdef KESV_HAVE_XCB_XKB
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const bool ok = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return ok;
+#else
+    return true; // Qt will tell
+#endif
+}
+
+} // namespace
+
+QString DisplayProblem() {
+    const QString platform = Env("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
+        !platform.startsWith(QLatin1String("wayland")))
+        return {}; // offscreen, vnc, … need no display of ours to look for
+    const QString wayland = Env("WAYLAND_DISPLAY");
+    const QString x11 = Env("DISPLAY");
+    if (!wayland.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
+        WaylandSocketExists(wayland))
+        return {};
+    if (!x11.isEmpty() && !platform.startsWith(QLatin1String("wayland")))
+        return XDisplayOpens(x11) ? QString() : QStringLiteral("DISPLAY=") + x11;
+    if (!wayland.isEmpty())
+        return QStringLiteral("WAYLAND_DISPLAY=") + wayland;
+    return DisplayText::tr("DISPLAY も WAYLAND_DISPLAY も設定されていません");
+}

@@ -1,0 +1,9 @@
+// Whether the window can be shown at all: Qt aborts when it finds no display, so the program
+// looks first and says so in one line.
+#pragma once
+
+#include <QString>
+
+/// Empty when a display can be opened (or a platform other than X11 and Wayland is asked
+/// for); otherwise what is missing, for the message "cannot open a display (…)".
+QString DisplayProblem();
