@@ -7,6 +7,7 @@
 #include "song/musictime.h"
 #include "view/drawhelpers.h"
 #include "view/listpainter.h"
+#include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
@@ -68,6 +69,7 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
     connect(m_pPlayback, &CPlaybackControl::playRowChanged, this, &CKesView::OnPlayRowChanged);
+    m_pAudition = new CNoteAudition(this);
 }
 
 CKesView::~CKesView() {

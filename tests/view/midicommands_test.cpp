@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -54,6 +55,19 @@ std::vector<DumpEvent> NotesOnly(const std::vector<DumpEvent>& events) {
         if (kind == 0x80 || kind == 0x90)
             notes.push_back(e);
     }
+    return notes;
+}
+
+/// The dump's notes once there are `count` of them, or after 3 s; the event loop runs meanwhile,
+/// as the timers of the user-interface thread need.
+std::vector<DumpEvent> WaitForNotes(const std::string& file, size_t count) {
+    std::vector<DumpEvent> notes;
+    (void)QTest::qWaitFor(
+        [&] {
+            notes = NotesOnly(jackpeers::ReadDump(file));
+            return notes.size() >= count;
+        },
+        3000);
     return notes;
 }
 
@@ -108,6 +122,15 @@ struct CRig {
     QAction* play() const { return frame->action(cmd::MidiPlay); }
     QAction* stop() const { return frame->action(cmd::MidiStop); }
     QAction* record() const { return frame->action(cmd::MidiRecord); }
+    QAction* audition() const { return frame->action(cmd::MidiAudition); }
+
+    /// Types the keys into the cell of that row and column, then Enter.
+    void Enter(int row, int column, const char* text) {
+        view->MoveCursorTo(row);
+        view->SetColumn(column);
+        QTest::keyClicks(view, QString::fromLatin1(text));
+        QTest::keyClick(view, Qt::Key_Return);
+    }
 };
 
 } // namespace
@@ -466,6 +489,133 @@ private Q_SLOTS:
         QCOMPARE(view.Cursor().row, 2);
         QCOMPARE(view.GetStaffOriginRow(), 2);
         QCOMPARE(int(view.GetEditor().PendingInput().size()), typed + 1);
+    }
+
+    // A pitch entered by hand sounds once: note-on at once, note-off after the event's length at
+    // the song's tempo (at most 1 s), or when the next entered note starts.
+    void jack_audition_typedNameHexAndPageUpEachSoundOnePair() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-audition.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC6, 51}, {0xC0, 51}, {0xC4, 51}}); // eighth, whole, quarter
+        rig.view->UpdateScrollRange(-1);
+
+        const auto pair = [&](size_t from) {
+            const auto notes = WaitForNotes(file, from + 2);
+            return notes.size() == from + 2 ? std::vector(notes.end() - 2, notes.end())
+                                            : std::vector<DumpEvent>{};
+        };
+        rig.Enter(0, 2, "E4"); // pitch 55
+        auto notes = pair(0);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 64, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 64, 0));
+        QVERIFY2(std::abs(Ms(notes[0], notes[1]) - 250) < 30,
+                 qPrintable(QString::number(Ms(notes[0], notes[1]))));
+
+        rig.Enter(1, 1, "3C"); // pitch 60; a whole note at tempo 120 is cut at 1 s
+        notes = pair(2);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 69, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 69, 0));
+        QVERIFY2(std::abs(Ms(notes[0], notes[1]) - 1000) < 30,
+                 qPrintable(QString::number(Ms(notes[0], notes[1]))));
+
+        rig.view->MoveCursorTo(2);
+        QTest::keyClick(rig.view, Qt::Key_PageUp); // 51 + 1 in the pitch column
+        notes = pair(4);
+        QCOMPARE(notes.size(), size_t(2));
+        QCOMPARE(notes[0].message, Msg(0x90, 61, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 61, 0));
+
+        // Two steps at once: the second cuts the first short.
+        QTest::keyClick(rig.view, Qt::Key_PageUp);
+        QTest::keyClick(rig.view, Qt::Key_PageUp);
+        notes = WaitForNotes(file, 10);
+        QCOMPARE(notes.size(), size_t(10));
+        QCOMPARE(notes[6].message, Msg(0x90, 62, 127));
+        QCOMPARE(notes[7].message, Msg(0x80, 62, 0));
+        QCOMPARE(notes[8].message, Msg(0x90, 63, 127));
+        QVERIFY(Ms(notes[6], notes[7]) < 100);
+        QCOMPARE(int(rig.song().events[2].pitch), 54);
+    }
+
+    void jack_audition_nothingWhileASongPlaysOrWithTheItemOff() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-audition-off.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC0, 51}, {0xC4, 51}});
+        rig.view->UpdateScrollRange(-1);
+
+        QVERIFY(rig.audition()->isChecked());
+        rig.audition()->trigger();
+        QVERIFY(!rig.view->IsAuditionEnabled());
+        rig.Enter(1, 2, "G5");
+        QTest::qWait(300);
+        QVERIFY(NotesOnly(jackpeers::ReadDump(file)).empty());
+
+        rig.audition()->trigger();
+        rig.play()->trigger();
+        QVERIFY(!jackpeers::WaitForDump(file, 1, 2s).empty());
+        rig.Enter(1, 2, "A5");
+        rig.view->MoveCursorTo(1);
+        QTest::keyClick(rig.view, Qt::Key_PageUp);
+        QTest::qWait(300);
+        rig.stop()->trigger();
+        QTest::qWait(100);
+        const auto notes = NotesOnly(jackpeers::ReadDump(file));
+        QCOMPARE(notes.size(), size_t(2)); // the song's note and the stop's release
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QCOMPARE(int(rig.song().events[1].pitch), 73);
+    }
+
+    // From the cursor the run starts with the cursor row, a tie run joined with the note it
+    // leads to; a selection plays its rows only. Ctrl+Space reaches the command, not the cell.
+    void jack_playFromCursor_sendsTheRowsFromThereOrTheSelection() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-from-cursor.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC6, 51}, {0xC6, 53}, {0xC6, kPitchTie}, {0xC6, 55}, {0xC6, 57}});
+        rig.song().tempo = TempoToByte(240);
+        ComputeStartTicks(rig.song());
+        rig.view->UpdateScrollRange(-1);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+        const auto run = [&](size_t from) {
+            QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+            if (!QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000))
+                return std::vector<DumpEvent>{};
+            QTest::qWait(100);
+            const auto notes = NotesOnly(jackpeers::ReadDump(file));
+            return std::vector(notes.begin() + long(std::min(from, notes.size())), notes.end());
+        };
+
+        rig.view->MoveCursorTo(2);
+        auto notes = run(0);
+        QCOMPARE(notes.size(), size_t(4));
+        QCOMPARE(notes[0].message, Msg(0x90, 64, 127));
+        QCOMPARE(notes[1].message, Msg(0x80, 64, 0));
+        QCOMPARE(notes[2].message, Msg(0x90, 66, 127));
+        QCOMPARE(notes[3].message, Msg(0x80, 66, 0));
+        const double held = Ms(notes[0], notes[1]); // two eighths less 5 ticks at 250 ms a quarter
+        QVERIFY2(std::abs(held - 247) < 20, qPrintable(QString::number(held)));
+        QVERIFY(rig.view->GetEditor().PendingInput().empty());
+
+        rig.view->SelectRows(0, 1);
+        notes = run(4);
+        QCOMPARE(notes.size(), size_t(4));
+        QCOMPARE(notes[0].message, Msg(0x90, 60, 127));
+        QCOMPARE(notes[2].message, Msg(0x90, 62, 127));
+        QCOMPARE(notes[3].message, Msg(0x80, 62, 0));
     }
 
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
