@@ -4,6 +4,7 @@
 // 1280 x 800 window; and the start of a run from row 0 and from row 998 of a 999-event song.
 #include "document/kesdoc.h"
 #include "fakemidiservice.h"
+#include "midi/mididevicelist.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
@@ -92,6 +93,41 @@ void BM_AuditionKeyToNoteOn(benchmark::State& state) {
     state.counters["max_us"] = Percentile(latencies, 1.0);
 }
 BENCHMARK(BM_AuditionKeyToNoteOn)->Unit(benchmark::kMillisecond)->Iterations(2000);
+
+// The first entered note on the built-in synthesizer loads FluidSynth and the soundfont: the
+// whole Enter press of the first note and of the second one, once per process (run it alone
+// with --benchmark_filter=FirstOnSynth for a fresh start). Its audio goes where the program's
+// would (a JACK server named by JACK_DEFAULT_SERVER, else PipeWire, PulseAudio or ALSA).
+void BM_AuditionFirstOnSynth(benchmark::State& state) {
+    if (CMidiDeviceList().FindByName(kBuiltinSynthName, false) < 0) {
+        state.SkipWithError("no built-in synthesizer: no soundfont found");
+        return;
+    }
+    CKesDoc doc;
+    FillSong(doc.GetSong());
+    doc.OnSongChanged();
+    EnvSettings settings{};
+    settings.SetDefaults();
+    EnvSettings::SetNameField(settings.midiOutName, kBuiltinSynthName);
+    CKesView view(&doc, &settings);
+    view.show();
+    QCoreApplication::processEvents();
+    view.UpdateScrollRange(-1);
+    view.MoveCursorTo(500);
+    view.SetColumn(2);
+    double pressMs[2] = {};
+    for (auto _ : state) {
+        for (double& ms : pressMs) {
+            SendKey(view, Qt::Key_E, QStringLiteral("E"));
+            const Clock::time_point pressed = Clock::now();
+            SendKey(view, Qt::Key_Return, QStringLiteral("\r"));
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - pressed).count();
+        }
+    }
+    state.counters["first_ms"] = pressMs[0];
+    state.counters["second_ms"] = pressMs[1];
+}
+BENCHMARK(BM_AuditionFirstOnSynth)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // CPlaybackControl::Play from a row to the end of a full song, up to the started run: the
 // device is found and opened, the performance built and the player filled and started. The

@@ -36,6 +36,14 @@ bool IsModifierKey(int key) {
     }
 }
 
+/// Ctrl+Space, the frame's play from the cursor: never a blank typed into the cell.
+bool IsPlayFromCursorKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers held =
+        event.modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return event.key() == Qt::Key_Space && held == Qt::ControlModifier;
+}
+
 } // namespace
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
@@ -286,7 +294,7 @@ bool CKesView::focusNextPrevChild(bool /*next*/) {
 
 void CKesView::keyPressEvent(QKeyEvent* event) {
     // The frame's accelerators belong to the frame even while their commands are disabled.
-    if (IsFrameAccelerator(*event)) {
+    if (IsFrameAccelerator(*event) || IsPlayFromCursorKey(*event)) {
         event->ignore();
         return;
     }

@@ -233,6 +233,24 @@ private Q_SLOTS:
         QVERIFY(!rig.doc.IsModified());
     }
 
+    // Ctrl+Space is the frame's: it plays from the cursor, or, while it can't, does nothing;
+    // it never types a blank into the cell.
+    void playFromCursor_keyBelongsToTheFrame() {
+        CRig rig("no such output", "");
+        AddEvents(rig.song(), {{0xC4, 51}});
+        rig.view->UpdateScrollRange(-1);
+        rig.view->SetColumn(2);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(rig.frame->statusBar()->currentMessage(),
+                 QStringLiteral("MIDI 出力デバイスが使用できません"));
+        rig.frame->action(cmd::MidiPlayFromCursor)->setEnabled(false);
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(rig.view->GetEditor().PendingInput().empty());
+        QVERIFY(!rig.doc.IsModified());
+    }
+
     void record_withoutTheInputDeviceShowsTheFailureBox() {
         CRig rig("", "no such input");
         QString text, caption;
