@@ -94,13 +94,17 @@ void BM_AuditionKeyToNoteOn(benchmark::State& state) {
 }
 BENCHMARK(BM_AuditionKeyToNoteOn)->Unit(benchmark::kMillisecond)->Iterations(2000);
 
-// The first entered note on the built-in synthesizer loads FluidSynth and the soundfont: the
-// whole Enter press of the first note and of the second one, once per process (run it alone
-// with --benchmark_filter=FirstOnSynth for a fresh start). Its audio goes where the program's
-// would (a JACK server named by JACK_DEFAULT_SERVER, else PipeWire, PulseAudio or ALSA).
-void BM_AuditionFirstOnSynth(benchmark::State& state) {
-    if (CMidiDeviceList().FindByName(kBuiltinSynthName, false) < 0) {
-        state.SkipWithError("no built-in synthesizer: no soundfont found");
+// The first entered note opens the output device (for the built-in synthesizer: loads FluidSynth
+// and the soundfont): the whole Enter press of the first note and of the second one, once per
+// process (run it alone with --benchmark_filter=AuditionFirst for a fresh start). The device is
+// the one named by KESV_BENCH_OUTPUT (e.g. a JACK peer's "client:port"), else the synthesizer,
+// whose audio goes where the program's would (JACK_DEFAULT_SERVER's server, else PipeWire,
+// PulseAudio or ALSA).
+void BM_AuditionFirstOnDevice(benchmark::State& state) {
+    const QByteArray named = qgetenv("KESV_BENCH_OUTPUT");
+    const std::string device = named.isEmpty() ? kBuiltinSynthName : named.toStdString();
+    if (CMidiDeviceList().FindByName(device.c_str(), false) < 0) {
+        state.SkipWithError("the output device is not listed");
         return;
     }
     CKesDoc doc;
@@ -108,7 +112,7 @@ void BM_AuditionFirstOnSynth(benchmark::State& state) {
     doc.OnSongChanged();
     EnvSettings settings{};
     settings.SetDefaults();
-    EnvSettings::SetNameField(settings.midiOutName, kBuiltinSynthName);
+    EnvSettings::SetNameField(settings.midiOutName, device);
     CKesView view(&doc, &settings);
     view.show();
     QCoreApplication::processEvents();
@@ -127,7 +131,7 @@ void BM_AuditionFirstOnSynth(benchmark::State& state) {
     state.counters["first_ms"] = pressMs[0];
     state.counters["second_ms"] = pressMs[1];
 }
-BENCHMARK(BM_AuditionFirstOnSynth)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AuditionFirstOnDevice)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // CPlaybackControl::Play from a row to the end of a full song, up to the started run: the
 // device is found and opened, the performance built and the player filled and started. The
