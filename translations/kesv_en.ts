@@ -573,6 +573,22 @@ Channels   : %04X
         <source>ﾋﾟｱﾉ鍵盤の配列で音名を入力します</source>
         <translation>Enter note names with the keys laid out as a piano keyboard</translation>
     </message>
+    <message>
+        <source>ｶｰｿﾙ位置から演奏</source>
+        <translation>Play from Cursor</translation>
+    </message>
+    <message>
+        <source>ｶｰｿﾙの行から、選択中は選択した行だけを演奏</source>
+        <translation>Play from the cursor row, or only the selected rows</translation>
+    </message>
+    <message>
+        <source>入力時に発音</source>
+        <translation>Sound Notes on Entry</translation>
+    </message>
+    <message>
+        <source>入力した音をその場で MIDI 出力デバイスに鳴らします</source>
+        <translation>Sound each entered note on the MIDI output device</translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>

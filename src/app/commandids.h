@@ -28,6 +28,8 @@ constexpr int PianoInput = 32775;
 constexpr int FileExportMidi = 32776;
 constexpr int FileImportMidi = 32777;
 constexpr int FileExportAudio = 32778;
+constexpr int MidiPlayFromCursor = 32779;
+constexpr int MidiAudition = 32780;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

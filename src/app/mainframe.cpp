@@ -81,12 +81,14 @@ void CMainFrame::CreateActions() {
     m_actions[cmd::ViewStatusBar]->setCheckable(true);
     m_actions[cmd::ViewStatusBar]->setChecked(true);
     m_actions[cmd::PianoInput]->setCheckable(true);
+    m_actions[cmd::MidiAudition]->setCheckable(true);
+    m_actions[cmd::MidiAudition]->setChecked(true);
 
     // Commands whose handlers are connected later (the view's, the application's) start
     // disabled; the view's update handlers and the undo stack decide from then on.
-    for (int id :
-         {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste, cmd::MidiPlay,
-          cmd::MidiStop, cmd::MidiRecord, cmd::PianoInput, cmd::Environment})
+    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
+                   cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop, cmd::MidiRecord,
+                   cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
     for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
@@ -144,7 +146,8 @@ void CMainFrame::CreateMenus() {
                                            cmd::EditCopy, cmd::EditPaste});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
-    QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiStop, cmd::MidiRecord});
+    QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
+                                           cmd::MidiRecord, kSeparator, cmd::MidiAudition});
     connect(play, &QMenu::aboutToShow, this, &CMainFrame::UpdateMidiCommands);
 
     // The tool bars' own toggles join the View menu once the bars exist.
@@ -234,6 +237,10 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::FilePrintPreview], &QAction::triggered, view,
             &CKesView::OnFilePrintPreview);
     connect(m_actions[cmd::MidiPlay], &QAction::triggered, view, &CKesView::OnMidiPlay);
+    connect(m_actions[cmd::MidiPlayFromCursor], &QAction::triggered, view,
+            &CKesView::OnMidiPlayFromCursor);
+    view->SetAuditionEnabled(m_actions[cmd::MidiAudition]->isChecked());
+    connect(m_actions[cmd::MidiAudition], &QAction::toggled, view, &CKesView::SetAuditionEnabled);
     connect(m_actions[cmd::MidiStop], &QAction::triggered, view, &CKesView::OnMidiStop);
     connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
     connect(view, &CKesView::midiCommandsChanged, this, &CMainFrame::UpdateMidiCommands);
@@ -254,6 +261,7 @@ void CMainFrame::UpdateMidiCommands() {
     if (!m_pView)
         return;
     m_pView->OnUpdateMidiPlay(m_actions[cmd::MidiPlay]);
+    m_pView->OnUpdateMidiPlay(m_actions[cmd::MidiPlayFromCursor]);
     m_pView->OnUpdateMidiStop(m_actions[cmd::MidiStop]);
     m_pView->OnUpdateMidiRecord(m_actions[cmd::MidiRecord]);
 }
@@ -429,6 +437,7 @@ void CMainFrame::SaveBarState() const {
     settings.beginGroup(QStringLiteral("MainBar"));
     settings.setValue(QStringLiteral("State"), saveState());
     settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+    settings.setValue(QStringLiteral("Audition"), m_actions[cmd::MidiAudition]->isChecked());
     settings.endGroup();
 }
 
@@ -441,6 +450,8 @@ void CMainFrame::LoadBarState() {
     const bool status = settings.value(QStringLiteral("StatusBar"), true).toBool();
     m_actions[cmd::ViewStatusBar]->setChecked(status);
     statusBar()->setVisible(status);
+    m_actions[cmd::MidiAudition]->setChecked(
+        settings.value(QStringLiteral("Audition"), true).toBool());
     settings.endGroup();
 }
 

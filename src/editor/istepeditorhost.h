@@ -38,4 +38,8 @@ public:
     /// Each change of the event table, right after it is made: the host records it for undo
     /// and lets the document know the song changed.
     virtual void OnEventEdited(const EventEdit& edit) = 0;
+    /// A pitch was entered by hand at the row (a typed note name or hex pitch applied, a step
+    /// of the pitch, a piano key), right after it was set and before the change is reported,
+    /// also when it stayed the same. Recorded notes do not come here.
+    virtual void OnNoteEntered(int row) { (void)row; }
 };

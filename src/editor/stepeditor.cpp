@@ -162,11 +162,11 @@ int CStepEditor::RunEditFunction(int id) {
         return DeleteEvent(m_nCursorRow);
     case EditFunction::PlusOne:
         DiscardInput();
-        SetCellValue(false, +1, -1);
+        SetCell(false, +1, -1, true);
         return 1;
     case EditFunction::MinusOne:
         DiscardInput();
-        SetCellValue(false, -1, -1);
+        SetCell(false, -1, -1, true);
         return 1;
     default:
         return 0;
@@ -228,6 +228,10 @@ void CStepEditor::SetColumn(int column) {
 }
 
 int CStepEditor::SetCellValue(bool absolute, int value, int column) {
+    return SetCell(absolute, value, column, false);
+}
+
+int CStepEditor::SetCell(bool absolute, int value, int column, bool entered) {
     Song& song = m_host.EditorSong();
     const int row = m_nCursorRow;
     if (row < 0 || row >= song.count)
@@ -249,11 +253,12 @@ int CStepEditor::SetCellValue(bool absolute, int value, int column) {
         return 0;
     }
     const uint8_t byte = uint8_t(v & 0xFF);
-    if (*target != byte) {
-        const SongEvent before = event;
-        *target = byte;
+    const SongEvent before = event;
+    *target = byte;
+    if (entered && target == &event.pitch)
+        m_host.OnNoteEntered(row); // before the change is recorded: the note sounds at once
+    if (before.pitch != event.pitch || before.code != event.code)
         m_host.OnEventEdited({EventEdit::Change, row, before, event});
-    }
     m_host.RedrawAll();
     return 1;
 }
@@ -330,7 +335,7 @@ void CStepEditor::CommitInput() {
         // Typed FF is the highest note, not a tie: a tie is typed as blanks.
         if (value > 0)
             value = std::clamp(value, kMinPitch, kMaxPitch);
-        SetCellValue(true, value, m_nCursorColumn);
+        SetCell(true, value, m_nCursorColumn, true);
         break;
     case 2:
         if (IsBlankInput(m_szInput, m_nInputLen))
@@ -370,7 +375,7 @@ void CStepEditor::ApplyNoteName() {
         octave = digit;
     if (letter >= 0)
         semitone = letter + (sharp ? 1 : 0);
-    SetCellValue(true, 12 * octave + semitone + 3, m_nCursorColumn);
+    SetCell(true, 12 * octave + semitone + 3, m_nCursorColumn, true);
 }
 
 int CStepEditor::EnterPianoKey(unsigned int character) {
@@ -404,11 +409,13 @@ void CStepEditor::SetPitchPart(PitchPart part, int value) {
         const int octave = OctaveOf(PitchForEntry(event.pitch));
         pitch = uint8_t(std::clamp(12 * octave + value + 3, kMinPitch, kMaxPitch));
     }
-    if (event.pitch != pitch) {
-        const SongEvent before = event;
-        event.pitch = pitch;
+    const SongEvent before = event;
+    event.pitch = pitch;
+    // A recorded note (Whole) is heard through the keyboard's echo; a piano key is announced.
+    if (part == Semitone)
+        m_host.OnNoteEntered(m_nCursorRow);
+    if (before.pitch != pitch)
         m_host.OnEventEdited({EventEdit::Change, m_nCursorRow, before, event});
-    }
 }
 
 void CStepEditor::EnterLength(int keyNumber) {

@@ -55,6 +55,8 @@ public:
 
 private:
     int RunEditFunction(int id);
+    /// SetCellValue; `entered`: a pitch typed or stepped by hand, which the host hears of.
+    int SetCell(bool absolute, int value, int column, bool entered);
     int CursorLeft();
     int CursorRight();
     int InsertEvent(int index);

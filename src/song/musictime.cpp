@@ -1,5 +1,7 @@
 #include "musictime.h"
 
+#include <algorithm>
+
 namespace {
 
 struct DurationRow {
@@ -19,6 +21,16 @@ constexpr const char* kNoteNames[12] = {"C ", "C#", "D ", "D#", "E ", "F ",
 constexpr uint8_t kNoteOn = 0x90;
 constexpr uint8_t kNoteOff = 0x80;
 constexpr uint8_t kVelocity = 127;
+
+int GatherTiedUnitUntil(const Song& song, int& index, int end) {
+    int length = 0;
+    for (; index < end; ++index) {
+        length += GetDurationTicks(song.events[size_t(index)].code);
+        if (song.events[size_t(index)].pitch != kPitchTie)
+            break;
+    }
+    return length;
+}
 
 } // namespace
 
@@ -76,23 +88,23 @@ void ComputeStartTicks(Song& song) {
 }
 
 int GatherTiedUnit(const Song& song, int& index) {
-    int length = 0;
-    for (; index < song.count; ++index) {
-        length += GetDurationTicks(song.events[index].code);
-        if (song.events[index].pitch != kPitchTie)
-            break;
-    }
-    return length;
+    return GatherTiedUnitUntil(song, index, song.count);
 }
 
 std::vector<PlayEvent> BuildPerformance(const Song& song) {
+    return BuildPerformance(song, 0, song.count);
+}
+
+std::vector<PlayEvent> BuildPerformance(const Song& song, int firstRow, int rowCount) {
+    const int first = std::clamp(firstRow, 0, song.count);
+    const int end = first + std::clamp(rowCount, 0, song.count - first);
     std::vector<PlayEvent> out;
-    out.reserve(size_t(song.count) * 2);
+    out.reserve(size_t(end - first) * 2);
     int32_t t = 0;
-    int i = 0;
-    while (i < song.count) {
-        const int length = GatherTiedUnit(song, i);
-        if (i >= song.count)
+    int i = first;
+    while (i < end) {
+        const int length = GatherTiedUnitUntil(song, i, end);
+        if (i >= end)
             break; // trailing ties sound nothing
         const uint8_t pitch = song.events[i].pitch;
         if (length != 0) {

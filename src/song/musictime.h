@@ -65,6 +65,10 @@ constexpr int kReleaseGapTicks = 5;
 /// Note-on (velocity 127) and note-off (kReleaseGapTicks before the next unit) on channel 1 for
 /// every sounding unit; ties merge into the following event.
 std::vector<PlayEvent> BuildPerformance(const Song& song);
+/// The same for `rowCount` rows from `firstRow` on, as if they were the whole song: ticks count
+/// from the first row's start, a tie run into the first row sounds from there, trailing ties
+/// sound nothing. The rows before are not looked at. Both are clamped to the song.
+std::vector<PlayEvent> BuildPerformance(const Song& song, int firstRow, int rowCount);
 
 constexpr uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {
     return uint32_t(status) | (uint32_t(data1) << 8) | (uint32_t(data2) << 16);

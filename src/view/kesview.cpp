@@ -7,6 +7,7 @@
 #include "song/musictime.h"
 #include "view/drawhelpers.h"
 #include "view/listpainter.h"
+#include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
@@ -33,6 +34,14 @@ bool IsModifierKey(int key) {
     default:
         return false;
     }
+}
+
+/// Ctrl+Space, the frame's play from the cursor: never a blank typed into the cell.
+bool IsPlayFromCursorKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers held =
+        event.modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return event.key() == Qt::Key_Space && held == Qt::ControlModifier;
 }
 
 } // namespace
@@ -68,6 +77,7 @@ CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* pare
     m_pPlayback = new CPlaybackControl(this);
     connect(m_pPlayback, &CPlaybackControl::stateChanged, this, &CKesView::midiCommandsChanged);
     connect(m_pPlayback, &CPlaybackControl::playRowChanged, this, &CKesView::OnPlayRowChanged);
+    m_pAudition = new CNoteAudition(this);
 }
 
 CKesView::~CKesView() {
@@ -284,7 +294,7 @@ bool CKesView::focusNextPrevChild(bool /*next*/) {
 
 void CKesView::keyPressEvent(QKeyEvent* event) {
     // The frame's accelerators belong to the frame even while their commands are disabled.
-    if (IsFrameAccelerator(*event)) {
+    if (IsFrameAccelerator(*event) || IsPlayFromCursorKey(*event)) {
         event->ignore();
         return;
     }

@@ -14,6 +14,7 @@
 class CKesDoc;
 class CListPainter;
 class CMidiConnection;
+class CNoteAudition;
 class CPlaybackControl;
 class CStaffPainter;
 class QAction;
@@ -58,8 +59,8 @@ public:
     /// a connection that does not open leaves recording off.
     int OnCreate(CMidiConnection* connection);
     CMidiConnection* GetMidiConnection() const { return m_pConnection; }
-    /// Enabling of the MIDI commands: play while nothing plays, stop while a song plays,
-    /// record always, checked while the connection's input is open.
+    /// Enabling of the MIDI commands: play (from the start or the cursor) while nothing plays,
+    /// stop while a song plays, record always, checked while the connection's input is open.
     void OnUpdateMidiPlay(QAction* cmdUI) const;
     void OnUpdateMidiStop(QAction* cmdUI) const;
     void OnUpdateMidiRecord(QAction* cmdUI) const;
@@ -95,6 +96,10 @@ public:
     bool CanCutOrCopy() const;
     static bool CanPaste();
 
+    /// Whether a pitch entered by hand sounds on the output device (on at first).
+    void SetAuditionEnabled(bool enabled);
+    bool IsAuditionEnabled() const { return m_bAudition; }
+
     /// The running playback, if any.
     const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }
     /// The row marked as being played (-1: none) and the row whose bar the staff panel starts
@@ -104,6 +109,8 @@ public:
 
 public Q_SLOTS:
     void OnMidiPlay();
+    /// Plays the selected rows, else from the cursor row to the end.
+    void OnMidiPlayFromCursor();
     void OnMidiStop();
     void OnMidiRecord();
     void OnFilePrint();
@@ -151,6 +158,10 @@ private:
     /// Records the change in the current undo step, then marks the song modified.
     void OnEventEdited(const EventEdit& edit) override;
     void RecordEdit(const EventEdit& edit);
+    /// Sounds the row's note for its length at the song's tempo, unless a song plays.
+    void OnNoteEntered(int row) override;
+    /// Starts a run of the rows (the count -1: to the end) or says that the device can't be used.
+    void PlayRows(int first, int count);
     /// Every change of the song goes through here so the document knows it changed.
     void SetSongModified();
 
@@ -187,6 +198,8 @@ private:
     std::unique_ptr<QPrinter> m_pPrinter;
     CMidiConnection* m_pConnection = nullptr;
     CPlaybackControl* m_pPlayback; // a child object
+    CNoteAudition* m_pAudition;    // a child object
+    bool m_bAudition = true;
     std::unique_ptr<CEditStep> m_pStep;
     int m_nStepDepth = 0;
     bool m_bRedrawPending = false; // RedrawAll within a step: painted at its end

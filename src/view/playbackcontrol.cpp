@@ -12,17 +12,18 @@ namespace {
 
 constexpr int kWatchInterval = 20; // ms between looks at the player slot while playing
 
-/// The performance with the start of every row that lasts merged in before the messages of its
-/// tick, up to the last message: the run does not grow longer for trailing rests.
-void FillPlayer(CSequencePlayer& player, const Song& song) {
-    const std::vector<PlayEvent> performance = BuildPerformance(song);
+/// The performance of the rows from `first` to `end` with the start of every row that lasts
+/// merged in before the messages of its tick, up to the last message: the run does not grow
+/// longer for trailing rests.
+void FillPlayer(CSequencePlayer& player, const Song& song, int first, int end) {
+    const std::vector<PlayEvent> performance = BuildPerformance(song, first, end - first);
     if (performance.empty())
         return;
     const int32_t last = performance.back().tick;
-    int row = 0;
-    int32_t tick = 0;
+    int row = first;
+    int32_t tick = 0; // counted from the first row, as the performance's
     auto addRowsUpTo = [&](int32_t limit) {
-        for (; row < song.count && tick <= limit; ++row) {
+        for (; row < end && tick <= limit; ++row) {
             const int length = GetDurationTicks(song.events[size_t(row)].code);
             if (length > 0)
                 player.AddPosition(tick, row);
@@ -48,6 +49,11 @@ CPlaybackControl::~CPlaybackControl() {
 }
 
 bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceName) {
+    return Play(song, outputDeviceName, 0, song.count);
+}
+
+bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceName, int firstRow,
+                            int rowCount) {
     if (IsPlaying())
         return true; // one run at a time
     int deviceId = 0;
@@ -63,7 +69,9 @@ bool CPlaybackControl::Play(const Song& song, const std::string& outputDeviceNam
         delete player;
         return false;
     }
-    FillPlayer(*player, song);
+    const int first = std::clamp(firstRow, 0, song.count);
+    const int end = rowCount < 0 ? song.count : first + std::min(rowCount, song.count - first);
+    FillPlayer(*player, song, first, end);
     m_nPlayedRow.store(-1);
     player->SetPositionSink(&m_nPlayedRow);
     // Tempo bytes below 67 give no positive tempo; the slowest one that plays is 1 per minute.

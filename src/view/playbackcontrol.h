@@ -22,6 +22,9 @@ public:
     /// Plays the song's performance on the output device of that name (as the settings keep
     /// it). False when that device can't be used; an empty song starts and ends at once.
     bool Play(const Song& song, const std::string& outputDeviceName);
+    /// The same for `rowCount` rows from `firstRow` on (BuildPerformance's ranged form): the run
+    /// starts at once with the first row; a negative count plays to the end of the song.
+    bool Play(const Song& song, const std::string& outputDeviceName, int firstRow, int rowCount);
     /// Stops the running player at once, silencing every note; nothing when nothing plays.
     void Stop();
     bool IsPlaying() const { return m_pPlayer.load() != nullptr; }

@@ -1,5 +1,5 @@
 // The view's commands: the header's tempo and title dialogs, play, stop and record, incoming
-// MIDI notes and the play position.
+// MIDI notes, the play position and the sounding of entered notes.
 #include "kesview.h"
 
 #include "dialogs/inputdlg.h"
@@ -9,6 +9,7 @@
 #include "settings/envsettings.h"
 #include "song/cp932.h"
 #include "song/musictime.h"
+#include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
@@ -98,6 +99,18 @@ int CKesView::OnCreate(CMidiConnection* connection) {
 }
 
 void CKesView::OnMidiPlay() {
+    PlayRows(0, -1);
+}
+
+void CKesView::OnMidiPlayFromCursor() {
+    const auto [first, count] = GetSelection();
+    if (count > 0)
+        PlayRows(first, count);
+    else
+        PlayRows(Cursor().row, -1);
+}
+
+void CKesView::PlayRows(int first, int count) {
     if (m_pPlayback->IsPlaying())
         return; // one run at a time
     const std::string output = m_pSettings->OutputDeviceName();
@@ -106,11 +119,35 @@ void CKesView::OnMidiPlay() {
             tr("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
         return;
     }
-    if (!m_pPlayback->Play(m_pDocument->GetSong(), output)) {
+    m_pAudition->Silence(); // the run's first note must not meet an entered one
+    if (!m_pPlayback->Play(m_pDocument->GetSong(), output, first, count)) {
         Q_EMIT statusMessage(tr("MIDI 出力デバイスが使用できません"));
         return;
     }
     Q_EMIT statusMessage(QString());
+}
+
+void CKesView::SetAuditionEnabled(bool enabled) {
+    m_bAudition = enabled;
+    if (!enabled)
+        m_pAudition->Silence();
+}
+
+void CKesView::OnNoteEntered(int row) {
+    if (!m_bAudition || m_pPlayback->IsPlaying())
+        return;
+    const Song& song = m_pDocument->GetSong();
+    const SongEvent& event = song.events[size_t(row)];
+    if (event.pitch < 1 || event.pitch > kHighestKey - kLowestKey + 1)
+        return; // a rest or a tie
+    const int ticks = GetDurationTicks(event.code);
+    if (ticks <= 0)
+        return; // sounds nothing when played either
+    // The player's arithmetic: whole milliseconds per quarter at the slowest playable tempo.
+    const int msPerQuarter = 60000 / std::max(1, TempoFromByte(song.tempo));
+    const int durationMs = int(int64_t(ticks) * msPerQuarter / kTicksPerQuarter);
+    m_pAudition->Play(m_pSettings->OutputDeviceName(), uint8_t(event.pitch + kLowestKey - 1),
+                      durationMs);
 }
 
 void CKesView::OnMidiStop() {

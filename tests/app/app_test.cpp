@@ -275,8 +275,10 @@ private Q_SLOTS:
             frame.LoadBarState();
             frame.show();
             QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
+            QVERIFY(frame.action(cmd::MidiAudition)->isChecked()); // on at first
             frame.action(cmd::ViewMidiBar)->trigger();
             frame.action(cmd::ViewStatusBar)->trigger();
+            frame.action(cmd::MidiAudition)->trigger();
             QVERIFY(frame.midiBar()->isHidden());
             QVERIFY(frame.close());
         }
@@ -288,9 +290,11 @@ private Q_SLOTS:
         QVERIFY(!again.toolBar()->isHidden());
         QVERIFY(again.statusBar()->isHidden());
         QVERIFY(!again.action(cmd::ViewStatusBar)->isChecked());
+        QVERIFY(!again.action(cmd::MidiAudition)->isChecked());
         // Put them back for the other tests.
         again.action(cmd::ViewMidiBar)->trigger();
         again.action(cmd::ViewStatusBar)->trigger();
+        again.action(cmd::MidiAudition)->trigger();
         again.SaveBarState();
     }
 

@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -55,6 +56,32 @@ std::vector<DumpEvent> NotesOnly(const std::vector<DumpEvent>& events) {
             notes.push_back(e);
     }
     return notes;
+}
+
+/// The dump's notes once there are `count` of them, or after 3 s; the event loop runs meanwhile,
+/// as the timers of the user-interface thread need.
+std::vector<DumpEvent> WaitForNotes(const std::string& file, size_t count) {
+    std::vector<DumpEvent> notes;
+    (void)QTest::qWaitFor(
+        [&] {
+            notes = NotesOnly(jackpeers::ReadDump(file));
+            return notes.size() >= count;
+        },
+        3000);
+    return notes;
+}
+
+/// Whether the notes are exactly a note-on (velocity 127) and note-off on channel 1 per key.
+bool IsPairs(const std::vector<DumpEvent>& notes, std::initializer_list<uint8_t> keys) {
+    if (notes.size() != keys.size() * 2)
+        return false;
+    size_t i = 0;
+    for (uint8_t key : keys) {
+        if (notes[i++].message != PackShortMessage(0x90, key, 127) ||
+            notes[i++].message != PackShortMessage(0x80, key, 0))
+            return false;
+    }
+    return true;
 }
 
 /// Keys still sounding after the events, on any channel.
@@ -108,6 +135,14 @@ struct CRig {
     QAction* play() const { return frame->action(cmd::MidiPlay); }
     QAction* stop() const { return frame->action(cmd::MidiStop); }
     QAction* record() const { return frame->action(cmd::MidiRecord); }
+
+    /// Types the keys into the cell of that row and column, then Enter.
+    void Enter(int row, int column, const char* text) {
+        view->MoveCursorTo(row);
+        view->SetColumn(column);
+        QTest::keyClicks(view, QString::fromLatin1(text));
+        QTest::keyClick(view, Qt::Key_Return);
+    }
 };
 
 } // namespace
@@ -217,6 +252,24 @@ private Q_SLOTS:
         QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
+        QVERIFY(!rig.doc.IsModified());
+    }
+
+    // Ctrl+Space is the frame's: it plays from the cursor, or, while it can't, does nothing;
+    // it never types a blank into the cell.
+    void playFromCursor_keyBelongsToTheFrame() {
+        CRig rig("no such output", "");
+        AddEvents(rig.song(), {{0xC4, 51}});
+        rig.view->UpdateScrollRange(-1);
+        rig.view->SetColumn(2);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(rig.frame->statusBar()->currentMessage(),
+                 QStringLiteral("MIDI 出力デバイスが使用できません"));
+        rig.frame->action(cmd::MidiPlayFromCursor)->setEnabled(false);
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(rig.view->GetEditor().PendingInput().empty());
         QVERIFY(!rig.doc.IsModified());
     }
 
@@ -476,6 +529,77 @@ private Q_SLOTS:
         QCOMPARE(view.Cursor().row, 2);
         QCOMPARE(view.GetStaffOriginRow(), 2);
         QCOMPARE(int(view.GetEditor().PendingInput().size()), typed + 1);
+    }
+
+    // A pitch entered by hand sounds once: note-on at once, note-off after the event's length at
+    // the song's tempo (at most 1 s) or when the next entered note starts; nothing with the
+    // item off or while a song plays.
+    void jack_audition_typedNameHexAndPageUpEachSoundOnePair() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-audition.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC6, 51}, {0xC0, 51}, {0xC4, 51}}); // eighth, whole, quarter
+        rig.view->UpdateScrollRange(-1);
+
+        rig.Enter(0, 2, "E4");                     // pitch 55, 250 ms at tempo 120
+        rig.Enter(1, 1, "3C");                     // pitch 60, a whole note cut at 1 s
+        QTest::keyClick(rig.view, Qt::Key_PageUp); // 61
+        QTest::keyClick(rig.view, Qt::Key_PageUp); // 62, sounding its full 1 s
+        auto notes = WaitForNotes(file, 8);
+        QVERIFY(IsPairs(notes, {64, 69, 70, 71}));
+        QVERIFY(Ms(notes[0], notes[1]) < 100 && Ms(notes[4], notes[5]) < 100);
+        QVERIFY(std::abs(Ms(notes[6], notes[7]) - 1000) < 30);
+
+        rig.frame->action(cmd::MidiAudition)->trigger(); // off
+        rig.Enter(2, 2, "G5");
+        rig.frame->action(cmd::MidiAudition)->trigger();
+        rig.Enter(2, 2, "C5"); // alone: its whole quarter
+        notes = WaitForNotes(file, 10);
+        QVERIFY(IsPairs({notes.begin() + 8, notes.end()}, {72}));
+        QVERIFY(std::abs(Ms(notes[8], notes[9]) - 500) < 30);
+
+        rig.play()->trigger(); // the eighth E 4 first
+        QVERIFY(WaitForNotes(file, 11).size() == 11);
+        rig.Enter(1, 2, "A5");
+        QTest::keyClick(rig.view, Qt::Key_PageUp);
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 5000));
+        notes = NotesOnly(jackpeers::ReadDump(file));
+        QVERIFY(IsPairs({notes.begin() + 10, notes.end()}, {64, 71, 72})); // the song as it started
+        QCOMPARE(int(rig.song().events[1].pitch), 73);
+    }
+
+    // From the cursor the run starts with the cursor row, a tie run joined with the note it
+    // leads to; a selection plays its rows only. Ctrl+Space reaches the command, not the cell.
+    void jack_playFromCursor_sendsTheRowsFromThereOrTheSelection() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-from-cursor.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC6, 51}, {0xC6, 53}, {0xC6, kPitchTie}, {0xC6, 55}, {0xC6, 57}});
+        rig.song().tempo = TempoToByte(240);
+        rig.view->UpdateScrollRange(-1);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+
+        rig.view->MoveCursorTo(2);
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        auto notes = WaitForNotes(file, 4);
+        QVERIFY(IsPairs(notes, {64, 66}));
+        // Two eighths less 5 ticks at 250 ms a quarter.
+        QVERIFY(std::abs(Ms(notes[0], notes[1]) - 247) < 20);
+
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000));
+        rig.view->SelectRows(0, 1);
+        QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 3000));
+        QTest::qWait(100);
+        notes = NotesOnly(jackpeers::ReadDump(file));
+        QVERIFY(IsPairs({notes.begin() + 4, notes.end()}, {60, 62}));
     }
 
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
