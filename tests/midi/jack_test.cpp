@@ -314,7 +314,7 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
     jack_set_process_callback(client, &PeakMeter::Process, &meter);
     ASSERT_EQ(jack_activate(client), 0);
     const char** synthPorts =
-        jack_get_ports(client, "^kesv-synth:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        jack_get_ports(client, "^KesV Synth:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
     ASSERT_NE(synthPorts, nullptr) << "the synthesizer has no JACK audio ports";
     int connected = 0;
     for (int i = 0; synthPorts[i] && i < 2; ++i)
@@ -337,4 +337,39 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
     CMidiOutPort second;
     EXPECT_EQ(second.Open(list.GetOutput(position).deviceId), kMidiOk);
     EXPECT_EQ(second.ShortMsg(Msg(0x90, 64, 100)), kMidiOk);
+}
+
+// An idle synthesizer lets its audio output go (no JACK client, no processor time) and keeps
+// its soundfont: the next message opens the output again and sounds.
+TEST_F(JackMidiTest, BuiltinSynthLetsItsAudioGoWhenIdleAndComesBack) {
+    setenv("KESV_SYNTH_IDLE_MS", "300", 1); // before the engine exists in this process
+    CMidiDeviceList list;
+    const int position = list.FindByName(kBuiltinSynthName, false);
+    ASSERT_GE(position, 0);
+    CMidiOutPort port;
+    ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+    jack_client_t* client = jack_client_open("kesv-watch", JackNoStartServer, nullptr);
+    ASSERT_NE(client, nullptr);
+    const auto synthPortCount = [client] {
+        const char** ports =
+            jack_get_ports(client, "^KesV Synth:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        int count = 0;
+        for (; ports && ports[count]; ++count) {
+        }
+        jack_free(ports);
+        return count;
+    };
+    EXPECT_EQ(synthPortCount(), 2);
+    ASSERT_EQ(port.ShortMsg(Msg(0x90, 60, 100)), kMidiOk);
+    ASSERT_EQ(port.ShortMsg(Msg(0x80, 60, 0)), kMidiOk);
+    int count = synthPortCount();
+    for (int i = 0; i < 60 && count > 0; ++i) {
+        std::this_thread::sleep_for(100ms);
+        count = synthPortCount();
+    }
+    EXPECT_EQ(count, 0) << "the idle synthesizer keeps its audio client";
+    ASSERT_EQ(port.ShortMsg(Msg(0x90, 62, 100)), kMidiOk);
+    EXPECT_EQ(synthPortCount(), 2) << "a message after the release opens no audio again";
+    port.ShortMsg(Msg(0x80, 62, 0));
+    jack_client_close(client);
 }

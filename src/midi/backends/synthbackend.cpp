@@ -1,16 +1,22 @@
 // The built-in synthesizer: FluidSynth with a General MIDI soundfont. The library is not linked:
 // it and the many libraries it needs are loaded on the first open, so start-up and listing
-// the devices never pay for them. Once loaded, the synthesizer is kept for the life of the
-// program, so later opens start sounding at once.
+// the devices never pay for them. Once loaded, the synthesizer and its soundfont are kept for
+// the life of the program, so later opens start sounding at once; only its audio output is
+// let go while nothing sounds.
 #include "midibackend.h"
 #include "soundfont.h"
 
 #include "fluidsynthlib.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -30,7 +36,9 @@ bool HasAlsaPcmDevice() {
     return false;
 }
 
-/// The one loaded synthesizer of the program.
+/// The one loaded synthesizer of the program. The synthesizer with its soundfont is loaded
+/// once and kept; its audio output opens when a message arrives and closes again after a few
+/// idle seconds, so an idle program holds no audio stream and uses no processor time.
 class CSynthEngine {
 public:
     static CSynthEngine& Instance() {
@@ -39,6 +47,13 @@ public:
     }
 
     ~CSynthEngine() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_bStopping = true;
+        }
+        m_wake.notify_all();
+        if (m_reaper.joinable())
+            m_reaper.join();
         if (m_pDriver)
             m_api.delete_fluid_audio_driver(m_pDriver);
         if (m_pSynth)
@@ -47,31 +62,82 @@ public:
             m_api.delete_fluid_settings(m_pSettings);
     }
 
-    /// Loads the library and the synthesizer and opens its audio output unless that was done
-    /// before. A library that does not load is tried again on the next call.
+    /// Loads the library and the synthesizer with its soundfont unless that was done before,
+    /// and opens the audio output. A library that does not load is tried again on the next
+    /// call; an audio output that cannot be opened is not tried again for a while, so that a
+    /// machine without sound answers at once.
     MidiResult Ensure(const std::string& soundFont, const FluidApi*& api, fluid_synth_t*& synth) {
         std::lock_guard lock(m_mutex);
         if (!m_bApiLoaded) {
-            const FluidApi* api = LoadFluidSynth();
-            if (!api)
+            const FluidApi* loaded = LoadFluidSynth();
+            if (!loaded)
                 return kMidiErrNoDriver;
-            m_api = *api;
+            m_api = *loaded;
             m_bApiLoaded = true;
         }
         if (!m_pSynth) {
-            const MidiResult result = Load(soundFont);
+            const MidiResult result = LoadSynth(soundFont);
             if (result != kMidiOk)
                 return result;
         }
+        const MidiResult result = OpenDriverLocked();
+        if (result != kMidiOk)
+            return result;
         api = &m_api;
         synth = m_pSynth;
         return kMidiOk;
     }
 
-private:
-    CSynthEngine() = default;
+    /// Before each message: the output opens again if it was let go while idle.
+    void OnActivity() {
+        m_lastActivity.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+        if (m_bDriverOpen.load(std::memory_order_acquire))
+            return;
+        std::lock_guard lock(m_mutex);
+        OpenDriverLocked();
+    }
 
-    MidiResult Load(const std::string& soundFont) {
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kRetryAfterFailure = std::chrono::seconds(60);
+
+    // Ten seconds; KESV_SYNTH_IDLE_MS sets another time (the tests wait less).
+    CSynthEngine() {
+        if (const char* idle = std::getenv("KESV_SYNTH_IDLE_MS"); idle && *idle)
+            m_idleRelease = std::chrono::milliseconds(std::max(100L, std::atol(idle)));
+    }
+
+    MidiResult LoadSynth(const std::string& soundFont) {
+        const FluidApi& fl = m_api;
+        fluid_settings_t* settings = fl.new_fluid_settings();
+        if (!settings)
+            return kMidiErrNoMemory;
+        fl.fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+        fl.fluid_settings_setstr(settings, "audio.jack.id", kJackClientName);
+        fl.fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+        fluid_synth_t* synth = fl.new_fluid_synth(settings);
+        if (!synth) {
+            fl.delete_fluid_settings(settings);
+            return kMidiErrNoMemory;
+        }
+        if (fl.fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+            fl.delete_fluid_synth(synth);
+            fl.delete_fluid_settings(settings);
+            return kMidiErrNoSoundFont;
+        }
+        m_pSettings = settings;
+        m_pSynth = synth;
+        return kMidiOk;
+    }
+
+    MidiResult OpenDriverLocked() {
+        if (m_pDriver)
+            return kMidiOk;
+        if (m_bStopping)
+            return kMidiErrNoAudioOutput;
+        const auto now = Clock::now();
+        if (m_lastFailure && now - *m_lastFailure < kRetryAfterFailure)
+            return kMidiErrNoAudioOutput;
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
         std::vector<const char*> drivers;
         if (g_bJackServerStartOff && IsJackServerRunning())
@@ -81,49 +147,58 @@ private:
         // Without a sound card ALSA has nothing to open, and its library would say so aloud.
         if (HasAlsaPcmDevice())
             drivers.push_back("alsa");
-
-        const FluidApi& fl = m_api;
         for (const char* driver : drivers) {
-            fluid_settings_t* settings = fl.new_fluid_settings();
-            if (!settings)
-                return kMidiErrNoMemory;
-            fl.fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
-            fl.fluid_settings_setstr(settings, "audio.jack.id", "kesv-synth");
-            fl.fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-            if (fl.fluid_settings_setstr(settings, "audio.driver", driver) != FLUID_OK) {
-                fl.delete_fluid_settings(settings);
+            if (m_api.fluid_settings_setstr(m_pSettings, "audio.driver", driver) != FLUID_OK)
                 continue;
-            }
-            fluid_synth_t* synth = fl.new_fluid_synth(settings);
-            if (!synth) {
-                fl.delete_fluid_settings(settings);
-                return kMidiErrNoMemory;
-            }
-            if (fl.fluid_synth_sfload(synth, soundFont.c_str(), 1) == FLUID_FAILED) {
-                fl.delete_fluid_synth(synth);
-                fl.delete_fluid_settings(settings);
-                return kMidiErrNoSoundFont;
-            }
-            fluid_audio_driver_t* audio = fl.new_fluid_audio_driver(settings, synth);
-            if (!audio) {
-                fl.delete_fluid_synth(synth);
-                fl.delete_fluid_settings(settings);
-                continue;
-            }
-            m_pSettings = settings;
-            m_pSynth = synth;
-            m_pDriver = audio;
-            return kMidiOk;
+            if ((m_pDriver = m_api.new_fluid_audio_driver(m_pSettings, m_pSynth)))
+                break;
         }
-        return kMidiErrNoAudioOutput;
+        if (!m_pDriver) {
+            m_lastFailure = now;
+            return kMidiErrNoAudioOutput;
+        }
+        m_lastFailure.reset();
+        m_lastActivity.store(now.time_since_epoch().count(), std::memory_order_relaxed);
+        m_bDriverOpen.store(true, std::memory_order_release);
+        if (!m_reaper.joinable())
+            m_reaper = std::thread([this] { ReleaseWhenIdle(); });
+        return kMidiOk;
     }
 
+    // The reaper's loop: lets the audio output go once nothing has sounded for a while.
+    void ReleaseWhenIdle() {
+        std::unique_lock lock(m_mutex);
+        while (!m_bStopping) {
+            m_wake.wait_for(lock,
+                            std::min<Clock::duration>(m_idleRelease / 4, std::chrono::seconds(1)));
+            if (m_bStopping || !m_pDriver)
+                continue;
+            const Clock::time_point last{
+                Clock::duration(m_lastActivity.load(std::memory_order_relaxed))};
+            if (Clock::now() - last < m_idleRelease ||
+                m_api.fluid_synth_get_active_voice_count(m_pSynth) > 0)
+                continue;
+            m_bDriverOpen.store(false, std::memory_order_release);
+            m_api.delete_fluid_audio_driver(m_pDriver);
+            m_pDriver = nullptr;
+        }
+    }
+
+    static constexpr const char* kJackClientName = "KesV Synth";
+
+    Clock::duration m_idleRelease = std::chrono::seconds(10);
     std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::thread m_reaper;
+    bool m_bStopping = false;
     FluidApi m_api;
     bool m_bApiLoaded = false;
     fluid_settings_t* m_pSettings = nullptr;
     fluid_synth_t* m_pSynth = nullptr;
     fluid_audio_driver_t* m_pDriver = nullptr;
+    std::atomic<bool> m_bDriverOpen{false};
+    std::atomic<Clock::rep> m_lastActivity{0};
+    std::optional<Clock::time_point> m_lastFailure;
 };
 
 class CSynthOutDevice final : public IMidiOutDevice {
@@ -131,6 +206,7 @@ public:
     CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth) : m_api(api), m_pSynth(synth) {}
 
     MidiResult SendShort(uint32_t message) override {
+        CSynthEngine::Instance().OnActivity();
         const int status = int(message & 0xFF);
         const int channel = status & 0x0F;
         const int data1 = int((message >> 8) & 0x7F);
