@@ -151,17 +151,3 @@ SongDecodeError SongReader::Finish(Song& out) {
     out = std::move(m_song);
     return SongDecodeError::None;
 }
-
-const char* DescribeSongError(SongDecodeError error) {
-    switch (error) {
-    case SongDecodeError::None:
-        return "no error";
-    case SongDecodeError::BadFrame:
-        return "the file does not begin with 0xE1 and end with 0xFF";
-    case SongDecodeError::UnendedTitle:
-        return "the title block has no end";
-    case SongDecodeError::NoTempo:
-        return "the tempo block is missing";
-    }
-    return "unknown error";
-}

@@ -55,5 +55,3 @@ private:
     size_t m_size = 0;
 };
 
-/// A short English description of a decode error, for messages.
-const char* DescribeSongError(SongDecodeError error);
