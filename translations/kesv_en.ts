@@ -787,6 +787,10 @@ Restore them?</translation>
         <source>自動バックアップを %1 に書けません: %2</source>
         <translation>Cannot write the automatic backup to %1: %2</translation>
     </message>
+    <message>
+        <source>自動バックアップを %1 に書けません: 別の KesV が使っています</source>
+        <translation>Cannot write the automatic backup to %1: another KesV is using it</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>

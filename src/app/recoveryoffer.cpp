@@ -63,6 +63,9 @@ void OfferRecovery(CMainFrame* frame, CAutoBackup* backup, const QString& folder
 }
 
 QString DescribeBackupFailure(const RecoveryWriteError& error) {
+    if (error.kind == RecoveryWriteError::Kind::CannotLock)
+        return RecoveryText::tr("自動バックアップを %1 に書けません: 別の KesV が使っています")
+            .arg(QDir::toNativeSeparators(error.folder));
     return RecoveryText::tr("自動バックアップを %1 に書けません: %2")
         .arg(QDir::toNativeSeparators(error.folder), qt_error_string(error.systemError));
 }

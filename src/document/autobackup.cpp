@@ -90,8 +90,8 @@ void CAutoBackup::RunWriter() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_pending || m_bStop; });
-        if (!m_pending)
-            break;
+        if (m_bStop)
+            break; // the slot removes its files as it is destroyed
         const Job job = std::move(*m_pending);
         m_pending.reset();
         m_bBusy = true;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,16 +124,23 @@ RecoveryWriteError CRecoverySlot::Write(std::span<const uint8_t> songBytes,
     RecoveryWriteError result;
     result.folder = m_strFolder;
     if (!m_pLock) {
-        if (!QDir().mkpath(m_strFolder)) {
+        std::error_code made;
+        std::filesystem::create_directories(QFile::encodeName(m_strFolder).toStdString(), made);
+        if (made) {
             result.kind = RecoveryWriteError::Kind::CannotCreateFolder;
+            result.systemError = made.value();
+            return result;
+        }
+        const QByteArray folder = QFile::encodeName(m_strFolder);
+        ::chmod(folder.constData(), 0700);
+        if (::access(folder.constData(), W_OK | X_OK) != 0) {
+            result.kind = RecoveryWriteError::Kind::CannotWrite;
             result.systemError = errno;
             return result;
         }
-        ::chmod(QFile::encodeName(m_strFolder).constData(), 0700);
         m_pLock = TryLock(LockName(m_strFolder, m_strId));
         if (!m_pLock) {
             result.kind = RecoveryWriteError::Kind::CannotLock;
-            result.systemError = errno;
             return result;
         }
     }

@@ -22,7 +22,7 @@ QString DefaultRecoveryFolder();
 struct RecoveryWriteError {
     enum class Kind { None, CannotCreateFolder, CannotLock, CannotWrite };
     Kind kind = Kind::None;
-    int systemError = 0;
+    int systemError = 0; // 0 for CannotLock, which another process holds
     QString folder;
 };
 
