@@ -172,7 +172,8 @@ private Q_SLOTS:
         QFile song(Folder() + QStringLiteral("/1-dead.kes"));
         QFile header(Folder() + QStringLiteral("/1-dead.info"));
         QVERIFY(song.open(QIODevice::WriteOnly) && header.open(QIODevice::WriteOnly));
-        song.write("\xE1\xF0", 2);
+        song.write("not a song"); // under a sound header
+        header.write("KesV recovery 1\npath=\nsaved=2026-01-02T03:04:05Z\n");
         song.close();
         header.close();
         OfferRecovery(frame(), m_app->GetAutoBackup(), Folder());

@@ -77,35 +77,6 @@ TEST(Recovery, Slot_WritesAPrivateSongFileThatOnlyAnOrphanOffers) {
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
-// A file that is not a song, or has no header, is damaged: moved aside, never offered again.
-TEST(Recovery, Claim_DamagedFilesAreMovedAside) {
-    QTemporaryDir dir;
-    const QString folder = dir.path();
-    WriteFile(folder + QStringLiteral("/1-a.kes"), "not a song");
-    WriteFile(folder + QStringLiteral("/1-a.info"),
-              "KesV recovery 1\npath=\nsaved=2026-01-02T03:04:05Z\n");
-    const std::vector<uint8_t> bytes = SongBytes(1);
-    WriteFile(folder + QStringLiteral("/2-b.kes"),
-              QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-    auto orphans = CRecoveryClaim::FindOrphans(folder);
-    ASSERT_EQ(orphans.size(), 2u);
-    for (auto& orphan : orphans) {
-        EXPECT_FALSE(orphan->IsIntact());
-        EXPECT_TRUE(QFile::exists(orphan->MoveAside()));
-    }
-    orphans.clear();
-    EXPECT_TRUE(CRecoveryClaim::FindOrphans(folder).empty());
-}
-
-// A folder that cannot be made says so, and nothing else breaks.
-TEST(Recovery, Slot_UnwritableFolderIsAnError) {
-    QTemporaryDir dir;
-    WriteFile(dir.filePath(QStringLiteral("file")), "x");
-    CRecoverySlot slot(dir.filePath(QStringLiteral("file/recovery")));
-    EXPECT_EQ(slot.Write(SongBytes(1), {}, QDateTime::currentDateTimeUtc()).kind,
-              RecoveryWriteError::Kind::CannotCreateFolder);
-}
-
 // A restored song keeps its file name and stays modified even when its edits are undone.
 TEST(Recovery, RestoredSong_StaysModifiedWithItsPath) {
     CKesDoc doc;
