@@ -59,6 +59,7 @@ fi
 # Tests must never read or write the user's own settings or profile.
 export XDG_CONFIG_HOME="$PWD/$build_dir/test-home/config"
 export XDG_DATA_HOME="$PWD/$build_dir/test-home/data"
+export XDG_STATE_HOME="$PWD/$build_dir/test-home/state"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 
 # Under a real X display Qt's D-Bus library leaves a buffer behind at exit; not ours.

@@ -788,6 +788,39 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>Recovery</name>
+    <message>
+        <source>%1 の保存されていない変更が残っています（%2）。
+復元しますか?</source>
+        <translation>Unsaved changes to %1 were kept (%2).
+Restore them?</translation>
+    </message>
+    <message>
+        <source>復元</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>破棄</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>後で</source>
+        <translation>Later</translation>
+    </message>
+    <message>
+        <source>壊れた復元ファイルを %1 に移しました</source>
+        <translation>A damaged recovery file was moved to %1</translation>
+    </message>
+    <message>
+        <source>自動バックアップを %1 に書けません: %2</source>
+        <translation>Cannot write the automatic backup to %1: %2</translation>
+    </message>
+    <message>
+        <source>自動バックアップを %1 に書けません: 別の KesV が使っています</source>
+        <translation>Cannot write the automatic backup to %1: another KesV is using it</translation>
+    </message>
+</context>
+<context>
     <name>SettingsFile</name>
     <message>
         <source>通常のファイルではありません</source>

@@ -3,10 +3,12 @@
 #include "commandids.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/envcommand.h"
+#include "document/autobackup.h"
 #include "document/kesdoc.h"
 #include "language.h"
 #include "mainframe.h"
 #include "midi/mididevice.h"
+#include "recoveryoffer.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
 
@@ -70,6 +72,16 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame->LoadBarState();
     m_pMainFrame->SetRecentFiles(LoadRecentFileList());
 
+    // [Recovery] AutoBackup=false in the profile turns the backup of unsaved work off.
+    const QString recoveryFolder = DefaultRecoveryFolder();
+    m_pAutoBackup = std::make_unique<CAutoBackup>(m_pDocument, recoveryFolder);
+    m_pAutoBackup->SetEnabled(
+        QSettings().value(QStringLiteral("Recovery/AutoBackup"), true).toBool());
+    connect(m_pAutoBackup.get(), &CAutoBackup::backupFailed, m_pMainFrame,
+            [this](const RecoveryWriteError& error) {
+                m_pMainFrame->ShowMessage(DescribeBackupFailure(error));
+            });
+
     connect(m_pMainFrame->action(cmd::FilePrintSetup), &QAction::triggered, this,
             &CKesApp::OnFilePrintSetup);
     connect(m_pMainFrame->action(cmd::AppAbout), &QAction::triggered, this, &CKesApp::OnAppAbout);
@@ -86,6 +98,12 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pDocument->OnNewDocument();
     if (!arguments.isEmpty() && !m_pMainFrame->OpenOrImportFile(arguments.constFirst()))
         return false;
+    QMetaObject::invokeMethod(
+        this,
+        [this, recoveryFolder] {
+            OfferRecovery(m_pMainFrame, m_pAutoBackup.get(), recoveryFolder);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 

@@ -11,7 +11,9 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <memory>
 
+class CAutoBackup;
 class CKesDoc;
 class CKesView;
 class CMainFrame;
@@ -25,6 +27,7 @@ public:
 
     /// Sets the profile, creates the document, frame and view and opens the song named on
     /// the command line. False when that song cannot be opened (the user has been told).
+    /// Once the event loop runs, unsaved work of an earlier run is offered back.
     bool InitInstance(const QStringList& arguments);
 
     EnvSettings& GetSettings() { return m_settings; }
@@ -36,6 +39,8 @@ public:
     CKesDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
     CKesView* GetView() const { return m_pView; }
+    /// The automatic backup of the window's song (null before InitInstance).
+    CAutoBackup* GetAutoBackup() const { return m_pAutoBackup.get(); }
 
 public Q_SLOTS:
     void OnFilePrintSetup();
@@ -55,4 +60,5 @@ private:
     CKesDoc* m_pDocument = nullptr;
     CMainFrame* m_pMainFrame = nullptr;
     CKesView* m_pView = nullptr;
+    std::unique_ptr<CAutoBackup> m_pAutoBackup; // goes before the document it watches
 };

@@ -160,6 +160,7 @@ void CKesDoc::SetModifiedFlag(bool modified) {
 void CKesDoc::OnSongChanged() {
     ComputeStartTicks(m_song);
     SetModifiedFlag(true);
+    Q_EMIT songEdited();
 }
 
 void CKesDoc::OnStepApplied(int row, int column) {
@@ -200,6 +201,17 @@ void CKesDoc::ReplaceSong(Song song) {
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName.clear();
+    SetModifiedFlag(true);
+    Q_EMIT pathChanged(m_strPathName);
+    Q_EMIT songReplaced();
+}
+
+void CKesDoc::OnRecoverDocument(Song song, const QString& path) {
+    m_pUndoStack->clear();
+    m_pUndoStack->resetClean();
+    m_song = std::move(song);
+    ComputeStartTicks(m_song);
+    m_strPathName = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     SetModifiedFlag(true);
     Q_EMIT pathChanged(m_strPathName);
     Q_EMIT songReplaced();

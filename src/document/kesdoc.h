@@ -61,6 +61,10 @@ public:
     /// Puts `song` in place of the current one as a new untitled song, modified, since it
     /// was never saved; the undo stack starts afresh (an import without a window).
     void ReplaceSong(Song song);
+    /// Puts a song brought back from a recovery file in place of the current one: modified
+    /// (it was never saved as it is), with `path` as its file, empty for an untitled song.
+    /// Undo cannot reach a clean state, since the file never held this song.
+    void OnRecoverDocument(Song song, const QString& path);
     /// Puts the events, title and tempo of `song` in place of the current ones as one undo
     /// step (an import in the window); the file and its name stay. The cursor was at
     /// (row, column) and stays there, within the new song.
@@ -72,6 +76,8 @@ Q_SIGNALS:
     /// The whole song was replaced (new or opened).
     void songReplaced();
     void modifiedChanged(bool modified);
+    /// OnSongChanged was called: the song changed in place.
+    void songEdited();
     void pathChanged(const QString& path);
     /// An undo or redo step changed the song; the cursor belongs at this row and column.
     void stepApplied(int row, int column);

@@ -54,4 +54,3 @@ private:
     uint8_t m_tail[2] = {0, 0}; // the last two bytes, the last one at [1]
     size_t m_size = 0;
 };
-

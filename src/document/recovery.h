@@ -1,0 +1,89 @@
+// Recovery files: the unsaved song of a running window, kept in the user's state folder so
+// that the next start can offer it back after a crash. Each window owns one slot (a song
+// file, a small header beside it and a lock that tells the slot is in use).
+#pragma once
+
+#include "song/song.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+class QLockFile;
+
+/// `$XDG_STATE_HOME/KesV/recovery`, `~/.local/state/KesV/recovery` when it is unset.
+QString DefaultRecoveryFolder();
+
+/// Why a recovery file could not be written; the window puts it into words.
+struct RecoveryWriteError {
+    enum class Kind { None, CannotCreateFolder, CannotLock, CannotWrite };
+    Kind kind = Kind::None;
+    int systemError = 0; // 0 for CannotLock, which another process holds
+    QString folder;
+};
+
+/// The slot of one window. Writes replace the files atomically (write, fsync, rename), with
+/// mode 0600; the slot is locked from the first write until it is removed or destroyed.
+class CRecoverySlot {
+public:
+    explicit CRecoverySlot(QString folder);
+    /// Removes the files: a normal end leaves none.
+    ~CRecoverySlot();
+    CRecoverySlot(const CRecoverySlot&) = delete;
+    CRecoverySlot& operator=(const CRecoverySlot&) = delete;
+
+    /// `originalPath` is the song's own file, empty for an untitled song.
+    RecoveryWriteError Write(std::span<const uint8_t> songBytes, const QString& originalPath,
+                             const QDateTime& savedAt);
+    /// Removes the files and releases the lock; a later Write takes the slot again.
+    void Remove();
+    /// The song file of the slot (it exists only after a Write).
+    QString SongFile() const;
+
+private:
+    QString m_strFolder;
+    QString m_strId;
+    std::unique_ptr<QLockFile> m_pLock;
+};
+
+/// A slot left behind by a window that ended without cleaning up, held locked while it is
+/// offered. Destroying it releases the lock and leaves the files for a later start.
+class CRecoveryClaim {
+public:
+    ~CRecoveryClaim();
+    CRecoveryClaim(const CRecoveryClaim&) = delete;
+    CRecoveryClaim& operator=(const CRecoveryClaim&) = delete;
+
+    /// The slots of `folder` that no running process owns, the oldest first.
+    static std::vector<std::unique_ptr<CRecoveryClaim>> FindOrphans(const QString& folder);
+
+    /// False when the song or its header cannot be read: the slot is damaged.
+    bool IsIntact() const { return m_bIntact; }
+    const Song& GetSong() const { return m_song; }
+    /// The file the song belongs to; empty for an untitled song.
+    QString GetOriginalPath() const { return m_strOriginalPath; }
+    QDateTime GetSavedAt() const { return m_savedAt; }
+    QString SongFile() const;
+
+    /// Deletes the slot's files.
+    void Discard();
+    /// Renames the slot's files to "….damaged" so that they are not offered again; answers
+    /// the song file's new name.
+    QString MoveAside();
+
+private:
+    CRecoveryClaim(QString folder, QString id, std::unique_ptr<QLockFile> lock);
+    void Load();
+
+    QString m_strFolder;
+    QString m_strId;
+    std::unique_ptr<QLockFile> m_pLock;
+    bool m_bIntact = false;
+    Song m_song;
+    QString m_strOriginalPath;
+    QDateTime m_savedAt;
+};
