@@ -18,6 +18,7 @@ packages=(
   poppler-utils # pdftoppm: the view tests look at printed pages
   libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info dpkg-dev
+  lintian devscripts man-db # the package's checks: lintian, hardening-check, man --warnings
   "$@" # extra packages a developer command needs (the fuzzers need clang)
 )
 

@@ -6,6 +6,9 @@
 #   packaging_test.sh deb-build <cpack> <build dir> <package dir>
 #   packaging_test.sh deb-contents <package dir> <version> <app id>
 #   packaging_test.sh deb-install <package dir> <version>      (as root; 77 = skipped)
+#   packaging_test.sh deb-lintian <package dir> <version>
+#   packaging_test.sh deb-hardening <package dir> <version>
+#   packaging_test.sh manual-page <page> <kesv>
 set -euo pipefail
 
 fail() {
@@ -45,6 +48,11 @@ file-type)
     type="$(xdg-mime query filetype "$scratch/$f")"
     [ "$type" = application/x-kesv-song ] || fail "$f is $type"
   done
+  # UTF-8 text whose first character starts with the song's header byte 0xE1 stays text.
+  printf '\xe1\xbb\x9e \xc4\x91\xc3\xa2y c\xc3\xb3 m\xe1\xbb\x99t b\xc3\xa0i h\xc3\xa1t.\n' \
+    >"$scratch/vietnamese-note"
+  type="$(xdg-mime query filetype "$scratch/vietnamese-note")"
+  [ "$type" = text/plain ] || fail "a text starting with 0xE1 is $type"
   # Found through the MimeType line of the desktop entry, then as the chosen default.
   app="$(xdg-mime query default application/x-kesv-song)"
   [ "$app" = "$id.desktop" ] || fail "default application before choosing: '$app'"
@@ -65,7 +73,8 @@ deb-contents)
   dpkg-deb --contents "$deb" | awk '{print $6}' >"$scratch/contents"
   expected=(./usr/bin/kesv ./usr/share/applications/$id.desktop
     ./usr/share/mime/packages/$id.xml ./usr/share/metainfo/$id.metainfo.xml
-    ./usr/share/icons/hicolor/scalable/apps/$id.svg)
+    ./usr/share/icons/hicolor/scalable/apps/$id.svg ./usr/share/man/man1/kesv.1.gz
+    ./usr/share/doc/kesv/copyright ./usr/share/doc/kesv/changelog.gz)
   for size in 16 22 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x$size/apps/$id.png")
   done
@@ -78,6 +87,52 @@ deb-contents)
   for needed in 'libqt6widgets6 ' 'librtmidi[0-9]* ' 'libfluidsynth[0-9]* ' 'qt6-qpa-plugins' \
     'timgm6mb-soundfont | sf2-soundfont-gm' 'fonts-ipafont-gothic'; do
     grep -qE "(^|, )$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
+  done
+  # The changelog's newest entry is the version packaged.
+  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/kesv/changelog.gz | gzip -dc \
+    >"$scratch/changelog"
+  changed="$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)"
+  [ "$changed" = "$3" ] || fail "the changelog's newest entry is $changed, the package $3"
+  ;;
+
+deb-lintian)
+  # Debian's own checks: an error or a warning fails, the remarks are listed.
+  deb="$(deb_file "$2" "$3")"
+  status=0
+  lintian --pedantic --display-info --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 ||
+    status=$?
+  cat "$scratch/lintian"
+  [ "$status" -eq 0 ] || fail "lintian reports errors or warnings, or did not run ($status)"
+  ! grep -qE '^I: [^ ]+: (hardening-|binary-has-unneeded-section)' "$scratch/lintian" ||
+    fail "lintian finds a binary unhardened or with an unneeded section"
+  ;;
+
+deb-hardening)
+  deb="$(deb_file "$2" "$3")"
+  dpkg-deb --extract "$deb" "$scratch/root"
+  module="$(find "$scratch/root/usr/lib" -name kesv-alsa.so)"
+  [ -n "$module" ] || fail "no module"
+  # Control-flow protection cannot show in a linked binary: Debian 12's C start files (crti.o,
+  # crtn.o) lack the IBT/SHSTK property, so no program of the system has it. The module
+  # calls no libc function whose buffer size the compiler knows (its one candidate, memcpy,
+  # comes from std::string), so fortification has nothing to replace there.
+  hardening-check --nocfprotection "$scratch/root/usr/bin/kesv" || fail "kesv is not hardened"
+  hardening-check --nocfprotection --nofortify "$module" || fail "the module is not hardened"
+  for binary in "$scratch/root/usr/bin/kesv" "$module"; do
+    ! readelf -S "$binary" | grep -qF .comment || fail "$binary keeps its .comment section"
+  done
+  ;;
+
+manual-page)
+  page="$2" kesv="$3"
+  LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" >"$scratch/page" 2>"$scratch/warnings"
+  [ ! -s "$scratch/warnings" ] || { cat "$scratch/warnings"; fail "man warns about $page"; }
+  ! grep -q @ "$scratch/page" || fail "a placeholder is left in the page"
+  # Every option the program offers is described.
+  env -u DISPLAY -u WAYLAND_DISPLAY LANGUAGE=en "$kesv" --help >"$scratch/help"
+  for option in $(grep -oE -- '--[a-z][a-z-]*' "$scratch/help" | sort -u); do
+    grep -qE -- "(^ +|, )$option( |,|$)" "$scratch/page" ||
+      fail "the page does not describe $option"
   done
   ;;
 
@@ -99,6 +154,7 @@ deb-install)
   ! readelf -d "$root/usr/bin/kesv" | grep -qE 'NEEDED.*(rtmidi|jack|asound)' ||
     fail "kesv links RtMidi, JACK or ALSA at start-up"
   readelf -d "$root$module" | grep -q 'NEEDED.*librtmidi' || fail "the module lacks RtMidi"
+  man --warnings -l "$root/usr/share/man/man1/kesv.1.gz" >/dev/null || fail "no manual page"
   version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/kesv" --version)"
   [ "$version" = "KesV $3" ] || fail "kesv --version printed '$version'"
   dpkg --root="$root" --purge kesv >/dev/null
