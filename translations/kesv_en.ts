@@ -331,6 +331,26 @@ Channels   : %04X
         <source>イベント数が上限（999）に達しているため追加できません</source>
         <translation>Cannot add an event: the song already has 999 events</translation>
     </message>
+    <message>
+        <source>タイ</source>
+        <translation>Tie</translation>
+    </message>
+    <message>
+        <source>休符</source>
+        <translation>Rest</translation>
+    </message>
+    <message>
+        <source>音長</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>1 加算</source>
+        <translation>Add One</translation>
+    </message>
+    <message>
+        <source>1 減算</source>
+        <translation>Subtract One</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>

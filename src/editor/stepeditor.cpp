@@ -92,18 +92,26 @@ uint8_t CStepEditor::LengthKeyCode(int keyNumber) {
     return kFunctionKeyCodes[keyNumber % 12 + (keyNumber > 12 ? 12 : 0)];
 }
 
-int CStepEditor::BoundFunction(int virtualKey) const {
+bool CStepEditor::IsTieKey(int keyNumber) {
+    return keyNumber == kTieKey;
+}
+
+bool CStepEditor::IsRestKey(int keyNumber) {
+    return keyNumber == kRestKey;
+}
+
+EditFunction CStepEditor::BoundFunction(int virtualKey) const {
     const bool shift = m_host.IsKeyHeld(vk::Shift);
     const bool ctrl = m_host.IsKeyHeld(vk::Control);
     const BindingTable* table =
         m_host.EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
     if (table == nullptr)
-        return 0;
+        return EditFunction::None;
     for (int i = 0; i < kBindableKeyCount && BindableKeyTable[i].name != nullptr; ++i) {
         if (BindableKeyTable[i].virtualKey == virtualKey)
-            return ValidFunctionId((*table)[size_t(i)]);
+            return ToEditFunction((*table)[size_t(i)]);
     }
-    return 0;
+    return EditFunction::None;
 }
 
 int CStepEditor::DispatchEditKey(int virtualKey) {
@@ -116,7 +124,7 @@ int CStepEditor::DispatchEditKey(int virtualKey) {
         m_host.MoveCursorTo(m_nCursorRow + 1);
         return 0; // the function key goes on to default processing as well
     }
-    return RunEditFunction(BoundFunction(virtualKey));
+    return RunEditFunction(int(BoundFunction(virtualKey)));
 }
 
 CStepEditor::RangeResult CStepEditor::DispatchRangeKey(int virtualKey, int first, int count) {
@@ -124,8 +132,7 @@ CStepEditor::RangeResult CStepEditor::DispatchRangeKey(int virtualKey, int first
     if (m_host.IsKeyHeld(vk::Menu) || first < 0 || count <= 0 || first + count > song.count)
         return RangeResult::NotARangeKey;
     const int keyNumber = LengthKeyNumber(virtualKey);
-    const EditFunction function =
-        keyNumber >= 0 ? EditFunction::None : ToEditFunction(BoundFunction(virtualKey));
+    const EditFunction function = keyNumber >= 0 ? EditFunction::None : BoundFunction(virtualKey);
     SongEvent* events = song.events.data();
     if (keyNumber == kTieKey || keyNumber == kRestKey || LengthKeyCode(keyNumber) != 0) {
         DiscardInput();

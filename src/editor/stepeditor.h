@@ -59,11 +59,15 @@ public:
     /// The typed text not yet applied to the song.
     std::string_view PendingInput() const { return {m_szInput, size_t(m_nInputLen)}; }
 
-private:
-    /// The function bound to the key under the modifiers held, 0 for none.
-    int BoundFunction(int virtualKey) const;
+    /// The function bound to the key under the modifiers held.
+    EditFunction BoundFunction(int virtualKey) const;
     /// F1–F24 as numbered under the modifiers held (0–23 alone, +24 SHIFT, +48 CTRL), else -1.
     int LengthKeyNumber(int virtualKey) const;
+    /// Whether a length key number makes a tie or a rest (F11, F12 alone).
+    static bool IsTieKey(int keyNumber);
+    static bool IsRestKey(int keyNumber);
+
+private:
     /// The code a length key number sets, 0 for none.
     static uint8_t LengthKeyCode(int keyNumber);
     void ChangeRow(int row, SongEvent after);

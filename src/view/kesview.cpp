@@ -310,6 +310,7 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
     if (!IsModifierKey(event->key()))
         ClearSelection();
     const CStepScope scope(*this);
+    NameStep(StepNameOfKey(virtualKey));
     if (virtualKey != 0 && m_editor.DispatchEditKey(virtualKey)) {
         event->accept();
         return;

@@ -172,6 +172,8 @@ private:
     /// that does not act on a selection.
     bool RunKeyOnSelection(int virtualKey);
     void ExtendSelection(int rows);
+    /// The Edit menu's name for what a key does, empty where its changes name it.
+    QString StepNameOfKey(int virtualKey) const;
     /// Starts a run of the rows (the count -1: to the end) or says that the device can't be used.
     void PlayRows(int first, int count);
     /// Every change of the song goes through here so the document knows it changed.

@@ -245,6 +245,7 @@ bool CKesView::RunKeyOnSelection(int virtualKey) {
     const int row = Cursor().row;
     const int countBefore = m_pDocument->GetSong().count;
     const CStepScope scope(*this);
+    NameStep(StepNameOfKey(virtualKey));
     switch (m_editor.DispatchRangeKey(virtualKey, first, count)) {
     case CStepEditor::RangeResult::NotARangeKey:
         return false;
@@ -262,6 +263,24 @@ bool CKesView::RunKeyOnSelection(int virtualKey) {
     }
     Q_EMIT statusMessage(QString());
     return true;
+}
+
+QString CKesView::StepNameOfKey(int virtualKey) const {
+    const int keyNumber = m_editor.LengthKeyNumber(virtualKey);
+    if (CStepEditor::IsTieKey(keyNumber))
+        return tr("タイ");
+    if (CStepEditor::IsRestKey(keyNumber))
+        return tr("休符");
+    if (keyNumber >= 0)
+        return tr("音長");
+    switch (m_editor.BoundFunction(virtualKey)) {
+    case EditFunction::PlusOne:
+        return tr("1 加算");
+    case EditFunction::MinusOne:
+        return tr("1 減算");
+    default:
+        return QString(); // named by what it changed
+    }
 }
 
 void CKesView::OnEventLimitReached() {

@@ -320,23 +320,23 @@ private Q_SLOTS:
                                 << 4 << 4 << QStringLiteral("元に戻す: 挿入(&U)");
         QTest::newRow("F7") << int(Qt::Key_F7) << 1
                             << QByteArray("\xC4\x28\xC6\x29\xC6\x00\xC6\x5F\xC6\x18\xC4\xFF", 12)
-                            << 4 << 4 << QStringLiteral("元に戻す: 入力(&U)");
+                            << 4 << 4 << QStringLiteral("元に戻す: 音長(&U)");
         QTest::newRow("F12 rests")
             << int(Qt::Key_F12) << 1
             << QByteArray("\xC4\x28\xC4\x00\xC2\x00\xC4\x00\xC4\x00\xC4\xFF", 12) << 4 << 4
-            << QStringLiteral("元に戻す: 入力(&U)");
+            << QStringLiteral("元に戻す: 休符(&U)");
         QTest::newRow("PageUp pitch")
             << int(Qt::Key_PageUp) << 1
             << QByteArray("\xC4\x28\xC4\x2A\xC2\x00\xC4\x5F\xC4\x19\xC4\xFF", 12) << 4 << 4
-            << QStringLiteral("元に戻す: 入力(&U)");
+            << QStringLiteral("元に戻す: 1 加算(&U)");
         QTest::newRow("PageDown name")
             << int(Qt::Key_PageDown) << 2
             << QByteArray("\xC4\x28\xC4\x28\xC2\x00\xC4\x5E\xC4\x18\xC4\xFF", 12) << 4 << 4
-            << QStringLiteral("元に戻す: 入力(&U)");
+            << QStringLiteral("元に戻す: 1 減算(&U)");
         QTest::newRow("PageUp code")
             << int(Qt::Key_PageUp) << 0
             << QByteArray("\xC4\x28\xC5\x29\xC3\x00\xC5\x5F\xC5\x18\xC4\xFF", 12) << 4 << 4
-            << QStringLiteral("元に戻す: 入力(&U)");
+            << QStringLiteral("元に戻す: 1 加算(&U)");
     }
     void selection_keysActOnEverySelectedRow() {
         QFETCH(int, key);
