@@ -291,6 +291,66 @@ Channels   : %04X
         <source>MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）</source>
         <translation>No MIDI output device is chosen (choose one in View → Preferences)</translation>
     </message>
+    <message>
+        <source>テンポ変更</source>
+        <translation>Tempo Change</translation>
+    </message>
+    <message>
+        <source>タイトル変更</source>
+        <translation>Title Change</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>挿入</source>
+        <translation>Insert</translation>
+    </message>
+    <message>
+        <source>入力</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>切り取り</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>「%1」は音長ではないため貼り付けできません</source>
+        <translation>Cannot paste: “%1” is not a note length</translation>
+    </message>
+    <message>
+        <source>貼り付け</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>イベント数が上限（999）を超えるため複製できません</source>
+        <translation>Cannot duplicate: the song would have more than 999 events</translation>
+    </message>
+    <message>
+        <source>イベント数が上限（999）に達しているため追加できません</source>
+        <translation>Cannot add an event: the song already has 999 events</translation>
+    </message>
+    <message>
+        <source>タイ</source>
+        <translation>Tie</translation>
+    </message>
+    <message>
+        <source>休符</source>
+        <translation>Rest</translation>
+    </message>
+    <message>
+        <source>音長</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>1 加算</source>
+        <translation>Add One</translation>
+    </message>
+    <message>
+        <source>1 減算</source>
+        <translation>Subtract One</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -588,6 +648,38 @@ Channels   : %04X
     <message>
         <source>入力した音をその場で MIDI 出力デバイスに鳴らします</source>
         <translation>Sound each entered note on the MIDI output device</translation>
+    </message>
+    <message>
+        <source>すべて選択(&amp;A)</source>
+        <translation>Select &amp;All</translation>
+    </message>
+    <message>
+        <source>すべてのｲﾍﾞﾝﾄを選択</source>
+        <translation>Select every event</translation>
+    </message>
+    <message>
+        <source>選択範囲を上へ広げる</source>
+        <translation>Extend Selection Up</translation>
+    </message>
+    <message>
+        <source>ｶｰｿﾙの行から選択範囲を 1 行上へ広げる</source>
+        <translation>Extend the selection from the cursor row by one row up</translation>
+    </message>
+    <message>
+        <source>選択範囲を下へ広げる</source>
+        <translation>Extend Selection Down</translation>
+    </message>
+    <message>
+        <source>ｶｰｿﾙの行から選択範囲を 1 行下へ広げる</source>
+        <translation>Extend the selection from the cursor row by one row down</translation>
+    </message>
+    <message>
+        <source>元に戻す: %1(&amp;U)</source>
+        <translation>&amp;Undo %1</translation>
+    </message>
+    <message>
+        <source>やり直し: %1(&amp;R)</source>
+        <translation>&amp;Redo %1</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,7 @@ constexpr int EditCut = 57635;
 constexpr int EditPaste = 57637;
 constexpr int EditUndo = 57643;
 constexpr int EditRedo = 57644;
+constexpr int EditSelectAll = 57642;
 constexpr int AppAbout = 57664;
 constexpr int AppExit = 57665;
 constexpr int ViewToolBar = 59392;
@@ -30,6 +31,8 @@ constexpr int FileImportMidi = 32777;
 constexpr int FileExportAudio = 32778;
 constexpr int MidiPlayFromCursor = 32779;
 constexpr int MidiAudition = 32780;
+constexpr int EditExtendUp = 32781;
+constexpr int EditExtendDown = 32782;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

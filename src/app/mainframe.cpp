@@ -90,7 +90,8 @@ void CMainFrame::CreateActions() {
                    cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop, cmd::MidiRecord,
                    cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
-    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste})
+    for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
+                   cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
 
     const auto on = [this](int id, auto slot) {
@@ -113,6 +114,15 @@ void CMainFrame::CreateActions() {
     QUndoStack* stack = m_pDocument->GetUndoStack();
     connect(stack, &QUndoStack::canUndoChanged, m_actions[cmd::EditUndo], &QAction::setEnabled);
     connect(stack, &QUndoStack::canRedoChanged, m_actions[cmd::EditRedo], &QAction::setEnabled);
+    // The items say what they would undo or redo: "元に戻す: 削除(&U)".
+    connect(stack, &QUndoStack::undoTextChanged, this, [this](const QString& step) {
+        m_actions[cmd::EditUndo]->setText(step.isEmpty() ? tr("元に戻す(&U)")
+                                                         : tr("元に戻す: %1(&U)").arg(step));
+    });
+    connect(stack, &QUndoStack::redoTextChanged, this, [this](const QString& step) {
+        m_actions[cmd::EditRedo]->setText(step.isEmpty() ? tr("やり直し(&R)")
+                                                         : tr("やり直し: %1(&R)").arg(step));
+    });
     // The clipboard is read only when it changes: asking another program costs a round trip.
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &CMainFrame::UpdatePasteCommand);
@@ -142,8 +152,10 @@ void CMainFrame::CreateMenus() {
     file->addAction(m_actions[cmd::AppExit]);
 
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
-    QMenu* edit = AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                           cmd::EditCopy, cmd::EditPaste});
+    QMenu* edit =
+        AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
+                                 cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::EditSelectAll,
+                                 cmd::EditExtendUp, cmd::EditExtendDown});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -250,6 +262,9 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::EditCut], &QAction::triggered, view, &CKesView::OnEditCut);
     connect(m_actions[cmd::EditCopy], &QAction::triggered, view, &CKesView::OnEditCopy);
     connect(m_actions[cmd::EditPaste], &QAction::triggered, view, &CKesView::OnEditPaste);
+    connect(m_actions[cmd::EditSelectAll], &QAction::triggered, view, &CKesView::OnEditSelectAll);
+    connect(m_actions[cmd::EditExtendUp], &QAction::triggered, view, &CKesView::OnEditExtendUp);
+    connect(m_actions[cmd::EditExtendDown], &QAction::triggered, view, &CKesView::OnEditExtendDown);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();

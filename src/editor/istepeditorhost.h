@@ -42,4 +42,7 @@ public:
     /// of the pitch, a piano key), right after it was set and before the change is reported,
     /// also when it stayed the same. Recorded notes do not come here.
     virtual void OnNoteEntered(int row) { (void)row; }
+    /// An event was to be added (Insert, a length, code or note on the end row) but the song
+    /// already holds kMaxEvents.
+    virtual void OnEventLimitReached() {}
 };

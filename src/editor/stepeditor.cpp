@@ -79,32 +79,119 @@ int IsBlankInput(const char* text, int length) {
 
 CStepEditor::CStepEditor(IStepEditorHost& host) : m_host(host) {}
 
+int CStepEditor::LengthKeyNumber(int virtualKey) const {
+    if (virtualKey < vk::F1 || virtualKey > vk::F24)
+        return -1;
+    return virtualKey - vk::F1 + (m_host.IsKeyHeld(vk::Shift) ? 24 : 0) +
+           (m_host.IsKeyHeld(vk::Control) ? 48 : 0);
+}
+
+uint8_t CStepEditor::LengthKeyCode(int keyNumber) {
+    if (keyNumber < 0)
+        return 0;
+    return kFunctionKeyCodes[keyNumber % 12 + (keyNumber > 12 ? 12 : 0)];
+}
+
+bool CStepEditor::IsTieKey(int keyNumber) {
+    return keyNumber == kTieKey;
+}
+
+bool CStepEditor::IsRestKey(int keyNumber) {
+    return keyNumber == kRestKey;
+}
+
+EditFunction CStepEditor::BoundFunction(int virtualKey) const {
+    const bool shift = m_host.IsKeyHeld(vk::Shift);
+    const bool ctrl = m_host.IsKeyHeld(vk::Control);
+    const BindingTable* table =
+        m_host.EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
+    if (table == nullptr)
+        return EditFunction::None;
+    for (int i = 0; i < kBindableKeyCount && BindableKeyTable[i].name != nullptr; ++i) {
+        if (BindableKeyTable[i].virtualKey == virtualKey)
+            return ToEditFunction((*table)[size_t(i)]);
+    }
+    return EditFunction::None;
+}
+
 int CStepEditor::DispatchEditKey(int virtualKey) {
     if (m_host.IsKeyHeld(vk::Menu))
         return 0; // ALT keys belong to the menus and accelerators
-    const bool shift = m_host.IsKeyHeld(vk::Shift);
-    const bool ctrl = m_host.IsKeyHeld(vk::Control);
-
-    if (virtualKey >= vk::F1 && virtualKey <= vk::F24) {
-        const int keyNumber = virtualKey - vk::F1 + (shift ? 24 : 0) + (ctrl ? 48 : 0);
+    const int keyNumber = LengthKeyNumber(virtualKey);
+    if (keyNumber >= 0) {
         DiscardInput();
         EnterLength(keyNumber);
         m_host.MoveCursorTo(m_nCursorRow + 1);
         return 0; // the function key goes on to default processing as well
     }
+    return RunEditFunction(int(BoundFunction(virtualKey)));
+}
 
-    const BindingTable* table =
-        m_host.EditorSettings().GetBindingTable((shift ? kModShift : 0) | (ctrl ? kModCtrl : 0));
-    if (table == nullptr)
-        return 0;
-    int id = 0;
-    for (int i = 0; i < kBindableKeyCount && BindableKeyTable[i].name != nullptr; ++i) {
-        if (BindableKeyTable[i].virtualKey == virtualKey) {
-            id = ValidFunctionId((*table)[size_t(i)]);
-            break;
+CStepEditor::RangeResult CStepEditor::DispatchRangeKey(int virtualKey, int first, int count) {
+    Song& song = m_host.EditorSong();
+    if (m_host.IsKeyHeld(vk::Menu) || first < 0 || count <= 0 || first + count > song.count)
+        return RangeResult::NotARangeKey;
+    const int keyNumber = LengthKeyNumber(virtualKey);
+    const EditFunction function = keyNumber >= 0 ? EditFunction::None : BoundFunction(virtualKey);
+    SongEvent* events = song.events.data();
+    if (keyNumber == kTieKey || keyNumber == kRestKey || LengthKeyCode(keyNumber) != 0) {
+        DiscardInput();
+        for (int row = first; row < first + count; ++row) {
+            SongEvent after = events[row];
+            if (keyNumber == kTieKey || keyNumber == kRestKey)
+                after.pitch = keyNumber == kTieKey ? kPitchTie : kPitchRest;
+            else
+                after.code = LengthKeyCode(keyNumber);
+            ChangeRow(row, after);
         }
+    } else if (function == EditFunction::PlusOne || function == EditFunction::MinusOne) {
+        DiscardInput();
+        const int delta = function == EditFunction::PlusOne ? 1 : -1;
+        for (int row = first; row < first + count; ++row) {
+            SongEvent after = events[row];
+            if (m_nCursorColumn == 0) {
+                after.code = uint8_t(std::clamp(after.code + delta, kMinCode, kMaxCode));
+            } else if (after.pitch != kPitchRest && after.pitch != kPitchTie) {
+                const int pitch = after.pitch + delta;
+                if (pitch >= kMinPitch && pitch <= kMaxPitch)
+                    after.pitch = uint8_t(pitch);
+            }
+            ChangeRow(row, after);
+        }
+    } else if (function == EditFunction::DeleteEvent) {
+        DiscardInput();
+        for (int i = 0; i < count; ++i) {
+            const SongEvent removed = events[first];
+            std::copy(events + first + 1, events + song.count, events + first);
+            --song.count;
+            m_host.OnEventEdited({EventEdit::Remove, first, removed, {}});
+        }
+        m_host.OnRowCountChanged();
+    } else if (function == EditFunction::InsertEvent) {
+        DiscardInput();
+        if (count > kMaxEvents - song.count)
+            return RangeResult::OverLimit;
+        const int end = first + count;
+        std::copy_backward(events + end, events + song.count, events + song.count + count);
+        std::copy(events + first, events + end, events + end);
+        song.count += count;
+        for (int row = end; row < end + count; ++row)
+            m_host.OnEventEdited({EventEdit::Insert, row, {}, events[row]});
+        m_host.OnRowCountChanged();
+    } else {
+        return RangeResult::NotARangeKey;
     }
-    return RunEditFunction(id);
+    m_host.RedrawAll();
+    return RangeResult::Done;
+}
+
+void CStepEditor::ChangeRow(int row, SongEvent after) {
+    SongEvent& event = m_host.EditorSong().events[size_t(row)];
+    if (event.code == after.code && event.pitch == after.pitch)
+        return;
+    const SongEvent before = event;
+    event = after;
+    m_host.OnEventEdited({EventEdit::Change, row, before, event});
 }
 
 int CStepEditor::RunEditFunction(int id) {
@@ -265,8 +352,10 @@ int CStepEditor::SetCell(bool absolute, int value, int column, bool entered) {
 
 int CStepEditor::InsertEvent(int index) {
     Song& song = m_host.EditorSong();
-    if (song.count >= kMaxEvents)
+    if (song.count >= kMaxEvents) {
+        m_host.OnEventLimitReached();
         return 0;
+    }
     SongEvent* events = song.events.data();
     if (index < 0 || index >= song.count) {
         index = song.count;
@@ -424,10 +513,7 @@ void CStepEditor::EnterLength(int keyNumber) {
         m_host.InvalidateRow(m_nCursorRow, true);
         return;
     }
-    if (keyNumber < 0)
-        return;
-    const int index = keyNumber % 12 + (keyNumber > 12 ? 12 : 0);
-    const uint8_t code = kFunctionKeyCodes[index];
+    const uint8_t code = LengthKeyCode(keyNumber);
     if (code == 0)
         return;
     if (OnEndRow())

@@ -32,6 +32,12 @@ public:
 
     /// 1 when the key was consumed, 0 when it goes on to default processing.
     int DispatchEditKey(int virtualKey);
+    enum class RangeResult { NotARangeKey, Done, OverLimit };
+    /// A key on the selected rows [first, first + count): Delete deletes them, Insert puts
+    /// copies after them, a length key gives each its length (F11, F12 a tie, a rest), plus and
+    /// minus one step each note's pitch (rests, ties and notes at the range's ends stay) or,
+    /// in the code column, each length. Any other key is left to DispatchEditKey.
+    RangeResult DispatchRangeKey(int virtualKey, int first, int count);
     /// 1 when the character was taken, 0 when it goes on to default processing.
     int OnChar(unsigned int character);
     /// A received note: applies pending text, sets the whole pitch, repaints, steps down.
@@ -53,7 +59,18 @@ public:
     /// The typed text not yet applied to the song.
     std::string_view PendingInput() const { return {m_szInput, size_t(m_nInputLen)}; }
 
+    /// The function bound to the key under the modifiers held.
+    EditFunction BoundFunction(int virtualKey) const;
+    /// F1–F24 as numbered under the modifiers held (0–23 alone, +24 SHIFT, +48 CTRL), else -1.
+    int LengthKeyNumber(int virtualKey) const;
+    /// Whether a length key number makes a tie or a rest (F11, F12 alone).
+    static bool IsTieKey(int keyNumber);
+    static bool IsRestKey(int keyNumber);
+
 private:
+    /// The code a length key number sets, 0 for none.
+    static uint8_t LengthKeyCode(int keyNumber);
+    void ChangeRow(int row, SongEvent after);
     int RunEditFunction(int id);
     /// SetCellValue; `entered`: a pitch typed or stepped by hand, which the host hears of.
     int SetCell(bool absolute, int value, int column, bool entered);

@@ -4,7 +4,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,8 @@ QStringList Words(const QString& text) {
     return text.split(blanks, Qt::SkipEmptyParts);
 }
 
-// The pitch of a note name, or -1.
+// The pitch of a note name, or -1; out of the editor's range it is brought into it, as a
+// typed name is.
 int PitchOfName(const QString& word) {
     if (word == QStringLiteral("休") || word.compare(QStringLiteral("r"), Qt::CaseInsensitive) == 0)
         return kPitchRest;
@@ -49,7 +52,37 @@ int PitchOfName(const QString& word) {
     const int semitone = kSemitones[match.captured(1).toUpper().at(0).unicode() - 'A'] +
                          (match.capturedLength(2) > 0 ? 1 : 0);
     const int pitch = 12 * match.captured(3).toInt() + semitone + 3;
-    return pitch >= 24 && pitch <= 95 ? pitch : -1; // the range the editor enters
+    return std::clamp(pitch, 24, 95); // the range the editor enters
+}
+
+// The editor's length code whose duration is `ticks`, or 0 for none.
+uint8_t CodeOfTicks(int ticks) {
+    for (int code = 0xC0; code <= 0xDF && ticks > 0; ++code) {
+        if (GetDurationTicks(uint8_t(code)) == ticks)
+            return uint8_t(code);
+    }
+    return 0;
+}
+
+// A length as the list writes it after a name ("1/  0", "1/120", "12"), read from the words
+// at `at`: the ticks and how many words it took, or {-1, 0} when no length begins there.
+std::pair<int, int> LengthAt(const QStringList& words, qsizetype at,
+                             const TimeSignature& signature) {
+    static const QRegularExpression beats(QStringLiteral("^(\\d{1,3})/(\\d{0,4})$"));
+    static const QRegularExpression ticks(QStringLiteral("^\\d{1,4}$"));
+    if (at >= words.size())
+        return {-1, 0};
+    if (const QRegularExpressionMatch match = beats.match(words[at]); match.hasMatch()) {
+        const int whole = match.captured(1).toInt() * GetTicksPerBeat(signature);
+        if (match.capturedLength(2) > 0)
+            return {whole + match.captured(2).toInt(), 1};
+        if (at + 1 < words.size() && ticks.match(words[at + 1]).hasMatch())
+            return {whole + words[at + 1].toInt(), 2};
+        return {whole, 1};
+    }
+    if (ticks.match(words[at]).hasMatch())
+        return {words[at].toInt(), 1};
+    return {-1, 0};
 }
 
 QString EventLine(const SongEvent& event, const TimeSignature& signature) {
@@ -88,7 +121,8 @@ std::unique_ptr<QMimeData> EventsToMimeData(const Song& song, int first, int cou
     return data;
 }
 
-PastedEvents EventsFromMimeData(const QMimeData* data, uint8_t code) {
+PastedEvents EventsFromMimeData(const QMimeData* data, uint8_t code,
+                                const TimeSignature& signature) {
     PastedEvents result;
     if (data == nullptr)
         return result;
@@ -99,14 +133,28 @@ PastedEvents EventsFromMimeData(const QMimeData* data, uint8_t code) {
     }
     if (!data->hasText())
         return result;
-    for (const QString& word : Words(data->text())) {
-        const int pitch = PitchOfName(word);
+    const QStringList words = Words(data->text());
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const int pitch = PitchOfName(words[i]);
         if (pitch < 0) {
             result.events.clear();
-            result.badToken = word;
+            result.error = PastedEvents::NotANoteName;
+            result.badToken = words[i];
             return result;
         }
-        result.events.push_back({code, uint8_t(pitch)});
+        uint8_t eventCode = code;
+        const auto [length, taken] = LengthAt(words, i + 1, signature);
+        if (taken > 0) {
+            eventCode = CodeOfTicks(length);
+            if (eventCode == 0) {
+                result.events.clear();
+                result.error = PastedEvents::NotALength;
+                result.badToken = QStringList(words.mid(i + 1, taken)).join(QLatin1Char(' '));
+                return result;
+            }
+            i += taken;
+        }
+        result.events.push_back({eventCode, uint8_t(pitch)});
     }
     return result;
 }

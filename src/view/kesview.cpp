@@ -298,13 +298,19 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
-    // Escape, the cursor keys and every edit end a selection; a modifier alone keeps it for
+    m_keyModifiers = event->modifiers();
+    const int virtualKey = VirtualKeyFromQtKey(event->key());
+    // Delete, Insert, the length keys and plus and minus one act on a selection and keep it;
+    // every other key (Escape, the cursor keys) ends it first. A modifier alone keeps it for
     // a Shift+click.
+    if (virtualKey != 0 && HasSelection() && RunKeyOnSelection(virtualKey)) {
+        event->accept();
+        return;
+    }
     if (!IsModifierKey(event->key()))
         ClearSelection();
     const CStepScope scope(*this);
-    m_keyModifiers = event->modifiers();
-    const int virtualKey = VirtualKeyFromQtKey(event->key());
+    NameStep(StepNameOfKey(virtualKey));
     if (virtualKey != 0 && m_editor.DispatchEditKey(virtualKey)) {
         event->accept();
         return;

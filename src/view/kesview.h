@@ -122,8 +122,14 @@ public Q_SLOTS:
     /// Copy: the selection, else the event under the cursor. Cut: copy and delete, one step.
     void OnEditCut();
     void OnEditCopy();
-    /// Inserts the clipboard's events before the cursor row as one step; the cursor follows.
+    /// Inserts the clipboard's events in place of the selection, else before the cursor row,
+    /// as one step; the cursor follows them.
     void OnEditPaste();
+    /// Selects every event; the cursor goes to the last one.
+    void OnEditSelectAll();
+    /// Extends the selection (or starts one at the cursor row) by a row up or down.
+    void OnEditExtendUp();
+    void OnEditExtendDown();
     /// After New or Open: the cursor keeps its column and its row as far as the new song
     /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();
@@ -160,6 +166,14 @@ private:
     void RecordEdit(const EventEdit& edit);
     /// Sounds the row's note for its length at the song's tempo, unless a song plays.
     void OnNoteEntered(int row) override;
+    /// Says in the status bar why the key added no event.
+    void OnEventLimitReached() override;
+    /// Runs a key on the selected rows as one step and keeps the selection; false for a key
+    /// that does not act on a selection.
+    bool RunKeyOnSelection(int virtualKey);
+    void ExtendSelection(int rows);
+    /// The Edit menu's name for what a key does, empty where its changes name it.
+    QString StepNameOfKey(int virtualKey) const;
     /// Starts a run of the rows (the count -1: to the end) or says that the device can't be used.
     void PlayRows(int first, int count);
     /// Every change of the song goes through here so the document knows it changed.
@@ -179,6 +193,9 @@ private:
     void BeginStep();
     void EndStep();
     CEditStep* CurrentStep();
+    /// The name the Edit menu gives the current step ("貼り付け", …); without one it is named
+    /// by the kind of its changes.
+    void NameStep(const QString& name);
     void CopyRows(int first, int count);
     void OnPlayRowChanged(int row);
     void InvalidateStaffPanel();
@@ -204,7 +221,9 @@ private:
     int m_nStepDepth = 0;
     bool m_bRedrawPending = false; // RedrawAll within a step: painted at its end
     EditCursor m_stepStart;
-    int m_nSelAnchor = -1; // the row a mouse press or drag started from; -1 none
+    QString m_stepName;
+    unsigned m_nStepKinds = 0; // a bit for each EventEdit::Kind recorded in the step
+    int m_nSelAnchor = -1;     // the row a mouse press or drag started from; -1 none
     bool m_bSelection = false;
     bool m_bDragging = false;
     int m_nPlayRow = -1;  // marked in the list while a song plays

@@ -61,6 +61,7 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
         const uint8_t before = song.tempo;
         if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
             const CStepScope scope(*this);
+            NameStep(tr("テンポ変更"));
             song.tempo = TempoToByte(dialog.m_nTempo);
             new CTempoCommand(song, before, song.tempo, CurrentStep());
             SetSongModified();
@@ -76,6 +77,7 @@ void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& poin
         if (dialog.exec() == QDialog::Accepted &&
             EncodeCp932(dialog.m_strText).value_or(before) != before) {
             const CStepScope scope(*this);
+            NameStep(tr("タイトル変更"));
             song.title = EncodeCp932(dialog.m_strText).value_or(before);
             new CTitleCommand(song, before, song.title, CurrentStep());
             SetSongModified();

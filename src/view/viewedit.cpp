@@ -32,13 +32,30 @@ void CKesView::BeginStep() {
         m_stepStart = ToEditCursor(Cursor());
 }
 
+void CKesView::NameStep(const QString& name) {
+    m_stepName = name;
+}
+
 void CKesView::EndStep() {
     if (--m_nStepDepth > 0)
         return;
     if (m_pStep) {
         m_pStep->SetCursorAfter(ToEditCursor(Cursor()));
+        // Named by the command, else by what the key or note did to the events.
+        QString name = std::exchange(m_stepName, QString());
+        if (name.isEmpty()) {
+            if (m_nStepKinds == 1u << EventEdit::Remove)
+                name = tr("削除");
+            else if (m_nStepKinds == 1u << EventEdit::Insert)
+                name = tr("挿入");
+            else
+                name = tr("入力");
+        }
+        m_pStep->setText(name);
         m_pDocument->GetUndoStack()->push(m_pStep.release()); // its first redo does nothing
     }
+    m_stepName.clear();
+    m_nStepKinds = 0;
     if (std::exchange(m_bRedrawPending, false))
         RedrawAll();
 }
@@ -62,6 +79,7 @@ void CKesView::RecordEdit(const EventEdit& edit) {
     Song& song = m_pDocument->GetSong();
     const EventBytes before{edit.before.code, edit.before.pitch};
     const EventBytes after{edit.after.code, edit.after.pitch};
+    m_nStepKinds |= 1u << edit.kind;
     switch (edit.kind) {
     case EventEdit::Change:
         new CChangeEventCommand(song, edit.index, before, after, CurrentStep());
@@ -120,6 +138,7 @@ void CKesView::SelectRows(int anchor, int row) {
 
 void CKesView::ClearSelection() {
     m_nSelAnchor = -1;
+    m_bDragging = false; // a drag that went on would select from no anchor
     if (!m_bSelection)
         return;
     m_bSelection = false;
@@ -156,6 +175,7 @@ void CKesView::OnEditCut() {
     if (count == 0 || m_nStepDepth > 0)
         return;
     const CStepScope scope(*this);
+    NameStep(tr("切り取り"));
     m_editor.DiscardInput();
     CopyRows(first, count);
     Song& song = m_pDocument->GetSong();
@@ -176,23 +196,40 @@ void CKesView::OnEditPaste() {
     if (m_nStepDepth > 0)
         return;
     Song& song = m_pDocument->GetSong();
-    const int index = std::clamp(Cursor().row, 0, song.count);
+    // The pasted events take the place of a selection, else they go before the cursor row.
+    const auto [first, count] = GetSelection();
+    const int index = count > 0 ? first : std::clamp(Cursor().row, 0, song.count);
     const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
-    PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code);
-    if (!pasted.badToken.isEmpty()) {
+    PastedEvents pasted = EventsFromMimeData(QGuiApplication::clipboard()->mimeData(), code,
+                                             m_pSettings->GetTimeSignature());
+    switch (pasted.error) {
+    case PastedEvents::NoError:
+        break;
+    case PastedEvents::NotANoteName:
         Q_EMIT statusMessage(tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        return;
+    case PastedEvents::NotALength:
+        Q_EMIT statusMessage(tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
         return;
     }
     const int n = int(pasted.events.size());
     if (n == 0)
         return;
-    if (n > kMaxEvents - song.count) {
+    if (n - count > kMaxEvents - song.count) {
         Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
         return;
     }
     const CStepScope scope(*this);
+    NameStep(tr("貼り付け"));
     m_editor.DiscardInput();
     ClearSelection();
+    if (count > 0) {
+        std::vector<EventBytes> removed;
+        for (int i = first; i < first + count; ++i)
+            removed.push_back({song.events[size_t(i)].code, song.events[size_t(i)].pitch});
+        RemoveSongEvents(song, first, count);
+        new CRemoveEventsCommand(song, first, std::move(removed), CurrentStep());
+    }
     InsertSongEvents(song, index, pasted.events);
     new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());
     SetSongModified();
@@ -200,4 +237,78 @@ void CKesView::OnEditPaste() {
     MoveCursorTo(index + n);
     RedrawAll();
     Q_EMIT statusMessage(QString());
+}
+
+bool CKesView::RunKeyOnSelection(int virtualKey) {
+    const auto [first, count] = GetSelection();
+    const int anchor = m_nSelAnchor;
+    const int row = Cursor().row;
+    const int countBefore = m_pDocument->GetSong().count;
+    const CStepScope scope(*this);
+    NameStep(StepNameOfKey(virtualKey));
+    switch (m_editor.DispatchRangeKey(virtualKey, first, count)) {
+    case CStepEditor::RangeResult::NotARangeKey:
+        return false;
+    case CStepEditor::RangeResult::OverLimit:
+        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため複製できません"));
+        return true;
+    case CStepEditor::RangeResult::Done:
+        break;
+    }
+    if (m_pDocument->GetSong().count < countBefore) { // deleted: nothing left to select
+        ClearSelection();
+        MoveCursorTo(first);
+    } else {
+        SelectRows(anchor, row);
+    }
+    Q_EMIT statusMessage(QString());
+    return true;
+}
+
+QString CKesView::StepNameOfKey(int virtualKey) const {
+    const int keyNumber = m_editor.LengthKeyNumber(virtualKey);
+    if (CStepEditor::IsTieKey(keyNumber))
+        return tr("タイ");
+    if (CStepEditor::IsRestKey(keyNumber))
+        return tr("休符");
+    if (keyNumber >= 0)
+        return tr("音長");
+    switch (m_editor.BoundFunction(virtualKey)) {
+    case EditFunction::PlusOne:
+        return tr("1 加算");
+    case EditFunction::MinusOne:
+        return tr("1 減算");
+    default:
+        return QString(); // named by what it changed
+    }
+}
+
+void CKesView::OnEventLimitReached() {
+    Q_EMIT statusMessage(tr("イベント数が上限（999）に達しているため追加できません"));
+}
+
+void CKesView::OnEditSelectAll() {
+    const int count = m_pDocument->GetSong().count;
+    if (count == 0 || m_nStepDepth > 0)
+        return;
+    const CStepScope scope(*this);
+    m_editor.FinishInput();
+    SelectRows(0, count - 1);
+}
+
+void CKesView::ExtendSelection(int rows) {
+    if (m_nStepDepth > 0)
+        return;
+    const CStepScope scope(*this);
+    const int anchor = m_bSelection && m_nSelAnchor >= 0 ? m_nSelAnchor : Cursor().row;
+    m_editor.FinishInput();
+    SelectRows(anchor, Cursor().row + rows);
+}
+
+void CKesView::OnEditExtendUp() {
+    ExtendSelection(-1);
+}
+
+void CKesView::OnEditExtendDown() {
+    ExtendSelection(+1);
 }

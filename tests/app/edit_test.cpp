@@ -57,10 +57,17 @@ private:
     }
     // A saved song of `count` quarter notes, opened: nothing to undo, not modified.
     void OpenSong(int count) {
-        Song fresh;
+        QByteArray pairs;
         for (int i = 0; i < count; ++i)
-            fresh.events[size_t(fresh.count++)] = {0, 0xC4, uint8_t(40 + i % 30)};
-        QFile file(m_dir.filePath(QStringLiteral("song.kes")));
+            pairs.append(char(0xC4)).append(char(40 + i % 30));
+        OpenEvents(pairs);
+    }
+    // A saved song of these code and pitch byte pairs, opened.
+    void OpenEvents(const QByteArray& pairs) {
+        Song fresh;
+        for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
+            fresh.events[size_t(fresh.count++)] = {0, uint8_t(pairs[i]), uint8_t(pairs[i + 1])};
+        QFile file(m_dir.filePath(QStringLiteral("events.kes")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         const std::vector<uint8_t> bytes = EncodeSong(fresh);
         file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
@@ -68,6 +75,14 @@ private:
         QVERIFY(m_app->GetMainFrame()->OpenDocumentFile(file.fileName()));
         view()->setFocus();
     }
+    QByteArray Events() {
+        QByteArray pairs;
+        for (int i = 0; i < song().count; ++i)
+            pairs.append(char(song().events[size_t(i)].code))
+                .append(char(song().events[size_t(i)].pitch));
+        return pairs;
+    }
+    QString MenuText(int id) { return m_app->GetMainFrame()->action(id)->text(); }
 
     void EditHeader(bool title, int n) {
         if (title) {
@@ -285,6 +300,156 @@ private Q_SLOTS:
         QCOMPARE(
             QGuiApplication::clipboard()->mimeData()->data(QString::fromLatin1(kEventsMimeType)),
             QByteArray("\xC4\x2B"));
+    }
+
+    // Rows 1–4 of a fixed song selected (anchor 1, cursor 4): each key acts on all of them
+    // as one step and keeps the selection; Delete leaves the cursor where the rows were.
+    void selection_keysActOnEverySelectedRow_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("undoText");
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << 1 << QByteArray("\xC4\x28\xC4\xFF", 4)
+                                << 0 << 1 << QStringLiteral("元に戻す: 削除(&U)");
+        QTest::newRow("Insert") << int(Qt::Key_Insert) << 1
+                                << QByteArray("\xC4\x28\xC4\x29\xC2\x00\xC4\x5F\xC4\x18"
+                                              "\xC4\x29\xC2\x00\xC4\x5F\xC4\x18\xC4\xFF",
+                                              20)
+                                << 4 << 4 << QStringLiteral("元に戻す: 挿入(&U)");
+        QTest::newRow("F7") << int(Qt::Key_F7) << 1
+                            << QByteArray("\xC4\x28\xC6\x29\xC6\x00\xC6\x5F\xC6\x18\xC4\xFF", 12)
+                            << 4 << 4 << QStringLiteral("元に戻す: 音長(&U)");
+        QTest::newRow("F12 rests")
+            << int(Qt::Key_F12) << 1
+            << QByteArray("\xC4\x28\xC4\x00\xC2\x00\xC4\x00\xC4\x00\xC4\xFF", 12) << 4 << 4
+            << QStringLiteral("元に戻す: 休符(&U)");
+        QTest::newRow("PageUp pitch")
+            << int(Qt::Key_PageUp) << 1
+            << QByteArray("\xC4\x28\xC4\x2A\xC2\x00\xC4\x5F\xC4\x19\xC4\xFF", 12) << 4 << 4
+            << QStringLiteral("元に戻す: 1 加算(&U)");
+        QTest::newRow("PageDown name")
+            << int(Qt::Key_PageDown) << 2
+            << QByteArray("\xC4\x28\xC4\x28\xC2\x00\xC4\x5E\xC4\x18\xC4\xFF", 12) << 4 << 4
+            << QStringLiteral("元に戻す: 1 減算(&U)");
+        QTest::newRow("PageUp code")
+            << int(Qt::Key_PageUp) << 0
+            << QByteArray("\xC4\x28\xC5\x29\xC3\x00\xC5\x5F\xC5\x18\xC4\xFF", 12) << 4 << 4
+            << QStringLiteral("元に戻す: 1 加算(&U)");
+    }
+    void selection_keysActOnEverySelectedRow() {
+        QFETCH(int, key);
+        QFETCH(int, column);
+        QFETCH(QByteArray, after);
+        QFETCH(int, selected);
+        QFETCH(int, cursor);
+        QFETCH(QString, undoText);
+        const QByteArray before("\xC4\x28\xC4\x29\xC2\x00\xC4\x5F\xC4\x18\xC4\xFF", 12);
+        OpenEvents(before);
+        view()->SetColumn(column);
+        view()->SelectRows(1, 4);
+        Key(key);
+        QCOMPARE(Events(), after);
+        QCOMPARE(view()->GetSelection(), selected ? std::pair(1, selected) : std::pair(0, 0));
+        QCOMPARE(view()->Cursor().row, cursor);
+        QCOMPARE(stack()->count(), 1);
+        QCOMPARE(MenuText(cmd::EditUndo), undoText);
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Events(), before);
+        QCOMPARE(MenuText(cmd::EditUndo), QStringLiteral("元に戻す(&U)"));
+    }
+
+    // Selecting from the keyboard, a key during a drag, paste over a selection and the
+    // copied text coming back, note names beyond the range, and the event limit.
+    void selection_keyboardPasteAndLimits() {
+        OpenSong(8);
+        CMainFrame* frame = m_app->GetMainFrame();
+        view()->MoveCursorTo(2);
+        Key(Qt::Key_Down, Qt::AltModifier | Qt::ShiftModifier);
+        Key(Qt::Key_Down, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(view()->GetSelection(), std::pair(2, 3));
+        Key(Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(view()->GetSelection(), std::pair(2, 2));
+        Key(Qt::Key_Escape);
+        QVERIFY(!view()->HasSelection());
+        Key(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view()->GetSelection(), std::pair(0, 8));
+        QCOMPARE(view()->Cursor().row, 7);
+
+        // A key during a drag ends the drag with the selection.
+        const ViewMetrics& m = view()->GetMetrics();
+        const auto moveTo = [&](int row) {
+            const QPoint at(m.TextLeft(), m.GetRowTop(row) + 2);
+            QMouseEvent drag(QEvent::MouseMove, at, view()->viewport()->mapToGlobal(at),
+                             Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(view()->viewport(), &drag);
+        };
+        QTest::mousePress(view()->viewport(), Qt::LeftButton, {},
+                          QPoint(m.TextLeft(), m.GetRowTop(4) + 2));
+        moveTo(5);
+        QCOMPARE(view()->GetSelection(), std::pair(4, 2));
+        Key(Qt::Key_Down);
+        moveTo(7);
+        QVERIFY(!view()->HasSelection());
+        QCOMPARE(view()->Cursor().row, 6);
+        QTest::mouseRelease(view()->viewport(), Qt::LeftButton);
+
+        // Rows 1–3 a tone up in eighths, copied out as text and pasted back over rows 5–6.
+        view()->MoveCursorTo(1);
+        view()->SetColumn(2);
+        Key(Qt::Key_Down, Qt::AltModifier | Qt::ShiftModifier);
+        Key(Qt::Key_Down, Qt::AltModifier | Qt::ShiftModifier);
+        const int steps = stack()->count();
+        Key(Qt::Key_PageUp);
+        Key(Qt::Key_PageUp);
+        Key(Qt::Key_F7);
+        QCOMPARE(stack()->count(), steps + 3);
+        QCOMPARE(Events().mid(2, 6), QByteArray("\xC6\x2B\xC6\x2C\xC6\x2D", 6));
+        Key(Qt::Key_C, Qt::ControlModifier);
+        const QString text = QGuiApplication::clipboard()->text();
+        QGuiApplication::clipboard()->setText(text); // as from a text editor: no event bytes
+        view()->SelectRows(5, 6);
+        Key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(song().count, 9);
+        QCOMPARE(Events().mid(10, 6), Events().mid(2, 6));
+        QCOMPARE(view()->Cursor().row, 8);
+        QCOMPARE(MenuText(cmd::EditUndo), QStringLiteral("元に戻す: 貼り付け(&U)"));
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(song().count, 8);
+        QCOMPARE(MenuText(cmd::EditRedo), QStringLiteral("やり直し: 貼り付け(&R)"));
+
+        // Names beyond the range come in at its ends, pasted or typed; a non-name is refused.
+        QSignalSpy messages(view(), &CKesView::statusMessage);
+        QGuiApplication::clipboard()->setText(QStringLiteral("C1 A7 D4 1/ 7"));
+        view()->MoveCursorTo(0);
+        Key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(song().count, 8);
+        QVERIFY(messages.takeLast().at(0).toString().contains(QStringLiteral("音長ではない")));
+        QGuiApplication::clipboard()->setText(QStringLiteral("C1 A7"));
+        Key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(Events().left(4), QByteArray("\xC4\x18\xC4\x5F", 4));
+        view()->SetColumn(2);
+        QTest::keyClicks(view(), QStringLiteral("C1"));
+        Key(Qt::Key_Return);
+        QCOMPARE(song().events[2].pitch, uint8_t(24));
+        QTest::keyClicks(view(), QStringLiteral("A7"));
+        Key(Qt::Key_Return);
+        QCOMPARE(song().events[2].pitch, uint8_t(95));
+
+        // At the limit a length key on the end row and Insert say why nothing happened.
+        song().count = kMaxEvents;
+        view()->OnSongReplaced();
+        view()->MoveCursorTo(kMaxEvents);
+        Key(Qt::Key_F3);
+        QCOMPARE(song().count, kMaxEvents);
+        const QString limit =
+            QStringLiteral("イベント数が上限（999）に達しているため追加できません");
+        QCOMPARE(messages.takeLast().at(0).toString(), limit);
+        view()->MoveCursorTo(3);
+        Key(Qt::Key_Insert);
+        QCOMPARE(messages.takeLast().at(0).toString(), limit);
+        QVERIFY(frame->action(cmd::EditSelectAll)->isEnabled());
     }
 };
 
