@@ -1,5 +1,6 @@
 #include "exchangecommands.h"
 
+#include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
 #include "exchange.h"
 #include "mainframe.h"
@@ -71,14 +72,26 @@ void CExchangeCommands::OnFileImportMidi() {
 bool CExchangeCommands::ImportMidiFile(const QString& path) {
     MidiImport import;
     QString error;
-    if (!ImportSongFromMidi(path, import, &error)) {
+    std::vector<MelodyCandidate> candidates;
+    MelodyChoice choice;
+    if (ReadMidiCandidates(path, candidates, &error) && candidates.size() > 1) {
+        QStringList names;
+        for (const MelodyCandidate& candidate : candidates)
+            names << DecodeMidiText(candidate.trackName);
+        CTrackChoiceDlg dialog(candidates, names, m_pFrame);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        const MelodyCandidate& chosen = candidates[size_t(dialog.ChosenIndex())];
+        choice = {chosen.track, chosen.channel};
+    }
+    if (!ImportSongFromMidi(path, import, &error, choice)) {
         QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
                              tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
     const auto cursor = m_pFrame->GetView()->Cursor();
     m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
-    m_pFrame->ShowMessage(DescribeImport(import));
+    m_pFrame->ShowMessage(DescribeImport(import, m_settings.GetTimeSignature()));
     return true;
 }
 

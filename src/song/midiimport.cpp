@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -191,60 +192,249 @@ void WriteLine(std::vector<RawNote> line, int64_t endTick, int release, MidiImpo
         song.events[size_t(i)] = SongEvent{};
 }
 
+// The notes of one channel of a track in the file's ticks, paired note-on with note-off
+// oldest first on each key (one queue a key, so a thousand held notes cost no more than a
+// thousand short ones); a note never released lasts to the end of the track (end -1 before).
+std::vector<RawNote> ChannelNotes(const SmfTrack& track, int channel) {
+    std::vector<RawNote> notes;
+    std::array<std::vector<size_t>, 128> open;
+    std::array<size_t, 128> head{};
+    for (const auto& [tick, ch, key, on] : track.notes) {
+        if (ch != channel)
+            continue;
+        std::vector<size_t>& queue = open[size_t(key)];
+        size_t& first = head[size_t(key)];
+        if (on) {
+            if (first == queue.size()) {
+                queue.clear();
+                first = 0;
+            }
+            queue.push_back(notes.size());
+            notes.push_back({tick, -1, key});
+        } else if (first < queue.size()) {
+            notes[queue[first++]].end = tick;
+        }
+    }
+    for (RawNote& note : notes) {
+        if (note.end < 0)
+            note.end = track.endTick;
+    }
+    return notes;
+}
+
+// The words of a name in lower case, split at anything but letters and digits.
+std::vector<std::string> NameWords(const std::string& name) {
+    std::vector<std::string> words(1);
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || u >= 0x80)
+            words.back() += c;
+        else if (u >= 'A' && u <= 'Z')
+            words.back() += char(u - 'A' + 'a');
+        else if (!words.back().empty())
+            words.emplace_back();
+    }
+    if (words.back().empty())
+        words.pop_back();
+    return words;
+}
+
+// +1 for a name that says melody, -1 for one that says bass or accompaniment, else 0.
+int NameHint(const std::string& name) {
+    static constexpr std::string_view kMelody[] = {"melod", "vocal", "voice", "lead",  "sopran",
+                                                   "right", "rh",    "solo",  "theme", "tune",
+                                                   "sing",  "vox",   "main",  "cantus"};
+    static constexpr std::string_view kAccompaniment[] = {
+        "bass",   "accomp", "chord", "left", "lh",    "pad",  "backing", "harmon",
+        "rhythm", "drum",   "perc",  "alto", "tenor", "comp", "arp",     "string"};
+    // Japanese names in UTF-8: melody, vocal, main tune; bass, accompaniment, drums.
+    static constexpr std::string_view kMelodyJa[] = {"メロディ", "ボーカル", "主旋律", "歌"};
+    static constexpr std::string_view kAccompanimentJa[] = {"ベース", "伴奏", "ドラム", "和音"};
+    const auto startsWith = [](const std::string& word, std::string_view prefix) {
+        return word.size() >= prefix.size() && word.compare(0, prefix.size(), prefix) == 0 &&
+               (prefix.size() > 2 || word.size() == prefix.size());
+    };
+    int hint = 0;
+    for (const std::string& word : NameWords(name)) {
+        for (std::string_view prefix : kMelody)
+            hint = startsWith(word, prefix) ? 1 : hint;
+        for (std::string_view prefix : kAccompaniment) {
+            if (startsWith(word, prefix))
+                return -1;
+        }
+    }
+    for (std::string_view text : kAccompanimentJa) {
+        if (name.find(text) != std::string::npos)
+            return -1;
+    }
+    for (std::string_view text : kMelodyJa)
+        hint = name.find(text) != std::string::npos ? 1 : hint;
+    return hint;
+}
+
+// The General MIDI family of a program counts a little: a lead sound for, a bass, a pad or a
+// percussive or effect sound against.
+double ProgramHint(int program) {
+    if (program < 0)
+        return 0;
+    const int family = program / 8;
+    switch (family) {
+    case 4: // bass
+        return -15;
+    case 10: // synth lead
+        return 10;
+    case 11: // synth pad
+        return -10;
+    case 14: // percussive
+    case 15: // sound effects
+        return -25;
+    default:
+        return 0;
+    }
+}
+
+MelodyCandidate Score(const SmfTrack& track, size_t trackIndex, int channel, uint32_t division) {
+    MelodyCandidate candidate;
+    candidate.track = int(trackIndex);
+    candidate.channel = channel;
+    candidate.program = track.programs[size_t(channel)];
+    candidate.trackName = track.name;
+    std::vector<RawNote> notes = ChannelNotes(track, channel);
+    candidate.notes = int(notes.size());
+    if (notes.empty())
+        return candidate;
+    // One note at a time: a note counts as alone when no other note of the channel sounds
+    // as it starts (an overlap of a 32nd, a legato player's, does not count).
+    const int64_t overlap = std::max<int64_t>(1, int64_t(division) / 8);
+    std::vector<std::pair<int64_t, int>> marks; // tick, -1 for an end, +1 for a start
+    marks.reserve(notes.size() * 2);
+    double keys = 0;
+    candidate.lowestKey = 127;
+    for (const RawNote& note : notes) {
+        marks.emplace_back(note.start, 1);
+        marks.emplace_back(std::max(note.start, note.end - overlap), -1);
+        keys += note.key;
+        candidate.lowestKey = std::min(candidate.lowestKey, note.key);
+        candidate.highestKey = std::max(candidate.highestKey, note.key);
+    }
+    std::sort(marks.begin(), marks.end());
+    int held = 0;
+    int alone = 0;
+    for (const auto& [tick, change] : marks) {
+        if (change > 0 && held == 0)
+            ++alone;
+        held += change;
+    }
+    const double count = double(notes.size());
+    const double meanKey = keys / count;
+    double score = 25.0 * std::min(1.0, count / 32.0);
+    if (count < 8)
+        score -= 20; // a few notes are a signal or an effect, no tune
+    score += 30.0 * alone / count;
+    score += std::clamp((meanKey - 55.0) * 1.2, -25.0, 25.0);
+    score += 40.0 * NameHint(track.name);
+    score += ProgramHint(candidate.program);
+    candidate.score = score;
+    return candidate;
+}
+
+// The song's one tempo: the mean of the file's tempos weighted by how long each holds up to
+// `endTick`, so the song lasts as long as the file; how many changes it folds in.
+int FoldTempos(const std::vector<SmfTrack>& tracks, int64_t endTick, int& folded) {
+    std::vector<SmfTempo> tempos;
+    for (const SmfTrack& track : tracks)
+        tempos.insert(tempos.end(), track.tempos.begin(), track.tempos.end());
+    std::stable_sort(tempos.begin(), tempos.end(),
+                     [](const SmfTempo& a, const SmfTempo& b) { return a.tick < b.tick; });
+    folded = 0;
+    double weighted = 0;
+    int64_t since = 0;
+    uint32_t current = 500000;
+    for (const SmfTempo& tempo : tempos) {
+        if (tempo.microsPerQuarter == 0)
+            continue;
+        if (tempo.tick >= endTick && endTick > 0)
+            break;
+        if (tempo.tick > 0 && tempo.microsPerQuarter != current)
+            ++folded;
+        weighted += double(tempo.tick - since) * current;
+        since = tempo.tick;
+        current = tempo.microsPerQuarter;
+    }
+    double micros = current;
+    if (endTick > since && endTick > 0)
+        micros = (weighted + double(endTick - since) * current) / double(endTick);
+    else if (endTick > 0 && since > 0)
+        micros = weighted / double(since);
+    const double bpm = std::clamp(60000000.0 / micros, 60.0, 378.0);
+    return TempoFromByte(uint8_t(0x60 + std::lround((bpm - 60.0) / 2.0)));
+}
+
 } // namespace
 
-MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out) {
+std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file) {
+    std::vector<MelodyCandidate> candidates;
+    for (size_t t = 0; t < file.tracks.size(); ++t) {
+        for (int channel = 0; channel < 16; ++channel) {
+            if (channel == 9 || file.tracks[t].notesPerChannel[size_t(channel)] == 0)
+                continue; // channel 10 is General MIDI's drum kit: never a melody
+            candidates.push_back(Score(file.tracks[t], t, channel, file.division));
+        }
+    }
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const MelodyCandidate& a, const MelodyCandidate& b) { return a.score > b.score; });
+    return candidates;
+}
+
+MidiReadResult ReadMelodyCandidates(std::span<const uint8_t> bytes,
+                                    std::vector<MelodyCandidate>& out) {
+    SmfFile file;
+    const MidiReadResult read = ReadSmf(bytes, file);
+    if (read.error != MidiReadError::None)
+        return read;
+    std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file);
+    if (candidates.empty())
+        return {MidiReadError::NoNotes, -1, 0};
+    out = std::move(candidates);
+    return {};
+}
+
+MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
+                              MelodyChoice choice) {
     SmfFile file;
     const MidiReadResult read = ReadSmf(bytes, file);
     if (read.error != MidiReadError::None)
         return read;
     const std::vector<SmfTrack>& tracks = file.tracks;
     const uint32_t division = file.division;
-
-    // The melody: the track with the most notes, then its channel with the most notes.
-    const auto notesOf = [](const SmfTrack& t) {
-        int sum = 0;
-        for (int n : t.notesPerChannel)
-            sum += n;
-        return sum;
-    };
-    size_t best = 0;
-    for (size_t i = 1; i < tracks.size(); ++i) {
-        if (notesOf(tracks[i]) > notesOf(tracks[best]))
-            best = i;
-    }
-    const SmfTrack& melody = tracks[best];
-    const int channel =
-        int(std::max_element(melody.notesPerChannel.begin(), melody.notesPerChannel.end()) -
-            melody.notesPerChannel.begin());
+    const std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file);
+    if (candidates.empty())
+        return {MidiReadError::NoNotes, -1, 0};
+    const auto chosen = std::find_if(
+        candidates.begin(), candidates.end(), [&choice](const MelodyCandidate& candidate) {
+            return (choice.track < 0 || candidate.track == choice.track) &&
+                   (choice.channel < 0 || candidate.channel == choice.channel);
+        });
+    if (chosen == candidates.end())
+        return {MidiReadError::NoSuchTrack, choice.track + 1, 0};
+    const SmfTrack& melody = tracks[size_t(chosen->track)];
 
     MidiImport result;
+    result.melody = *chosen;
+    result.candidates = int(candidates.size());
     const auto toSongTicks = [division](int64_t tick) {
         return (tick * kTicksPerQuarter + int64_t(division) / 2) / int64_t(division);
     };
-    std::vector<RawNote> notes;
-    std::vector<std::vector<size_t>> open(128); // indices into `notes`, oldest first
-    for (const auto& [tick, ch, key, on] : melody.notes) {
-        if (ch != channel)
-            continue;
-        if (on) {
-            if (key < kLowestKey || key > kHighestKey) {
-                ++result.notesOutOfRange;
-                continue;
-            }
-            open[size_t(key)].push_back(notes.size());
-            notes.push_back({toSongTicks(tick), -1, int(key)});
-        } else if (!open[size_t(key)].empty()) {
-            notes[open[size_t(key)].front()].end = toSongTicks(tick);
-            open[size_t(key)].erase(open[size_t(key)].begin());
-        }
-    }
     const int64_t endTick = toSongTicks(melody.endTick);
     std::vector<RawNote> sounding;
-    sounding.reserve(notes.size());
-    for (RawNote& note : notes) {
-        if (note.end < 0)
-            note.end = endTick; // never released: it lasts to the end of the track
+    for (RawNote note : ChannelNotes(melody, chosen->channel)) {
+        if (note.key < kLowestKey || note.key > kHighestKey) {
+            ++result.notesOutOfRange;
+            continue;
+        }
+        note.start = toSongTicks(note.start);
+        note.end = toSongTicks(note.end);
         if (note.end > note.start)
             sounding.push_back(note);
         else
@@ -260,24 +450,60 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out) {
     if (released.song.count <= result.song.count)
         result = std::move(released);
     Song& song = result.song;
+    const bool anyNote =
+        std::any_of(song.events.begin(), song.events.begin() + song.count,
+                    [](const SongEvent& event) { return event.pitch >= 1 && event.pitch <= 0x5F; });
+    if (!anyNote)
+        return {MidiReadError::NoNotes, chosen->track + 1, 0};
 
-    // The first tempo of the file in time, then in track order; none means 120.
-    int64_t tempoTick = -1;
-    uint32_t tempo = 500000;
-    for (const SmfTrack& t : tracks) {
-        if (t.firstTempoTick >= 0 && t.firstTempo > 0 &&
-            (tempoTick < 0 || t.firstTempoTick < tempoTick)) {
-            tempoTick = t.firstTempoTick;
-            tempo = t.firstTempo;
+    int64_t fileEnd = 0;
+    for (const SmfTrack& track : tracks)
+        fileEnd = std::max(fileEnd, track.endTick);
+    song.tempo = TempoToByte(FoldTempos(tracks, fileEnd, result.tempoChangesFolded));
+    for (const SmfTrack& track : tracks) {
+        if (track.timeNumerator > 0) {
+            result.timeNumerator = track.timeNumerator;
+            result.timeDenominator = track.timeDenominator;
+            break;
         }
     }
-    const int bpm =
-        std::clamp(int(std::lround(60000000.0 / tempo)), TempoFromByte(67), TempoFromByte(255));
-    song.tempo = TempoToByte(bpm);
-    result.title = tracks.front().hasName ? tracks.front().name : melody.name;
+    // The sequence name (the first track's, in format 1) unless it is a default one, else the
+    // melody track's.
+    for (const SmfTrack* named : {&tracks.front(), &melody}) {
+        if (named->hasName && !IsGenericName(named->name)) {
+            result.title = named->name;
+            break;
+        }
+    }
+    result.lastTrackCut = file.lastTrackCut;
+    result.extraTracks = file.extraTracks;
+    result.timeCode = file.timeCode;
+    result.dropFrameGuessed = file.dropFrameGuessed;
     ComputeStartTicks(song);
     out = std::move(result);
     return {};
+}
+
+std::string MidiKeyName(int key) {
+    static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                             "F#", "G",  "G#", "A",  "A#", "B"};
+    return kNames[key % 12] + std::to_string(key / 12 - 1);
+}
+
+bool IsGenericName(const std::string& name) {
+    const std::vector<std::string> words = NameWords(name);
+    if (words.empty())
+        return true;
+    static constexpr std::string_view kGeneric[] = {
+        "track", "untitled", "control", "conductor", "sequence", "seq",    "midi",
+        "tempo", "new",      "noname",  "unnamed",   "ch",       "channel"};
+    for (const std::string& word : words) {
+        const bool number = word.find_first_not_of("0123456789") == std::string::npos;
+        if (!number &&
+            std::find(std::begin(kGeneric), std::end(kGeneric), word) == std::end(kGeneric))
+            return false;
+    }
+    return true;
 }
 
 std::vector<uint8_t> SplitIntoCodes(int ticks) {
