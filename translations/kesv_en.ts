@@ -245,6 +245,10 @@ Channels   : %04X
         <source>オーディオファイルの書き出しを中止しました</source>
         <translation>Audio export cancelled</translation>
     </message>
+    <message>
+        <source>音量を揃える（ピークを -1 dBFS に）</source>
+        <translation>Normalise the level (peak at -1 dBFS)</translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>

@@ -7,9 +7,11 @@
 #include "settings/envsettings.h"
 #include "view/kesview.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -101,6 +103,12 @@ void CExchangeCommands::OnFileExportAudio() {
                        filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("wav"));
+    // Qt's own dialog, so that it can hold the level's check box.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* normalize = new QCheckBox(tr("音量を揃える（ピークを -1 dBFS に）"), &dialog);
+    normalize->setChecked(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(normalize, grid->rowCount(), 0, 1, -1);
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         const AudioFileType chosen = AudioFileTypeOfFilter(filter);
         dialog.setDefaultSuffix(QLatin1String(chosen == AudioFileType::Flac  ? "flac"
@@ -118,12 +126,15 @@ void CExchangeCommands::OnFileExportAudio() {
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    const AudioRenderResult result =
-        RenderSongToAudio(m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(),
-                          type, [&progress](double done) {
-                              progress.setValue(int(done * 1000));
-                              return !progress.wasCanceled();
-                          });
+    AudioRenderOptions options;
+    options.normalize = normalize->isChecked();
+    const AudioRenderResult result = RenderSongToAudio(
+        m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(), type,
+        [&progress](double done) {
+            progress.setValue(int(done * 1000));
+            return !progress.wasCanceled();
+        },
+        options);
     progress.reset();
     const bool cancelled = result.failure == AudioRenderResult::Failure::Cancelled;
     if (!result && !cancelled) {

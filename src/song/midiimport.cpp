@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <set>
+#include <cstdint>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -14,8 +14,14 @@ namespace {
 
 constexpr int kLowestKey = 1 + 9;     // pitch 1
 constexpr int kHighestKey = 0x5F + 9; // pitch 0x5F
-// Gaps shorter than a 128th belong to the note before them.
+// The shortest code, a 128th: a gap shorter than it belongs to the note before it, and a
+// note shorter than it still sounds for it.
 constexpr int64_t kSmallestGap = 15;
+constexpr uint8_t kShortestCode = 0xCD;
+// A gap up to a quarter of the note before it, at most a 32nd, is that note's release.
+constexpr int64_t kLongestRelease = 60;
+// Lengths may be off by up to half a 128th when that saves codes.
+constexpr int kLengthTolerance = 7;
 
 struct RawNote {
     int64_t start;
@@ -40,6 +46,19 @@ public:
             codes.push_back(code);
             ticks -= GetDurationTicks(code);
         }
+    }
+    /// Within `tolerance` of `ticks`, the length of the fewest codes (of those, the nearest);
+    /// else the representable length nearest to `ticks` (at most kTableTop); 0 for none.
+    int Fewest(int ticks, int tolerance) const {
+        int best = 0;
+        for (int d = 0; d <= tolerance; ++d) {
+            for (const int length : {ticks - d, ticks + d}) {
+                if (length > 0 && length <= kTableTop && Parts(length) != kNone &&
+                    (best == 0 || Parts(length) < Parts(best)))
+                    best = length;
+            }
+        }
+        return best != 0 ? best : Nearest(ticks);
     }
     /// The representable length nearest to `ticks` (at most kTableTop); 0 for none.
     int Nearest(int ticks) const {
@@ -86,12 +105,12 @@ constexpr int kFillerTicks = 1920;
 
 // Appends `ticks` (quantised to the nearest sum of lengths) as rests, or as ties ending in
 // the note `pitch`. Returns the length appended; stops when the song is full.
-int64_t AppendLength(Song& song, int64_t ticks, uint8_t pitch, bool& truncated) {
+int64_t AppendLength(Song& song, int64_t ticks, uint8_t pitch, int tolerance, bool& truncated) {
     const LengthTable& table = LengthTable::Instance();
     int64_t fillers = 0;
     if (ticks > LengthTable::kTableTop - kFillerTicks)
         fillers = (ticks - (LengthTable::kTableTop - kFillerTicks)) / kFillerTicks + 1;
-    const int rest = table.Nearest(int(ticks - fillers * kFillerTicks));
+    const int rest = table.Fewest(int(ticks - fillers * kFillerTicks), tolerance);
     std::vector<uint8_t> codes;
     table.Append(rest, codes);
     std::sort(codes.begin(), codes.end(),
@@ -116,35 +135,44 @@ int64_t AppendLength(Song& song, int64_t ticks, uint8_t pitch, bool& truncated) 
 // One line out of the notes of a channel. Where notes overlap the highest sounds (of equal
 // keys, the one struck last); a lower note still held when it ends sounds again from there.
 std::vector<RawNote> SingleLine(const std::vector<RawNote>& notes) {
-    struct Boundary {
-        int64_t tick;
-        bool starts; // ends come first at the same tick
-        size_t note;
-    };
-    std::vector<Boundary> boundaries;
-    boundaries.reserve(notes.size() * 2);
-    for (size_t i = 0; i < notes.size(); ++i) {
-        boundaries.push_back({notes[i].start, true, i});
-        boundaries.push_back({notes[i].end, false, i});
-    }
-    std::sort(boundaries.begin(), boundaries.end(), [](const Boundary& a, const Boundary& b) {
-        return a.tick != b.tick ? a.tick < b.tick : (a.starts < b.starts);
-    });
-    std::set<std::tuple<int, int64_t, size_t>> held;
+    // The notes come in the order they start; their ends are sorted apart, so that a file of
+    // notes all held to one tick sorts nothing it need not.
+    std::vector<std::pair<int64_t, size_t>> ends(notes.size());
+    for (size_t i = 0; i < notes.size(); ++i)
+        ends[i] = {notes[i].end, i};
+    if (!std::is_sorted(ends.begin(), ends.end()))
+        std::sort(ends.begin(), ends.end());
+    // The notes held on each key in the order struck, an ended one left until it is the last
+    // (so each is pushed and popped once), and the highest key held.
+    std::array<std::vector<size_t>, 128> held;
+    std::array<int, 128> heldCount{};
+    std::vector<bool> ended(notes.size());
+    int highest = -1;
     std::vector<RawNote> line;
     size_t current = SIZE_MAX;
     int64_t since = 0;
-    for (size_t i = 0; i < boundaries.size();) {
-        const int64_t tick = boundaries[i].tick;
-        for (; i < boundaries.size() && boundaries[i].tick == tick; ++i) {
-            const RawNote& note = notes[boundaries[i].note];
-            const auto entry = std::make_tuple(note.key, note.start, boundaries[i].note);
-            if (boundaries[i].starts)
-                held.insert(entry);
-            else
-                held.erase(entry);
+    size_t nextStart = 0;
+    size_t nextEnd = 0;
+    while (nextStart < notes.size() || nextEnd < ends.size()) {
+        const int64_t tick = std::min(nextStart < notes.size() ? notes[nextStart].start : INT64_MAX,
+                                      nextEnd < ends.size() ? ends[nextEnd].first : INT64_MAX);
+        for (; nextEnd < ends.size() && ends[nextEnd].first == tick; ++nextEnd) {
+            const size_t index = ends[nextEnd].second;
+            const auto key = size_t(notes[index].key);
+            ended[index] = true;
+            --heldCount[key];
+            while (!held[key].empty() && ended[held[key].back()])
+                held[key].pop_back();
+            while (highest >= 0 && heldCount[size_t(highest)] == 0)
+                --highest;
         }
-        const size_t top = held.empty() ? SIZE_MAX : std::get<2>(*held.rbegin());
+        for (; nextStart < notes.size() && notes[nextStart].start == tick; ++nextStart) {
+            const auto key = size_t(notes[nextStart].key);
+            held[key].push_back(nextStart);
+            ++heldCount[key];
+            highest = std::max(highest, int(key));
+        }
+        const size_t top = highest < 0 ? SIZE_MAX : held[size_t(highest)].back();
         if (top == current)
             continue;
         if (current != SIZE_MAX && tick > since)
@@ -155,41 +183,69 @@ std::vector<RawNote> SingleLine(const std::vector<RawNote>& notes) {
     return line;
 }
 
-// Writes the line into the import's song. A note's unit lasts `release` ticks beyond its
-// end when there is room, and a gap too short to write joins the note before it. Every
-// boundary is placed at its exact position; each length is what is left from where the song
-// has got to, so rounding never adds up.
-void WriteLine(std::vector<RawNote> line, int64_t endTick, int release, MidiImport& result) {
-    for (size_t i = 0; i < line.size(); ++i) {
+// How a line's lengths are read: as written (each note's unit lasts `release` ticks beyond
+// its end when there is room, only a gap too short to write joins the note, lengths are
+// the nearest sums), or as performed (a gap up to a share of the note is its release,
+// lengths take the fewest codes within half a 128th).
+struct LineReading {
+    int release;
+    bool performed;
+};
+
+// Writes the line into the import's song. Every boundary is placed at its exact position
+// (or within the tolerance); each length is what is left from where the song has got to,
+// so rounding never adds up. Returns whether every length was written exactly.
+bool WriteLine(const std::vector<RawNote>& line, int64_t endTick, LineReading reading,
+               MidiImport& result) {
+    // Where a note's unit ends, worked out as the song reaches it: past 999 events no note
+    // costs anything.
+    const auto unitEnd = [&](size_t i) {
         const int64_t next =
             std::max(i + 1 < line.size() ? line[i + 1].start : endTick, line[i].end);
-        line[i].end = std::min(line[i].end + release, next);
-        if (next - line[i].end < kSmallestGap)
-            line[i].end = next;
-    }
+        const int64_t end = std::min(line[i].end + reading.release, next);
+        const int64_t joined =
+            reading.performed
+                ? std::max(kSmallestGap, std::min((end - line[i].start) / 4, kLongestRelease))
+                : kSmallestGap;
+        return next - end < joined ? next : end; // a short gap is the note's release
+    };
+    const int tolerance = reading.performed ? kLengthTolerance : 0;
+    bool exact = true;
+    const auto append = [&](int64_t ticks, uint8_t pitch) {
+        const int64_t appended =
+            AppendLength(result.song, ticks, pitch, tolerance, result.truncated);
+        exact = exact && (appended == ticks || result.truncated);
+        return appended;
+    };
     Song& song = result.song;
     int64_t position = 0;
     constexpr int64_t kHalfSmallest = kSmallestGap / 2 + 1;
-    for (const RawNote& note : line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        const RawNote note{line[i].start, unitEnd(i), line[i].key};
         if (song.count >= kMaxEvents) {
             result.truncated = true;
             break;
         }
         if (note.start - position >= kHalfSmallest)
-            position += AppendLength(song, note.start - position, kPitchRest, result.truncated);
+            position += append(note.start - position, kPitchRest);
         if (note.end - position < kHalfSmallest) {
-            ++result.notesTooShort;
+            // Too short for any length: it sounds for the shortest code rather than not at all.
+            if (song.count < kMaxEvents) {
+                song.events[size_t(song.count++)] = {0, kShortestCode, uint8_t(note.key - 9)};
+                position += kSmallestGap;
+                exact = false;
+            }
             continue;
         }
-        position +=
-            AppendLength(song, note.end - position, uint8_t(note.key - 9), result.truncated);
+        position += append(note.end - position, uint8_t(note.key - 9));
     }
     if (!line.empty() && !result.truncated && endTick - position >= kHalfSmallest)
-        AppendLength(song, endTick - position, kPitchRest, result.truncated);
+        append(endTick - position, kPitchRest);
     while (song.count > 0 && song.events[size_t(song.count - 1)].pitch == kPitchTie)
         --song.count; // a line cut inside a tied note: the ties alone would sound nothing
     for (int i = song.count; i < kEventSlots; ++i)
         song.events[size_t(i)] = SongEvent{};
+    return exact;
 }
 
 // The notes of one channel of a track in the file's ticks, paired note-on with note-off
@@ -197,6 +253,7 @@ void WriteLine(std::vector<RawNote> line, int64_t endTick, int release, MidiImpo
 // thousand short ones); a note never released lasts to the end of the track (end -1 before).
 std::vector<RawNote> ChannelNotes(const SmfTrack& track, int channel) {
     std::vector<RawNote> notes;
+    notes.reserve(size_t(track.notesPerChannel[size_t(channel)]));
     std::array<std::vector<size_t>, 128> open;
     std::array<size_t, 128> head{};
     for (const auto& [tick, ch, key, on] : track.notes) {
@@ -293,37 +350,37 @@ double ProgramHint(int program) {
     }
 }
 
-MelodyCandidate Score(const SmfTrack& track, size_t trackIndex, int channel, uint32_t division) {
+MelodyCandidate Score(const SmfTrack& track, size_t trackIndex, int channel, uint32_t division,
+                      const std::vector<RawNote>& notes) {
     MelodyCandidate candidate;
     candidate.track = int(trackIndex);
     candidate.channel = channel;
     candidate.program = track.programs[size_t(channel)];
     candidate.trackName = track.name;
-    std::vector<RawNote> notes = ChannelNotes(track, channel);
     candidate.notes = int(notes.size());
     if (notes.empty())
         return candidate;
     // One note at a time: a note counts as alone when no other note of the channel sounds
     // as it starts (an overlap of a 32nd, a legato player's, does not count).
     const int64_t overlap = std::max<int64_t>(1, int64_t(division) / 8);
-    std::vector<std::pair<int64_t, int>> marks; // tick, -1 for an end, +1 for a start
-    marks.reserve(notes.size() * 2);
+    std::vector<int64_t> ends; // the notes start in order already
+    ends.reserve(notes.size());
     double keys = 0;
     candidate.lowestKey = 127;
     for (const RawNote& note : notes) {
-        marks.emplace_back(note.start, 1);
-        marks.emplace_back(std::max(note.start, note.end - overlap), -1);
+        ends.push_back(std::max(note.start, note.end - overlap));
         keys += note.key;
         candidate.lowestKey = std::min(candidate.lowestKey, note.key);
         candidate.highestKey = std::max(candidate.highestKey, note.key);
     }
-    std::sort(marks.begin(), marks.end());
-    int held = 0;
+    std::sort(ends.begin(), ends.end());
+    size_t endsPassed = 0;
     int alone = 0;
-    for (const auto& [tick, change] : marks) {
-        if (change > 0 && held == 0)
-            ++alone;
-        held += change;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        while (endsPassed < ends.size() && ends[endsPassed] <= notes[i].start)
+            ++endsPassed;
+        if (endsPassed >= i)
+            ++alone; // every note before this one has ended
     }
     const double count = double(notes.size());
     const double meanKey = keys / count;
@@ -370,21 +427,36 @@ int FoldTempos(const std::vector<SmfTrack>& tracks, int64_t endTick, int& folded
     return TempoFromByte(uint8_t(0x60 + std::lround((bpm - 60.0) / 2.0)));
 }
 
-} // namespace
-
-std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file) {
+// The candidates, best first, with the notes of the best one (so it is not paired twice).
+std::vector<MelodyCandidate> Candidates(const SmfFile& file, const MelodyChoice& choice,
+                                        std::vector<RawNote>& chosenNotes) {
     std::vector<MelodyCandidate> candidates;
+    double chosenScore = 0;
     for (size_t t = 0; t < file.tracks.size(); ++t) {
         for (int channel = 0; channel < 16; ++channel) {
             if (channel == 9 || file.tracks[t].notesPerChannel[size_t(channel)] == 0)
                 continue; // channel 10 is General MIDI's drum kit: never a melody
-            candidates.push_back(Score(file.tracks[t], t, channel, file.division));
+            std::vector<RawNote> notes = ChannelNotes(file.tracks[t], channel);
+            candidates.push_back(Score(file.tracks[t], t, channel, file.division, notes));
+            const bool chosen = (choice.track < 0 || choice.track == int(t)) &&
+                                (choice.channel < 0 || choice.channel == channel);
+            if (chosen && (chosenNotes.empty() || candidates.back().score > chosenScore)) {
+                chosenScore = candidates.back().score;
+                chosenNotes = std::move(notes);
+            }
         }
     }
     std::stable_sort(
         candidates.begin(), candidates.end(),
         [](const MelodyCandidate& a, const MelodyCandidate& b) { return a.score > b.score; });
     return candidates;
+}
+
+} // namespace
+
+std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file) {
+    std::vector<RawNote> unused;
+    return Candidates(file, {-2, -2}, unused);
 }
 
 MidiReadResult ReadMelodyCandidates(std::span<const uint8_t> bytes,
@@ -408,7 +480,8 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
         return read;
     const std::vector<SmfTrack>& tracks = file.tracks;
     const uint32_t division = file.division;
-    const std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file);
+    std::vector<RawNote> chosenNotes;
+    const std::vector<MelodyCandidate> candidates = Candidates(file, choice, chosenNotes);
     if (candidates.empty())
         return {MidiReadError::NoNotes, -1, 0};
     const auto chosen = std::find_if(
@@ -428,27 +501,49 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
     };
     const int64_t endTick = toSongTicks(melody.endTick);
     std::vector<RawNote> sounding;
-    for (RawNote note : ChannelNotes(melody, chosen->channel)) {
+    sounding.reserve(size_t(chosen->notes));
+    for (RawNote note : chosenNotes) {
         if (note.key < kLowestKey || note.key > kHighestKey) {
             ++result.notesOutOfRange;
             continue;
         }
+        const bool sounds = note.end > note.start;
         note.start = toSongTicks(note.start);
-        note.end = toSongTicks(note.end);
+        note.end = std::max(toSongTicks(note.end), note.start + (sounds ? 1 : 0));
         if (note.end > note.start)
             sounding.push_back(note);
         else
             ++result.notesTooShort;
     }
     std::vector<RawNote> line = SingleLine(sounding);
-    // Files written from a performance release each note a little before the next unit
-    // (playback's gap); others end notes on the beat. Both readings are tried, and the one
-    // that needs fewer events wins: the other one's lengths are a few ticks off everywhere.
+    // Files written from playback release each note a little before the next unit; others
+    // end notes on the beat.
+    // A file on the grid of the length codes (one of ours, a notation program's) is read
+    // exactly as written, unless reading it as a performance saves a quarter of the events
+    // (a staccato line is on the grid too, at four codes a note).
     MidiImport released = result;
-    WriteLine(line, endTick, kReleaseGapTicks, released);
-    WriteLine(line, endTick, 0, result);
-    if (released.song.count <= result.song.count)
-        result = std::move(released);
+    MidiImport onTheBeat = result;
+    MidiImport performed = result;
+    const bool releasedExact = WriteLine(line, endTick, {kReleaseGapTicks, false}, released);
+    const bool onTheBeatExact = WriteLine(line, endTick, {0, false}, onTheBeat);
+    WriteLine(line, endTick, {0, true}, performed);
+    MidiImport* written = nullptr;
+    if (releasedExact && (!onTheBeatExact || released.song.count <= onTheBeat.song.count))
+        written = &released;
+    else if (onTheBeatExact)
+        written = &onTheBeat;
+    // Events a tick, since a long line fills all 999 events either way.
+    const auto ticksOf = [](const Song& song) {
+        int64_t ticks = 1;
+        for (int i = 0; i < song.count; ++i)
+            ticks += GetDurationTicks(song.events[size_t(i)].code);
+        return ticks;
+    };
+    if (written && performed.song.count * ticksOf(written->song) * 4 >
+                       written->song.count * ticksOf(performed.song) * 3)
+        result = std::move(*written);
+    else
+        result = std::move(performed);
     Song& song = result.song;
     const bool anyNote =
         std::any_of(song.events.begin(), song.events.begin() + song.count,

@@ -62,6 +62,7 @@ private:
 MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t end, int index,
                          int64_t tickScale, SmfTrack& track) {
     ByteReader in(bytes, begin, end);
+    track.notes.reserve((end - begin) / 4); // a note event takes three bytes and a delta
     int64_t tick = 0;
     uint8_t status = 0;
     const auto fail = [&](MidiReadError error) {

