@@ -249,6 +249,10 @@ Channels   : %04X
         <source>音量を揃える（ピークを -1 dBFS に）</source>
         <translation>Normalise the level (peak at -1 dBFS)</translation>
     </message>
+    <message>
+        <source>MIDI ファイルを読み込んでいます...</source>
+        <translation>Reading the MIDI file...</translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>

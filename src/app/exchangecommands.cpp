@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -17,10 +18,31 @@
 #include <QProgressDialog>
 #include <QUrl>
 
+#include <functional>
+#include <thread>
+
 namespace {
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+// Runs `work` on a thread of its own, so the window keeps painting; a progress dialog
+// shows when it takes longer than 200 ms.
+void RunOffTheWindowThread(QWidget* parent, const QString& label,
+                           const std::function<void()>& work) {
+    QProgressDialog progress(label, QString(), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("KesV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButton(nullptr);
+    progress.setMinimumDuration(200);
+    QEventLoop loop;
+    std::thread worker([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
 }
 
 bool IsMidiFileName(const QString& path) {
@@ -76,7 +98,11 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
     QString error;
     std::vector<MelodyCandidate> candidates;
     MelodyChoice choice;
-    if (ReadMidiCandidates(path, candidates, &error) && candidates.size() > 1) {
+    bool listed = false;
+    const QString reading = tr("MIDI ファイルを読み込んでいます...");
+    RunOffTheWindowThread(m_pFrame, reading,
+                          [&] { listed = ReadMidiCandidates(path, candidates, &error); });
+    if (listed && candidates.size() > 1) {
         QStringList names;
         for (const MelodyCandidate& candidate : candidates)
             names << DecodeMidiText(candidate.trackName);
@@ -86,7 +112,10 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
         const MelodyCandidate& chosen = candidates[size_t(dialog.ChosenIndex())];
         choice = {chosen.track, chosen.channel};
     }
-    if (!ImportSongFromMidi(path, import, &error, choice)) {
+    bool imported = false;
+    RunOffTheWindowThread(m_pFrame, reading,
+                          [&] { imported = ImportSongFromMidi(path, import, &error, choice); });
+    if (!imported) {
         QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
                              tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
