@@ -245,6 +245,14 @@ Channels   : %04X
         <source>オーディオファイルの書き出しを中止しました</source>
         <translation>Audio export cancelled</translation>
     </message>
+    <message>
+        <source>MIDI ファイルを読み込んでいます...</source>
+        <translation>Reading the MIDI file...</translation>
+    </message>
+    <message>
+        <source>音量を揃える（ピークを -1 dBFS に）</source>
+        <translation>Normalise the level (peak at -1 dBFS)</translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>
@@ -706,6 +714,105 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>CTrackChoiceDlg</name>
+    <message>
+        <source>ピアノ</source>
+        <translation>Piano</translation>
+    </message>
+    <message>
+        <source>クロマチック打楽器</source>
+        <translation>Chromatic percussion</translation>
+    </message>
+    <message>
+        <source>オルガン</source>
+        <translation>Organ</translation>
+    </message>
+    <message>
+        <source>ギター</source>
+        <translation>Guitar</translation>
+    </message>
+    <message>
+        <source>ベース</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>ストリングス</source>
+        <translation>Strings</translation>
+    </message>
+    <message>
+        <source>アンサンブル</source>
+        <translation>Ensemble</translation>
+    </message>
+    <message>
+        <source>ブラス</source>
+        <translation>Brass</translation>
+    </message>
+    <message>
+        <source>リード</source>
+        <translation>Reed</translation>
+    </message>
+    <message>
+        <source>パイプ</source>
+        <translation>Pipe</translation>
+    </message>
+    <message>
+        <source>シンセリード</source>
+        <translation>Synth lead</translation>
+    </message>
+    <message>
+        <source>シンセパッド</source>
+        <translation>Synth pad</translation>
+    </message>
+    <message>
+        <source>シンセ効果</source>
+        <translation>Synth effects</translation>
+    </message>
+    <message>
+        <source>民族楽器</source>
+        <translation>Ethnic</translation>
+    </message>
+    <message>
+        <source>打楽器</source>
+        <translation>Percussive</translation>
+    </message>
+    <message>
+        <source>効果音</source>
+        <translation>Sound effects</translation>
+    </message>
+    <message>
+        <source>旋律のトラック</source>
+        <translation>Melody Track</translation>
+    </message>
+    <message>
+        <source>旋律として読み込むトラックを選んでください。</source>
+        <translation>Choose the track to import as the melody.</translation>
+    </message>
+    <message>
+        <source>トラック</source>
+        <translation>Track</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>音色</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>ﾁｬﾝﾈﾙ</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>音符数</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>音域</source>
+        <translation>Range</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>開く曲ファイル。</source>
@@ -739,6 +846,26 @@ Channels   : %04X
         <source>ディスプレイを開けません（%1）</source>
         <translation>cannot open a display (%1)</translation>
     </message>
+    <message>
+        <source>MIDI ファイルの旋律の候補を得点つきで表示して終了します。</source>
+        <translation>Lists the melody candidates of a MIDI file with their scores, then exits.</translation>
+    </message>
+    <message>
+        <source>--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）。</source>
+        <translation>The track --import-midi takes the melody from (the number --list-tracks shows; :ch adds the channel).</translation>
+    </message>
+    <message>
+        <source>--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。</source>
+        <translation>--export-audio writes the synthesizer&apos;s level as it is, not normalised.</translation>
+    </message>
+    <message>
+        <source>--list-tracks には MIDI ファイルを一つだけ指定してください</source>
+        <translation>give --list-tracks one MIDI file and nothing else</translation>
+    </message>
+    <message>
+        <source>--track は --import-midi と一つ、番号（または 番号:チャンネル）で指定してください</source>
+        <translation>give --track once, with --import-midi, as a number (or number:channel)</translation>
+    </message>
 </context>
 <context>
     <name>Exchange</name>
@@ -749,10 +876,6 @@ Channels   : %04X
     <message>
         <source>MIDI ファイルのヘッダが壊れています（形式、トラック数または分解能）。</source>
         <translation>The MIDI file&apos;s header is damaged (format, number of tracks or resolution).</translation>
-    </message>
-    <message>
-        <source>SMPTE タイムコードの分解能には対応していません。</source>
-        <translation>SMPTE time-code resolution is not supported.</translation>
     </message>
     <message>
         <source>フォーマット 2 の MIDI ファイルには対応していません。</source>
@@ -875,8 +998,64 @@ Channels   : %04X
         <translation>Cannot write the file.</translation>
     </message>
     <message>
-        <source>%1: 名前の末尾は .wav、.flac または .ogg にしてください</source>
-        <translation>%1: the name must end in .wav, .flac or .ogg</translation>
+        <source>音符がありません（ドラムを除く）。</source>
+        <translation>No notes (other than drums).</translation>
+    </message>
+    <message>
+        <source>トラック %1 には旋律にできる音符がありません。</source>
+        <translation>Track %1 holds no notes to take a melody from.</translation>
+    </message>
+    <message>
+        <source>標準出力に書き込めません: %1</source>
+        <translation>Cannot write to standard output: %1</translation>
+    </message>
+    <message>
+        <source>フォルダには書き出せません。</source>
+        <translation>Cannot write to a folder.</translation>
+    </message>
+    <message>
+        <source>テンポ変更 %1 個を一つのテンポにまとめました</source>
+        <translation>%1 tempo changes folded into one tempo</translation>
+    </message>
+    <message>
+        <source>ファイルは %1/%2 拍子です</source>
+        <translation>%1/%2 in the file</translation>
+    </message>
+    <message>
+        <source>最後のトラックの長さをファイルの終わりまでとしました</source>
+        <translation>the last track read to the end of the file</translation>
+    </message>
+    <message>
+        <source>複数トラックのフォーマット 0 をフォーマット 1 として読みました</source>
+        <translation>a format 0 file with several tracks read as format 1</translation>
+    </message>
+    <message>
+        <source>SMPTE の 29.97 フレームを 30 フレームとして読みました</source>
+        <translation>SMPTE 29.97 frames read as 30 frames</translation>
+    </message>
+    <message>
+        <source>SMPTE の時間をテンポ 120 として読みました</source>
+        <translation>SMPTE time read at tempo 120</translation>
+    </message>
+    <message>
+        <source>出力が入力と同じファイルです</source>
+        <translation>the output is the input file</translation>
+    </message>
+    <message>
+        <source>名前の末尾は .mid または .midi にしてください</source>
+        <translation>the name must end in .mid or .midi</translation>
+    </message>
+    <message>
+        <source>名前の末尾は .kes にしてください</source>
+        <translation>the name must end in .kes</translation>
+    </message>
+    <message>
+        <source>名前の末尾は .wav、.flac または .ogg にしてください</source>
+        <translation>the name must end in .wav, .flac or .ogg</translation>
+    </message>
+    <message>
+        <source>トラック  ch  音符数  音域       得点  音色 / 名前</source>
+        <translation>   Track  ch   Notes  Range      Score  Instrument / Name</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "exchange.h"
 
+#include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
 #include "settings/settingsfile.h"
 #include "song/cp932.h"
@@ -13,6 +14,13 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -36,8 +44,10 @@ QString DescribeReadError(const MidiReadResult& result) {
     case MidiReadError::BadHeader:
         return ExchangeText::tr(
             "MIDI ファイルのヘッダが壊れています（形式、トラック数または分解能）。");
-    case MidiReadError::SmpteDivision:
-        return ExchangeText::tr("SMPTE タイムコードの分解能には対応していません。");
+    case MidiReadError::NoNotes:
+        return ExchangeText::tr("音符がありません（ドラムを除く）。");
+    case MidiReadError::NoSuchTrack:
+        return ExchangeText::tr("トラック %1 には旋律にできる音符がありません。").arg(result.track);
     case MidiReadError::UnsupportedFormat:
         return ExchangeText::tr("フォーマット 2 の MIDI ファイルには対応していません。");
     case MidiReadError::TrackMissing:
@@ -61,12 +71,8 @@ QString DescribeReadError(const MidiReadResult& result) {
     return ExchangeText::tr("MIDI ファイルが壊れています: %1（%2）。").arg(what, where);
 }
 
-// The title's text: UTF-8 when the bytes are UTF-8, else cp932 as older files have it.
 std::string TitleToCp932(const std::string& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (utf8.hasError())
-        text = DecodeCp932(bytes);
+    const QString text = DecodeMidiText(bytes);
     std::string out;
     for (const QChar& c : text) {
         if (c.isSurrogate() || c == QChar(0xFFFD)) {
@@ -111,7 +117,116 @@ QString OneLine(QString text) {
     return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += size_t(written);
+    }
+    return true;
+}
+
+bool HasSuffix(const QString& path, std::initializer_list<const char*> suffixes) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (const char* one : suffixes) {
+        if (suffix == QLatin1String(one))
+            return true;
+    }
+    return false;
+}
+
+// Whether the name of an output must carry the type's extension: not for standard output nor
+// for a device or FIFO that is there already.
+bool NamesItsType(const QString& path) {
+    if (path == QLatin1String("-"))
+        return false;
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
 } // namespace
+
+QString DecodeMidiText(const std::string& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (!utf8.hasError())
+        return text;
+    // Older Japanese files hold cp932; a text that reads as cp932 only by accident shows
+    // no full-width character or a half-width katakana that Latin-1 letters would give.
+    const QString japanese = DecodeCp932(bytes);
+    bool wide = false;
+    bool plausible = true;
+    for (const QChar c : japanese) {
+        if (c == QChar(0xFFFD) || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F))
+            plausible = false;
+        if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
+            (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E))
+            wide = true;
+    }
+    if (plausible && wide)
+        return japanese;
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+bool IsSameFile(const QString& first, const QString& second) {
+    struct stat a {};
+    struct stat b {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error) {
+    if (path == QLatin1String("-")) {
+        std::fflush(stdout);
+        if (!WriteAll(STDOUT_FILENO, bytes)) {
+            *error = ExchangeText::tr("標準出力に書き込めません: %1").arg(SystemError(errno));
+            return false;
+        }
+        return true;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) {
+            *error = ExchangeText::tr("フォルダには書き出せません。");
+            return false;
+        }
+        // A device or FIFO is written as it is, never replaced by a plain file.
+        const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = ExchangeText::tr("ファイルを開けません: %1").arg(SystemError(errno));
+            return false;
+        }
+        const bool written = WriteAll(fd, bytes);
+        const int writeError = errno;
+        if (::close(fd) != 0 || !written) {
+            *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(SystemError(writeError));
+            return false;
+        }
+        return true;
+    }
+    // QSaveFile writes a link's target and gives the new file the old one's mode.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = ExchangeText::tr("ファイルを作成できません: %1").arg(file.errorString());
+        return false;
+    }
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    if (!file.commit()) {
+        *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(file.errorString());
+        return false;
+    }
+    return true;
+}
 
 QString SongFileFilter() {
     return ExchangeText::tr("Velori Files (*.kes)");
@@ -151,26 +266,31 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
                       QString* error) {
     const std::vector<uint8_t> bytes =
         EncodeMidiFile(song, signature, DecodeCp932(song.title).toStdString());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = ExchangeText::tr("ファイルを作成できません: %1").arg(file.errorString());
+    return WriteOutputFile(path, bytes, error);
+}
+
+bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
+                        QString* error) {
+    QByteArray bytes;
+    if (!ReadWholeFile(path, bytes, error))
         return false;
-    }
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!file.commit()) {
-        *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(file.errorString());
+    const MidiReadResult result = ReadMelodyCandidates(
+        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, candidates);
+    if (result.error != MidiReadError::None) {
+        *error = DescribeReadError(result);
         return false;
     }
     return true;
 }
 
-bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error) {
+bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
+                        MelodyChoice choice) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
     MidiImport read;
     const MidiReadResult result = DecodeMidiFile(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, read);
+        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, read, choice);
     if (result.error != MidiReadError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -208,14 +328,35 @@ QString DescribeAudioFailure(const AudioRenderResult& result) {
     return {};
 }
 
-QString DescribeImport(const MidiImport& import) {
+QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature) {
     QStringList parts;
+    if (import.tempoChangesFolded > 0)
+        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
+                     .arg(import.tempoChangesFolded);
+    if (import.timeNumerator > 0 && (import.timeNumerator != signature.beatsPerBar ||
+                                     import.timeDenominator != signature.beatUnit))
+        parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
+                     .arg(import.timeNumerator)
+                     .arg(import.timeDenominator);
+    if (import.lastTrackCut)
+        parts << ExchangeText::tr("最後のトラックの長さをファイルの終わりまでとしました");
+    if (import.extraTracks)
+        parts << ExchangeText::tr("複数トラックのフォーマット 0 をフォーマット 1 として読みました");
+    if (import.timeCode)
+        parts << (import.dropFrameGuessed
+                      ? ExchangeText::tr("SMPTE の 29.97 フレームを 30 フレームとして読みました")
+                      : ExchangeText::tr("SMPTE の時間をテンポ 120 として読みました"));
     if (import.notesOutOfRange > 0)
         parts << ExchangeText::tr("音域外の音符 %1 個を除きました").arg(import.notesOutOfRange);
     if (import.notesTooShort > 0)
         parts << ExchangeText::tr("短すぎる音符 %1 個を除きました").arg(import.notesTooShort);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
+    return parts;
+}
+
+QString DescribeImport(const MidiImport& import, const TimeSignature& signature) {
+    const QStringList parts = ImportRemarks(import, signature);
     if (parts.isEmpty())
         return ExchangeText::tr("MIDI ファイルを読み込みました");
     return ExchangeText::tr("MIDI ファイルを読み込みました（%1）")
@@ -223,50 +364,78 @@ QString DescribeImport(const MidiImport& import) {
 }
 
 int RunConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                  QString* message) {
-    CKesDoc document;
+                  const ConversionOptions& options, QString* message) {
+    const auto failWith = [&](const QString& path, const QString& text, int status) {
+        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(text));
+        return status;
+    };
+    if (outPath != QLatin1String("-") && IsSameFile(outPath, inPath))
+        return failWith(outPath, ExchangeText::tr("出力が入力と同じファイルです"), 2);
+    const bool named = NamesItsType(outPath);
+    AudioFileType type = AudioFileType::Wav;
+    if (conversion == Conversion::ExportMidi && named && !HasSuffix(outPath, {"mid", "midi"}))
+        return failWith(outPath, ExchangeText::tr("名前の末尾は .mid または .midi にしてください"),
+                        2);
+    if (conversion == Conversion::ImportMidi && named && !HasSuffix(outPath, {"kes"}))
+        return failWith(outPath, ExchangeText::tr("名前の末尾は .kes にしてください"), 2);
+    if (conversion == Conversion::ExportAudio &&
+        !AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type) && named)
+        return failWith(outPath,
+                        ExchangeText::tr("名前の末尾は .wav、.flac または .ogg にしてください"), 2);
+
     QString error;
     if (conversion == Conversion::ImportMidi) {
         MidiImport import;
-        if (!ImportSongFromMidi(inPath, import, &error)) {
-            *message = QStringLiteral("%1: %2").arg(Native(inPath), OneLine(error));
-            return 1;
-        }
-        document.ReplaceSong(import.song);
-        if (SongFileError fileError; !document.OnSaveDocument(outPath, &fileError)) {
-            *message = QStringLiteral("%1: %2").arg(Native(outPath),
-                                                    OneLine(DescribeSongFileError(fileError)));
-            return 1;
-        }
-        if (import.notesOutOfRange > 0 || import.notesTooShort > 0 || import.truncated)
-            *message = DescribeImport(import);
+        if (!ImportSongFromMidi(inPath, import, &error, options.melody))
+            return failWith(inPath, error, 1);
+        if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
+            return failWith(outPath, error, 1);
+        const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
+        if (!ImportRemarks(import, signature).isEmpty())
+            *message = DescribeImport(import, signature);
         return 0;
     }
-    if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError)) {
-        *message =
-            QStringLiteral("%1: %2").arg(Native(inPath), OneLine(DescribeSongFileError(fileError)));
-        return 1;
-    }
+    CKesDoc document;
+    if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError))
+        return failWith(inPath, DescribeSongFileError(fileError), 1);
     const Song& song = document.GetSong();
     if (conversion == Conversion::ExportMidi) {
         const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
-        if (!ExportSongToMidi(song, signature, outPath, &error)) {
-            *message = QStringLiteral("%1: %2").arg(Native(outPath), OneLine(error));
-            return 1;
-        }
+        if (!ExportSongToMidi(song, signature, outPath, &error))
+            return failWith(outPath, error, 1);
         return 0;
     }
-    AudioFileType type;
-    if (!AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type)) {
-        *message = ExchangeText::tr("%1: 名前の末尾は .wav、.flac または .ogg にしてください")
-                       .arg(Native(outPath));
-        return 2;
-    }
+    AudioRenderOptions render;
+    render.normalize = options.normalize;
     if (const AudioRenderResult rendered =
-            RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {});
-        !rendered) {
-        *message = QStringLiteral("%1: %2").arg(Native(outPath), DescribeAudioFailure(rendered));
+            RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {}, render);
+        !rendered)
+        return failWith(outPath, DescribeAudioFailure(rendered), 1);
+    return 0;
+}
+
+int ListMidiTracks(const QString& path, QString* text, QString* message) {
+    std::vector<MelodyCandidate> candidates;
+    QString error;
+    if (!ReadMidiCandidates(path, candidates, &error)) {
+        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(error));
         return 1;
     }
+    QStringList lines;
+    lines << ExchangeText::tr("トラック  ch  音符数  音域       得点  音色 / 名前");
+    for (const MelodyCandidate& candidate : candidates) {
+        const QString range =
+            QStringLiteral("%1-%2").arg(QString::fromStdString(MidiKeyName(candidate.lowestKey)),
+                                        QString::fromStdString(MidiKeyName(candidate.highestKey)));
+        lines << QStringLiteral("%1  %2  %3  %4  %5  %6 / %7")
+                     .arg(candidate.track + 1, 8)
+                     .arg(candidate.channel + 1, 2)
+                     .arg(candidate.notes, 6)
+                     .arg(range, -9)
+                     .arg(candidate.score, 5, 'f', 1)
+                     .arg(CTrackChoiceDlg::InstrumentName(candidate.program),
+                          DecodeMidiText(candidate.trackName));
+    }
+    *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return 0;
 }

@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <span>
+#include <vector>
+
 /// The file dialogs' filters for song files and for MIDI files.
 QString SongFileFilter();
 QString MidiFileFilter();
@@ -17,25 +20,54 @@ QStringList AudioFileFilters();
 /// The type a filter of AudioFileFilters stands for.
 AudioFileType AudioFileTypeOfFilter(const QString& filter);
 
-/// Writes the song atomically as a format 0 file; the cp932 title becomes UTF-8.
+/// Writes `bytes` to `path` without ever destroying a file that is not ours to replace: "-"
+/// is standard output, an existing device or FIFO is written in place, a regular file is
+/// replaced atomically (through a symbolic link, keeping the link and the file's mode).
+bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error);
+
+/// Whether two paths name the same file (same device and inode, through links).
+bool IsSameFile(const QString& first, const QString& second);
+
+/// Writes the song as a format 0 file (see WriteOutputFile); the cp932 title becomes UTF-8.
 bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QString& path,
                       QString* error);
 
-/// Reads a MIDI file into `import`, its title made cp932 (from UTF-8, else taken as cp932)
-/// and kept in `import.song.title`. On failure `import` is untouched and `error` names the
-/// fault.
-bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error);
+/// The melody candidates of a MIDI file, best first; false with `error` when it has none.
+bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
+                        QString* error);
+
+/// Reads a MIDI file into `import`, its title made cp932 (from UTF-8, else cp932 when it reads
+/// as Japanese, else Latin-1) and kept in `import.song.title`. On failure `import` is
+/// untouched and `error` names the fault.
+bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
+                        MelodyChoice choice = {});
+
+/// The text of a name stored in a MIDI file, decoded as ImportSongFromMidi decodes titles.
+QString DecodeMidiText(const std::string& bytes);
 
 /// Why an audio export failed, in one sentence; empty when it did not.
 QString DescribeAudioFailure(const AudioRenderResult& result);
 
-/// What the status bar says after an import: the notes refused, the events cut.
-QString DescribeImport(const MidiImport& import);
+/// What an import has to say besides success, one remark each.
+QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature);
+
+/// What the status bar says after an import: the notes refused, the events cut, the tempo
+/// changes folded, a time signature other than the settings' `signature`, what was guessed.
+QString DescribeImport(const MidiImport& import, const TimeSignature& signature);
 
 /// The command-line conversions; `songPath` is the input, `outPath` the file to write.
 enum class Conversion { ExportMidi, ExportAudio, ImportMidi };
 
-/// Runs one conversion without a window. Returns the exit status; on failure writes one
-/// line to `message`.
+struct ConversionOptions {
+    MelodyChoice melody;   // the import's track (and channel)
+    bool normalize = true; // the audio export's level
+};
+
+/// Runs one conversion without a window. Returns the exit status (0, 1 for a failed
+/// conversion, 2 for a usage error); on failure writes one line to `message`.
 int RunConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                  QString* message);
+                  const ConversionOptions& options, QString* message);
+
+/// The melody candidates of a MIDI file as a table for the command line (into `text`);
+/// returns the exit status, with one line in `message` on failure.
+int ListMidiTracks(const QString& path, QString* text, QString* message);

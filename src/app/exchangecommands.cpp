@@ -1,23 +1,48 @@
 #include "exchangecommands.h"
 
+#include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
 #include "exchange.h"
 #include "mainframe.h"
 #include "settings/envsettings.h"
 #include "view/kesview.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QUrl>
 
+#include <functional>
+#include <thread>
+
 namespace {
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+// Runs `work` on a thread of its own, so the window keeps painting; a progress dialog
+// shows when it takes longer than 200 ms.
+void RunOffTheWindowThread(QWidget* parent, const QString& label,
+                           const std::function<void()>& work) {
+    QProgressDialog progress(label, QString(), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("KesV"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButton(nullptr);
+    progress.setMinimumDuration(200);
+    QEventLoop loop;
+    std::thread worker([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
 }
 
 bool IsMidiFileName(const QString& path) {
@@ -71,14 +96,33 @@ void CExchangeCommands::OnFileImportMidi() {
 bool CExchangeCommands::ImportMidiFile(const QString& path) {
     MidiImport import;
     QString error;
-    if (!ImportSongFromMidi(path, import, &error)) {
+    std::vector<MelodyCandidate> candidates;
+    MelodyChoice choice;
+    bool listed = false;
+    const QString reading = tr("MIDI ファイルを読み込んでいます...");
+    RunOffTheWindowThread(m_pFrame, reading,
+                          [&] { listed = ReadMidiCandidates(path, candidates, &error); });
+    if (listed && candidates.size() > 1) {
+        QStringList names;
+        for (const MelodyCandidate& candidate : candidates)
+            names << DecodeMidiText(candidate.trackName);
+        CTrackChoiceDlg dialog(candidates, names, m_pFrame);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        const MelodyCandidate& chosen = candidates[size_t(dialog.ChosenIndex())];
+        choice = {chosen.track, chosen.channel};
+    }
+    bool imported = false;
+    RunOffTheWindowThread(m_pFrame, reading,
+                          [&] { imported = ImportSongFromMidi(path, import, &error, choice); });
+    if (!imported) {
         QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
                              tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
     const auto cursor = m_pFrame->GetView()->Cursor();
     m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
-    m_pFrame->ShowMessage(DescribeImport(import));
+    m_pFrame->ShowMessage(DescribeImport(import, m_settings.GetTimeSignature()));
     return true;
 }
 
@@ -88,6 +132,12 @@ void CExchangeCommands::OnFileExportAudio() {
                        filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("wav"));
+    // Qt's own dialog, so that it can hold the level's check box.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* normalize = new QCheckBox(tr("音量を揃える（ピークを -1 dBFS に）"), &dialog);
+    normalize->setChecked(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(normalize, grid->rowCount(), 0, 1, -1);
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         const AudioFileType chosen = AudioFileTypeOfFilter(filter);
         dialog.setDefaultSuffix(QLatin1String(chosen == AudioFileType::Flac  ? "flac"
@@ -105,12 +155,15 @@ void CExchangeCommands::OnFileExportAudio() {
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    const AudioRenderResult result =
-        RenderSongToAudio(m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(),
-                          type, [&progress](double done) {
-                              progress.setValue(int(done * 1000));
-                              return !progress.wasCanceled();
-                          });
+    AudioRenderOptions options;
+    options.normalize = normalize->isChecked();
+    const AudioRenderResult result = RenderSongToAudio(
+        m_pFrame->GetDocument()->GetSong(), QFile::encodeName(path).toStdString(), type,
+        [&progress](double done) {
+            progress.setValue(int(done * 1000));
+            return !progress.wasCanceled();
+        },
+        options);
     progress.reset();
     const bool cancelled = result.failure == AudioRenderResult::Failure::Cancelled;
     if (!result && !cancelled) {

@@ -4,6 +4,7 @@
 #include "app/kesapp.h"
 #include "app/language.h"
 #include "app/mainframe.h"
+#include "midi/audiorender.h"
 
 #include <QCommandLineParser>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -58,6 +60,11 @@ struct CommandLine {
     QString screenshot;
     bool probe = false;
     QList<std::pair<Conversion, QString>> conversions; // each with the file it writes
+    QStringList listTracks;                            // the MIDI files whose tracks to list
+    QStringList tracks;                                // --track: N or N:CHANNEL
+    bool noNormalize = false;
+    QString error; // the parser's complaint; the usage follows it
+    QString help;
 };
 
 constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
@@ -65,15 +72,18 @@ constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
     {Conversion::ExportAudio, "export-audio"},
     {Conversion::ImportMidi, "import-midi"},
 };
+// The options that need no window: the conversions and these.
+constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize"};
 
 // kesv [song.kes], or one conversion: kesv --export-midi OUT.mid SONG.kes and the like. The
 // developer options stay out of the help: --screenshot <png> saves the
 // painted main window (scripts/screenshot.sh), --startup-probe reports it shown (the start-up
-// benchmark). --help, --version and a wrong option print and end the program here.
-CommandLine ParseCommandLine(const QCoreApplication& app) {
+// benchmark). --help and --version print and end the program here; a wrong option is left in
+// `error`.
+CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("song.kes"),
                                  CommandLineText::tr("開く曲ファイル。"),
                                  QStringLiteral("[song.kes]"));
@@ -94,14 +104,48 @@ CommandLine ParseCommandLine(const QCoreApplication& app) {
                                               kinds[i], QStringLiteral("out")));
         parser.addOption(conversions.back());
     }
-    parser.process(app);
-    CommandLine line{
-        parser.positionalArguments(), parser.value(screenshot), parser.isSet(probe), {}};
+    const QCommandLineOption listTracks(
+        QStringLiteral("list-tracks"),
+        CommandLineText::tr("MIDI ファイルの旋律の候補を得点つきで表示して終了します。"),
+        QStringLiteral("in.mid"));
+    const QCommandLineOption track(
+        QStringLiteral("track"),
+        CommandLineText::tr(
+            "--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）。"),
+        QStringLiteral("n"));
+    const QCommandLineOption noNormalize(
+        QStringLiteral("no-normalize"),
+        CommandLineText::tr(
+            "--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。"));
+    parser.addOptions({listTracks, track, noNormalize});
+    CommandLine line;
+    line.help = parser.helpText();
+    if (!parser.parse(arguments)) {
+        line.error = parser.errorText();
+        return line;
+    }
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    line.songs = parser.positionalArguments();
+    line.screenshot = parser.value(screenshot);
+    line.probe = parser.isSet(probe);
     for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
         for (const QString& out : parser.values(conversions[qsizetype(i)]))
             line.conversions.append({kConversionOptions[i].first, out});
     }
+    line.listTracks = parser.values(listTracks);
+    line.tracks = parser.values(track);
+    line.noNormalize = parser.isSet(noNormalize);
     return line;
+}
+
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 // --help and --version need no window, so they work without a display too.
@@ -117,12 +161,16 @@ bool OnlyPrints(int argc, char** argv) {
 
 // The conversions need no window either, nor a display.
 bool Converts(int argc, char** argv) {
+    std::vector<std::string> names;
+    for (const auto& [conversion, name] : kConversionOptions)
+        names.emplace_back(name);
+    names.insert(names.end(), std::begin(kWindowlessOptions), std::end(kWindowlessOptions));
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--")
             return false;
-        for (const auto& [conversion, name] : kConversionOptions) {
-            const std::string option = std::string("--") + name;
+        for (const std::string& name : names) {
+            const std::string option = "--" + name;
             if (arg == option || arg.rfind(option + "=", 0) == 0 || arg == option.substr(1) ||
                 arg.rfind(option.substr(1) + "=", 0) == 0)
                 return true;
@@ -131,21 +179,67 @@ bool Converts(int argc, char** argv) {
     return false;
 }
 
+int Fail(const QString& text, int status) {
+    std::fprintf(stderr, "kesv: %s\n", qPrintable(text));
+    return status;
+}
+
+// A wrong command line: the complaint in one line, then the usage; status 2.
+int UsageError(const CommandLine& line) {
+    std::fprintf(stderr, "kesv: %s\n%s", qPrintable(line.error), qPrintable(line.help));
+    return 2;
+}
+
+// --track N or N:CHANNEL, both counted from 1 as --list-tracks shows them.
+bool ParseTrack(const QString& text, MelodyChoice& choice) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool trackOk = false;
+    bool channelOk = true;
+    const int track = parts.value(0).toInt(&trackOk);
+    const int channel = parts.size() > 1 ? parts[1].toInt(&channelOk) : 0;
+    if (parts.size() > 2 || !trackOk || !channelOk || track < 1 || channel < 0 || channel > 16)
+        return false;
+    choice = {track - 1, channel - 1};
+    return true;
+}
+
 int RunConversionLine(const CommandLine& line) {
-    const auto fail = [](const QString& text, int status) {
-        std::fprintf(stderr, "kesv: %s\n", qPrintable(text));
-        return status;
-    };
+    if (!line.error.isEmpty())
+        return UsageError(line);
+    if (!line.listTracks.isEmpty()) {
+        if (line.listTracks.size() != 1 || !line.conversions.isEmpty() || !line.songs.isEmpty())
+            return Fail(
+                CommandLineText::tr("--list-tracks には MIDI ファイルを一つだけ指定してください"),
+                2);
+        QString text;
+        QString message;
+        const int status = ListMidiTracks(line.listTracks.constFirst(), &text, &message);
+        if (status != 0)
+            return Fail(message, status);
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (line.conversions.size() != 1)
-        return fail(
+        return Fail(
             CommandLineText::tr(
                 "--export-midi、--export-audio、--import-midi のどれか一つを指定してください"),
             2);
     if (line.songs.size() != 1)
-        return fail(CommandLineText::tr("出力ファイルの後に入力ファイルを一つ指定してください"), 2);
-    QString message;
+        return Fail(CommandLineText::tr("出力ファイルの後に入力ファイルを一つ指定してください"), 2);
     const auto& [conversion, out] = line.conversions.constFirst();
-    const int status = RunConversion(conversion, out, line.songs.constFirst(), &message);
+    ConversionOptions options;
+    options.normalize = !line.noNormalize;
+    if (!line.tracks.isEmpty()) {
+        if (conversion != Conversion::ImportMidi || line.tracks.size() != 1 ||
+            !ParseTrack(line.tracks.constFirst(), options.melody))
+            return Fail(CommandLineText::tr("--track は --import-midi と一つ、番号（または "
+                                            "番号:チャンネル）で指定してください"),
+                        2);
+    }
+    if (conversion == Conversion::ExportAudio)
+        RemoveAudioTemporaryOnSignals();
+    QString message;
+    const int status = RunConversion(conversion, out, line.songs.constFirst(), options, &message);
     if (!message.isEmpty())
         std::fprintf(stderr, "kesv: %s\n", qPrintable(message));
     return status;
@@ -156,16 +250,15 @@ int RunConversionLine(const CommandLine& line) {
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("KesV"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
-    if (OnlyPrints(argc, argv)) {
+    const QStringList arguments = Arguments(argc, argv);
+    // Without a window the line is read after the translations are in; a wrong option is
+    // found before a window is tried, so that it needs no display either.
+    if (OnlyPrints(argc, argv) || Converts(argc, argv) ||
+        !ParseCommandLine(arguments).error.isEmpty()) {
         QCoreApplication app(argc, argv);
         InstallTranslations(app, SystemUiLanguage());
-        ParseCommandLine(app);
-        return 0;
-    }
-    if (Converts(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        InstallTranslations(app, SystemUiLanguage());
-        return RunConversionLine(ParseCommandLine(app));
+        const CommandLine line = ParseCommandLine(arguments);
+        return line.error.isEmpty() ? RunConversionLine(line) : UsageError(line);
     }
 
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
@@ -179,7 +272,7 @@ int main(int argc, char** argv) {
     CKesApp app(argc, argv);
     InstallTranslations(app, SystemUiLanguage());
     QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));
-    const CommandLine line = ParseCommandLine(app);
+    const CommandLine line = ParseCommandLine(arguments);
 
     if (!app.InitInstance(line.songs))
         return 1; // the song of the command line could not be opened; the user was told

@@ -50,9 +50,22 @@ struct AudioRenderResult {
     MidiStatus Status(const std::string& path) const;
 };
 
-/// Renders 44.1 kHz stereo 16-bit audio of BuildPerformance at the song's tempo. The file
-/// is written beside `path` under a temporary name and renamed over it at the end, so a
-/// cancelled or failed render leaves no partial file (and an older file untouched); the file
-/// gets the mode any new file gets.
+struct AudioRenderOptions {
+    bool normalize = true;  // scale the song so that its loudest sample peaks at peakDbfs
+    double peakDbfs = -1.0; // the peak, in dB below full scale
+};
+
+/// Renders 44.1 kHz stereo 16-bit audio of BuildPerformance at the song's tempo (normalised
+/// in a first pass that only measures). A regular file is written beside `path` (through a
+/// symbolic link, beside its target) under a temporary name and renamed over it at the end,
+/// so a cancelled or failed render leaves no partial file (and an older file untouched); it
+/// keeps an older file's mode, else gets the mode any new file gets. An existing device or
+/// FIFO is written in place and "-" is standard output, both from a temporary file in the
+/// temporary folder.
 AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, AudioFileType type,
-                                    const AudioProgress& progress);
+                                    const AudioProgress& progress,
+                                    const AudioRenderOptions& options = {});
+
+/// Makes SIGINT and SIGTERM remove the temporary file of a render in progress before the
+/// program ends as the signal would end it. For programs without a window.
+void RemoveAudioTemporaryOnSignals();

@@ -60,8 +60,9 @@ private:
 };
 
 MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t end, int index,
-                         SmfTrack& track) {
+                         int64_t tickScale, SmfTrack& track) {
     ByteReader in(bytes, begin, end);
+    track.notes.reserve((end - begin) / 4); // a note event takes three bytes and a delta
     int64_t tick = 0;
     uint8_t status = 0;
     const auto fail = [&](MidiReadError error) {
@@ -71,7 +72,7 @@ MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t en
         uint32_t delta = 0;
         if (!in.VariableLength(delta))
             return fail(MidiReadError::EventPastEnd);
-        tick = std::min(tick + int64_t(delta), kTickCeiling);
+        tick = std::min(tick + int64_t(delta) * tickScale, kTickCeiling);
         uint8_t first = 0;
         if (!in.Byte(first))
             return fail(MidiReadError::EventPastEnd);
@@ -85,9 +86,11 @@ MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t en
                 return fail(MidiReadError::EventPastEnd);
             if (type == 0x2F)
                 break; // end of track: anything after it is not part of the track
-            if (type == 0x51 && length == 3 && track.firstTempoTick < 0) {
-                track.firstTempoTick = tick;
-                track.firstTempo = BigEndian(data, 3);
+            if (type == 0x51 && length == 3) {
+                track.tempos.push_back({tick, BigEndian(data, 3)});
+            } else if (type == 0x58 && length >= 2 && track.timeNumerator == 0 && data[1] < 8) {
+                track.timeNumerator = data[0];
+                track.timeDenominator = 1 << data[1];
             } else if (type == 0x03 && !track.hasName) {
                 track.name.assign(reinterpret_cast<const char*>(data), length);
                 track.hasName = true;
@@ -122,6 +125,8 @@ MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t en
             track.notes.push_back({tick, channel, data1, on});
             if (on)
                 ++track.notesPerChannel[size_t(channel)];
+        } else if (kind == 0xC0 && track.programs[status & 0x0F] < 0) {
+            track.programs[status & 0x0F] = data1;
         }
     }
     track.endTick = tick;
@@ -143,36 +148,63 @@ MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out) {
     const uint32_t format = BigEndian(header, 2);
     const uint32_t trackCount = BigEndian(header + 2, 2);
     const uint32_t division = BigEndian(header + 4, 2);
-    if (format > 2 || trackCount == 0 || (format == 0 && trackCount != 1))
+    if (format > 2 || trackCount == 0)
         return {MidiReadError::BadHeader, -1, 8};
     if (format == 2)
         return {MidiReadError::UnsupportedFormat, -1, 8};
-    if (division & 0x8000)
-        return {MidiReadError::SmpteDivision, -1, 12};
-    if (division == 0)
+    SmfFile file;
+    file.extraTracks = format == 0 && trackCount > 1;
+    uint32_t ticksPerQuarter = division;
+    int64_t tickScale = 1;
+    if (division & 0x8000) {
+        // Time code: frames a second (negative in the high byte) times ticks a frame give
+        // ticks a second; at 120 quarter notes a minute a quarter lasts half of that, so every
+        // tick counts twice against a division of a whole second.
+        const int framesPerSecond = -int(int8_t(division >> 8));
+        const uint32_t ticksPerFrame = division & 0xFF;
+        if (framesPerSecond != 24 && framesPerSecond != 25 && framesPerSecond != 29 &&
+            framesPerSecond != 30)
+            return {MidiReadError::BadHeader, -1, 12};
+        file.timeCode = true;
+        file.dropFrameGuessed = framesPerSecond == 29;
+        ticksPerQuarter = uint32_t(framesPerSecond == 29 ? 30 : framesPerSecond) * ticksPerFrame;
+        tickScale = 2;
+    }
+    if (ticksPerQuarter == 0)
         return {MidiReadError::BadHeader, -1, 12};
 
-    std::vector<SmfTrack> tracks;
+    std::vector<SmfTrack>& tracks = file.tracks;
     size_t pos = 8 + size_t(headerLength);
     while (tracks.size() < trackCount) {
         if (bytes.size() - pos < 8)
             return {MidiReadError::TrackMissing, int(tracks.size()) + 1, pos};
         const uint8_t* chunk = bytes.data() + pos;
-        const uint32_t length = BigEndian(chunk + 4, 4);
-        if (length > bytes.size() - pos - 8)
-            return {MidiReadError::ChunkPastEnd, int(tracks.size()) + 1, pos + 4};
+        uint32_t length = BigEndian(chunk + 4, 4);
+        if (length > bytes.size() - pos - 8) {
+            // Other readers take a last track that claims more than the file holds up to the
+            // file's end; any earlier track would swallow the ones after it.
+            if (tracks.size() + 1 != trackCount)
+                return {MidiReadError::ChunkPastEnd, int(tracks.size()) + 1, pos + 4};
+            length = uint32_t(bytes.size() - pos - 8);
+            file.lastTrackCut = true;
+        }
         const size_t begin = pos + 8;
         pos = begin + length;
         if (std::string_view(reinterpret_cast<const char*>(chunk), 4) != "MTrk")
             continue; // a chunk of a kind we do not know is skipped
         tracks.emplace_back();
         const MidiReadResult read =
-            ReadTrack(bytes, begin, pos, int(tracks.size()) - 1, tracks.back());
+            ReadTrack(bytes, begin, pos, int(tracks.size()) - 1, tickScale, tracks.back());
         if (read.error != MidiReadError::None)
             return read;
     }
-    out.division = division;
-    out.tracks = std::move(tracks);
+    if (file.timeCode) {
+        for (SmfTrack& track : tracks)
+            track.tempos.clear(); // time code counts seconds: tempo events change nothing
+        tracks.front().tempos.push_back({0, 500000});
+    }
+    file.division = ticksPerQuarter;
+    out = std::move(file);
     return {};
 }
 
@@ -184,8 +216,6 @@ const char* DescribeMidiError(MidiReadError error) {
         return "not a Standard MIDI File (no MThd header)";
     case MidiReadError::BadHeader:
         return "bad header (format, track count or division)";
-    case MidiReadError::SmpteDivision:
-        return "SMPTE time-code division is not supported";
     case MidiReadError::TrackMissing:
         return "the file ends before all of its tracks";
     case MidiReadError::ChunkPastEnd:
@@ -196,6 +226,10 @@ const char* DescribeMidiError(MidiReadError error) {
         return "an event runs past the end of its track";
     case MidiReadError::UnsupportedFormat:
         return "format 2 files are not supported";
+    case MidiReadError::NoNotes:
+        return "no notes (other than drums)";
+    case MidiReadError::NoSuchTrack:
+        return "the track holds no notes to take a melody from";
     }
     return "unknown error";
 }

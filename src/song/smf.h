@@ -1,6 +1,7 @@
 // Standard MIDI Files at the level of bytes: chunks, events and variable-length numbers. A
 // format 0 file is written from one track's events; a file of format 0 or 1 is read into the
-// notes and the few meta events of each track, in the file's own ticks.
+// notes and the few meta events of each track, in the file's own ticks, as leniently as other
+// readers take them.
 #pragma once
 
 #include <array>
@@ -13,13 +14,15 @@
 enum class MidiReadError {
     None,
     NotMidi,           // no "MThd" at the start
-    BadHeader,         // header too short, unknown format, no tracks, division 0
-    SmpteDivision,     // time-code division: no ticks per quarter note
+    BadHeader,         // header too short, unknown format, no tracks, division 0 or a
+                       // frame rate that is none
     TrackMissing,      // the file ends before all the tracks the header announces
     ChunkPastEnd,      // a chunk's length runs past the end of the file
     BadEvent,          // a data byte with no status before it, or an unknown status byte
     EventPastEnd,      // an event runs past the end of its track
     UnsupportedFormat, // format 2: independent patterns, no single timeline
+    NoNotes,           // no note a melody can be taken from (drums do not count)
+    NoSuchTrack,       // the track asked for holds no melody candidate
 };
 
 struct MidiReadResult {
@@ -39,23 +42,39 @@ struct SmfNoteEvent {
     bool on;
 };
 
+struct SmfTempo {
+    int64_t tick;
+    uint32_t microsPerQuarter;
+};
+
 struct SmfTrack {
     std::vector<SmfNoteEvent> notes;       // in the order of the file
     std::array<int, 16> notesPerChannel{}; // note-ons
+    std::array<int, 16> programs;          // the first program change of each channel, or -1
     int64_t endTick = 0;                   // the end of track event's, or the last event's
-    int64_t firstTempoTick = -1;           // -1: no tempo event
-    uint32_t firstTempo = 0;               // microseconds per quarter note
-    std::string name;                      // the first track name event, as stored
+    std::vector<SmfTempo> tempos;          // in the order of the file
+    int timeNumerator = 0;                 // the first time signature; 0: none
+    int timeDenominator = 0;
+    std::string name; // the first track name event, as stored
     bool hasName = false;
+    SmfTrack() { programs.fill(-1); }
 };
 
 struct SmfFile {
     uint32_t division = 0; // ticks per quarter note
     std::vector<SmfTrack> tracks;
+    // What was guessed to read a file that does not keep to the standard.
+    bool lastTrackCut = false;     // the last track's declared length ran past the end
+    bool extraTracks = false;      // format 0 with more than one track: read as format 1
+    bool timeCode = false;         // SMPTE division: read at 120 quarter notes a minute
+    bool dropFrameGuessed = false; // 29.97 frames a second taken as 30
 };
 
 /// Reads a whole file of format 0 or 1 (chunks of unknown kinds are skipped). Ticks stop at
-/// 2^40, far past any song and far from overflow. `out` is filled only on success.
+/// 2^40, far past any song and far from overflow. `out` is filled only on success. A last
+/// track whose length runs past the end is read to the end, a format 0 file with several
+/// tracks as format 1, a time-code division in ticks of its frame rate (the flags of
+/// SmfFile say so).
 MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out);
 
 /// Appends a variable-length number (the low 28 bits of `value`).

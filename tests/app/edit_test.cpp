@@ -158,6 +158,39 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
     }
 
+    // A file with several melody candidates asks which; Enter takes the best one (the high
+    // tune, not the drums with the most notes nor the low bass), Escape imports nothing.
+    void importMidi_asksForTheTrackAndEnterTakesTheBest() {
+        const auto track = [](int channel, int key, int count) {
+            std::vector<uint8_t> body;
+            for (int i = 0; i < count; ++i) {
+                body.insert(body.end(), {0x00, uint8_t(0x90 | channel), uint8_t(key + i % 3), 100,
+                                         0x60, uint8_t(0x80 | channel), uint8_t(key + i % 3), 0});
+            }
+            body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
+            std::vector<uint8_t> chunk{
+                'M', 'T', 'r', 'k', 0, 0, uint8_t(body.size() >> 8), uint8_t(body.size())};
+            chunk.insert(chunk.end(), body.begin(), body.end());
+            return chunk;
+        };
+        std::vector<uint8_t> bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 3, 0, 96};
+        for (const auto& chunk : {track(9, 36, 64), track(1, 36, 32), track(0, 72, 16)})
+            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("gm.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        OnNextModal<QDialog>([](QDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+        QVERIFY(!m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
+        OnNextModal<QDialog>([](QDialog* dialog) {
+            QVERIFY(dialog->inherits("CTrackChoiceDlg"));
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+        QVERIFY(m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
+        QCOMPARE(int(song().events[0].pitch), 72 - 9);
+    }
+
     // Random edits of every kind, each one step; Ctrl+Z takes them all back to the saved
     // bytes, Ctrl+Y brings them all again, the cursor where it was at each step.
     void undoRedo_everyKindOfEditStepByStep() {

@@ -2,10 +2,12 @@
 """The command-line conversions, checked with independent readers: mido for MIDI files,
 fluidsynth for playing them, numpy for the rendered audio. Runs without a display."""
 import os
-import struct
+import signal
+import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import wave
 
@@ -95,7 +97,13 @@ class Conversions(unittest.TestCase):
             self.assertAlmostEqual(w.getnframes() / 44100, expected, delta=0.010)
             samples = numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2").reshape(-1, 2)
         mono = samples.astype(float).mean(axis=1)
-        self.assertGreater(numpy.abs(mono).max(), 1000)
+        # Normalised: the loudest sample at -1 dBFS (within the 16-bit rounding and dither).
+        self.assertAlmostEqual(20 * numpy.log10(numpy.abs(samples).max() / 32768), -1.0, delta=0.2)
+        quiet = self.path("quiet.wav")
+        self.assertEqual(kesv("--export-audio", quiet, "--no-normalize", self.song).returncode, 0)
+        with wave.open(quiet) as w:
+            raw = numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+        self.assertLess(numpy.abs(raw).max(), numpy.abs(samples).max() / 2)
         # Onsets: the 5 ms log-energy envelope rises at each note start; the rest is quiet.
         frame = 220
         level = numpy.log10(numpy.array(
@@ -141,7 +149,8 @@ class Conversions(unittest.TestCase):
         song = self.path("in.kes")
         run = kesv("--import-midi", song, source)
         self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(run.stderr, "")
+        self.assertEqual(run.stderr.count("\n"), 1, run.stderr)  # one tempo change folded
+        self.assertIn(" 1 ", run.stderr)
         back = self.path("back.mid")
         run = kesv("--export-midi", back, song)
         self.assertEqual(run.returncode, 0, run.stderr)
@@ -151,7 +160,8 @@ class Conversions(unittest.TestCase):
         self.assertEqual(notes, [(0, 475, 60), (480, 955, 64), (960, 1915, 67), (2400, 2635, 55),
                                  (2640, 2875, 72), (2880, 3355, 55)])
         metas = {m.type: m for m in exported.tracks[0] if m.is_meta}
-        self.assertEqual(round(mido.tempo2bpm(metas["set_tempo"].tempo)), 100)
+        # 100 a minute for 480 of 1680 ticks, then 60: 67.7 keeps the length, 68 the nearest.
+        self.assertEqual(round(mido.tempo2bpm(metas["set_tempo"].tempo)), 68)
         self.assertEqual(metas["track_name"].name, "Import")
 
     def test_failures_exit_non_zero_with_one_line_and_write_nothing(self):
@@ -194,6 +204,106 @@ class Conversions(unittest.TestCase):
             self.assertIn(help_text, run_in(env_extra, "--help").stdout, env_extra)
             self.assertIn(error_text, run_in(env_extra, "--export-midi", self.path("x.mid"), missing).stderr,
                           env_extra)
+
+
+    def general_midi_file(self):
+        """Drums on channel 10 with the most notes, a low bass, the tune on channel 1."""
+        midi = mido.MidiFile(type=1, ticks_per_beat=480)
+        for channel, keys, step, name in ((9, [36, 42] * 64, 120, "Drums"), (1, [36, 43] * 32, 240, "Bass"),
+                                          (0, [72, 74, 76, 77] * 4, 480, "")):
+            track = mido.MidiTrack([mido.MetaMessage("track_name", name=name)] if name else [])
+            for key in keys:
+                track.append(mido.Message("note_on", channel=channel, note=key, velocity=90))
+                track.append(mido.Message("note_off", channel=channel, note=key, time=step))
+            midi.tracks.append(track)
+        source = self.path("gm.mid")
+        midi.save(source)
+        return source
+
+    def test_tracks_are_listed_scored_and_chosen(self):
+        source = self.general_midi_file()
+        run = kesv("--list-tracks", source)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        rows = [line.split() for line in run.stdout.splitlines()[1:]]
+        self.assertEqual([(row[0], row[1]) for row in rows], [("3", "1"), ("2", "2")])  # no drums
+        self.assertGreater(float(rows[0][4]), float(rows[1][4]))
+        for track, first in ((None, 72), ("2", 36), ("2:2", 36)):
+            out = self.path("t.kes")
+            run = kesv("--import-midi", out, source, *(["--track", track] if track else []))
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertEqual(kesv("--export-midi", self.path("t.mid"), out).returncode, 0)
+            self.assertEqual(notes_of(self.path("t.mid"))[0][0][2], first, track)
+        for args in (["--track", "1"], ["--track", "x"]):
+            run = kesv("--import-midi", self.path("u.kes"), source, *args)
+            self.assertEqual((run.returncode, run.stderr.count("\n")), (1 if args[1] == "1" else 2, 1), run.stderr)
+            self.assertTrue(run.stderr.startswith("kesv: "))
+            self.assertFalse(os.path.exists(self.path("u.kes")))
+
+    def test_outputs_are_written_never_destroyed(self):
+        mid = self.path("song.mid")
+        # The output is the input, also through a link: refused, the song untouched.
+        os.symlink(self.song, self.path("link.kes"))
+        for args in (["--export-midi", self.song, self.song], ["--import-midi", self.path("link.kes"), self.song]):
+            run = kesv(*args)
+            self.assertEqual(run.returncode, 2, run.stderr)
+            with open(self.song, "rb") as f:
+                self.assertEqual(f.read(), SONG)
+        # The extension must fit the kind; standard output and FIFOs need none.
+        run = kesv("--export-midi", self.path("x.wav"), self.song)
+        self.assertEqual((run.returncode, os.path.exists(self.path("x.wav"))), (2, False))
+        run = subprocess.run([KESV, "--export-midi", "-", self.song], env=ENV, capture_output=True, timeout=60)
+        self.assertEqual(run.stdout[:4], b"MThd")
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        with open(self.path("from-fifo"), "wb") as sink:
+            reader = subprocess.Popen(["cat", fifo], stdout=sink)
+            self.assertEqual(kesv("--export-audio", fifo, self.song).returncode, 0)
+            reader.wait(timeout=60)
+        with open(self.path("from-fifo"), "rb") as f:
+            self.assertEqual(f.read(4), b"RIFF")
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        # A link to a private file: written through, the link and the mode kept.
+        for name, kind in (("private.mid", "--export-midi"), ("private.wav", "--export-audio")):
+            target, link = self.path(name), self.path("to-" + name)
+            with open(target, "wb"):
+                pass
+            os.chmod(target, 0o600)
+            os.symlink(target, link)
+            run = kesv(kind, link, self.song)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertTrue(os.path.islink(link))
+            self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o600)
+            self.assertGreater(os.path.getsize(target), 40)
+        # A character device stays one (root only: mknod).
+        if os.geteuid() == 0:
+            device = self.path("null")
+            os.mknod(device, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+            self.assertEqual(kesv("--export-midi", mid, self.song).returncode, 0)
+            for kind, source in (("--export-midi", self.song), ("--export-audio", self.song), ("--import-midi", mid)):
+                run = kesv(kind, device, source)
+                self.assertEqual(run.returncode, 0, (kind, run.stderr))
+                self.assertTrue(stat.S_ISCHR(os.lstat(device).st_mode), kind)
+
+    def test_interrupted_audio_export_leaves_no_temporary_file(self):
+        long_song = self.path("long.kes")
+        # 999 whole notes at tempo 60: over an hour of audio, far longer than the test waits.
+        with open(long_song, "wb") as f:
+            f.write(b"\xe1\xf0" + b"\xfd\xf1\x60" + b"\xc0\x33" * 999 + b"\xff")
+        for signal_number in (signal.SIGINT, signal.SIGTERM):
+            process = subprocess.Popen([KESV, "--export-audio", self.path("long.wav"), long_song], env=ENV)
+            for _ in range(200):  # until the render has begun
+                if any(n.startswith("long.wav.") for n in os.listdir(self.dir.name)):
+                    break
+                time.sleep(0.05)
+            process.send_signal(signal_number)
+            self.assertEqual(process.wait(timeout=60), -signal_number)
+            self.assertEqual([n for n in os.listdir(self.dir.name) if n.startswith("long.wav")], [])
+
+    def test_usage_errors_without_a_display(self):
+        run = kesv("--no-such-option", self.song)
+        self.assertEqual(run.returncode, 2, run.stderr)
+        self.assertTrue(run.stderr.startswith("kesv: "))
+        self.assertIn("--export-midi", run.stderr)  # the usage follows
 
 
 if __name__ == "__main__":

@@ -15,7 +15,7 @@ constexpr uint8_t kCodes[] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0x
 
 Song RandomSong(std::mt19937& random, int count) {
     Song song;
-    song.tempo = uint8_t(std::uniform_int_distribution<int>(67, 255)(random));
+    song.tempo = uint8_t(std::uniform_int_distribution<int>(0x60, 255)(random)); // 60 to 378
     std::uniform_int_distribution<int> code(0, int(std::size(kCodes)) - 1);
     std::uniform_int_distribution<int> kind(0, 9);
     std::uniform_int_distribution<int> pitch(1, 0x5F);
@@ -64,6 +64,11 @@ TEST(MidiFile, RandomSongs_ReadBackToTheSamePerformance) {
             round < 6 ? kMaxEvents : std::uniform_int_distribution<int>(0, 80)(random);
         const Song song = RandomSong(random, count);
         const Bytes bytes = EncodeMidiFile(song, TimeSignature{3, 8}, "title");
+        if (BuildPerformance(song).empty()) {
+            MidiImport none;
+            EXPECT_EQ(DecodeMidiFile(bytes, none).error, MidiReadError::NoNotes);
+            continue;
+        }
         const MidiImport back = Imported(bytes);
         ASSERT_EQ(BuildPerformance(back.song), BuildPerformance(song)) << "round " << round;
         EXPECT_EQ(back.song.tempo, song.tempo);
@@ -110,7 +115,9 @@ TEST(MidiFile, FormatOneFromMido_TakesTheBusiestTrackAndTheHighestNote) {
     const Bytes bytes((std::istreambuf_iterator<char>(in)), {});
     const MidiImport import = Imported(bytes);
     EXPECT_EQ(import.title, "Tune");
-    EXPECT_EQ(TempoFromByte(import.song.tempo), 150);
+    // 400000 µs a quarter for 192 ticks, then 600000 for 480: 110.5 a minute keeps the length.
+    EXPECT_EQ(TempoFromByte(import.song.tempo), 110);
+    EXPECT_EQ(import.tempoChangesFolded, 1);
     std::vector<std::pair<int, int>> notes; // tick, key of each note-on
     for (const PlayEvent& event : BuildPerformance(import.song)) {
         if ((event.message & 0xF0) == 0x90)
@@ -148,8 +155,8 @@ TEST(MidiFile, LimitsAndRefusals) {
     const Bytes good = File(1, 480, {{0x00, 0xFF, 0x2F, 0x00}});
     Bytes twoGigabytes = good;
     twoGigabytes[18] = 0x7F;
-    Bytes smpte = good;
-    smpte[12] = 0xE7;
+    Bytes badFrameRate = good;
+    badFrameRate[12] = 0xE4; // -28 frames a second: no time code
     const struct {
         Bytes bytes;
         MidiReadError error;
@@ -157,10 +164,11 @@ TEST(MidiFile, LimitsAndRefusals) {
         {{'R', 'I', 'F', 'F', 0, 0, 0, 0}, MidiReadError::NotMidi},
         {Bytes(good.begin(), good.begin() + 10), MidiReadError::ChunkPastEnd},
         {Bytes(good.begin(), good.begin() + 16), MidiReadError::TrackMissing},
-        {Bytes(good.begin(), good.end() - 1), MidiReadError::ChunkPastEnd},
-        {twoGigabytes, MidiReadError::ChunkPastEnd},
-        {smpte, MidiReadError::SmpteDivision},
-        {File(0, 480, {{}, {}}), MidiReadError::BadHeader},
+        {Bytes(good.begin(), good.end() - 1), MidiReadError::EventPastEnd},
+        {twoGigabytes, MidiReadError::NoNotes}, // the last track read to the file's end
+        {badFrameRate, MidiReadError::BadHeader},
+        {File(0, 480, {{}, {}}), MidiReadError::NoNotes},
+        {File(0, 480, {{0x00, 0x99, 36, 100, 0x60, 0x89, 36, 0}}), MidiReadError::NoNotes},
         {File(2, 480, {{}}), MidiReadError::UnsupportedFormat},
         {File(0, 480, {{0x00, 60, 100}}), MidiReadError::BadEvent},
         {File(0, 480, {{0x00, 0x90, 60}}), MidiReadError::EventPastEnd},
@@ -172,4 +180,170 @@ TEST(MidiFile, LimitsAndRefusals) {
         EXPECT_EQ(DecodeMidiFile(bytes, import).error, error) << DescribeMidiError(error);
         EXPECT_EQ(import.title, "kept");
     }
+}
+
+namespace {
+
+// A track of notes (start, length, key) on one channel in 480 ticks a quarter, with a name
+// and a program when given.
+Bytes NoteTrack(int channel, std::vector<std::array<int, 3>> notes, const std::string& name = {},
+                int program = -1) {
+    struct Mark {
+        int tick;
+        Bytes message;
+    };
+    std::vector<Mark> marks;
+    for (const auto& [start, length, key] : notes) {
+        marks.push_back({start + length, {uint8_t(0x80 | channel), uint8_t(key), 0}});
+        marks.push_back({start, {uint8_t(0x90 | channel), uint8_t(key), 100}});
+    }
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const Mark& a, const Mark& b) { return a.tick < b.tick; });
+    Bytes track;
+    if (!name.empty()) {
+        track.insert(track.end(), {0x00, 0xFF, 0x03, uint8_t(name.size())});
+        track.insert(track.end(), name.begin(), name.end());
+    }
+    if (program >= 0)
+        track.insert(track.end(), {0x00, uint8_t(0xC0 | channel), uint8_t(program)});
+    int last = 0;
+    for (const Mark& mark : marks) {
+        int delta = mark.tick - last;
+        last = mark.tick;
+        Bytes vlq{uint8_t(delta & 0x7F)};
+        while (delta >>= 7)
+            vlq.insert(vlq.begin(), uint8_t(0x80 | (delta & 0x7F)));
+        track.insert(track.end(), vlq.begin(), vlq.end());
+        track.insert(track.end(), mark.message.begin(), mark.message.end());
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return track;
+}
+
+// `count` notes a quarter apart from `key` stepping through `steps`, each `length` long.
+std::vector<std::array<int, 3>> Line(int count, int key, std::vector<int> steps, int length = 480) {
+    std::vector<std::array<int, 3>> notes;
+    for (int i = 0; i < count; ++i)
+        notes.push_back({i * 480, length, key + steps[size_t(i) % steps.size()]});
+    return notes;
+}
+
+std::vector<int> FirstKeys(const Song& song, size_t count) {
+    std::vector<int> keys;
+    for (const PlayEvent& event : BuildPerformance(song)) {
+        if ((event.message & 0xF0) == 0x90 && keys.size() < count)
+            keys.push_back(int(event.message >> 8 & 0x7F));
+    }
+    return keys;
+}
+
+} // namespace
+
+TEST(MelodyChoice, GeneralMidiSong_TakesTheTuneNeverTheDrums) {
+    // Drums hold the most notes, a bass line the next most; chords on a pad; the tune is a
+    // nameless track in the middle.
+    std::vector<std::array<int, 3>> drums;
+    for (int i = 0; i < 256; ++i)
+        drums.push_back({i * 120, 60, i % 2 ? 42 : 36});
+    std::vector<std::array<int, 3>> chords;
+    for (int i = 0; i < 16; ++i) {
+        for (int key : {60, 64, 67})
+            chords.push_back({i * 1920, 1900, key});
+    }
+    const Bytes file =
+        File(1, 480,
+             {NoteTrack(9, drums), NoteTrack(1, Line(128, 36, {0, 7, 12, 7}), {}, 33),
+              NoteTrack(2, chords, "Strings", 48), NoteTrack(0, Line(48, 72, {0, 2, 4, 5, 7}))});
+    std::vector<MelodyCandidate> candidates;
+    ASSERT_EQ(ReadMelodyCandidates(file, candidates).error, MidiReadError::None);
+    ASSERT_EQ(candidates.size(), 3u);
+    for (const MelodyCandidate& candidate : candidates)
+        EXPECT_NE(candidate.channel, 9);
+    EXPECT_EQ(candidates.front().track, 3);
+    const MidiImport import = Imported(file);
+    EXPECT_EQ(FirstKeys(import.song, 3), (std::vector<int>{72, 74, 76}));
+
+    // The track can be chosen; one of drums alone is no melody.
+    MidiImport bass;
+    ASSERT_EQ(DecodeMidiFile(file, bass, {1, -1}).error, MidiReadError::None);
+    EXPECT_EQ(FirstKeys(bass.song, 2), (std::vector<int>{36, 43}));
+    EXPECT_EQ(DecodeMidiFile(file, bass, {0, -1}).error, MidiReadError::NoSuchTrack);
+}
+
+TEST(MelodyChoice, PianoPiece_TakesTheRightHandAndNamesCount) {
+    // The left hand's broken chords hold twice the notes of the right hand's tune.
+    const Bytes hands = File(
+        1, 480,
+        {NoteTrack(0, Line(64, 43, {0, 7, 12, 7}, 240)), NoteTrack(0, Line(32, 67, {0, 2, 4, 2}))});
+    EXPECT_EQ(FirstKeys(Imported(hands).song, 2), (std::vector<int>{67, 69}));
+    // A name says more than the range: "Melody" below a high "Bass".
+    const Bytes named = File(
+        1, 480,
+        {NoteTrack(0, Line(32, 76, {0, 2}), "Bass"), NoteTrack(1, Line(32, 60, {0, 4}), "Melody")});
+    EXPECT_EQ(FirstKeys(Imported(named).song, 2), (std::vector<int>{60, 64}));
+}
+
+TEST(MidiFile, FilesOtherReadersTake_AreReadAndSaySo) {
+    const Bytes tune = NoteTrack(0, Line(8, 60, {0, 2, 4}));
+    // A time code of 25 frames of 40 ticks: 1000 ticks a second, a quarter at 120 a minute.
+    Bytes smpte = File(0, 480, {NoteTrack(0, Line(8, 60, {0, 2, 4}, 500))});
+    smpte[12] = 0xE7;
+    smpte[13] = 40;
+    const MidiImport timeCode = Imported(smpte);
+    EXPECT_TRUE(timeCode.timeCode);
+    EXPECT_EQ(TempoFromByte(timeCode.song.tempo), 120);
+    EXPECT_NEAR(BuildPerformance(timeCode.song)[2].tick, 461, 7); // 0.48 s: 0.96 of a quarter
+
+    const MidiImport twoTracks = Imported(File(0, 480, {{0x00, 0xFF, 0x2F, 0x00}, tune}));
+    EXPECT_TRUE(twoTracks.extraTracks);
+    EXPECT_EQ(FirstKeys(twoTracks.song, 2), (std::vector<int>{60, 62}));
+
+    Bytes longer = File(1, 480, {{0x00, 0xFF, 0x2F, 0x00}, tune});
+    longer[longer.size() - tune.size() - 2] = 0x10; // the last length claims 4 kB more
+    const MidiImport cut = Imported(longer);
+    EXPECT_TRUE(cut.lastTrackCut);
+    EXPECT_EQ(FirstKeys(cut.song, 8).size(), 8u);
+
+    // A default name is no title; the melody track's name is.
+    const MidiImport named = Imported(
+        File(1, 480, {NoteTrack(1, {}, "Track 1"), NoteTrack(0, Line(8, 60, {0}), "Für")}));
+    EXPECT_EQ(named.title, "Für");
+    EXPECT_TRUE(IsGenericName("control track"));
+    EXPECT_TRUE(IsGenericName("Untitled"));
+    EXPECT_FALSE(IsGenericName("Track of Dreams"));
+}
+
+TEST(MidiFile, PerformedNotes_BecomeWrittenOnes) {
+    const auto codesOf = [](const Song& song) {
+        std::vector<std::pair<int, int>> codes; // code, pitch
+        for (int i = 0; i < song.count; ++i)
+            codes.emplace_back(song.events[size_t(i)].code, song.events[size_t(i)].pitch);
+        return codes;
+    };
+    // Staccato eighths, 220 of 240 ticks at 480 a quarter: one eighth each, no rests.
+    const MidiImport staccato = Imported(File(0, 480, {NoteTrack(0, [] {
+                                                  std::vector<std::array<int, 3>> notes;
+                                                  for (int i = 0; i < 1500; ++i)
+                                                      notes.push_back({i * 240, 220, 60 + i % 5});
+                                                  return notes;
+                                              }())}));
+    EXPECT_EQ(staccato.song.count, kMaxEvents);
+    for (const auto& [code, pitch] : codesOf(staccato.song))
+        ASSERT_EQ(code, 0xC6);
+    // 540 ticks, then a gap longer than a 32nd: a quarter tied to a 32nd and a rest.
+    const MidiImport dotted =
+        Imported(File(0, 480, {NoteTrack(0, {{0, 540, 60}, {620, 480, 62}})}));
+    EXPECT_EQ(codesOf(dotted.song),
+              (std::vector<std::pair<int, int>>{
+                  {0xC4, kPitchTie}, {0xCB, 51}, {0xC8, kPitchRest}, {0xC4, 53}}));
+    // Sixteen notes of 1/96 of a quarter, a sixteenth apart: sixteen 128ths, none dropped.
+    std::vector<std::array<int, 3>> tiny;
+    for (int i = 0; i < 16; ++i)
+        tiny.push_back({i * 24, 1, 60});
+    const MidiImport shortest = Imported(File(0, 96, {NoteTrack(0, tiny)}));
+    int notes = 0;
+    for (const auto& [code, pitch] : codesOf(shortest.song))
+        notes += pitch == 51 && code == 0xCD ? 1 : 0;
+    EXPECT_EQ(notes, 16);
+    EXPECT_EQ(shortest.notesTooShort, 0);
 }

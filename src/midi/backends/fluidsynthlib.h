@@ -32,7 +32,10 @@ struct FluidApi {
     X(fluid_synth_pitch_bend)                                                                      \
     X(fluid_synth_system_reset)                                                                    \
     X(fluid_synth_all_notes_off)                                                                   \
-    X(fluid_synth_get_active_voice_count)
+    X(fluid_synth_get_active_voice_count)                                                          \
+    X(fluid_synth_write_float)                                                                     \
+    X(fluid_synth_set_gain)                                                                        \
+    X(fluid_synth_get_gain)
 #define KESV_FLUID_POINTER(name) decltype(&::name) name = nullptr;
     KESV_FLUID_FUNCTIONS(KESV_FLUID_POINTER)
 #undef KESV_FLUID_POINTER
