@@ -26,18 +26,31 @@ bool WaylandSocketExists(const QString& display) {
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QLatin1Char('/') + display);
 }
 
+#ifdef KESV_HAVE_XCB_XKB
+// An X server without -noreset starts afresh when its last client leaves, and then refuses
+// connections for a moment: the look stays connected until Qt's own connection is up.
+xcb_connection_t* g_pLook = nullptr;
+#endif
+
 bool XDisplayOpens([[maybe_unused]] const QString& display) {
 #ifdef KESV_HAVE_XCB_XKB
-    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    const bool ok = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return ok;
+    ReleaseDisplayCheck();
+    g_pLook = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    return xcb_connection_has_error(g_pLook) == 0;
 #else
     return true; // Qt will tell
 #endif
 }
 
 } // namespace
+
+void ReleaseDisplayCheck() {
+#ifdef KESV_HAVE_XCB_XKB
+    if (g_pLook)
+        xcb_disconnect(g_pLook);
+    g_pLook = nullptr;
+#endif
+}
 
 QString DisplayProblem() {
     const QString platform = Env("QT_QPA_PLATFORM");

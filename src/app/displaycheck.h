@@ -7,3 +7,7 @@
 /// Empty when a display can be opened (or a platform other than X11 and Wayland is asked
 /// for); otherwise what is missing, for the message "cannot open a display (…)".
 QString DisplayProblem();
+
+/// Ends the connection DisplayProblem kept open; call it once the application's own
+/// connection is up.
+void ReleaseDisplayCheck();

@@ -270,6 +270,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     CKesApp app(argc, argv);
+    ReleaseDisplayCheck();
     InstallTranslations(app, SystemUiLanguage());
     QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));
     const CommandLine line = ParseCommandLine(arguments);
