@@ -8,9 +8,9 @@ song="$(realpath -- "${2:-$here/tests/data/sample.kes}")"
 build="${KESV_BUILD_DIR:-$here/build}"
 cmake -S "$here" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j2 --target kesv >/dev/null
-# A profile of its own, so that the user's bar layout and recent files stay out of it.
+# A profile of its own, so that the user's bar layout, recent files and unsaved work stay out of it.
 profile="$(mktemp -d)"
 trap 'rm -rf "$profile"' EXIT
-XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=xcb \
+XDG_CONFIG_HOME="$profile" XDG_STATE_HOME="$profile/state" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x1024x24" "$build/src/app/kesv" --screenshot "$out" "$song"
 echo "$out"
