@@ -1,5 +1,7 @@
 #include "stepeditor.h"
 
+#include "editorcodes.h"
+
 #include "settings/envsettings.h"
 #include "song/musictime.h"
 #include "song/song.h"
@@ -7,6 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+
+using namespace editorcodes;
 
 namespace {
 
@@ -20,13 +24,6 @@ constexpr uint8_t kFunctionKeyCodes[24] = {
     0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC9, 0xC7, 0xC8, 0, 0,
     0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1, 0,    0,    0, 0,
 };
-constexpr int kTieKey = 10;  // F11 alone
-constexpr int kRestKey = 11; // F12 alone
-
-constexpr int kMinCode = 0xC0;
-constexpr int kMaxCode = 0xDF;
-constexpr int kMinPitch = 24;
-constexpr int kMaxPitch = 95;
 constexpr int kMiddleC = 51;
 constexpr int kNewEvent = -1; // InsertEvent index that appends a blank event
 
@@ -125,73 +122,6 @@ int CStepEditor::DispatchEditKey(int virtualKey) {
         return 0; // the function key goes on to default processing as well
     }
     return RunEditFunction(int(BoundFunction(virtualKey)));
-}
-
-CStepEditor::RangeResult CStepEditor::DispatchRangeKey(int virtualKey, int first, int count) {
-    Song& song = m_host.EditorSong();
-    if (m_host.IsKeyHeld(vk::Menu) || first < 0 || count <= 0 || first + count > song.count)
-        return RangeResult::NotARangeKey;
-    const int keyNumber = LengthKeyNumber(virtualKey);
-    const EditFunction function = keyNumber >= 0 ? EditFunction::None : BoundFunction(virtualKey);
-    SongEvent* events = song.events.data();
-    if (keyNumber == kTieKey || keyNumber == kRestKey || LengthKeyCode(keyNumber) != 0) {
-        DiscardInput();
-        for (int row = first; row < first + count; ++row) {
-            SongEvent after = events[row];
-            if (keyNumber == kTieKey || keyNumber == kRestKey)
-                after.pitch = keyNumber == kTieKey ? kPitchTie : kPitchRest;
-            else
-                after.code = LengthKeyCode(keyNumber);
-            ChangeRow(row, after);
-        }
-    } else if (function == EditFunction::PlusOne || function == EditFunction::MinusOne) {
-        DiscardInput();
-        const int delta = function == EditFunction::PlusOne ? 1 : -1;
-        for (int row = first; row < first + count; ++row) {
-            SongEvent after = events[row];
-            if (m_nCursorColumn == 0) {
-                after.code = uint8_t(std::clamp(after.code + delta, kMinCode, kMaxCode));
-            } else if (after.pitch != kPitchRest && after.pitch != kPitchTie) {
-                const int pitch = after.pitch + delta;
-                if (pitch >= kMinPitch && pitch <= kMaxPitch)
-                    after.pitch = uint8_t(pitch);
-            }
-            ChangeRow(row, after);
-        }
-    } else if (function == EditFunction::DeleteEvent) {
-        DiscardInput();
-        for (int i = 0; i < count; ++i) {
-            const SongEvent removed = events[first];
-            std::copy(events + first + 1, events + song.count, events + first);
-            --song.count;
-            m_host.OnEventEdited({EventEdit::Remove, first, removed, {}});
-        }
-        m_host.OnRowCountChanged();
-    } else if (function == EditFunction::InsertEvent) {
-        DiscardInput();
-        if (count > kMaxEvents - song.count)
-            return RangeResult::OverLimit;
-        const int end = first + count;
-        std::copy_backward(events + end, events + song.count, events + song.count + count);
-        std::copy(events + first, events + end, events + end);
-        song.count += count;
-        for (int row = end; row < end + count; ++row)
-            m_host.OnEventEdited({EventEdit::Insert, row, {}, events[row]});
-        m_host.OnRowCountChanged();
-    } else {
-        return RangeResult::NotARangeKey;
-    }
-    m_host.RedrawAll();
-    return RangeResult::Done;
-}
-
-void CStepEditor::ChangeRow(int row, SongEvent after) {
-    SongEvent& event = m_host.EditorSong().events[size_t(row)];
-    if (event.code == after.code && event.pitch == after.pitch)
-        return;
-    const SongEvent before = event;
-    event = after;
-    m_host.OnEventEdited({EventEdit::Change, row, before, event});
 }
 
 int CStepEditor::RunEditFunction(int id) {
@@ -522,32 +452,6 @@ void CStepEditor::EnterLength(int keyNumber) {
     m_host.InvalidateRow(m_nCursorRow, true);
 }
 
-void CStepEditor::MoveToPreviousBar() {
-    FinishInput();
-    Song& song = m_host.EditorSong();
-    ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
-    const int row = std::clamp(m_nCursorRow, 0, song.count);
-    const uint32_t barStart = RowStartTick(row) / barTicks * barTicks;
-    int target = FirstRowFrom(barStart);
-    if (target >= row && row > 0) {
-        // Already on the first event of its bar: go to the first event of the bar in which
-        // the previous event starts, so a bar filled by a held note is not a dead stop.
-        target = FirstRowFrom(RowStartTick(row - 1) / barTicks * barTicks);
-    }
-    m_host.MoveCursorTo(target);
-}
-
-void CStepEditor::MoveToNextBar() {
-    FinishInput();
-    Song& song = m_host.EditorSong();
-    ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
-    const int row = std::clamp(m_nCursorRow, 0, song.count);
-    const uint32_t nextBar = (RowStartTick(row) / barTicks + 1) * barTicks;
-    m_host.MoveCursorTo(FirstRowFrom(nextBar));
-}
-
 void CStepEditor::EnterRecordedPitch(int pitch) {
     if (pitch < 1 || pitch > kMaxPitch)
         return; // not a note: a stray value must not become a rest or a tie
@@ -567,18 +471,4 @@ void CStepEditor::DiscardInput() {
 
 bool CStepEditor::OnEndRow() {
     return m_nCursorRow >= m_host.EditorSong().count;
-}
-
-int CStepEditor::FirstRowFrom(uint32_t tick) {
-    const Song& song = m_host.EditorSong();
-    const SongEvent* begin = song.events.data();
-    const SongEvent* end = begin + song.count + 1; // the end position counts as a row
-    const SongEvent* found = std::partition_point(
-        begin, end, [tick](const SongEvent& event) { return event.startTick < tick; });
-    return std::min(int(found - begin), song.count);
-}
-
-uint32_t CStepEditor::RowStartTick(int row) {
-    const Song& song = m_host.EditorSong();
-    return song.events[size_t(std::clamp(row, 0, song.count))].startTick;
 }
