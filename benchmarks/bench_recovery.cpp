@@ -92,12 +92,3 @@ void BM_KeyToPaintWithBackup(benchmark::State& state) {
 BENCHMARK(BM_KeyToPaintWithBackup)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -159,12 +159,3 @@ void BM_PlayFromRow(benchmark::State& state) {
 BENCHMARK(BM_PlayFromRow)->Arg(0)->Arg(998)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

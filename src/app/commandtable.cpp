@@ -6,7 +6,7 @@
 
 namespace {
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {cmd::FileNew,
      QT_TRANSLATE_NOOP("CMainFrame", "新規作成(&N)"),
      QT_TRANSLATE_NOOP("CMainFrame", "新規にﾌｧｲﾙを作成"),
@@ -141,6 +141,6 @@ const CommandSpec kCommands[] = {
 
 } // namespace
 
-std::span<const CommandSpec> FrameCommands() {
+std::span<const CommandEntry> FrameCommands() {
     return kCommands;
 }

@@ -5,7 +5,7 @@
 
 #include <span>
 
-struct CommandSpec {
+struct CommandEntry {
     int id;                  // cmd::…
     const char* text;        // source texts of the context CMainFrame
     const char* prompt;      // for the status bar; null: none
@@ -13,4 +13,4 @@ struct CommandSpec {
     QKeyCombination keys[2]; // QKeyCombination(): no key
 };
 
-std::span<const CommandSpec> FrameCommands();
+std::span<const CommandEntry> FrameCommands();

@@ -48,20 +48,20 @@ CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* 
 CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::CreateActions() {
-    for (const CommandSpec& spec : FrameCommands()) {
-        auto* action = new QAction(tr(spec.text), this);
-        if (spec.prompt)
-            action->setStatusTip(tr(spec.prompt));
-        if (spec.icon)
-            action->setIcon(QIcon(QString::fromLatin1(spec.icon)));
+    for (const CommandEntry& entry : FrameCommands()) {
+        auto* action = new QAction(tr(entry.text), this);
+        if (entry.prompt)
+            action->setStatusTip(tr(entry.prompt));
+        if (entry.icon)
+            action->setIcon(QIcon(QString::fromLatin1(entry.icon)));
         QList<QKeySequence> shortcuts;
-        for (QKeyCombination keys : spec.keys) {
+        for (QKeyCombination keys : entry.keys) {
             if (keys != QKeyCombination())
                 shortcuts.append(QKeySequence(keys));
         }
         action->setShortcuts(shortcuts);
-        action->setData(spec.id);
-        m_actions.insert(spec.id, action);
+        action->setData(entry.id);
+        m_actions.insert(entry.id, action);
     }
     for (int i = 0; i < kRecentFileCount; ++i) {
         auto* recent = new QAction(this);
