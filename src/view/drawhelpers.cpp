@@ -30,6 +30,23 @@ QColor GetSysColor(const QPalette& palette, SysColor color) {
     return {};
 }
 
+bool IsDarkPalette(const QPalette& palette) {
+    return qGray(palette.color(QPalette::Active, QPalette::Button).rgb()) <
+           qGray(palette.color(QPalette::Active, QPalette::ButtonText).rgb());
+}
+
+QColor GlyphInkColor(const QPalette& palette) {
+    return IsDarkPalette(palette) ? GetSysColor(palette, SysColor::BtnText) : QColor(0, 0, 0);
+}
+
+QColor CursorLineColor(const QPalette& palette) {
+    return IsDarkPalette(palette) ? QColor(255, 96, 96) : QColor(255, 0, 0);
+}
+
+QColor PlayMarkColor(const QPalette& palette) {
+    return IsDarkPalette(palette) ? QColor(64, 200, 64) : QColor(0, 150, 0);
+}
+
 void Draw3dRect(QPainter& painter, const PixelRect& r, const QColor& topLeft,
                 const QColor& bottomRight) {
     const int w = r.Width();

@@ -26,6 +26,16 @@ enum class SysColor {
 
 QColor GetSysColor(const QPalette& palette, SysColor color);
 
+/// Whether the palette is a dark scheme: its buttons darker than their text.
+bool IsDarkPalette(const QPalette& palette);
+/// The staff's glyphs: black on a light palette, as they always were; the button text's
+/// colour on a dark one.
+QColor GlyphInkColor(const QPalette& palette);
+/// The staff's cursor line: red, brighter on a dark palette so that it stands out there too.
+QColor CursorLineColor(const QPalette& palette);
+/// The box of the row being played: green, brighter on a dark palette.
+QColor PlayMarkColor(const QPalette& palette);
+
 inline QRect ToQRect(const PixelRect& r) {
     return QRect(r.left, r.top, r.Width(), r.Height());
 }

@@ -22,11 +22,12 @@ const char* const kGuideLines[CListPainter::kKeyGuideLines] = {
     QT_TRANSLATE_NOOP("CListPainter", "[F6] 符点八分音符  [F12] 休符          "),
 };
 
-/// The row being played: its marker box green with a white triangle pointing at the row.
-void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
+/// The row being played: its marker box green with a triangle pointing at the row, white on a
+/// light palette, of the buttons' colour on the brighter green of a dark one.
+void DrawPlayMark(QPainter& painter, const QPalette& palette, const PixelRect& marker) {
     PixelRect box = marker;
     box.DeflateRect(1, 1);
-    painter.fillRect(ToQRect(box), QColor(0, 150, 0));
+    painter.fillRect(ToQRect(box), PlayMarkColor(palette));
     const int height = std::max(2, box.Height() - 4) / 2 * 2;
     const int left = box.left + std::max(1, (box.Width() - height / 2 - 1) / 2);
     const int top = box.top + (box.Height() - height) / 2;
@@ -34,7 +35,8 @@ void DrawPlayMark(QPainter& painter, const PixelRect& marker) {
         {left, top}, {left, top + height}, {left + height / 2, top + height / 2}};
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
+    painter.setBrush(IsDarkPalette(palette) ? GetSysColor(palette, SysColor::BtnFace)
+                                            : QColor(Qt::white));
     painter.drawPolygon(corners, 3);
     painter.restore();
 }
@@ -84,7 +86,7 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
             break;
         PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
         if (i == rows.playRow)
-            DrawPlayMark(painter, marker);
+            DrawPlayMark(painter, palette, marker);
         else
             DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));

@@ -14,23 +14,12 @@ constexpr int kStaffMiddle = 108;    // 27 steps of 4 pixels down to the middle-
 
 } // namespace
 
-CStaffPainter::CStaffPainter() {
-    // The strip is black on white and is meant to be combined as source AND destination.
-    // Not every paint engine honours raster operations (the PDF one claims them and still
-    // paints the white), so white becomes transparent instead: the same result anywhere.
-    m_glyphs = QImage(QStringLiteral(":/glyphs.png")).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < m_glyphs.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(m_glyphs.scanLine(y));
-        for (int x = 0; x < m_glyphs.width(); ++x)
-            line[x] = qGray(line[x]) > 128 ? qRgba(0, 0, 0, 0) : qRgba(0, 0, 0, 255);
-    }
-    m_glyphs = m_glyphs.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
-
 void CStaffPainter::DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset,
-                              int glyph) const {
-    const QPoint target(panel.left + kStaffLeftMargin + x, panel.top + kStaffMiddle + offset - 10);
-    painter.drawImage(target, m_glyphs, QRect(10 * glyph, 0, 10, 20));
+                              StaffGlyph glyph, const QColor& ink) const {
+    // The cell's row 10 lies on the note's line.
+    m_glyphs.Draw(painter,
+                  QPoint(panel.left + kStaffLeftMargin + x, panel.top + kStaffMiddle + offset - 10),
+                  glyph, ink);
 }
 
 void CStaffPainter::DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,
@@ -44,9 +33,10 @@ void CStaffPainter::DrawNote(QPainter& painter, const QPalette& palette, const P
     for (const int ledger : LedgerOffsets(offset))
         painter.fillRect(xAt + note.x - 2, yAt + ledger, 14, 1,
                          GetSysColor(palette, SysColor::BtnText));
-    DrawGlyph(painter, panel, note.x, offset, kGlyphHead);
+    const QColor ink = GlyphInkColor(palette);
+    DrawGlyph(painter, panel, note.x, offset, kGlyphHead, ink);
     if (const std::optional<StaffGlyph> accidental = memory.Check(note.key))
-        DrawGlyph(painter, panel, note.x - 10, offset, *accidental);
+        DrawGlyph(painter, panel, note.x - 10, offset, *accidental, ink);
 }
 
 uint32_t CStaffPainter::VisibleTicks(const PixelRect& area) {
@@ -76,7 +66,7 @@ void CStaffPainter::Draw(QPainter& painter, const QPalette& palette, const Song&
 
     if (cursorTick >= origin) // a panel following the play may start after the cursor
         painter.fillRect(xAt + TicksToPixels(cursorTick - origin) + 5, rect.top, 1, rect.Height(),
-                         QColor(255, 0, 0));
+                         CursorLineColor(palette));
 
     const QColor gray = GetSysColor(palette, SysColor::GrayText);
     const QColor text = GetSysColor(palette, SysColor::BtnText);

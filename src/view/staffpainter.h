@@ -3,10 +3,9 @@
 // and the red cursor line.
 #pragma once
 
+#include "view/staffglyphs.h"
 #include "view/staffrules.h"
 #include "view/viewlayout.h"
-
-#include <QImage>
 
 class QPainter;
 class QPalette;
@@ -14,8 +13,6 @@ struct EnvSettings;
 
 class CStaffPainter {
 public:
-    CStaffPainter();
-
     /// Paints the panel into `area` (clipped to the panel's height) from the bar of
     /// `originRow`, the cursor row when it is negative. Start ticks of `song` must be current.
     void Draw(QPainter& painter, const QPalette& palette, const Song& song,
@@ -27,7 +24,8 @@ public:
 private:
     void DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,
                   const StaffNote& note, AccidentalMemory& memory) const;
-    void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, int glyph) const;
+    void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, StaffGlyph glyph,
+                   const QColor& ink) const;
 
-    QImage m_glyphs; // the glyph strip, white made transparent
+    CStaffGlyphs m_glyphs;
 };
