@@ -35,6 +35,11 @@ bool IsDarkPalette(const QPalette& palette) {
            qGray(palette.color(QPalette::Active, QPalette::ButtonText).rgb());
 }
 
+QPalette PaperPalette(const QPalette& palette) {
+    // Built from a light button colour, as the classic grey desktop.
+    return IsDarkPalette(palette) ? QPalette(QColor(240, 240, 240)) : palette;
+}
+
 QColor GlyphInkColor(const QPalette& palette) {
     return IsDarkPalette(palette) ? GetSysColor(palette, SysColor::BtnText) : QColor(0, 0, 0);
 }

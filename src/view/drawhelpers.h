@@ -28,6 +28,8 @@ QColor GetSysColor(const QPalette& palette, SysColor color);
 
 /// Whether the palette is a dark scheme: its buttons darker than their text.
 bool IsDarkPalette(const QPalette& palette);
+/// The colours for paper: the palette itself when it is light, a light one when it is dark.
+QPalette PaperPalette(const QPalette& palette);
 /// The staff's glyphs: black on a light palette, as they always were; the button text's
 /// colour on a dark one.
 QColor GlyphInkColor(const QPalette& palette);

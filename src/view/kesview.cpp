@@ -387,6 +387,10 @@ int CKesView::RowAt(const QPoint& point, bool beyondList) const {
 }
 
 void CKesView::OnDraw(QPainter& painter, const QRect& client) {
+    OnDraw(painter, client, palette());
+}
+
+void CKesView::OnDraw(QPainter& painter, const QRect& client, const QPalette& colours) {
     const Song& song = std::as_const(*m_pDocument).GetSong();
     const int first = GetScrollPosition();
     painter.save();
@@ -395,9 +399,9 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
 
     const auto [selFirst, selCount] = GetSelection();
     const ListRows rows{first, m_nPlayRow, selFirst, selCount, m_pSettings->GetTimeSignature()};
-    m_pList->DrawHeader(painter, palette(), song);
-    m_pList->DrawList(painter, palette(), song, client, rows);
-    m_pList->DrawCursor(painter, palette(), Cursor().row - first, m_editor.CursorCell(),
+    m_pList->DrawHeader(painter, colours, song);
+    m_pList->DrawList(painter, colours, song, client, rows);
+    m_pList->DrawCursor(painter, colours, Cursor().row - first, m_editor.CursorCell(),
                         m_editor.PendingInput());
 
     const int listWidth = GetListWidth();
@@ -405,11 +409,11 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client) {
     const int bottom = client.bottom() + 1;
     PixelRect panel{listWidth, client.top(), right, kStaffPanelHeight};
     if (panel.Width() > 0) {
-        Draw3dRect(painter, panel, GetSysColor(palette(), SysColor::BtnHighlight),
-                   GetSysColor(palette(), SysColor::DkShadow3D));
+        Draw3dRect(painter, panel, GetSysColor(colours, SysColor::BtnHighlight),
+                   GetSysColor(colours, SysColor::DkShadow3D));
         panel.DeflateRect(1, 1);
-        m_pStaff->Draw(painter, palette(), song, *m_pSettings, Cursor().row, panel, m_nStaffRow);
-        m_pList->DrawKeyGuide(painter, palette(), {listWidth, kStaffPanelHeight, right, bottom});
+        m_pStaff->Draw(painter, colours, song, *m_pSettings, Cursor().row, panel, m_nStaffRow);
+        m_pList->DrawKeyGuide(painter, colours, {listWidth, kStaffPanelHeight, right, bottom});
     }
     painter.restore();
 }

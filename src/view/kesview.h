@@ -39,6 +39,8 @@ public:
 
     /// Paints the whole client area `client` (for the screen, an image or a printer page).
     void OnDraw(QPainter& painter, const QRect& client);
+    /// The same in `colours` instead of the widget's palette (paper takes light ones).
+    void OnDraw(QPainter& painter, const QRect& client, const QPalette& colours);
     void OnInitialUpdate();
     void OnSize(int width, int height);
     /// A scroll code (line, page, thumb, top, bottom) and the thumb's tracking position.

@@ -1,6 +1,8 @@
 // Printing and print preview: a page holds the rows the window shows.
 #include "kesview.h"
 
+#include "view/drawhelpers.h"
+
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -20,7 +22,8 @@ void CKesView::PrintTo(QPrinter& printer) {
     const qreal fit = std::min({qreal(1), qreal(printer.width()) / (sx * client.width()),
                                 qreal(printer.height()) / (sy * client.height())});
     painter.scale(sx * fit, sy * fit);
-    OnDraw(painter, client);
+    // Paper is white: a dark scheme of the screen is not printed.
+    OnDraw(painter, client, PaperPalette(palette()));
     painter.end();
 }
 

@@ -231,13 +231,14 @@ private Q_SLOTS:
     }
 
     // Printed, the head is drawn at the printer's resolution: rasterised at four times the
-    // screen's, its edges are smoothed, not the screen's pixels enlarged.
-    void print_noteHeadsAreSmooth() {
+    // screen's, its edges are smoothed, not the screen's pixels enlarged. Paper stays light
+    // under a dark scheme.
+    void print_noteHeadsAreSmoothOnLightPaper() {
         SetTestNote();
         CKesDoc doc;
         const std::unique_ptr<CKesView> view = ShowView(doc);
         QVERIFY(view);
-        view->setPalette(LightPalette());
+        view->setPalette(DarkPalette());
         QTemporaryDir dir;
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -255,6 +256,7 @@ private Q_SLOTS:
                              4 * QPoint(view->GetListWidth() + 1, 1);
         QVERIFY2(SmoothedPixels(page, 4, panel) >= 16,
                  qPrintable(QString::number(SmoothedPixels(page, 4, panel))));
+        QVERIFY(qGray(page.pixel(panel + 4 * QPoint(kHeadX + 20, kHeadY - 30))) > 200);
     }
 
     // Switched to a dark scheme while shown (the desktop's theme changed), the view paints
