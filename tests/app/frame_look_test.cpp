@@ -1,7 +1,6 @@
-// The main window's pictures and texts, on the offscreen platform at the scale CTest gives
-// (1 and 2): lock panes whose text stays off the frame, tool-bar and window icons drawn for
-// the pixel density, and menu captions shown whole in the Fusion style with a larger font.
-#include "app/commandtable.h"
+// The main window's pictures and texts on the offscreen platform at the scales CTest gives
+// (1 and 2): lock panes, tool-bar and window icons, menu captions in Fusion at a larger size.
+#include "app/commandids.h"
 #include "app/kesapp.h"
 #include "app/lockkeys.h"
 #include "app/mainframe.h"
@@ -16,24 +15,25 @@
 #include <QStyleFactory>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
-bool IsInk(QRgb pixel, QRgb background) {
-    return std::abs(qGray(pixel) - qGray(background)) > 40;
-}
-
-// The dark pixels of an item's row as the menu draws it: fewer when the caption is elided.
-int InkInRow(QMenu* menu, QAction* action) {
-    menu->resize(menu->sizeHint());
-    const QImage image = menu->grab().toImage();
+// The dark pixels of a widget's picture within `area` (logical), by device-pixel column.
+QList<int> InkByColumn(QWidget* widget, const QRect& area) {
+    const QImage image = widget->grab().toImage();
     const qreal ratio = image.devicePixelRatio();
-    const QRect row = menu->actionGeometry(action);
-    int ink = 0;
-    for (int y = int(row.top() * ratio); y < int((row.bottom() + 1) * ratio); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            ink += qGray(image.pixel(x, y)) < 100;
+    const QRect pixels(area.topLeft() * ratio, area.size() * ratio);
+    QList<int> ink(pixels.width());
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x)
+            ink[x - pixels.left()] += qGray(image.pixel(x, y)) < 215;
     }
     return ink;
+}
+
+int Sum(const QList<int>& values) {
+    return std::accumulate(values.begin(), values.end(), 0);
 }
 
 } // namespace
@@ -42,7 +42,9 @@ class FrameLookTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void lockPanesKeepTheirTextOffTheFrame() {
+    // Lock panes whose text stays off the frame; the record button and the window icon
+    // with pictures of their own at twice the pixels, not their 1x ones doubled.
+    void panesAndIcons() {
         CKesDoc doc;
         const EnvSettings settings{};
         CMainFrame frame(&doc, settings);
@@ -50,80 +52,41 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         for (int key = 0; key < CLockKeys::KeyCount; ++key) {
             QLabel* pane = frame.lockPane(key);
-            const QImage image = pane->grab().toImage();
-            const qreal ratio = image.devicePixelRatio();
-            const QRect inside(pane->contentsRect().topLeft() * ratio,
-                               pane->contentsRect().size() * ratio);
-            const QRgb background = image.pixel(inside.center().x(), inside.top());
-            int ink = 0;
-            for (int y = inside.top(); y <= inside.bottom(); ++y) {
-                for (int x = inside.left(); x <= inside.right(); ++x) {
-                    if (!IsInk(image.pixel(x, y), background))
-                        continue;
-                    ++ink;
-                    const bool nearFrame = x < inside.left() + ratio || x > inside.right() - ratio;
-                    QVERIFY2(!nearFrame, qPrintable(pane->text()));
-                }
-            }
-            QVERIFY2(ink > 0, qPrintable(pane->text())); // the text was there to be seen
+            const QList<int> ink = InkByColumn(pane, pane->contentsRect());
+            QVERIFY2(Sum(ink) > 0 && Sum(ink.first(2)) == 0 && Sum(ink.last(2)) == 0,
+                     qPrintable(pane->text()));
         }
+        const QImage sharp(QStringLiteral(":/record@2x.png"));
+        const QPixmap record = frame.action(cmd::MidiRecord)->icon().pixmap(QSize(16, 15), 2.0);
+        QCOMPARE(record.toImage().convertToFormat(sharp.format()), sharp);
+        QVERIFY(sharp != QImage(QStringLiteral(":/record.png")).scaled(32, 30));
+        QCOMPARE(CKesApp::ProgramIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     }
 
-    void iconsAreDrawnForTwiceThePixels() {
+    // Each caption is drawn as in a menu with room to spare (an elided one has less ink).
+    void menuCaptionsShowWhole() {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 12));
+        InstallMenuStyle();
         CKesDoc doc;
         const EnvSettings settings{};
         CMainFrame frame(&doc, settings);
-        int icons = 0;
-        for (const CommandEntry& entry : FrameCommands()) {
-            if (!entry.icon)
-                continue;
-            ++icons;
-            const QString path = QString::fromLatin1(entry.icon);
-            const QIcon icon = frame.action(entry.id)->icon();
-            QCOMPARE(icon.pixmap(QSize(16, 15), 1.0).toImage(),
-                     QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied));
-            const QImage sharp = icon.pixmap(QSize(16, 15), 2.0).toImage();
-            QCOMPARE(sharp.size(), QSize(32, 30));
-            QCOMPARE(sharp, QImage(QString(path).replace(QStringLiteral(".png"),
-                                                         QStringLiteral("@2x.png")))
-                                .convertToFormat(QImage::Format_ARGB32_Premultiplied));
-        }
-        QCOMPARE(icons, 11);
-        // The round record button is more than its 1x picture doubled.
-        const QImage record(QStringLiteral(":/record.png"));
-        QVERIFY(QImage(QStringLiteral(":/record@2x.png")) != record.scaled(32, 30));
-
-        const QIcon program = CKesApp::ProgramIcon();
-        QCOMPARE(program.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
-        QCOMPARE(program.pixmap(QSize(32, 32), 1.0).toImage(),
-                 QImage(QStringLiteral(":/kesv.png"))
-                     .convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    }
-
-    // Each caption is drawn as in a menu with room to spare.
-    void menuCaptionsShowWhole() {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        const QFont font = QApplication::font();
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 12));
-        InstallMenuStyle();
-        {
-            CKesDoc doc;
-            const EnvSettings settings{};
-            CMainFrame frame(&doc, settings);
-            for (QAction* title : frame.menuBar()->actions()) {
-                QMenu* menu = title->menu();
-                for (QAction* action : menu->actions()) {
-                    if (action->isSeparator() || !action->isVisible())
-                        continue;
-                    QMenu roomy;
-                    roomy.addAction(action);
-                    roomy.addAction(QString(80, QLatin1Char('_')));
-                    QVERIFY2(InkInRow(menu, action) == InkInRow(&roomy, action),
-                             qPrintable(action->text()));
-                }
+        const auto ink = [](QMenu* menu, QAction* action) {
+            menu->resize(menu->sizeHint());
+            // Inside the row: the first one touches the menu's frame, as long as the menu.
+            return Sum(InkByColumn(menu, menu->actionGeometry(action).adjusted(1, 1, -1, -1)));
+        };
+        for (QAction* title : frame.menuBar()->actions()) {
+            for (QAction* action : title->menu()->actions()) {
+                if (action->isSeparator() || !action->isVisible())
+                    continue;
+                QMenu roomy;
+                roomy.addAction(action);
+                roomy.addAction(QString(80, QLatin1Char('_')));
+                QVERIFY2(ink(title->menu(), action) == ink(&roomy, action),
+                         qPrintable(action->text()));
             }
         }
-        QApplication::setFont(font);
     }
 };
 
