@@ -144,3 +144,12 @@ const CommandEntry kCommands[] = {
 std::span<const CommandEntry> FrameCommands() {
     return kCommands;
 }
+
+QIcon CommandIcon(const CommandEntry& entry) {
+    if (!entry.icon)
+        return QIcon();
+    QString path = QString::fromLatin1(entry.icon);
+    QIcon icon(path);
+    icon.addFile(path.replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+    return icon;
+}

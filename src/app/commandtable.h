@@ -1,6 +1,7 @@
 // The texts, prompts, icons and keys of the commands the main frame creates itself.
 #pragma once
 
+#include <QIcon>
 #include <QKeyCombination>
 
 #include <span>
@@ -14,3 +15,7 @@ struct CommandEntry {
 };
 
 std::span<const CommandEntry> FrameCommands();
+
+/// The entry's icon (none without one) with its picture for twice the pixel density
+/// (`name@2x.png`), also where Qt would not add it itself: a window moved to a denser screen.
+QIcon CommandIcon(const CommandEntry& entry);

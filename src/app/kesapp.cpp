@@ -7,6 +7,7 @@
 #include "document/kesdoc.h"
 #include "language.h"
 #include "mainframe.h"
+#include "menustyle.h"
 #include "midi/mididevice.h"
 #include "recoveryoffer.h"
 #include "settings/settingsfile.h"
@@ -36,6 +37,13 @@ EnvSettings CKesApp::LoadStartSettings(const std::filesystem::path& path) {
     return settings;
 }
 
+QIcon CKesApp::ProgramIcon() {
+    QIcon icon(QStringLiteral(":/kesv.png"));
+    for (int size : {16, 22, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/kesv-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 CKesApp::~CKesApp() {
     SaveRecentFileList();
     delete m_pMainFrame; // the view goes with it, before the document and the settings
@@ -61,7 +69,8 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setApplicationName(QStringLiteral("KesV"));
     setApplicationDisplayName(QString());
-    setWindowIcon(QIcon(QStringLiteral(":/kesv.png")));
+    setWindowIcon(ProgramIcon());
+    InstallMenuStyle();
     InstallTranslations(*this, SystemUiLanguage());
 
     m_pDocument = new CKesDoc(this);

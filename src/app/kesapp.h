@@ -8,6 +8,7 @@
 #include "settings/envsettings.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 
 #include <filesystem>
@@ -34,6 +35,9 @@ public:
     /// The settings of a start: the file's, or for a first start (no file yet) the defaults
     /// with the built-in synthesizer as the output device.
     static EnvSettings LoadStartSettings(const std::filesystem::path& path);
+    /// The window icon, with a picture for each size the desktop and the screen's pixel
+    /// density may ask for.
+    static QIcon ProgramIcon();
     CMidiConnection& GetMidiConnection() { return m_connection; }
     const std::filesystem::path& GetSettingsPath() const { return m_strSettingsPath; }
     CKesDoc* GetDocument() const { return m_pDocument; }

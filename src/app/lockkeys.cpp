@@ -1,8 +1,10 @@
 #include "lockkeys.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+
 #if defined(KESV_HAVE_XCB_XKB)
 #include <QAbstractNativeEventFilter>
-#include <QGuiApplication>
 #if QT_CONFIG(xcb)
 #define KESV_LOCK_KEYS_FROM_X11 1
 #include <xcb/xcb.h>
@@ -104,29 +106,73 @@ private:
     std::array<xcb_atom_t, KeyCount> m_atoms{};
 };
 
-CLockKeys::CLockKeys(QObject* parent) : QObject(parent), m_pX11(X11::Open(this)) {
+#else
+
+// Without the X keyboard extension nothing is read here.
+class CLockKeys::X11 {
+public:
+    static std::unique_ptr<X11> Open(CLockKeys*) { return nullptr; }
+    std::array<bool, KeyCount> Read() const { return {}; }
+};
+
+#endif
+
+// Qt's Wayland plug-in gives each key event the keyboard's xkb modifier masks (depressed,
+// latched and locked together) as its native modifiers; an input method (ibus) hands on
+// the same masks. The lights follow the keys typed in the program's windows.
+class CLockKeys::KeyEvents : public QObject {
+public:
+    explicit KeyEvents(CLockKeys* owner) : m_pOwner(owner) { qApp->installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+            m_pOwner->Update(Read(*static_cast<const QKeyEvent*>(event), m_pOwner->m_on));
+        return false;
+    }
+
+private:
+    // The modifier bits of the usual keymaps: Lock, and Mod2 for Num Lock.
+    static constexpr quint32 kCapsMask = 1u << 1;
+    static constexpr quint32 kNumMask = 1u << 4;
+
+    static std::array<bool, KeyCount> Read(const QKeyEvent& event, std::array<bool, KeyCount> on) {
+        const quint32 masks = event.nativeModifiers();
+        // A lock key's own events carry the masks from before it: its press turns the light
+        // over, its release (the key still counted as held) tells nothing.
+        const auto follow = [&](Key key, int lockKey, quint32 mask) {
+            if (event.key() != lockKey)
+                on[size_t(key)] = (masks & mask) != 0;
+            else if (event.type() == QEvent::KeyPress && !event.isAutoRepeat())
+                on[size_t(key)] = (masks & mask) == 0;
+        };
+        follow(Caps, Qt::Key_CapsLock, kCapsMask);
+        follow(Num, Qt::Key_NumLock, kNumMask);
+        return on;
+    }
+
+    CLockKeys* m_pOwner;
+};
+
+CLockKeys::CLockKeys(QObject* parent, Source source) : QObject(parent) {
+    if (source == Source::Platform)
+        m_pX11 = X11::Open(this);
     if (m_pX11)
         m_on = m_pX11->Read();
+    else if (source == Source::KeyEvents ||
+             QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        m_pKeyEvents = std::make_unique<KeyEvents>(this);
 }
 
 void CLockKeys::Refresh() {
-    if (!m_pX11)
-        return;
-    const std::array<bool, KeyCount> on = m_pX11->Read();
+    if (m_pX11)
+        Update(m_pX11->Read());
+}
+
+void CLockKeys::Update(const std::array<bool, KeyCount>& on) {
     if (on == m_on)
         return;
     m_on = on;
     Q_EMIT changed();
 }
-
-#else
-
-class CLockKeys::X11 {};
-
-CLockKeys::CLockKeys(QObject* parent) : QObject(parent) {}
-
-void CLockKeys::Refresh() {}
-
-#endif
 
 CLockKeys::~CLockKeys() = default;

@@ -7,6 +7,7 @@
 #include "exchange.h"
 #include "exchangecommands.h"
 #include "lockkeys.h"
+#include "lockpane.h"
 #include "songfilemessages.h"
 #include "view/kesview.h"
 
@@ -52,8 +53,7 @@ void CMainFrame::CreateActions() {
         auto* action = new QAction(tr(entry.text), this);
         if (entry.prompt)
             action->setStatusTip(tr(entry.prompt));
-        if (entry.icon)
-            action->setIcon(QIcon(QString::fromLatin1(entry.icon)));
+        action->setIcon(CommandIcon(entry));
         QList<QKeySequence> shortcuts;
         for (QKeyCombination keys : entry.keys) {
             if (keys != QKeyCombination())
@@ -227,9 +227,7 @@ void CMainFrame::CreateStatusBar() {
     const QString texts[CLockKeys::KeyCount] = {tr("ｶﾅ"), QStringLiteral("CAP"),
                                                 QStringLiteral("NUM"), QStringLiteral("SCRL")};
     for (int i = 0; i < CLockKeys::KeyCount; ++i) {
-        auto* indicator = new QLabel(texts[i], bar);
-        indicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        indicator->setAlignment(Qt::AlignCenter);
+        auto* indicator = new CLockPane(texts[i], bar);
         bar->addPermanentWidget(indicator);
         m_lockPanes[size_t(i)] = indicator;
     }
