@@ -19,6 +19,12 @@ if [ -z "${KESV_PW_INSIDE:-}" ]; then
   chmod 700 "$root"
   mkdir -p "$root/run" "$root/config" "$root/state" "$root/data"
   chmod 700 "$root/run"
+  # The session manager leaves the machine's sound cards, cameras and Bluetooth alone: on a
+  # desktop they belong to the user's own session.
+  mkdir -p "$root/config/wireplumber/main.lua.d" "$root/config/wireplumber/bluetooth.lua.d"
+  printf '%s\n' 'alsa_monitor.enabled = false' 'v4l2_monitor.enabled = false' \
+    'libcamera_monitor.enabled = false' >"$root/config/wireplumber/main.lua.d/60-kesv-test.lua"
+  echo 'bluez_monitor.enabled = false' >"$root/config/wireplumber/bluetooth.lua.d/60-kesv-test.lua"
   # Nothing of the caller's sessions leaks in: a private runtime folder, configuration, state and
   # bus, and no JACK or Pulse server named.
   env -u DBUS_SESSION_BUS_ADDRESS -u PIPEWIRE_REMOTE -u PULSE_SERVER -u JACK_DEFAULT_SERVER \

@@ -321,6 +321,46 @@ TEST_F(JackMidiTest, RestartedPeerHearsTheNextRunCompleteAndInOrder) {
     }
 }
 
+// The output port is registered once and kept while JACK devices are used, and let go when a
+// device of another system (here the synthesizer) takes over.
+TEST_F(JackMidiTest, OutputPortIsKeptBetweenDevicesAndLetGoForAnotherSystem) {
+    CChild dump({"jack_midi_dump", DumpClient()}, File("dump-kept"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    jack_client_t* watch = jack_client_open("kesv-watch-ports", JackNoStartServer, nullptr);
+    ASSERT_NE(watch, nullptr);
+    const auto ownOutputs = [watch] {
+        const char** ports =
+            jack_get_ports(watch, "^KesV[-0-9]*:out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+        std::vector<std::string> names;
+        for (int i = 0; ports && ports[i]; ++i)
+            names.emplace_back(ports[i]);
+        jack_free(ports);
+        return names;
+    };
+    std::vector<std::string> kept;
+    {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+        kept = ownOutputs();
+    }
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ownOutputs(), kept) << "closing the device unregistered its port";
+    {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+        EXPECT_EQ(ownOutputs(), kept) << "the next device registered a port of its own";
+    }
+    const int synth = list.FindByName(kBuiltinSynthName, false);
+    if (synth >= 0) {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(synth).deviceId), kMidiOk);
+        EXPECT_TRUE(ownOutputs().empty()) << "the idle port outlives the choice of the synthesizer";
+    }
+    jack_client_close(watch);
+}
+
 namespace {
 struct PeakMeter {
     jack_port_t* ports[2] = {};
