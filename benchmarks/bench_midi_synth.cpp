@@ -120,8 +120,9 @@ private:
     std::thread m_connector;
 };
 
-/// What ▶ does for a song of one note on the built-in synthesizer (the note is due at once).
-bool PlayOneNote(std::atomic<CSequencePlayer*>& slot) {
+/// What ▶ does for a song of one note on the built-in synthesizer (the note is due at once);
+/// opened: when the player's device was open.
+bool PlayOneNote(std::atomic<CSequencePlayer*>& slot, Clock::time_point* opened = nullptr) {
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     if (position < 0)
@@ -131,6 +132,8 @@ bool PlayOneNote(std::atomic<CSequencePlayer*>& slot) {
         delete player;
         return false;
     }
+    if (opened)
+        *opened = Clock::now();
     player->Add({0, PackShortMessage(0x90, 60, 100)});
     player->Add({240, PackShortMessage(0x80, 60, 0)});
     player->SetTempo(120);
@@ -159,8 +162,9 @@ long OwnTicks() {
     return utime + stime;
 }
 
-/// --child=sound: prints the ms from the play request to the first sound, first in a fresh
-/// process and then after the idle release (KESV_SYNTH_IDLE_MS is short for it).
+/// --child=sound: prints the ms from the play request to the device's open and to the first
+/// sound, first in a fresh process and then after the idle release (KESV_SYNTH_IDLE_MS is short
+/// for it).
 int ChildSound() {
     CMeter meter;
     if (!meter.IsOpen())
@@ -169,12 +173,14 @@ int ChildSound() {
     for (int run = 0; run < 2; ++run) {
         meter.Arm();
         const auto request = Clock::now();
-        if (!PlayOneNote(slot))
+        Clock::time_point opened;
+        if (!PlayOneNote(slot, &opened))
             return 1;
         Clock::time_point heard;
         if (!meter.WaitForSound(heard, 5s))
             return 1;
-        std::printf("%.3f\n", std::chrono::duration<double, std::milli>(heard - request).count());
+        using Ms = std::chrono::duration<double, std::milli>;
+        std::printf("%.3f %.3f\n", Ms(opened - request).count(), Ms(heard - request).count());
         WaitForEnd(slot);
         if (!meter.WaitForSynthGone(10s))
             return 1;
@@ -218,22 +224,23 @@ void BM_SynthFirstSound(benchmark::State& state) {
         state.SkipWithError("the private JACK server did not start");
         return;
     }
-    std::vector<double> first, again;
+    // The open and the sound of the first run, then of the run after the release.
+    std::vector<double> figures[4];
     for (auto _ : state) {
         const std::vector<double> values = RunChild("sound", "500");
-        if (values.size() != 2) {
+        if (values.size() != 4) {
             state.SkipWithError("the synthesizer made no sound at the meter");
             return;
         }
-        first.push_back(values[0]);
-        again.push_back(values[1]);
+        for (size_t i = 0; i < 4; ++i)
+            figures[i].push_back(values[i]);
     }
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    state.counters["first_ms"] = median(first);
-    state.counters["after_release_ms"] = median(again);
+    const char* names[4] = {"first_open_ms", "first_ms", "after_release_open_ms",
+                            "after_release_ms"};
+    for (size_t i = 0; i < 4; ++i) {
+        std::sort(figures[i].begin(), figures[i].end());
+        state.counters[names[i]] = figures[i][figures[i].size() / 2];
+    }
 }
 BENCHMARK(BM_SynthFirstSound)->Iterations(5)->Unit(benchmark::kMillisecond);
 
