@@ -13,6 +13,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently
   jackd2 libjack-jackd2-dev
+  pipewire wireplumber pipewire-jack dbus-daemon # a private PipeWire session for the MIDI tests
   fonts-ipafont-gothic
   xvfb xauth xdotool
   poppler-utils # pdftoppm: the view tests look at printed pages

@@ -31,6 +31,9 @@ public:
                                   std::unique_ptr<IMidiOutDevice>& device) = 0;
     virtual MidiResult OpenInput(const MidiPortRecord& port, MidiInData data,
                                  std::unique_ptr<IMidiInDevice>& device) = 0;
+    /// Lets go of what the backend keeps for its next output device (a registered port):
+    /// an output of another backend has been opened.
+    virtual void ReleaseIdleOutputs() {}
 };
 
 /// Records for the ports of a MIDI system by their full names: stable names without volatile

@@ -102,7 +102,14 @@ public:
                 return kMidiErrBadDeviceId;
             entry = m_outputs[size_t(deviceId)];
         }
-        return entry.backend->OpenOutput(entry.port, device);
+        const MidiResult result = entry.backend->OpenOutput(entry.port, device);
+        if (result == kMidiOk) {
+            for (auto& backend : m_backends) {
+                if (backend.get() != entry.backend)
+                    backend->ReleaseIdleOutputs();
+            }
+        }
+        return result;
     }
 
     MidiResult OpenInput(int deviceId, MidiInData data,

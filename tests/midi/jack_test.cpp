@@ -279,6 +279,88 @@ TEST_F(JackMidiTest, PlayerRunArrivesWithTheRightKeysVelocitiesAndOrder) {
         EXPECT_EQ(received[i], song[i].message) << "entry " << i;
 }
 
+// A peer that ends and starts again under the same name hears the next run complete and in
+// order, as on the first run (PipeWire's JACK layer once lost every later run this way).
+TEST_F(JackMidiTest, RestartedPeerHearsTheNextRunCompleteAndInOrder) {
+    std::vector<PlayEvent> song;
+    for (int i = 0; i < 8; ++i) {
+        const uint8_t key = uint8_t(60 + i), velocity = uint8_t(40 + i);
+        song.push_back({i * 60, Msg(0x90, key, velocity)});
+        song.push_back({i * 60 + 30, Msg(0x80, key, 0)});
+    }
+    for (const char* round : {"dump-first", "dump-again", "dump-third"}) {
+        SCOPED_TRACE(round);
+        const std::string file = File(round);
+        auto dump = std::make_unique<CChild>(
+            std::vector<std::string>{"stdbuf", "-oL", "jack_midi_dump", DumpClient()}, file);
+        CMidiDeviceList list;
+        const int position = WaitForDevice(list, DumpClient() + ":input", false);
+        ASSERT_GE(position, 0);
+        std::atomic<CSequencePlayer*> slot{nullptr};
+        auto* player = new CSequencePlayer(&slot);
+        ASSERT_EQ(player->Open(list.GetOutput(position).deviceId), kMidiOk);
+        for (const PlayEvent& event : song)
+            player->Add(event);
+        player->SetTempo(240);
+        ASSERT_TRUE(player->Start());
+        for (int i = 0; i < 5000 && slot.load(); ++i)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_EQ(slot.load(), nullptr);
+        const auto received = WaitForDump(file, song.size());
+        ASSERT_GE(received.size(), song.size());
+        for (size_t i = 0; i < song.size(); ++i)
+            EXPECT_EQ(received[i], song[i].message) << "entry " << i;
+        // The peer ends; the server drops its port a moment later, and only then does the
+        // next round start it again under the same name.
+        dump.reset();
+        for (int i = 0; i < 100 && list.FindByName((DumpClient() + ":input").c_str(), false) >= 0;
+             ++i) {
+            std::this_thread::sleep_for(50ms);
+            list.Refresh();
+        }
+    }
+}
+
+// The output port is registered once and kept while JACK devices are used, and let go when a
+// device of another system (here the synthesizer) takes over.
+TEST_F(JackMidiTest, OutputPortIsKeptBetweenDevicesAndLetGoForAnotherSystem) {
+    CChild dump({"jack_midi_dump", DumpClient()}, File("dump-kept"));
+    CMidiDeviceList list;
+    const int position = WaitForDevice(list, DumpClient() + ":input", false);
+    ASSERT_GE(position, 0);
+    jack_client_t* watch = jack_client_open("kesv-watch-ports", JackNoStartServer, nullptr);
+    ASSERT_NE(watch, nullptr);
+    const auto ownOutputs = [watch] {
+        const char** ports =
+            jack_get_ports(watch, "^KesV[-0-9]*:out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+        std::vector<std::string> names;
+        for (int i = 0; ports && ports[i]; ++i)
+            names.emplace_back(ports[i]);
+        jack_free(ports);
+        return names;
+    };
+    std::vector<std::string> kept;
+    {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+        kept = ownOutputs();
+    }
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ownOutputs(), kept) << "closing the device unregistered its port";
+    {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
+        EXPECT_EQ(ownOutputs(), kept) << "the next device registered a port of its own";
+    }
+    const int synth = list.FindByName(kBuiltinSynthName, false);
+    if (synth >= 0) {
+        CMidiOutPort port;
+        ASSERT_EQ(port.Open(list.GetOutput(synth).deviceId), kMidiOk);
+        EXPECT_TRUE(ownOutputs().empty()) << "the idle port outlives the choice of the synthesizer";
+    }
+    jack_client_close(watch);
+}
+
 namespace {
 struct PeakMeter {
     jack_port_t* ports[2] = {};

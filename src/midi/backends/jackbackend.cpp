@@ -1,5 +1,6 @@
 // JACK on libjack: one client for the whole program ("KesV", "KesV-2" when taken) with one port
-// per open device ("out", "in", "out-2", ...), each connected to its peer by name. The devices
+// per open device ("out", "in", "out-2", ...), each connected to its peer by name when the device
+// opens; an output port stays registered, disconnected, for the next output device. The devices
 // and the process callback (jackprocess.cpp) meet only at lock-free rings: an output message
 // carries the frame it is due at, and the callback writes it at that frame of its cycle. Never
 // starts a server and prints nothing.
@@ -243,6 +244,8 @@ public:
         device = std::make_unique<CJackOutDevice>(std::move(session), std::move(own), port.key);
         return kMidiOk;
     }
+
+    void ReleaseIdleOutputs() override { CJackClient::Instance().ReleaseIdleOutputs(); }
 
     MidiResult OpenInput(const MidiPortRecord& port, MidiInData data,
                          std::unique_ptr<IMidiInDevice>& device) override {

@@ -2,6 +2,7 @@
 
 #include "midi/midinames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -47,6 +48,20 @@ std::unique_ptr<CJackPort> CJackClient::AddPort(const JackSession& session, bool
     std::lock_guard lock(m_mutex);
     if (!session->IsAlive())
         return nullptr;
+    auto& idle = session->m_idleOutputs;
+    if (output && !idle.empty()) {
+        const auto lowest = std::min_element(idle.begin(), idle.end(), [](auto& a, auto& b) {
+            const std::string &x = a->ShortName(), &y = b->ShortName();
+            return x.size() != y.size() ? x.size() < y.size() : x < y;
+        });
+        std::unique_ptr<CJackPort> port = std::move(*lowest);
+        idle.erase(lowest);
+        port->connections.store(-1);
+        if (session->Insert(port.get()))
+            return port;
+        idle.push_back(std::move(port));
+        return nullptr;
+    }
     const std::string base = output ? "out" : "in";
     std::string name = base;
     for (int n = 2; session->m_usedNames.count(name); ++n)
@@ -75,9 +90,27 @@ void CJackClient::RemovePort(const JackSession& session, std::unique_ptr<CJackPo
         session->m_retired.push_back(std::move(port));
         return;
     }
+    if (port->IsOutput()) {
+        // Out of the table nothing reads the ring any more: what was left in it never goes out.
+        Jack().jack_port_disconnect(session->Client(), port->Port());
+        Jack().jack_ringbuffer_reset(port->Ring());
+        session->m_idleOutputs.push_back(std::move(port));
+        return;
+    }
     Jack().jack_port_unregister(session->Client(), port->Port());
     session->m_usedNames.erase(port->ShortName());
     port.reset();
+}
+
+void CJackClient::ReleaseIdleOutputs() {
+    std::lock_guard lock(m_mutex);
+    if (!m_pSession || !m_pSession->IsAlive())
+        return;
+    for (auto& port : m_pSession->m_idleOutputs) {
+        Jack().jack_port_unregister(m_pSession->Client(), port->Port());
+        m_pSession->m_usedNames.erase(port->ShortName());
+    }
+    m_pSession->m_idleOutputs.clear();
 }
 
 bool CJackClient::Connect(const JackSession& session, const std::string& source,

@@ -23,12 +23,19 @@ public:
     std::vector<std::string> GetPorts(unsigned long flags);
     bool PortExists(const std::string& name);
 
-    /// Registers a port of ours named base, base-2, base-3... (the lowest free) and puts it
-    /// into the process callback's table; null when that fails.
+    /// Puts a port of ours into the process callback's table: for an output the idle one with
+    /// the lowest name when there is one, else a new port named base, base-2, base-3... (the
+    /// lowest free); null when that fails.
     std::unique_ptr<CJackPort> AddPort(const JackSession& session, bool output);
-    /// Takes a port out of the process callback and unregisters it. On a server that has gone
+    /// Takes a port out of the process callback. An input is unregistered; an output is only
+    /// disconnected and kept registered, idle, for the next output device: PipeWire's JACK
+    /// layer delivers nothing to a peer that has started again under the same port name once
+    /// the port sending to it was unregistered and registered anew. On a server that has gone
     /// nothing is called and the port is left as it is.
     void RemovePort(const JackSession& session, std::unique_ptr<CJackPort>& port);
+    /// Unregisters the idle outputs (another system's device is in use now); never opens a
+    /// client.
+    void ReleaseIdleOutputs();
 
     /// Connects two ports by name; false when either is missing. A peer that has just
     /// registered its port may not be active yet, and the server refuses connections to it

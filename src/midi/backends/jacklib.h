@@ -25,6 +25,7 @@ struct JackApi {
     X(jack_get_ports)                                                                              \
     X(jack_free)                                                                                   \
     X(jack_connect)                                                                                \
+    X(jack_port_disconnect)                                                                        \
     X(jack_port_by_name)                                                                           \
     X(jack_port_connected)                                                                         \
     X(jack_port_get_buffer)                                                                        \
@@ -41,6 +42,7 @@ struct JackApi {
     X(jack_ringbuffer_read)                                                                        \
     X(jack_ringbuffer_read_advance)                                                                \
     X(jack_ringbuffer_read_space)                                                                  \
+    X(jack_ringbuffer_reset)                                                                       \
     X(jack_ringbuffer_write)                                                                       \
     X(jack_ringbuffer_write_space)
 #define KESV_JACK_POINTER(name) decltype(&::name) name = nullptr;

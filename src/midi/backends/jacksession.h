@@ -116,6 +116,9 @@ public:
     static void OnShutdown(jack_status_t, const char*, void* arg);
 
     std::set<std::string> m_usedNames; // under the client's lock
+    /// Outputs kept registered between devices, out of the process callback's table and
+    /// connected to nothing; under the client's lock.
+    std::vector<std::unique_ptr<CJackPort>> m_idleOutputs;
     /// Ports that could not be unregistered (a callback might still use one, or the server
     /// is gone): they live as long as the session, so nothing frees memory JACK may touch.
     std::vector<std::unique_ptr<CJackPort>> m_retired; // under the client's lock

@@ -3,6 +3,7 @@
 // the devices never pay for them. Once loaded, the synthesizer and its soundfont are kept for
 // the life of the program, so later opens start sounding at once; only its audio output is
 // let go while nothing sounds.
+#include "midi/midinames.h"
 #include "midibackend.h"
 #include "soundfont.h"
 
@@ -26,6 +27,14 @@ constexpr int kPolyphony = 256;
 // keeps libjack from starting a server for it. Set while the program loads, before main, when no
 // other thread can be reading the environment; where it fails, the synthesizer does not use JACK.
 const bool g_bJackServerStartOff = setenv("JACK_NO_START_SERVER", "1", 1) == 0;
+
+// FluidSynth's PulseAudio driver names its client "FluidSynth" whatever its settings say; libpulse
+// lets the environment replace the name, so the desktop's sound settings (PipeWire's Pulse layer
+// too) show the program and the desktop entry's icon instead. Set before main as above; what the
+// user set is kept. The stream itself stays "FluidSynth output": no setting reaches it.
+[[maybe_unused]] const bool g_bPulseClientNamed =
+    setenv("PULSE_PROP_OVERRIDE_application.name", kOwnClientName, 0) == 0 &&
+    setenv("PULSE_PROP_OVERRIDE_application.icon_name", "io.github.kesv.KesV", 0) == 0;
 
 bool HasAlsaPcmDevice() {
     std::error_code error;
