@@ -5,6 +5,7 @@
 #include "notation.h"
 #include "songcodec.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -37,7 +38,12 @@ struct ReadUnit {
 
 class CScoreReader {
 public:
-    CScoreReader(const QByteArray& xml, int chosenPart) : m_xml(xml), m_chosen(chosenPart) {}
+    // Read through a device, the document is decoded a block at a time rather than whole.
+    CScoreReader(const QByteArray& xml, int chosenPart) : m_chosen(chosenPart) {
+        m_buffer.setData(xml);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_xml.setDevice(&m_buffer);
+    }
 
     MusicXmlReadResult Read() {
         while (!m_xml.atEnd() && !m_xml.isStartElement()) {
@@ -181,14 +187,26 @@ private:
         double ticks = 0;
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == QLatin1String("duration"))
-                ticks = ToTicks(m_xml.readElementText());
+                ReadText([&](QStringView text) { ticks = ToTicks(text); });
             else
                 m_xml.skipCurrentElement();
         }
         return ticks;
     }
 
-    double ToTicks(const QString& duration) const {
+    // Hands the text of the element just started to `use` as a view, without a copy (notes
+    // are read by the thousand), and leaves the reader at the element's end.
+    template <typename Use> void ReadText(Use use) {
+        m_xml.readNext();
+        use(m_xml.isCharacters() ? m_xml.text().trimmed() : QStringView());
+        while (!m_xml.isEndElement() && !m_xml.atEnd()) {
+            if (m_xml.isStartElement())
+                m_xml.skipCurrentElement();
+            m_xml.readNext();
+        }
+    }
+
+    double ToTicks(QStringView duration) const {
         const double value = duration.trimmed().toDouble();
         return std::isfinite(value) && value > 0 ? value * kTicksPerQuarter / m_divisions : 0;
     }
@@ -270,8 +288,9 @@ private:
         bool grace = false;
         bool unpitched = false;
         bool pitched = false;
-        QString voice = QStringLiteral("1");
-        QString step;
+        static const QString kFirstVoice = QStringLiteral("1");
+        QString voice = kFirstVoice;
+        QChar step;
         double alter = 0;
         int octave = 4;
         while (m_xml.readNextStartElement()) {
@@ -289,18 +308,23 @@ private:
                 pitched = true;
                 while (m_xml.readNextStartElement()) {
                     const auto child = m_xml.name();
-                    const QString text = m_xml.readElementText().trimmed();
                     if (child == QLatin1String("step"))
-                        step = text;
+                        ReadText(
+                            [&](QStringView text) { step = text.size() == 1 ? text[0] : QChar(); });
                     else if (child == QLatin1String("alter"))
-                        alter = text.toDouble();
+                        ReadText([&](QStringView text) { alter = text.toDouble(); });
                     else if (child == QLatin1String("octave"))
-                        octave = text.toInt();
+                        ReadText([&](QStringView text) { octave = text.toInt(); });
+                    else
+                        m_xml.skipCurrentElement();
                 }
             } else if (name == QLatin1String("duration")) {
-                note.length = ToTicks(m_xml.readElementText());
+                ReadText([&](QStringView text) { note.length = ToTicks(text); });
             } else if (name == QLatin1String("voice")) {
-                voice = m_xml.readElementText().trimmed();
+                ReadText([&](QStringView text) {
+                    if (text != voice)
+                        voice = text.toString();
+                });
             } else if (name == QLatin1String("tie")) {
                 ReadTieType(note);
                 m_xml.skipCurrentElement();
@@ -316,7 +340,7 @@ private:
         }
         if (pitched) {
             static constexpr int kSemitones[7] = {9, 11, 0, 2, 4, 5, 7}; // A to G
-            const int letter = step.size() == 1 ? step.at(0).toUpper().unicode() - 'A' : -1;
+            const int letter = step.toUpper().unicode() - 'A';
             const double key = 12.0 * (octave + 1) +
                                (letter >= 0 && letter < 7 ? kSemitones[letter] : 0) +
                                (std::isfinite(alter) ? alter : 0);
@@ -365,6 +389,7 @@ private:
             note.tieStop = true;
     }
 
+    QBuffer m_buffer;
     QXmlStreamReader m_xml;
     int m_chosen;
     bool m_full = false; // reading the chosen part

@@ -144,7 +144,8 @@ private:
             tie("tie", "stop");
         if (note.tiedToNext)
             tie("tie", "start");
-        xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
+        if (m_clefs == Clefs::Grand) // one voice over both staves
+            xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
         if (!note.measureRest) {
             xml.writeTextElement(QStringLiteral("type"),
                                  QLatin1String(kNoteTypeNames[int(note.value.type)]));
@@ -207,8 +208,6 @@ QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature) {
     QByteArray out;
     out.reserve(1024 + song.count * 400);
     QXmlStreamWriter xml(&out);
-    xml.setAutoFormatting(true);
-    xml.setAutoFormattingIndent(2);
     xml.writeStartDocument();
     xml.writeDTD(QStringLiteral("<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 "
                                 "Partwise//EN\" \"http://www.musicxml.org/dtds/partwise.dtd\">"));
@@ -258,6 +257,8 @@ QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature) {
     xml.writeAttribute(QStringLiteral("id"), QStringLiteral("P1"));
     CMeasureWriter writer(xml, clefs);
     for (size_t m = 0; m < measures.size(); ++m) {
+        // A line a bar, and no indentation: a reader's time goes by the token.
+        xml.writeCharacters(QStringLiteral("\n"));
         xml.writeStartElement(QStringLiteral("measure"));
         xml.writeAttribute(QStringLiteral("number"), QString::number(m + 1));
         if (m == 0) {
