@@ -112,6 +112,7 @@ private:
         m_partTempos.clear();
         m_voice.clear();
         m_divisions = 1;
+        m_transpose = 0;
         m_position = 0;
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == QLatin1String("measure"))
@@ -187,6 +188,8 @@ private:
                 const double divisions = m_xml.readElementText().trimmed().toDouble();
                 if (std::isfinite(divisions) && divisions > 0)
                     m_divisions = divisions;
+            } else if (name == QLatin1String("transpose")) {
+                ReadTranspose();
             } else if (name == QLatin1String("time") && m_out.counts.timeNumerator == 0 && m_full) {
                 QString beats;
                 QString beatType;
@@ -204,6 +207,21 @@ private:
                 m_xml.skipCurrentElement();
             }
         }
+    }
+
+    // A transposing instrument's score is written off its sound; the song keeps the sound.
+    void ReadTranspose() {
+        int chromatic = 0;
+        int octaves = 0;
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == QLatin1String("chromatic"))
+                ReadText([&](QStringView text) { chromatic = text.toInt(); });
+            else if (m_xml.name() == QLatin1String("octave-change"))
+                ReadText([&](QStringView text) { octaves = text.toInt(); });
+            else
+                m_xml.skipCurrentElement();
+        }
+        m_transpose = std::clamp(chromatic + 12 * octaves, -48, 48);
     }
 
     // Metronome marks and sound tempos anywhere inside; a sound tempo wins over the mark
@@ -313,7 +331,7 @@ private:
             const double key = 12.0 * (octave + 1) +
                                (letter >= 0 && letter < 7 ? kSemitones[letter] : 0) +
                                (std::isfinite(alter) ? alter : 0);
-            note.key = int(std::clamp(std::lround(key), -1L, 1000L));
+            note.key = int(std::clamp(std::lround(key) + m_transpose, -1L, 1000L));
             ++part.notes;
             part.lowestKey = std::min(part.lowestKey, note.key);
             part.highestKey = std::max(part.highestKey, note.key);
@@ -367,6 +385,7 @@ private:
     std::vector<double> m_partTempos;
     QString m_voice; // the voice read: the chosen part's first note's
     double m_divisions = 1;
+    long m_transpose = 0;  // semitones from the written to the sounding pitch
     double m_position = 0; // ticks
     double m_chordStart = 0;
 };

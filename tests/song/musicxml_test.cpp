@@ -155,8 +155,9 @@ TEST(MusicXml, ANotationProgramsScoreGivesItsTopVoiceAndSaysWhatWasLeft) {
     </measure>
   </part>
   <part id="P2">
-    <measure number="1"><attributes><divisions>2</divisions></attributes>
-      <note><pitch><step>C</step><octave>2</octave></pitch><duration>6</duration></note></measure>
+    <measure number="1"><attributes><divisions>2</divisions>
+        <transpose><diatonic>-7</diatonic><chromatic>-12</chromatic></transpose></attributes>
+      <note><pitch><step>C</step><octave>3</octave></pitch><duration>6</duration></note></measure>
   </part>
 </score-partwise>)";
     std::vector<MusicXmlPart> parts;
@@ -164,7 +165,7 @@ TEST(MusicXml, ANotationProgramsScoreGivesItsTopVoiceAndSaysWhatWasLeft) {
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].name, "Piano");
     EXPECT_EQ(parts[0].notes, 7);
-    EXPECT_EQ(parts[1].lowestKey, 36);
+    EXPECT_EQ(parts[1].lowestKey, 36); // written an octave above its sound
 
     MusicXmlImport import;
     ASSERT_EQ(DecodeMusicXml(xml, import).error, MusicXmlError::None);
