@@ -285,11 +285,19 @@ int AppendUnit(Song& song, int length, const std::vector<int>& pieces, int key, 
         codes.push_back(code);
     else if (std::all_of(pieces.begin(), pieces.end(), [](int t) { return CodeOfTicks(t); }))
         std::transform(pieces.begin(), pieces.end(), std::back_inserter(codes), CodeOfTicks);
-    for (int off = 0; codes.empty() && off <= kTicksPerWhole; ++off) {
-        if (length - off > 0)
-            codes = SplitIntoCodes(length - off);
-        if (codes.empty())
-            codes = SplitIntoCodes(length + off);
+    if (codes.empty()) {
+        // A long rest or note: whole notes first (no more than a song holds), then the fewest
+        // codes nearest to what is left.
+        const int wholes =
+            std::clamp((length - 2 * kTicksPerWhole) / kTicksPerWhole, 0, int(kMaxEvents));
+        const int remainder = length - wholes * kTicksPerWhole;
+        for (int off = 0; codes.empty() && off <= kTicksPerWhole; ++off) {
+            if (remainder - off > 0)
+                codes = SplitIntoCodes(remainder - off);
+            if (codes.empty())
+                codes = SplitIntoCodes(remainder + off);
+        }
+        codes.insert(codes.begin(), size_t(wholes), uint8_t(0xC0));
     }
     int appended = 0;
     for (size_t i = 0; i < codes.size(); ++i) {
