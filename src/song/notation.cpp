@@ -281,10 +281,18 @@ int AppendUnit(Song& song, int length, const std::vector<int>& pieces, int key, 
     if (length <= 0)
         return 0;
     std::vector<uint8_t> codes;
-    if (const uint8_t code = CodeOfTicks(length))
+    if (const uint8_t code = CodeOfTicks(length)) {
         codes.push_back(code);
-    else if (std::all_of(pieces.begin(), pieces.end(), [](int t) { return CodeOfTicks(t); }))
-        std::transform(pieces.begin(), pieces.end(), std::back_inserter(codes), CodeOfTicks);
+    } else {
+        // The written pieces, unless fewer codes give the length (a note tied over many
+        // short bars).
+        codes = SplitIntoCodes(length);
+        if (std::all_of(pieces.begin(), pieces.end(), [](int t) { return CodeOfTicks(t); }) &&
+            !pieces.empty() && (codes.empty() || pieces.size() <= codes.size())) {
+            codes.clear();
+            std::transform(pieces.begin(), pieces.end(), std::back_inserter(codes), CodeOfTicks);
+        }
+    }
     if (codes.empty()) {
         // A long rest or note: whole notes first (no more than a song holds), then the fewest
         // codes nearest to what is left.

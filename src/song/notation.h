@@ -90,9 +90,9 @@ std::vector<SoundingUnit> SoundingUnits(const Song& song);
 bool SoundTheSame(std::vector<SoundingUnit> first, std::vector<SoundingUnit> second);
 
 /// The events for one unit read from a score, appended to `song`: one event when the
-/// length is a length code, else one event per written piece when each is one, else the
-/// fewest codes that add up; a note's events before its last are ties. `pieces` are the
-/// lengths of the written notes, in order, adding up to `length`. Returns the ticks
-/// appended (another length when none add up: the nearest that does); stops when the
-/// song is full and sets `truncated`.
+/// length is a length code, else one event per written piece when each is one and no
+/// fewer codes add up, else the fewest codes that add up; a note's events before its last
+/// are ties. `pieces` are the lengths of the written notes, in order, adding up to
+/// `length`. Returns the ticks appended (another length when none add up: the nearest that
+/// does); stops when the song is full and sets `truncated`.
 int AppendUnit(Song& song, int length, const std::vector<int>& pieces, int key, bool& truncated);

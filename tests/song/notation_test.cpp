@@ -157,4 +157,15 @@ TEST(Measures, UnitsReadBackBecomeEvents) {
     EXPECT_EQ(song.events[2].pitch, kPitchTie);
     EXPECT_EQ(song.events[3].pitch, 64 - 9);
     EXPECT_EQ(song.events[4].pitch, kPitchRest);
+    EXPECT_FALSE(truncated);
+
+    Song shortBars; // two whole notes' length tied over eight bars of 1/4: two events
+    EXPECT_EQ(AppendUnit(shortBars, 3840, std::vector<int>(8, 480), 60, truncated), 3840);
+    EXPECT_EQ(shortBars.count, 2);
+    Song longRest; // longer than the length table: whole rests and the remainder
+    EXPECT_EQ(AppendUnit(longRest, 100 * 1920 + 480, {}, -1, truncated), 100 * 1920 + 480);
+    EXPECT_EQ(longRest.count, 101);
+    EXPECT_FALSE(truncated);
+    EXPECT_EQ(AppendUnit(longRest, 1 << 30, {}, -1, truncated), (kMaxEvents - 101) * 1920);
+    EXPECT_TRUE(truncated);
 }
