@@ -253,6 +253,10 @@ Channels   : %04X
         <source>音量を揃える（ピークを -1 dBFS に）</source>
         <translation>Normalise the level (peak at -1 dBFS)</translation>
     </message>
+    <message>
+        <source>MusicXML ファイルを読み込んでいます...</source>
+        <translation>Reading the MusicXML file...</translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>
@@ -689,6 +693,22 @@ Channels   : %04X
         <source>やり直し: %1(&amp;R)</source>
         <translation>&amp;Redo %1</translation>
     </message>
+    <message>
+        <source>MusicXML ﾌｧｲﾙへ書き出し(&amp;E)...</source>
+        <translation>&amp;Export as MusicXML File...</translation>
+    </message>
+    <message>
+        <source>曲を MusicXML の楽譜に書き出し</source>
+        <translation>Write the song as a MusicXML score</translation>
+    </message>
+    <message>
+        <source>MusicXML ﾌｧｲﾙから読み込み(&amp;L)...</source>
+        <translation>Import MusicXM&amp;L File...</translation>
+    </message>
+    <message>
+        <source>MusicXML の楽譜の旋律を新しい曲として読み込み</source>
+        <translation>Read the melody of a MusicXML score as a new song</translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>
@@ -831,10 +851,6 @@ Channels   : %04X
         <translation>Read a Standard MIDI File (the last argument) into a song file and exit.</translation>
     </message>
     <message>
-        <source>--export-midi、--export-audio、--import-midi のどれか一つを指定してください</source>
-        <translation>give one of --export-midi, --export-audio, --import-midi</translation>
-    </message>
-    <message>
         <source>出力ファイルの後に入力ファイルを一つ指定してください</source>
         <translation>give one input file after the output file</translation>
     </message>
@@ -851,10 +867,6 @@ Channels   : %04X
         <translation>Lists the melody candidates of a MIDI file with their scores, then exits.</translation>
     </message>
     <message>
-        <source>--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）。</source>
-        <translation>The track --import-midi takes the melody from (the number --list-tracks shows; :ch adds the channel).</translation>
-    </message>
-    <message>
         <source>--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。</source>
         <translation>--export-audio writes the synthesizer&apos;s level as it is, not normalised.</translation>
     </message>
@@ -863,8 +875,24 @@ Channels   : %04X
         <translation>give --list-tracks one MIDI file and nothing else</translation>
     </message>
     <message>
-        <source>--track は --import-midi と一つ、番号（または 番号:チャンネル）で指定してください</source>
-        <translation>give --track once, with --import-midi, as a number (or number:channel)</translation>
+        <source>SONG.kes を MusicXML の楽譜（.musicxml、圧縮は .mxl）に書き出して終了します。</source>
+        <translation>Write SONG.kes as a MusicXML score (.musicxml, compressed .mxl) and exit.</translation>
+    </message>
+    <message>
+        <source>MusicXML の楽譜（.musicxml か .mxl、最後の引数）を曲ファイルに読み込んで終了します。</source>
+        <translation>Read a MusicXML score (.musicxml or .mxl, the last argument) into a song file and exit.</translation>
+    </message>
+    <message>
+        <source>--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）、--import-musicxml では読むパートの番号。</source>
+        <translation>The track --import-midi takes the melody from (the number --list-tracks shows; :ch adds the channel); for --import-musicxml the number of the part to read.</translation>
+    </message>
+    <message>
+        <source>--export-midi、--export-audio、--import-midi、--export-musicxml、--import-musicxml のどれか一つを指定してください</source>
+        <translation>give one of --export-midi, --export-audio, --import-midi, --export-musicxml, --import-musicxml</translation>
+    </message>
+    <message>
+        <source>--track は --import-midi（または --import-musicxml）と一つ、番号（または番号:チャンネル）で指定してください</source>
+        <translation>give --track once, with --import-midi (or --import-musicxml), as a number (or number:channel)</translation>
     </message>
 </context>
 <context>
@@ -1056,6 +1084,94 @@ Channels   : %04X
     <message>
         <source>トラック  ch  音符数  音域       得点  音色 / 名前</source>
         <translation>   Track  ch   Notes  Range      Score  Instrument / Name</translation>
+    </message>
+    <message>
+        <source>名前の末尾は .musicxml、.mxl または .xml にしてください</source>
+        <translation>the name must end in .musicxml, .mxl or .xml</translation>
+    </message>
+    <message>
+        <source>MusicXML ファイルとしては大きすぎます。</source>
+        <translation>Too large for a MusicXML file.</translation>
+    </message>
+    <message>
+        <source>XML が壊れています（%1 行目）。</source>
+        <translation>The XML is damaged (line %1).</translation>
+    </message>
+    <message>
+        <source>実体を宣言する文書型定義のあるファイルは読み込みません。</source>
+        <translation>Files whose document type declares entities are not read.</translation>
+    </message>
+    <message>
+        <source>MusicXML の楽譜ではありません。</source>
+        <translation>Not a MusicXML score.</translation>
+    </message>
+    <message>
+        <source>score-timewise 形式の MusicXML には対応していません。</source>
+        <translation>Timewise MusicXML scores (score-timewise) are not supported.</translation>
+    </message>
+    <message>
+        <source>楽譜にパートがありません。</source>
+        <translation>The score has no part.</translation>
+    </message>
+    <message>
+        <source>指定のパートがありません。</source>
+        <translation>There is no such part.</translation>
+    </message>
+    <message>
+        <source>パートに音符がありません。</source>
+        <translation>The part has no notes.</translation>
+    </message>
+    <message>
+        <source>圧縮 MusicXML ファイル（zip）が壊れています。</source>
+        <translation>The compressed MusicXML file (zip) is damaged.</translation>
+    </message>
+    <message>
+        <source>圧縮ファイルの中に楽譜がありません（META-INF/container.xml）。</source>
+        <translation>The compressed file holds no score (META-INF/container.xml).</translation>
+    </message>
+    <message>
+        <source>MusicXML (*.musicxml *.mxl *.xml)</source>
+        <translation>MusicXML (*.musicxml *.mxl *.xml)</translation>
+    </message>
+    <message>
+        <source>圧縮ファイルを作れませんでした。</source>
+        <translation>The compressed file could not be made.</translation>
+    </message>
+    <message>
+        <source>%1 パートのうちパート %2 を読みました</source>
+        <translation>part %2 of %1 read</translation>
+    </message>
+    <message>
+        <source>装飾音 %1 個を除きました</source>
+        <translation>%1 grace notes left out</translation>
+    </message>
+    <message>
+        <source>和音の下の音 %1 個を除きました</source>
+        <translation>%1 lower chord notes left out</translation>
+    </message>
+    <message>
+        <source>ほかの声部の音符 %1 個を除きました</source>
+        <translation>%1 notes of other voices left out</translation>
+    </message>
+    <message>
+        <source>音高のない音符 %1 個を休符にしました</source>
+        <translation>%1 unpitched notes made rests</translation>
+    </message>
+    <message>
+        <source>音域外の音符 %1 個を休符にしました</source>
+        <translation>%1 notes out of range made rests</translation>
+    </message>
+    <message>
+        <source>音価 %1 個を近い長さにしました</source>
+        <translation>%1 note values rounded to the nearest length</translation>
+    </message>
+    <message>
+        <source>MusicXML ファイルを読み込みました</source>
+        <translation>MusicXML file imported</translation>
+    </message>
+    <message>
+        <source>MusicXML ファイルを読み込みました（%1）</source>
+        <translation>MusicXML file imported (%1)</translation>
     </message>
 </context>
 <context>

@@ -33,6 +33,8 @@ constexpr int MidiPlayFromCursor = 32779;
 constexpr int MidiAudition = 32780;
 constexpr int EditExtendUp = 32781;
 constexpr int EditExtendDown = 32782;
+constexpr int FileExportMusicXml = 32790;
+constexpr int FileImportMusicXml = 32791;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

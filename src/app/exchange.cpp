@@ -376,8 +376,14 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
     if (conversion == Conversion::ExportMidi && named && !HasSuffix(outPath, {"mid", "midi"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .mid または .midi にしてください"),
                         2);
-    if (conversion == Conversion::ImportMidi && named && !HasSuffix(outPath, {"kes"}))
+    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml) &&
+        named && !HasSuffix(outPath, {"kes"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .kes にしてください"), 2);
+    if (conversion == Conversion::ExportMusicXml && named &&
+        !HasSuffix(outPath, {"musicxml", "mxl", "xml"}))
+        return failWith(outPath,
+                        ExchangeText::tr("名前の末尾は .musicxml、.mxl または .xml にしてください"),
+                        2);
     if (conversion == Conversion::ExportAudio &&
         !AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type) && named)
         return failWith(outPath,
@@ -395,13 +401,27 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
             *message = DescribeImport(import, signature);
         return 0;
     }
+    if (conversion == Conversion::ImportMusicXml) {
+        MusicXmlImport import;
+        if (!ImportSongFromMusicXml(inPath, import, &error, std::max(0, options.melody.track)))
+            return failWith(inPath, error, 1);
+        if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
+            return failWith(outPath, error, 1);
+        const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
+        if (!MusicXmlImportRemarks(import, signature).isEmpty())
+            *message = DescribeMusicXmlImport(import, signature);
+        return 0;
+    }
     CKesDoc document;
     if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError))
         return failWith(inPath, DescribeSongFileError(fileError), 1);
     const Song& song = document.GetSong();
-    if (conversion == Conversion::ExportMidi) {
+    if (conversion == Conversion::ExportMidi || conversion == Conversion::ExportMusicXml) {
         const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
-        if (!ExportSongToMidi(song, signature, outPath, &error))
+        const bool written = conversion == Conversion::ExportMidi
+                                 ? ExportSongToMidi(song, signature, outPath, &error)
+                                 : ExportSongToMusicXml(song, signature, outPath, &error);
+        if (!written)
             return failWith(outPath, error, 1);
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include "midi/audiorender.h"
 #include "song/midifile.h"
+#include "song/musicxml.h"
 
 #include <QString>
 #include <QStringList>
@@ -55,11 +56,34 @@ QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signatu
 /// changes folded, a time signature other than the settings' `signature`, what was guessed.
 QString DescribeImport(const MidiImport& import, const TimeSignature& signature);
 
+/// The file dialogs' filter for MusicXML scores, plain and compressed.
+QString MusicXmlFileFilter();
+/// Whether a name is a MusicXML score's (.musicxml, .mxl, .xml).
+bool IsMusicXmlFileName(const QString& path);
+
+/// Writes the song as a MusicXML score (see WriteOutputFile), compressed when the name ends
+/// in .mxl.
+bool ExportSongToMusicXml(const Song& song, const TimeSignature& signature, const QString& path,
+                          QString* error);
+
+/// The parts of a MusicXML score (plain or compressed); false with `error` when it is none.
+bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error);
+
+/// Reads part `part` of a MusicXML score into `import`. On failure `import` is untouched and
+/// `error` names the fault.
+bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString* error,
+                            int part = 0);
+
+/// What the status bar says after a MusicXML import: what was left out or changed, a time
+/// signature other than the settings' `signature`.
+QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignature& signature);
+QString DescribeMusicXmlImport(const MusicXmlImport& import, const TimeSignature& signature);
+
 /// The command-line conversions; `songPath` is the input, `outPath` the file to write.
-enum class Conversion { ExportMidi, ExportAudio, ImportMidi };
+enum class Conversion { ExportMidi, ExportAudio, ImportMidi, ExportMusicXml, ImportMusicXml };
 
 struct ConversionOptions {
-    MelodyChoice melody;   // the import's track (and channel)
+    MelodyChoice melody;   // the import's track (and channel); for a score, its part
     bool normalize = true; // the audio export's level
 };
 

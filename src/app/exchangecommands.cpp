@@ -82,15 +82,87 @@ void CExchangeCommands::OnFileExportMidi() {
     m_pFrame->ShowMessage(tr("%1 に書き出しました").arg(Native(path)));
 }
 
-void CExchangeCommands::OnFileImportMidi() {
+QString CExchangeCommands::AskImportFile(const QString& filter) {
     if (!m_pFrame->SaveModified())
-        return;
+        return {};
     QFileDialog dialog(m_pFrame, QString(),
-                       QFileInfo(m_pFrame->GetDocument()->GetPathName()).path(), MidiFileFilter());
+                       QFileInfo(m_pFrame->GetDocument()->GetPathName()).path(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        ImportMidiFile(dialog.selectedFiles().constFirst());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void CExchangeCommands::OnFileImportMidi() {
+    if (const QString path = AskImportFile(MidiFileFilter()); !path.isEmpty())
+        ImportMidiFile(path);
+}
+
+void CExchangeCommands::OnFileExportMusicXml() {
+    QFileDialog dialog(m_pFrame, QString(), SuggestedName(QStringLiteral("musicxml")),
+                       MusicXmlFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("musicxml"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!ExportSongToMusicXml(m_pFrame->GetDocument()->GetSong(), m_settings.GetTimeSignature(),
+                              path, &error)) {
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             tr("%1 に書き出せませんでした。\n%2").arg(Native(path), error));
+        return;
+    }
+    m_pFrame->ShowMessage(tr("%1 に書き出しました").arg(Native(path)));
+}
+
+void CExchangeCommands::OnFileImportMusicXml() {
+    if (const QString path = AskImportFile(MusicXmlFileFilter()); !path.isEmpty())
+        ImportMusicXmlFile(path);
+}
+
+bool CExchangeCommands::ImportMusicXmlFile(const QString& path) {
+    QString error;
+    std::vector<MusicXmlPart> parts;
+    int part = 0;
+    const QString reading = tr("MusicXML ファイルを読み込んでいます...");
+    bool listed = false;
+    RunOffTheWindowThread(m_pFrame, reading,
+                          [&] { listed = ReadMusicXmlParts(path, parts, &error); });
+    if (listed && parts.size() > 1) {
+        // The part choice is the track choice's list: one row a part, no channel of its own.
+        std::vector<MelodyCandidate> candidates;
+        QStringList names;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            MelodyCandidate candidate;
+            candidate.track = int(i);
+            candidate.notes = parts[i].notes;
+            candidate.lowestKey = parts[i].lowestKey;
+            candidate.highestKey = parts[i].highestKey;
+            candidates.push_back(candidate);
+            names << QString::fromStdString(parts[i].name);
+        }
+        CTrackChoiceDlg dialog(candidates, names, m_pFrame);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        part = candidates[size_t(dialog.ChosenIndex())].track;
+    }
+    MusicXmlImport import;
+    bool imported = false;
+    if (listed)
+        RunOffTheWindowThread(m_pFrame, reading, [&] {
+            imported = ImportSongFromMusicXml(path, import, &error, part);
+        });
+    if (!imported) {
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
+        return false;
+    }
+    const auto cursor = m_pFrame->GetView()->Cursor();
+    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
+    m_pFrame->ShowMessage(DescribeMusicXmlImport(import, m_settings.GetTimeSignature()));
+    return true;
 }
 
 bool CExchangeCommands::ImportMidiFile(const QString& path) {
@@ -183,12 +255,15 @@ QString CExchangeCommands::DroppedFile(const QMimeData* data) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        if (IsMidiFileName(path) || QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
+        if (IsMidiFileName(path) || IsMusicXmlFileName(path) ||
+            QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
             return path;
     }
     return {};
 }
 
 bool CExchangeCommands::OpenOrImportFile(const QString& path) {
-    return IsMidiFileName(path) ? ImportMidiFile(path) : m_pFrame->OpenDocumentFile(path);
+    if (IsMidiFileName(path))
+        return ImportMidiFile(path);
+    return IsMusicXmlFileName(path) ? ImportMusicXmlFile(path) : m_pFrame->OpenDocumentFile(path);
 }

@@ -19,19 +19,27 @@ public:
     /// Replaces the song with a MIDI file's melody as one undoable step; a failure is
     /// reported in a message box and changes nothing.
     bool ImportMidiFile(const QString& path);
-    /// A Standard MIDI File (.mid, .midi) is imported, anything else opened as a song.
+    /// Replaces the song with a MusicXML score's melody (the part chosen when there are
+    /// several) as one undoable step; a failure is reported in a message box.
+    bool ImportMusicXmlFile(const QString& path);
+    /// A Standard MIDI File (.mid, .midi) or a MusicXML score (.musicxml, .mxl, .xml) is
+    /// imported, anything else opened as a song.
     bool OpenOrImportFile(const QString& path);
-    /// The first local file of a drag that is a song or a MIDI file; empty when none is.
+    /// The first local file of a drag that is a song, a MIDI file or a score; empty when none is.
     static QString DroppedFile(const QMimeData* data);
 
 public Q_SLOTS:
     void OnFileExportMidi();
     void OnFileImportMidi();
     void OnFileExportAudio();
+    void OnFileExportMusicXml();
+    void OnFileImportMusicXml();
 
 private:
     /// The song's file name with another extension, in the song's folder.
     QString SuggestedName(const QString& extension) const;
+    /// Asks for a file to import with `filter`; empty when none was chosen.
+    QString AskImportFile(const QString& filter);
 
     CMainFrame* m_pFrame;
     const EnvSettings& m_settings;

@@ -71,6 +71,8 @@ constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
     {Conversion::ExportMidi, "export-midi"},
     {Conversion::ExportAudio, "export-audio"},
     {Conversion::ImportMidi, "import-midi"},
+    {Conversion::ExportMusicXml, "export-musicxml"},
+    {Conversion::ImportMusicXml, "import-musicxml"},
 };
 // The options that need no window: the conversions and these.
 constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize"};
@@ -96,8 +98,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         CommandLineText::tr(
             "SONG.kes を Standard MIDI File（フォーマット 0）に書き出して終了します。"),
         CommandLineText::tr("SONG.kes を .wav、.flac または .ogg ファイルに書き出して終了します。"),
-        CommandLineText::tr(
-            "Standard MIDI File（最後の引数）を曲ファイルに読み込んで終了します。")};
+        CommandLineText::tr("Standard MIDI File（最後の引数）を曲ファイルに読み込んで終了します。"),
+        CommandLineText::tr("SONG.kes を MusicXML の楽譜（.musicxml、圧縮は .mxl）に書き出して"
+                            "終了します。"),
+        CommandLineText::tr("MusicXML の楽譜（.musicxml か "
+                            ".mxl、最後の引数）を曲ファイルに読み込んで終了します。")};
     QList<QCommandLineOption> conversions;
     for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
         conversions.append(QCommandLineOption(QString::fromLatin1(kConversionOptions[i].second),
@@ -111,7 +116,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption track(
         QStringLiteral("track"),
         CommandLineText::tr(
-            "--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）。"),
+            "--import-midi で旋律を取るトラック（--list-tracks の番号、:ch でチャンネルも）、"
+            "--import-musicxml では読むパートの番号。"),
         QStringLiteral("n"));
     const QCommandLineOption noNormalize(
         QStringLiteral("no-normalize"),
@@ -221,8 +227,8 @@ int RunConversionLine(const CommandLine& line) {
     }
     if (line.conversions.size() != 1)
         return Fail(
-            CommandLineText::tr(
-                "--export-midi、--export-audio、--import-midi のどれか一つを指定してください"),
+            CommandLineText::tr("--export-midi、--export-audio、--import-midi、--export-musicxml、"
+                                "--import-musicxml のどれか一つを指定してください"),
             2);
     if (line.songs.size() != 1)
         return Fail(CommandLineText::tr("出力ファイルの後に入力ファイルを一つ指定してください"), 2);
@@ -230,11 +236,12 @@ int RunConversionLine(const CommandLine& line) {
     ConversionOptions options;
     options.normalize = !line.noNormalize;
     if (!line.tracks.isEmpty()) {
-        if (conversion != Conversion::ImportMidi || line.tracks.size() != 1 ||
-            !ParseTrack(line.tracks.constFirst(), options.melody))
-            return Fail(CommandLineText::tr("--track は --import-midi と一つ、番号（または "
-                                            "番号:チャンネル）で指定してください"),
-                        2);
+        if ((conversion != Conversion::ImportMidi && conversion != Conversion::ImportMusicXml) ||
+            line.tracks.size() != 1 || !ParseTrack(line.tracks.constFirst(), options.melody))
+            return Fail(
+                CommandLineText::tr("--track は --import-midi（または --import-musicxml）と"
+                                    "一つ、番号（または番号:チャンネル）で指定してください"),
+                2);
     }
     if (conversion == Conversion::ExportAudio)
         RemoveAudioTemporaryOnSignals();

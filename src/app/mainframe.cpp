@@ -106,6 +106,10 @@ void CMainFrame::CreateActions() {
             &CExchangeCommands::OnFileExportMidi);
     connect(m_actions[cmd::FileImportMidi], &QAction::triggered, m_pExchange,
             &CExchangeCommands::OnFileImportMidi);
+    connect(m_actions[cmd::FileExportMusicXml], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileExportMusicXml);
+    connect(m_actions[cmd::FileImportMusicXml], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileImportMusicXml);
     connect(m_actions[cmd::FileExportAudio], &QAction::triggered, m_pExchange,
             &CExchangeCommands::OnFileExportAudio);
     connect(m_actions[cmd::ViewStatusBar], &QAction::toggled, this,
@@ -141,10 +145,11 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = AddMenu(
-        tr("ﾌｧｲﾙ(&F)"), {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs,
-                         cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportAudio, kSeparator,
-                         cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    QMenu* file = AddMenu(tr("ﾌｧｲﾙ(&F)"),
+                          {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs,
+                           cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportMusicXml,
+                           cmd::FileImportMusicXml, cmd::FileExportAudio, kSeparator,
+                           cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
     m_pRecentPlaceholder = file->addAction(tr("最近使ったﾌｧｲﾙ"));
     m_pRecentPlaceholder->setEnabled(false);
     file->addActions(m_recentActions);

@@ -70,6 +70,9 @@ std::array<char, 3> GetNoteName(uint8_t pitch) {
     return {name[0], name[1], char('0' + n / 12 - 1)};
 }
 
+const std::array<uint8_t, 12> kLetterTable = {0x08, 0x18, 0x09, 0x19, 0x0A, 0x0B,
+                                              0x1B, 0x0C, 0x1C, 0x0D, 0x1D, 0x0E};
+
 int TempoFromByte(uint8_t tempoByte) {
     return 2 * int(tempoByte) - 132;
 }

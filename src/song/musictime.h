@@ -39,6 +39,10 @@ BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature);
 /// Three characters: note, sharp or blank, octave character ("C 4" for pitch 51).
 std::array<char, 3> GetNoteName(uint8_t pitch);
 
+/// Semitone to staff letter (low four bits: 8 C .. 14 B) and accidental (high bits: 1 a
+/// sharp): black keys are spelt sharp, on the staff panel and in a score alike.
+extern const std::array<uint8_t, 12> kLetterTable;
+
 /// Quarter notes per minute of a tempo byte: 2 x byte - 132.
 int TempoFromByte(uint8_t tempoByte);
 /// The byte for a tempo; odd tempos fall to the even one below.

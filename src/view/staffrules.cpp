@@ -33,9 +33,6 @@ std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int 
     return notes;
 }
 
-const std::array<uint8_t, 12> kLetterTable = {0x08, 0x18, 0x09, 0x19, 0x0A, 0x0B,
-                                              0x1B, 0x0C, 0x1C, 0x0D, 0x1D, 0x0E};
-
 int NoteOffset(int key) {
     const int letter = kLetterTable[size_t(key % 12)] & 0x0F;
     return -(7 * (key / 12 - 5) + (letter - 8)) * 4;

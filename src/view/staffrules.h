@@ -28,9 +28,6 @@ uint32_t StaffOriginTick(const Song& song, int cursorRow, int ticksPerBar);
 /// left out, nothing past `maxX` pixels. Start ticks must be current.
 std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int maxX);
 
-/// Semitone to staff letter (low four bits: 8 C .. 14 B) and accidental (high bits).
-extern const std::array<uint8_t, 12> kLetterTable;
-
 /// Vertical offset in pixels of a note head's middle from the middle-C line (down is +).
 int NoteOffset(int key);
 /// Offsets of the ledger lines a note at `offset` needs.

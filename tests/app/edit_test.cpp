@@ -191,6 +191,43 @@ private Q_SLOTS:
         QCOMPARE(int(song().events[0].pitch), 72 - 9);
     }
 
+    // A score with two parts asks which, as a MIDI file does: Escape imports nothing, the
+    // second row reads the second part, and the import is one step that undo takes back.
+    void importMusicXml_asksForThePartAndIsOneStep() {
+        OpenSong(3);
+        const std::vector<uint8_t> saved = EncodeSong(song());
+        const char* score = R"(<score-partwise><movement-title>Duet</movement-title>
+            <part-list><score-part id="A"><part-name>Upper</part-name></score-part>
+            <score-part id="B"><part-name>Lower</part-name></score-part></part-list>
+            <part id="A"><measure><attributes><divisions>1</divisions></attributes>
+            <note><pitch><step>E</step><octave>5</octave></pitch><duration>1</duration></note>
+            </measure></part>
+            <part id="B"><measure><attributes><divisions>1</divisions></attributes>
+            <note><pitch><step>C</step><octave>3</octave></pitch><duration>2</duration></note>
+            </measure></part></score-partwise>)";
+        QFile file(m_dir.filePath(QStringLiteral("duet.musicxml")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(score);
+        file.close();
+        OnNextModal<QDialog>([](QDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+        QVERIFY(!m_app->GetMainFrame()->OpenOrImportFile(file.fileName()));
+        QCOMPARE(EncodeSong(song()), saved);
+        OnNextModal<QDialog>([](QDialog* dialog) {
+            QVERIFY(dialog->inherits("CTrackChoiceDlg"));
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Down);
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+        const int index = stack()->index();
+        QVERIFY(m_app->GetMainFrame()->OpenOrImportFile(file.fileName()));
+        QCOMPARE(stack()->index(), index + 1);
+        QCOMPARE(song().count, 1);
+        QCOMPARE(int(song().events[0].code), 0xC2);
+        QCOMPARE(int(song().events[0].pitch), 48 - 9);
+        QCOMPARE(song().title, std::string("Duet"));
+        stack()->undo();
+        QCOMPARE(EncodeSong(song()), saved);
+    }
+
     // Random edits of every kind, each one step; Ctrl+Z takes them all back to the saved
     // bytes, Ctrl+Y brings them all again, the cursor where it was at each step.
     void undoRedo_everyKindOfEditStepByStep() {

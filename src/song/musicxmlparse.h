@@ -1,0 +1,34 @@
+// A MusicXML document parsed into what the import needs of it: the parts, the notes of
+// the chosen part's voice, the titles, the tempo marks and the fields a KesV export carries.
+#pragma once
+
+#include "musicxml.h"
+
+#include <QString>
+
+#include <vector>
+
+// A note (or rest, key -1) of the voice read, in ticks from the start of the part.
+struct ReadNote {
+    double start = 0;
+    double length = 0;
+    int key = -1;
+    bool tieStart = false;
+    bool tieStop = false;
+};
+
+struct ParsedScore {
+    std::vector<MusicXmlPart> parts;
+    std::vector<ReadNote> notes;      // of the chosen part's voice (that of its first note)
+    std::vector<double> chosenTempos; // quarter notes a minute, in the order of the chosen part
+    std::vector<double> otherTempos;  // of the first other part that has any
+    QString workTitle;
+    QString movementTitle;
+    QString eventsField;
+    QString tempoField;
+    MusicXmlImport counts; // what was left out, and the first time signature
+};
+
+/// Reads a whole document; the notes only of part `chosenPart` (from 0; -1: none). A
+/// document type that declares entities is refused before anything is expanded.
+MusicXmlReadResult ParseScore(const QByteArray& xml, int chosenPart, ParsedScore& out);

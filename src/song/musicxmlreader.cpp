@@ -1,0 +1,183 @@
+// A MusicXML score's melody read into a song.
+#include "cp932.h"
+#include "musicxml.h"
+#include "musicxmlparse.h"
+#include "notation.h"
+#include "songcodec.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kSlowestTempo = 60;
+constexpr double kFastestTempo = 378;
+
+// A sounding unit as it was written: its tied notes' (or neighbouring rests') lengths.
+struct ReadUnit {
+    int64_t start = 0;
+    int64_t length = 0;
+    int key = -1;
+    std::vector<int> pieces;
+    bool tieOpen = false;
+};
+
+std::vector<ReadUnit> GatherUnits(const std::vector<ReadNote>& notes) {
+    std::vector<ReadUnit> units;
+    int64_t cursor = 0;
+    const auto add = [&units](int64_t start, int64_t length, int key, bool tieStart, bool tieStop) {
+        ReadUnit* last = units.empty() ? nullptr : &units.back();
+        const bool tied = last && key >= 0 && last->key == key && (last->tieOpen || tieStop);
+        if (last && (tied || (key < 0 && last->key < 0))) {
+            last->length += length;
+            last->pieces.push_back(int(length));
+            last->tieOpen = tieStart;
+            return;
+        }
+        units.push_back({start, length, key, {int(length)}, key >= 0 && tieStart});
+    };
+    for (const ReadNote& note : notes) {
+        const int64_t end = std::llround(note.start + note.length);
+        const int64_t start = std::max(cursor, int64_t(std::llround(note.start)));
+        if (end <= start)
+            continue;
+        if (start > cursor)
+            add(cursor, start - cursor, -1, false, false);
+        add(start, end - start, note.key, note.tieStart, note.tieStop);
+        cursor = end;
+    }
+    return units;
+}
+
+// The events a KesV export carried, when they are whole and valid.
+bool DecodeEventsField(const QString& text, Song& song) {
+    if (text.size() % 4 != 0 || text.size() / 4 > kMaxEvents)
+        return false;
+    song.count = 0;
+    for (qsizetype i = 0; i < text.size(); i += 4) {
+        bool codeOk = false;
+        bool pitchOk = false;
+        const uint code = QStringView(text).mid(i, 2).toUInt(&codeOk, 16);
+        const uint pitch = QStringView(text).mid(i + 2, 2).toUInt(&pitchOk, 16);
+        if (!codeOk || !pitchOk || GetDurationTicks(uint8_t(code)) == 0 ||
+            (pitch > 0x5F && pitch != kPitchTie))
+            return false;
+        song.events[size_t(song.count++)] = {0, uint8_t(code), uint8_t(pitch)};
+    }
+    return true;
+}
+
+std::string TitleToCp932(const QString& text) {
+    std::string out;
+    for (const QChar& c : text) {
+        const std::optional<std::string> one =
+            c.isSurrogate() ? std::nullopt : EncodeCp932(QString(c));
+        out += one ? *one : std::string("?");
+    }
+    return TruncateTitle(out);
+}
+
+} // namespace
+
+MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXmlPart>& out) {
+    if (xml.size() > kMaxMusicXmlBytes)
+        return {MusicXmlError::TooLarge};
+    ParsedScore score;
+    const MusicXmlReadResult result = ParseScore(xml, -1, score);
+    if (result.error == MusicXmlError::None)
+        out = score.parts;
+    return result;
+}
+
+MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, int part) {
+    if (xml.size() > kMaxMusicXmlBytes)
+        return {MusicXmlError::TooLarge};
+    ParsedScore score;
+    if (const MusicXmlReadResult result = ParseScore(xml, part, score);
+        result.error != MusicXmlError::None)
+        return result;
+    if (part < 0 || part >= int(score.parts.size()))
+        return {MusicXmlError::NoSuchPart};
+    MusicXmlImport read = score.counts;
+    read.part = part;
+    read.parts = int(score.parts.size());
+
+    const std::vector<ReadUnit> units = GatherUnits(score.notes);
+    if (std::none_of(units.begin(), units.end(), [](const ReadUnit& u) { return u.key >= 0; }))
+        return {MusicXmlError::NoNotes};
+    int64_t produced = 0;
+    std::vector<SoundingUnit> sounding;
+    for (const ReadUnit& unit : units) {
+        const bool last = &unit == &units.back();
+        const int64_t length = unit.start + unit.length - produced;
+        int64_t sum = 0;
+        for (int piece : unit.pieces)
+            sum += piece;
+        const std::vector<int> pieces = sum == length ? unit.pieces : std::vector<int>{};
+        const int appended = AppendUnit(read.song, int(std::min<int64_t>(length, INT32_MAX)),
+                                        pieces, unit.key, read.truncated);
+        // The rests that fill the last bar need not come out exactly.
+        read.lengthsRounded += appended != length && !read.truncated && (!last || unit.key >= 0);
+        produced += appended;
+        sounding.push_back({uint32_t(unit.start), uint32_t(unit.length), unit.key});
+    }
+
+    const std::vector<double>& tempos =
+        score.chosenTempos.empty() ? score.otherTempos : score.chosenTempos;
+    const double tempo = tempos.empty() ? 120 : tempos.front();
+    read.song.tempo =
+        TempoToByte(int(std::lround(std::clamp(tempo, kSlowestTempo, kFastestTempo))));
+    for (size_t i = 1; i < tempos.size(); ++i)
+        read.tempoChangesFolded += tempos[i] != tempos[i - 1] ? 1 : 0;
+
+    // A KesV export carries its events: taken as they are while the notes still sound so.
+    Song kept;
+    if (part == 0 && DecodeEventsField(score.eventsField, kept) &&
+        SoundTheSame(SoundingUnits(kept), sounding)) {
+        bool tempoOk = false;
+        const uint tempoByte = score.tempoField.toUInt(&tempoOk);
+        if (tempoOk && tempoByte <= 0xFF &&
+            std::max(1, TempoFromByte(uint8_t(tempoByte))) == int(std::lround(tempo)))
+            kept.tempo = uint8_t(tempoByte);
+        else
+            kept.tempo = read.song.tempo;
+        read.song = kept;
+        read.keptEvents = true;
+        read.lengthsRounded = 0;
+        read.truncated = false;
+    }
+    const QString title = score.workTitle.isEmpty() ? score.movementTitle : score.workTitle;
+    read.title = title.toStdString();
+    read.song.title = TitleToCp932(title);
+    ComputeStartTicks(read.song);
+    out = std::move(read);
+    return {};
+}
+
+const char* DescribeMusicXmlError(MusicXmlError error) {
+    switch (error) {
+    case MusicXmlError::None:
+        return "no error";
+    case MusicXmlError::TooLarge:
+        return "too large";
+    case MusicXmlError::Malformed:
+        return "not well-formed XML";
+    case MusicXmlError::DeclaresEntities:
+        return "the document type declares entities";
+    case MusicXmlError::WrongRoot:
+        return "not a MusicXML score";
+    case MusicXmlError::Timewise:
+        return "a timewise score";
+    case MusicXmlError::NoParts:
+        return "no part";
+    case MusicXmlError::NoSuchPart:
+        return "no such part";
+    case MusicXmlError::NoNotes:
+        return "no notes";
+    case MusicXmlError::NotZip:
+        return "not a zip archive";
+    case MusicXmlError::NoScoreInZip:
+        return "no score in the archive";
+    }
+    return "unknown error";
+}

@@ -1,0 +1,189 @@
+#include "song/cp932.h"
+#include "song/musicxml.h"
+#include "song/notation.h"
+#include "song/songcodec.h"
+
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+constexpr uint8_t kCodes[] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8,
+                              0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0, 0xD1};
+
+Song RandomSong(std::mt19937& random) {
+    static const QString kLetters = QStringLiteral("Melody 旋律のテスト ﾒﾛﾃﾞｨ&<>\"'");
+    Song song;
+    QString title;
+    for (int i = int(random() % 12); i > 0; --i)
+        title += kLetters[qsizetype(random() % kLetters.size())];
+    song.title = *EncodeCp932(title);
+    song.tempo = uint8_t(0x60 + random() % 64);
+    song.count = 1 + int(random() % kMaxEvents);
+    for (int i = 0; i < song.count; ++i) {
+        const int kind = int(random() % 5);
+        song.events[size_t(i)] = {0, kCodes[random() % std::size(kCodes)],
+                                  uint8_t(kind == 0   ? kPitchRest
+                                          : kind == 1 ? kPitchTie
+                                                      : 1 + random() % 0x5F)};
+    }
+    ComputeStartTicks(song);
+    return song;
+}
+
+// The score as another program would leave it: the notes only.
+QByteArray WithoutKeptEvents(QByteArray xml) {
+    static const QRegularExpression fields(QStringLiteral("<miscellaneous>.*</miscellaneous>"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    return QString::fromUtf8(xml).remove(fields).toUtf8();
+}
+
+MusicXmlError ErrorOf(const char* xml) {
+    MusicXmlImport import;
+    return DecodeMusicXml(QByteArray(xml), import).error;
+}
+
+} // namespace
+
+TEST(MusicXml, RandomSongsComeBackByteForByteAndSoundTheSameFromTheNotesAlone) {
+    std::mt19937 random(2027);
+    for (const TimeSignature signature :
+         {TimeSignature{4, 4}, TimeSignature{3, 4}, TimeSignature{6, 8}, TimeSignature{7, 16}}) {
+        for (int round = 0; round < 6; ++round) {
+            const Song song = RandomSong(random);
+            const QByteArray xml = EncodeMusicXml(song, signature);
+            MusicXmlImport import;
+            ASSERT_EQ(DecodeMusicXml(xml, import).error, MusicXmlError::None);
+            EXPECT_TRUE(import.keptEvents);
+            ASSERT_EQ(EncodeSong(import.song), EncodeSong(song));
+
+            MusicXmlImport notes;
+            ASSERT_EQ(DecodeMusicXml(WithoutKeptEvents(xml), notes).error, MusicXmlError::None);
+            EXPECT_FALSE(notes.keptEvents);
+            EXPECT_TRUE(SoundTheSame(SoundingUnits(notes.song), SoundingUnits(song)));
+            EXPECT_EQ(notes.song.title, song.title);
+            EXPECT_EQ(notes.song.tempo, song.tempo);
+            EXPECT_EQ(notes.timeNumerator, signature.beatsPerBar);
+            EXPECT_EQ(notes.lengthsRounded, 0);
+        }
+    }
+}
+
+TEST(MusicXml, EditedNotesWinOverTheKeptEvents) {
+    Song song;
+    song.events[0] = {0, 0xC4, 0x33};
+    song.events[1] = {0, 0xC4, 0x35};
+    song.count = 2;
+    QByteArray xml = EncodeMusicXml(song, {4, 4});
+    xml.replace("<step>D</step>", "<step>E</step>");
+    MusicXmlImport import;
+    ASSERT_EQ(DecodeMusicXml(xml, import).error, MusicXmlError::None);
+    EXPECT_FALSE(import.keptEvents);
+    EXPECT_EQ(import.song.events[1].pitch, 0x37);
+}
+
+TEST(MusicXml, CompressedFilesHoldTheirScoreAndNothingElse) {
+    Song song;
+    song.events[0] = {0, 0xC0, 0x33};
+    song.count = 1;
+    const QByteArray xml = EncodeMusicXml(song, {4, 4});
+    const QByteArray archive = PackMxl(xml);
+    ASSERT_TRUE(LooksLikeZip(archive));
+    QByteArray unpacked;
+    ASSERT_EQ(UnpackMxl(archive, unpacked).error, MusicXmlError::None);
+    EXPECT_EQ(unpacked, xml);
+
+    EXPECT_EQ(UnpackMxl(QByteArray("PK\x03\x04 not really"), unpacked).error,
+              MusicXmlError::NotZip);
+    // An archive whose score (as its container names it) is larger than any melody needs.
+    const QByteArray huge(kMaxMusicXmlBytes + 1, ' ');
+    EXPECT_EQ(UnpackMxl(PackMxl(huge), unpacked).error, MusicXmlError::TooLarge);
+    EXPECT_EQ(unpacked, xml);
+}
+
+TEST(MusicXml, HostileAndWrongFilesAreRefused) {
+    EXPECT_EQ(ErrorOf("<score-partwise><part id='P1'><measure>"), MusicXmlError::Malformed);
+    EXPECT_EQ(ErrorOf("<html><body/></html>"), MusicXmlError::WrongRoot);
+    EXPECT_EQ(ErrorOf("<score-timewise/>"), MusicXmlError::Timewise);
+    EXPECT_EQ(ErrorOf("<score-partwise/>"), MusicXmlError::NoParts);
+    EXPECT_EQ(ErrorOf("<score-partwise><part id='P1'><measure><note><rest/><duration>4</duration>"
+                      "</note></measure></part></score-partwise>"),
+              MusicXmlError::NoNotes);
+    // Entity expansion: a billion copies of "lol" if it were ever expanded.
+    QByteArray bomb = "<?xml version='1.0'?><!DOCTYPE score-partwise [<!ENTITY a0 'lol'>";
+    for (int i = 1; i < 10; ++i)
+        bomb += QStringLiteral("<!ENTITY a%1 '&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;'>")
+                    .arg(i)
+                    .arg(i - 1)
+                    .toUtf8();
+    bomb += "]><score-partwise><work><work-title>&a9;</work-title></work></score-partwise>";
+    MusicXmlImport import;
+    EXPECT_EQ(DecodeMusicXml(bomb, import).error, MusicXmlError::DeclaresEntities);
+    EXPECT_EQ(DecodeMusicXml(QByteArray(kMaxMusicXmlBytes + 1, ' '), import).error,
+              MusicXmlError::TooLarge);
+}
+
+TEST(MusicXml, ANotationProgramsScoreGivesItsTopVoiceAndSaysWhatWasLeft) {
+    const char* xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<score-partwise version="3.1">
+  <movement-title>Sonatine</movement-title>
+  <part-list>
+    <score-part id="P1"><part-name>Piano</part-name></score-part>
+    <score-part id="P2"><part-name>Bass</part-name></score-part>
+  </part-list>
+  <part id="P1">
+    <measure number="1">
+      <attributes><divisions>2</divisions><time><beats>3</beats><beat-type>4</beat-type></time></attributes>
+      <direction><direction-type><metronome><beat-unit>quarter</beat-unit><beat-unit-dot/>
+        <per-minute>60</per-minute></metronome></direction-type></direction>
+      <note><grace/><pitch><step>D</step><octave>5</octave></pitch><voice>1</voice></note>
+      <note><pitch><step>C</step><octave>5</octave></pitch><duration>2</duration><voice>1</voice></note>
+      <note><chord/><pitch><step>E</step><octave>5</octave></pitch><duration>2</duration><voice>1</voice></note>
+      <note><rest/><duration>1</duration><voice>1</voice></note>
+      <note><pitch><step>B</step><alter>-1</alter><octave>4</octave></pitch><duration>3</duration>
+        <tie type="start"/><voice>1</voice></note>
+      <backup><duration>6</duration></backup>
+      <note><pitch><step>C</step><octave>3</octave></pitch><duration>6</duration><voice>2</voice></note>
+    </measure>
+    <measure number="2">
+      <note><pitch><step>B</step><alter>-1</alter><octave>4</octave></pitch><duration>1</duration>
+        <tie type="stop"/><voice>1</voice></note>
+      <note><pitch><step>A</step><octave>4</octave></pitch><duration>5</duration><voice>1</voice></note>
+    </measure>
+  </part>
+  <part id="P2">
+    <measure number="1"><attributes><divisions>2</divisions>
+        <transpose><diatonic>-7</diatonic><chromatic>-12</chromatic></transpose></attributes>
+      <note><pitch><step>C</step><octave>3</octave></pitch><duration>6</duration></note></measure>
+  </part>
+</score-partwise>)";
+    std::vector<MusicXmlPart> parts;
+    ASSERT_EQ(ListMusicXmlParts(xml, parts).error, MusicXmlError::None);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].name, "Piano");
+    EXPECT_EQ(parts[0].notes, 7);
+    EXPECT_EQ(parts[1].lowestKey, 36); // written an octave above its sound
+
+    MusicXmlImport import;
+    ASSERT_EQ(DecodeMusicXml(xml, import).error, MusicXmlError::None);
+    EXPECT_EQ(import.title, "Sonatine");
+    EXPECT_EQ(import.song.title, "Sonatine");
+    EXPECT_EQ(TempoFromByte(import.song.tempo), 90); // dotted quarter 60
+    EXPECT_EQ(import.graceNotes, 1);
+    EXPECT_EQ(import.chordNotes, 1);
+    EXPECT_EQ(import.otherVoices, 1);
+    EXPECT_EQ(import.timeNumerator, 3);
+    // E5 quarter (the chord's top), eighth rest, B flat dotted quarter tied over the bar line
+    // to an eighth (one half note's length), A4 for five eighths (1200 ticks, one code).
+    const std::vector<SoundingUnit> expected = {
+        {0, 480, 76}, {480, 240, -1}, {720, 960, 70}, {1680, 1200, 69}};
+    EXPECT_EQ(SoundingUnits(import.song), expected);
+    EXPECT_EQ(import.song.events[2].code, 0xC2);
+
+    ASSERT_EQ(DecodeMusicXml(xml, import, 1).error, MusicXmlError::None);
+    EXPECT_EQ(SoundingUnits(import.song), (std::vector<SoundingUnit>{{0, 1440, 36}}));
+    EXPECT_EQ(DecodeMusicXml(xml, import, 2).error, MusicXmlError::NoSuchPart);
+}
