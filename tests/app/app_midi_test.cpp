@@ -4,9 +4,12 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "document/kesdoc.h"
+#include "song/song.h"
 #include "view/kesview.h"
 
 #include <QAction>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +29,32 @@ private Q_SLOTS:
         QVERIFY(!frame->action(cmd::MidiStop)->isEnabled());
         QVERIFY(frame->action(cmd::MidiRecord)->isEnabled());
         QVERIFY(!frame->action(cmd::MidiRecord)->isChecked());
+    }
+
+    // A first start has no settings file: play sounds through the built-in synthesizer, without
+    // a message, and the synthesizer's audio reaches the (test's) JACK server.
+    void freshProfile_playSoundsThroughTheBuiltinSynth() {
+        QProcess lsp;
+        lsp.start(QStringLiteral("jack_lsp"), {});
+        if (!lsp.waitForFinished(5000) || lsp.exitCode() != 0)
+            QSKIP("no JACK server for the synthesizer's audio");
+        CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
+        Song& song = app->GetDocument()->GetSong();
+        song.events[0] = {0, 0xC4, 0x33};
+        song.events[1] = {0, 0xC4, 0x35};
+        song.count = 2;
+        app->GetDocument()->OnSongChanged();
+        QSignalSpy messages(app->GetView(), &CKesView::statusMessage);
+        CMainFrame* frame = app->GetMainFrame();
+        frame->action(cmd::MidiPlay)->trigger();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.at(0).at(0).toString(), QString());
+        QVERIFY(frame->action(cmd::MidiStop)->isEnabled());
+        lsp.start(QStringLiteral("jack_lsp"), {});
+        QVERIFY(lsp.waitForFinished(5000));
+        QVERIFY2(lsp.readAllStandardOutput().contains("KesV Synth:"),
+                 "the built-in synthesizer plays into the sound server");
+        frame->action(cmd::MidiStop)->trigger();
     }
 };
 
