@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -347,10 +348,17 @@ TEST_F(JackMidiTest, OutputPortIsKeptBetweenDevicesAndLetGoForAnotherSystem) {
     }
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(ownOutputs(), kept) << "closing the device unregistered its port";
+    // The server connects only ports of active clients: with no device open the program's
+    // client sleeps (no process callback, no processor time).
+    const std::string peer = DumpClient() + ":input";
+    EXPECT_NE(jack_connect(watch, kept[0].c_str(), peer.c_str()), 0)
+        << "the client runs with no device open";
     {
         CMidiOutPort port;
         ASSERT_EQ(port.Open(list.GetOutput(position).deviceId), kMidiOk);
         EXPECT_EQ(ownOutputs(), kept) << "the next device registered a port of its own";
+        const int connect = jack_connect(watch, kept[0].c_str(), peer.c_str());
+        EXPECT_TRUE(connect == 0 || connect == EEXIST) << connect;
     }
     const int synth = list.FindByName(kBuiltinSynthName, false);
     if (synth >= 0) {

@@ -57,8 +57,11 @@ std::unique_ptr<CJackPort> CJackClient::AddPort(const JackSession& session, bool
         std::unique_ptr<CJackPort> port = std::move(*lowest);
         idle.erase(lowest);
         port->connections.store(-1);
-        if (session->Insert(port.get()))
-            return port;
+        if (session->Insert(port.get())) {
+            if (Activate(session))
+                return port;
+            session->Remove(port.get());
+        }
         idle.push_back(std::move(port));
         return nullptr;
     }
@@ -73,6 +76,11 @@ std::unique_ptr<CJackPort> CJackClient::AddPort(const JackSession& session, bool
         return nullptr;
     auto port = std::make_unique<CJackPort>(handle, output, name);
     if (!port->IsValid() || !session->Insert(port.get())) {
+        Jack().jack_port_unregister(session->Client(), handle);
+        return nullptr;
+    }
+    if (!Activate(session)) {
+        session->Remove(port.get());
         Jack().jack_port_unregister(session->Client(), handle);
         return nullptr;
     }
@@ -95,11 +103,30 @@ void CJackClient::RemovePort(const JackSession& session, std::unique_ptr<CJackPo
         Jack().jack_port_disconnect(session->Client(), port->Port());
         Jack().jack_ringbuffer_reset(port->Ring());
         session->m_idleOutputs.push_back(std::move(port));
-        return;
+    } else {
+        Jack().jack_port_unregister(session->Client(), port->Port());
+        session->m_usedNames.erase(port->ShortName());
+        port.reset();
     }
-    Jack().jack_port_unregister(session->Client(), port->Port());
-    session->m_usedNames.erase(port->ShortName());
-    port.reset();
+    DeactivateWhenUnused(session);
+}
+
+bool CJackClient::Activate(const JackSession& session) {
+    if (session->m_bActive)
+        return true;
+    if (Jack().jack_activate(session->Client()) != 0)
+        return false;
+    session->m_bActive = true;
+    // The frames the output has reached are known again from the first cycle on: stamps
+    // taken before it would count the time the client slept.
+    session->WaitForCycles(1, 500ms);
+    return true;
+}
+
+void CJackClient::DeactivateWhenUnused(const JackSession& session) {
+    if (session->m_bActive && session->IsTableEmpty() &&
+        Jack().jack_deactivate(session->Client()) == 0)
+        session->m_bActive = false;
 }
 
 void CJackClient::ReleaseIdleOutputs() {
@@ -175,8 +202,8 @@ JackSession CJackClient::Open() {
         return nullptr;
     auto session = std::make_shared<CJackSession>(client);
     Jack().jack_on_info_shutdown(client, &CJackSession::OnShutdown, session.get());
-    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0 ||
-        Jack().jack_activate(client) != 0) {
+    // Activated when a port opens, not for reading the lists of ports.
+    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0) {
         Jack().jack_client_close(client);
         return nullptr;
     }

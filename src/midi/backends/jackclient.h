@@ -53,6 +53,11 @@ private:
                              const std::string& destination);
     JackSession Current();
     static JackSession Open();
+    /// Activates the session's client for a port entering its table; false when JACK refuses.
+    static bool Activate(const JackSession& session);
+    /// Deactivates the client once its table is empty: an idle program costs the server and
+    /// the processor nothing.
+    static void DeactivateWhenUnused(const JackSession& session);
 
     std::mutex m_mutex;
     JackSession m_pSession;

@@ -16,6 +16,7 @@ struct JackApi {
     X(jack_client_open)                                                                            \
     X(jack_client_close)                                                                           \
     X(jack_activate)                                                                               \
+    X(jack_deactivate)                                                                             \
     X(jack_set_process_callback)                                                                   \
     X(jack_on_info_shutdown)                                                                       \
     X(jack_get_buffer_size)                                                                        \

@@ -2,6 +2,7 @@
 // waiting for arrivals and for cycles, the output's frame clock.
 #include "jacksession.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -51,6 +52,11 @@ bool CJackSession::Remove(CJackPort* port) {
         slot.compare_exchange_strong(expected, nullptr);
     }
     return WaitForCycleEnd();
+}
+
+bool CJackSession::IsTableEmpty() const {
+    return std::all_of(m_slots.begin(), m_slots.end(),
+                       [](const std::atomic<CJackPort*>& slot) { return slot.load() == nullptr; });
 }
 
 bool CJackSession::WaitForCycleEnd() {

@@ -97,6 +97,8 @@ public:
     bool Insert(CJackPort* port);
     /// Takes a port out of the table; true once no process callback can still be using it.
     bool Remove(CJackPort* port);
+    /// Whether no port is in the table.
+    bool IsTableEmpty() const;
     /// Waits until a cycle that may have begun before now has ended; false when the server
     /// has gone or stalls.
     bool WaitForCycleEnd();
@@ -122,6 +124,8 @@ public:
     /// Ports that could not be unregistered (a callback might still use one, or the server
     /// is gone): they live as long as the session, so nothing frees memory JACK may touch.
     std::vector<std::unique_ptr<CJackPort>> m_retired; // under the client's lock
+    /// Whether the client is activated (the process callback runs); under the client's lock.
+    bool m_bActive = false;
 
 private:
     jack_client_t* m_pClient;
