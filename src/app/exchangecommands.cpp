@@ -154,15 +154,9 @@ bool CExchangeCommands::ImportMusicXmlFile(const QString& path) {
         RunOffTheWindowThread(m_pFrame, reading, [&] {
             imported = ImportSongFromMusicXml(path, import, &error, part);
         });
-    if (!imported) {
-        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
-                             tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
-        return false;
-    }
-    const auto cursor = m_pFrame->GetView()->Cursor();
-    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
-    m_pFrame->ShowMessage(DescribeMusicXmlImport(import, m_settings.GetTimeSignature()));
-    return true;
+    return FinishImport(imported, path, error, import.song,
+                        imported ? DescribeMusicXmlImport(import, m_settings.GetTimeSignature())
+                                 : QString());
 }
 
 bool CExchangeCommands::ImportMidiFile(const QString& path) {
@@ -187,14 +181,21 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
     bool imported = false;
     RunOffTheWindowThread(m_pFrame, reading,
                           [&] { imported = ImportSongFromMidi(path, import, &error, choice); });
+    return FinishImport(imported, path, error, import.song,
+                        imported ? DescribeImport(import, m_settings.GetTimeSignature())
+                                 : QString());
+}
+
+bool CExchangeCommands::FinishImport(bool imported, const QString& path, const QString& error,
+                                     const Song& song, const QString& message) {
     if (!imported) {
         QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
                              tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
     const auto cursor = m_pFrame->GetView()->Cursor();
-    m_pFrame->GetDocument()->ReplaceSongAsStep(import.song, cursor.row, cursor.column);
-    m_pFrame->ShowMessage(DescribeImport(import, m_settings.GetTimeSignature()));
+    m_pFrame->GetDocument()->ReplaceSongAsStep(song, cursor.row, cursor.column);
+    m_pFrame->ShowMessage(message);
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 class CMainFrame;
 class QMimeData;
+struct Song;
 struct EnvSettings;
 
 class CExchangeCommands : public QObject {
@@ -40,6 +41,10 @@ private:
     QString SuggestedName(const QString& extension) const;
     /// Asks for a file to import with `filter`; empty when none was chosen.
     QString AskImportFile(const QString& filter);
+    /// Puts an imported song in as one undoable step with `message` in the status bar, or
+    /// reports why `path` could not be read; answers `imported`.
+    bool FinishImport(bool imported, const QString& path, const QString& error, const Song& song,
+                      const QString& message);
 
     CMainFrame* m_pFrame;
     const EnvSettings& m_settings;
