@@ -328,16 +328,22 @@ QString DescribeAudioFailure(const AudioRenderResult& result) {
     return {};
 }
 
+void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
+                                int timeDenominator, const TimeSignature& signature) {
+    if (tempoChangesFolded > 0)
+        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
+                     .arg(tempoChangesFolded);
+    if (timeNumerator > 0 &&
+        (timeNumerator != signature.beatsPerBar || timeDenominator != signature.beatUnit))
+        parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
+                     .arg(timeNumerator)
+                     .arg(timeDenominator);
+}
+
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature) {
     QStringList parts;
-    if (import.tempoChangesFolded > 0)
-        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
-                     .arg(import.tempoChangesFolded);
-    if (import.timeNumerator > 0 && (import.timeNumerator != signature.beatsPerBar ||
-                                     import.timeDenominator != signature.beatUnit))
-        parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
-                     .arg(import.timeNumerator)
-                     .arg(import.timeDenominator);
+    AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
+                               import.timeDenominator, signature);
     if (import.lastTrackCut)
         parts << ExchangeText::tr("最後のトラックの長さをファイルの終わりまでとしました");
     if (import.extraTracks)

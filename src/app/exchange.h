@@ -49,6 +49,11 @@ QString DecodeMidiText(const std::string& bytes);
 /// Why an audio export failed, in one sentence; empty when it did not.
 QString DescribeAudioFailure(const AudioRenderResult& result);
 
+/// The remarks every import may have: tempo changes folded into one tempo, and a time
+/// signature other than the settings' `signature`.
+void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
+                                int timeDenominator, const TimeSignature& signature);
+
 /// What an import has to say besides success, one remark each.
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature);
 

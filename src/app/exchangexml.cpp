@@ -140,14 +140,8 @@ QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignat
         parts << ExchangeText::tr("音域外の音符 %1 個を休符にしました").arg(import.outOfRange);
     if (import.lengthsRounded > 0)
         parts << ExchangeText::tr("音価 %1 個を近い長さにしました").arg(import.lengthsRounded);
-    if (import.tempoChangesFolded > 0)
-        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
-                     .arg(import.tempoChangesFolded);
-    if (import.timeNumerator > 0 && (import.timeNumerator != signature.beatsPerBar ||
-                                     import.timeDenominator != signature.beatUnit))
-        parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
-                     .arg(import.timeNumerator)
-                     .arg(import.timeDenominator);
+    AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
+                               import.timeDenominator, signature);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;

@@ -30,9 +30,6 @@ struct MusicXmlReadResult {
     int64_t line = 0; // where a malformed document failed, from 1; 0 when not known
 };
 
-/// A short English description of a read error.
-const char* DescribeMusicXmlError(MusicXmlError error);
-
 /// Files, and entries of an archive, above this are refused before they are read.
 constexpr int64_t kMaxMusicXmlBytes = int64_t(32) << 20;
 

@@ -153,31 +153,3 @@ MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, in
     out = std::move(read);
     return {};
 }
-
-const char* DescribeMusicXmlError(MusicXmlError error) {
-    switch (error) {
-    case MusicXmlError::None:
-        return "no error";
-    case MusicXmlError::TooLarge:
-        return "too large";
-    case MusicXmlError::Malformed:
-        return "not well-formed XML";
-    case MusicXmlError::DeclaresEntities:
-        return "the document type declares entities";
-    case MusicXmlError::WrongRoot:
-        return "not a MusicXML score";
-    case MusicXmlError::Timewise:
-        return "a timewise score";
-    case MusicXmlError::NoParts:
-        return "no part";
-    case MusicXmlError::NoSuchPart:
-        return "no such part";
-    case MusicXmlError::NoNotes:
-        return "no notes";
-    case MusicXmlError::NotZip:
-        return "not a zip archive";
-    case MusicXmlError::NoScoreInZip:
-        return "no score in the archive";
-    }
-    return "unknown error";
-}
