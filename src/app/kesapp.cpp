@@ -86,10 +86,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pAutoBackup = std::make_unique<CAutoBackup>(m_pDocument, recoveryFolder);
     m_pAutoBackup->SetEnabled(
         QSettings().value(QStringLiteral("Recovery/AutoBackup"), true).toBool());
-    connect(m_pAutoBackup.get(), &CAutoBackup::backupFailed, m_pMainFrame,
-            [this](const RecoveryWriteError& error) {
-                m_pMainFrame->ShowMessage(DescribeBackupFailure(error));
-            });
+    ShowBackupFailures(m_pMainFrame, m_pAutoBackup.get());
 
     connect(m_pMainFrame->action(cmd::FilePrintSetup), &QAction::triggered, this,
             &CKesApp::OnFilePrintSetup);

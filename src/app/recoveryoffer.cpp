@@ -11,6 +11,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
+
+#include <memory>
 
 namespace {
 
@@ -21,11 +24,19 @@ struct RecoveryText {
 } // namespace
 
 void OfferRecovery(CMainFrame* frame, CAutoBackup* backup, const QString& folder) {
+    const auto native = [](const QString& path) { return QDir::toNativeSeparators(path); };
     QStringList damaged;
+    QStringList notes;
     bool restored = false;
-    for (const auto& claim : CRecoveryClaim::FindOrphans(folder)) {
+    for (auto& claim : CRecoveryClaim::FindOrphans(folder)) {
         if (!claim->IsIntact()) {
-            damaged.append(QDir::toNativeSeparators(claim->MoveAside()));
+            int error = 0;
+            const QString movedTo = claim->MoveAside(&error);
+            if (movedTo.isEmpty())
+                notes.append(RecoveryText::tr("壊れた復元ファイル %1 を移せませんでした: %2")
+                                 .arg(native(claim->SongFile()), qt_error_string(error)));
+            else
+                damaged.append(native(movedTo));
             continue;
         }
         if (restored)
@@ -33,12 +44,19 @@ void OfferRecovery(CMainFrame* frame, CAutoBackup* backup, const QString& folder
         const QString path = claim->GetOriginalPath();
         const QString name =
             path.isEmpty() ? CMainFrame::UntitledName() : QFileInfo(path).fileName();
-        const QString when =
-            QLocale().toString(claim->GetSavedAt().toLocalTime(), QLocale::ShortFormat);
-        QMessageBox box(QMessageBox::Question, QStringLiteral("KesV"),
-                        RecoveryText::tr("%1 の保存されていない変更が残っています（%2）。\n"
-                                         "復元しますか?")
-                            .arg(name, when),
+        const auto when = [](const QDateTime& at) {
+            return QLocale().toString(at.toLocalTime(), QLocale::ShortFormat);
+        };
+        QString question = RecoveryText::tr("%1 の保存されていない変更が残っています（%2）。")
+                               .arg(name, when(claim->GetSavedAt()));
+        // Restoring an older state and saving it would overwrite the newer file.
+        const QDateTime fileSavedAt = claim->GetFileSavedAt();
+        if (fileSavedAt.isValid() && fileSavedAt > claim->GetSavedAt())
+            question +=
+                QLatin1Char('\n') + RecoveryText::tr("%1 はその後（%2）に保存されています。")
+                                        .arg(name, when(fileSavedAt));
+        question += QLatin1Char('\n') + RecoveryText::tr("復元しますか?");
+        QMessageBox box(QMessageBox::Question, QStringLiteral("KesV"), question,
                         QMessageBox::NoButton, frame);
         QPushButton* restore = box.addButton(RecoveryText::tr("復元"), QMessageBox::AcceptRole);
         QPushButton* discard =
@@ -48,18 +66,49 @@ void OfferRecovery(CMainFrame* frame, CAutoBackup* backup, const QString& folder
         box.setEscapeButton(later);
         box.exec();
         if (box.clickedButton() == discard) {
-            claim->Discard();
+            if (const int error = claim->Discard())
+                notes.append(RecoveryText::tr("復元ファイル %1 を削除できませんでした: %2")
+                                 .arg(native(claim->SongFile()), qt_error_string(error)));
         } else if (box.clickedButton() == restore && frame->SaveModified()) {
             frame->GetDocument()->OnRecoverDocument(claim->GetSong(), path);
-            // The song is safe in this window's own file before the old one goes.
-            backup->BackUpNow();
-            claim->Discard();
+            // The old file goes only once the song is safe in this window's own.
+            RecoveryWriteError error;
+            if (backup->BackUpNow(&error)) {
+                claim->Discard();
+            } else {
+                const QString why = error.kind == RecoveryWriteError::Kind::None
+                                        ? RecoveryText::tr("自動バックアップは切られています")
+                                        : DescribeBackupFailure(error);
+                notes.append(RecoveryText::tr("%1。復元ファイル %2 は曲を保存するまで残します")
+                                 .arg(why, native(claim->SongFile())));
+                backup->KeepClaim(std::move(claim));
+            }
             restored = true;
         }
     }
     if (!damaged.isEmpty())
-        frame->ShowMessage(RecoveryText::tr("壊れた復元ファイルを %1 に移しました")
-                               .arg(damaged.join(QStringLiteral("、"))));
+        notes.prepend(RecoveryText::tr("壊れた復元ファイルを %1 に移しました")
+                          .arg(damaged.join(QStringLiteral("、"))));
+    if (!notes.isEmpty()) {
+        // After the backup's own report of a failed write, which is already on its way.
+        QMetaObject::invokeMethod(
+            frame, [frame, text = notes.join(QStringLiteral("  "))] { frame->ShowMessage(text); },
+            Qt::QueuedConnection);
+    }
+}
+
+void ShowBackupFailures(CMainFrame* frame, CAutoBackup* backup) {
+    auto shown = std::make_shared<QString>();
+    QObject::connect(backup, &CAutoBackup::backupFailed, frame,
+                     [frame, shown](const RecoveryWriteError& error) {
+                         *shown = DescribeBackupFailure(error);
+                         frame->ShowMessage(*shown);
+                     });
+    QObject::connect(backup, &CAutoBackup::backupResumed, frame, [frame, shown] {
+        if (!shown->isEmpty() && frame->statusBar()->currentMessage().startsWith(*shown))
+            frame->ShowMessage(QString());
+        shown->clear();
+    });
 }
 
 QString DescribeBackupFailure(const RecoveryWriteError& error) {

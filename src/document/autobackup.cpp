@@ -44,13 +44,15 @@ void CAutoBackup::SetIntervals(std::chrono::milliseconds idle, std::chrono::mill
 }
 
 void CAutoBackup::OnDocumentChanged() {
+    if (!m_pDocument->IsModified())
+        DropClaim();
     if (!m_bEnabled || !m_pDocument->IsModified()) {
         // Saved, undone to the saved state, replaced or switched off: nothing to keep.
         const bool armed = m_idleTimer.isActive() || m_longestTimer.isActive();
         m_idleTimer.stop();
         m_longestTimer.stop();
         if (armed || m_writer.joinable())
-            Post({true, {}, {}, {}});
+            Post({true, {}, {}, {}, 0});
         return;
     }
     m_idleTimer.start(); // restarts the quiet time
@@ -63,15 +65,35 @@ void CAutoBackup::OnTimeout() {
     m_longestTimer.stop();
     if (m_bEnabled && m_pDocument->IsModified())
         Post({false, EncodeSong(m_pDocument->GetSong()), m_pDocument->GetPathName(),
-              QDateTime::currentDateTimeUtc()});
+              QDateTime::currentDateTimeUtc(), 0});
 }
 
-void CAutoBackup::BackUpNow() {
+bool CAutoBackup::BackUpNow(RecoveryWriteError* error) {
+    const quint64 before = m_nPosted;
     OnTimeout();
     Wait();
+    if (m_nPosted == before)
+        return false;
+    const std::lock_guard lock(m_mutex);
+    if (error)
+        *error = m_lastResult.error;
+    return m_lastResult.written && m_lastResult.error.kind == RecoveryWriteError::Kind::None;
+}
+
+void CAutoBackup::KeepClaim(std::unique_ptr<CRecoveryClaim> claim) {
+    m_pClaim = std::move(claim);
+    m_nClaimedAfter = m_nPosted;
+}
+
+void CAutoBackup::DropClaim() {
+    if (!m_pClaim)
+        return;
+    m_pClaim->Discard();
+    m_pClaim.reset();
 }
 
 void CAutoBackup::Post(Job job) {
+    job.serial = ++m_nPosted;
     {
         const std::lock_guard lock(m_mutex);
         m_pending = std::move(job);
@@ -96,29 +118,39 @@ void CAutoBackup::RunWriter() {
         m_pending.reset();
         m_bBusy = true;
         lock.unlock();
-        RecoveryWriteError error;
+        Result result{job.serial, !job.remove, {}};
         if (job.remove)
             m_slot.Remove();
         else
-            error = m_slot.Write(job.bytes, job.originalPath, job.savedAt);
+            result.error = m_slot.Write(job.bytes, job.originalPath, job.savedAt);
         // Dropped by Qt if this object is gone by the time the window's thread gets to it.
         QMetaObject::invokeMethod(
-            this, [this, job = !job.remove, error] { OnWriteEnded(job, error); },
-            Qt::QueuedConnection);
+            this, [this, result] { OnWriteEnded(result); }, Qt::QueuedConnection);
         lock.lock();
+        m_lastResult = result;
         m_bBusy = false;
         m_changed.notify_all();
     }
 }
 
-void CAutoBackup::OnWriteEnded(bool written, const RecoveryWriteError& error) {
-    if (error.kind == RecoveryWriteError::Kind::None) {
-        m_bReported = false;
-        Q_EMIT backupDone(written);
+void CAutoBackup::OnWriteEnded(const Result& result) {
+    if (result.error.kind == RecoveryWriteError::Kind::None) {
+        if (result.written) {
+            if (result.serial > m_nClaimedAfter)
+                DropClaim();
+            if (m_bReported) {
+                m_bReported = false;
+                Q_EMIT backupResumed();
+            }
+        }
+        Q_EMIT backupDone(result.written);
         return;
     }
+    // A full disk or a folder made writable again is noticed without another edit.
+    if (m_bEnabled && m_pDocument->IsModified() && !m_longestTimer.isActive())
+        m_longestTimer.start();
     if (!m_bReported) {
         m_bReported = true;
-        Q_EMIT backupFailed(error);
+        Q_EMIT backupFailed(result.error);
     }
 }

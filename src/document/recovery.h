@@ -22,12 +22,14 @@ QString DefaultRecoveryFolder();
 struct RecoveryWriteError {
     enum class Kind { None, CannotCreateFolder, CannotLock, CannotWrite };
     Kind kind = Kind::None;
-    int systemError = 0; // 0 for CannotLock, which another process holds
+    int systemError = 0; // 0 for CannotLock: another process holds the slot
     QString folder;
 };
 
-/// The slot of one window. Writes replace the files atomically (write, fsync, rename), with
-/// mode 0600; the slot is locked from the first write until it is removed or destroyed.
+/// The slot of one window. A write puts the song and its header, mode 0600, in full beside
+/// the old ones and flushes them to the disk before renaming them over the old pair: a failed
+/// write leaves the previous backup. The slot is locked from the first write until it is
+/// removed or destroyed.
 class CRecoverySlot {
 public:
     explicit CRecoverySlot(QString folder);
@@ -58,7 +60,10 @@ public:
     CRecoveryClaim(const CRecoveryClaim&) = delete;
     CRecoveryClaim& operator=(const CRecoveryClaim&) = delete;
 
-    /// The slots of `folder` that no running process owns, the oldest first.
+    /// The slots of `folder` that no running process owns, the oldest first. What a killed
+    /// window left with nothing to offer is deleted on the way: the files of a slot without
+    /// its song, and a slot whose song its own file holds byte for byte (killed after the
+    /// save, before the backup was removed).
     static std::vector<std::unique_ptr<CRecoveryClaim>> FindOrphans(const QString& folder);
 
     /// False when the song or its header cannot be read: the slot is damaged.
@@ -67,17 +72,21 @@ public:
     /// The file the song belongs to; empty for an untitled song.
     QString GetOriginalPath() const { return m_strOriginalPath; }
     QDateTime GetSavedAt() const { return m_savedAt; }
+    /// When the song's own file was last written; invalid when there is none. Later than
+    /// GetSavedAt when the file was saved after this backup.
+    QDateTime GetFileSavedAt() const { return m_fileSavedAt; }
     QString SongFile() const;
 
-    /// Deletes the slot's files.
-    void Discard();
-    /// Renames the slot's files to "….damaged" so that they are not offered again; answers
-    /// the song file's new name.
-    QString MoveAside();
+    /// Deletes the slot's files; answers 0 or the errno of the song file's removal.
+    int Discard();
+    /// Renames the slot's files to "….damaged" so that they are not offered again. Answers
+    /// the song file's new name, or an empty string when it stayed (`systemError` says why).
+    QString MoveAside(int* systemError);
 
 private:
     CRecoveryClaim(QString folder, QString id, std::unique_ptr<QLockFile> lock);
-    void Load();
+    /// Reads the slot; answers whether the song's own file holds these very bytes.
+    bool Load();
 
     QString m_strFolder;
     QString m_strId;
@@ -86,4 +95,5 @@ private:
     Song m_song;
     QString m_strOriginalPath;
     QDateTime m_savedAt;
+    QDateTime m_fileSavedAt;
 };
