@@ -1177,12 +1177,6 @@ Channels   : %04X
 <context>
     <name>Recovery</name>
     <message>
-        <source>%1 の保存されていない変更が残っています（%2）。
-復元しますか?</source>
-        <translation>Unsaved changes to %1 were kept (%2).
-Restore them?</translation>
-    </message>
-    <message>
         <source>復元</source>
         <translation>Restore</translation>
     </message>
@@ -1205,6 +1199,34 @@ Restore them?</translation>
     <message>
         <source>自動バックアップを %1 に書けません: 別の KesV が使っています</source>
         <translation>Cannot write the automatic backup to %1: another KesV is using it</translation>
+    </message>
+    <message>
+        <source>壊れた復元ファイル %1 を移せませんでした: %2</source>
+        <translation>Could not move the damaged recovery file %1 aside: %2</translation>
+    </message>
+    <message>
+        <source>%1 の保存されていない変更が残っています（%2）。</source>
+        <translation>Unsaved changes to %1 were kept (%2).</translation>
+    </message>
+    <message>
+        <source>%1 はその後（%2）に保存されています。</source>
+        <translation>%1 was saved after that (%2).</translation>
+    </message>
+    <message>
+        <source>復元しますか?</source>
+        <translation>Restore them?</translation>
+    </message>
+    <message>
+        <source>復元ファイル %1 を削除できませんでした: %2</source>
+        <translation>Could not delete the recovery file %1: %2</translation>
+    </message>
+    <message>
+        <source>自動バックアップは切られています</source>
+        <translation>The automatic backup is off</translation>
+    </message>
+    <message>
+        <source>%1。復元ファイル %2 は曲を保存するまで残します</source>
+        <translation>%1. The recovery file %2 is kept until the song is saved</translation>
     </message>
 </context>
 <context>
