@@ -183,13 +183,10 @@ private Q_SLOTS:
     // A damaged file is moved aside and said in the status bar; a state folder that cannot
     // be written is said once.
     void badCases_damagedFileAndUnwritableFolder() {
-        QFile song(Folder() + QStringLiteral("/1-dead.kes"));
-        QFile header(Folder() + QStringLiteral("/1-dead.info"));
-        QVERIFY(song.open(QIODevice::WriteOnly) && header.open(QIODevice::WriteOnly));
+        QFile song(PlantBackup(QStringLiteral("1-dead")));
+        QVERIFY(song.open(QIODevice::WriteOnly));
         song.write("not a song"); // under a sound header
-        header.write("KesV recovery 1\npath=\nsaved=2026-01-02T03:04:05Z\n");
         song.close();
-        header.close();
         OfferRecovery(frame(), m_app->GetAutoBackup(), Folder());
         QVERIFY(QFile::exists(song.fileName() + QStringLiteral(".damaged")));
         QVERIFY(!QFile::exists(song.fileName()));
