@@ -8,6 +8,7 @@
 #include "document/kesdoc.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
+#include "settings/userfolders.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
 
@@ -115,6 +116,7 @@ BENCHMARK(BM_RecordingEchoLatency)->Arg(400)->Iterations(1)->Unit(benchmark::kMi
 } // namespace
 
 int main(int argc, char** argv) {
+    InitUserFolders();
     CPrivateJackServer server(TakePeriodArgument(argc, argv)); // before any JACK client here
     g_pServer = &server;
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -10,6 +10,7 @@
 #include "midi/mididevicelist.h"
 #include "midi/midinames.h"
 #include "midi/sequenceplayer.h"
+#include "settings/userfolders.h"
 #include "song/musictime.h"
 
 #include <benchmark/benchmark.h>
@@ -266,6 +267,7 @@ BENCHMARK(BM_SynthIdleTicks)->Arg(1)->Arg(0)->Arg(2)->Iterations(1)->Unit(benchm
 } // namespace
 
 int main(int argc, char** argv) {
+    InitUserFolders();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--child=sound")

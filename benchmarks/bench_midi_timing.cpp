@@ -8,6 +8,7 @@
 #include "bench_midi_jack.h"
 #include "document/kesdoc.h"
 #include "settings/envsettings.h"
+#include "settings/userfolders.h"
 #include "song/musictime.h"
 #include "view/kesview.h"
 #include "view/playbackcontrol.h"
@@ -185,6 +186,7 @@ BENCHMARK(BM_PlayedSongTiming)->Iterations(1)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    InitUserFolders();
     CPrivateJackServer server(TakePeriodArgument(argc, argv)); // before any JACK client here
     g_pServer = &server;
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -5,6 +5,8 @@
 #include "app/language.h"
 #include "app/mainframe.h"
 #include "midi/audiorender.h"
+#include "settings/settingsfile.h"
+#include "settings/userfolders.h"
 
 #include <QCommandLineParser>
 #include <QTimer>
@@ -255,6 +257,7 @@ int RunConversionLine(const CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    InitUserFolders();
     QCoreApplication::setApplicationName(QStringLiteral("KesV"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
     const QStringList arguments = Arguments(argc, argv);

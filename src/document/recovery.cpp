@@ -1,5 +1,6 @@
 #include "recovery.h"
 
+#include "settings/userfolders.h"
 #include "song/songcodec.h"
 
 #include <QCoreApplication>
@@ -168,10 +169,7 @@ void RemoveLeftovers(const QString& folder) {
 } // namespace
 
 QString DefaultRecoveryFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/KesV/recovery");
+    return QFile::decodeName((GetUserFolders().state / "KesV" / "recovery").c_str());
 }
 
 CRecoverySlot::CRecoverySlot(QString folder)

@@ -15,7 +15,7 @@
 
 class QLockFile;
 
-/// `$XDG_STATE_HOME/KesV/recovery`, `~/.local/state/KesV/recovery` when it is unset.
+/// KesV/recovery in the user's state folder (`~/.local/state/KesV/recovery`).
 QString DefaultRecoveryFolder();
 
 /// Why a recovery file could not be written; the window puts it into words.

@@ -1,5 +1,6 @@
 #include "audiorender.h"
 
+#include "settings/userfolders.h"
 #include "song/midifile.h"
 #include "song/musictime.h"
 #include "soundfont.h"

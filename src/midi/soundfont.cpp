@@ -1,17 +1,17 @@
 #include "soundfont.h"
 
+#include "settings/userfolders.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 std::string FindSoundFont() {
     namespace fs = std::filesystem;
-    std::vector<fs::path> folders;
-    if (const char* dataHome = std::getenv("XDG_DATA_HOME"); dataHome && *dataHome)
-        folders.emplace_back(fs::path(dataHome) / "soundfonts");
-    if (const char* home = std::getenv("HOME"); home && *home)
-        folders.emplace_back(fs::path(home) / ".local/share/soundfonts");
+    const UserFolders& user = GetUserFolders();
+    std::vector<fs::path> folders = {user.data / "soundfonts"};
+    if (const fs::path usual = user.home / ".local/share/soundfonts"; usual != folders.front())
+        folders.push_back(usual);
     for (const char* folder : {"/usr/local/share/soundfonts", "/usr/share/soundfonts",
                                "/usr/share/sounds/sf2", "/usr/share/sounds/sf3"})
         folders.emplace_back(folder);

@@ -1,9 +1,10 @@
 #include "settingsfile.h"
 
+#include "userfolders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,14 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kFileName[] = "KesV.env";
-
-fs::path ConfigHome() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return fs::path(xdg);
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".config";
-    return fs::temp_directory_path();
-}
 
 // The mode bits count too: root may write anywhere, but a read-only file stays so.
 bool IsWritable(const fs::path& path, mode_t mode) {
@@ -41,7 +34,7 @@ fs::path DefaultSettingsPath() {
             IsWritable(beside, info.st_mode))
             return beside;
     }
-    return ConfigHome() / "KesV" / kFileName;
+    return GetUserFolders().config / "KesV" / kFileName;
 }
 
 EnvSettings LoadSettings(const fs::path& path) {

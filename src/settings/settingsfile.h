@@ -24,7 +24,7 @@ struct SettingsFileError {
 };
 
 /// KesV.env beside the program when such a file exists and is writable (a portable
-/// install), otherwise $XDG_CONFIG_HOME/KesV/KesV.env (~/.config/KesV/KesV.env).
+/// install), otherwise KesV/KesV.env in the user's config folder (~/.config/KesV/KesV.env).
 std::filesystem::path DefaultSettingsPath();
 
 /// Reads up to 360 bytes into a zeroed record; a short file fills only the beginning.
