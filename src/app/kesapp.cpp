@@ -9,12 +9,15 @@
 #include "mainframe.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
+#include "profile.h"
 #include "recoveryoffer.h"
 #include "settings/settingsfile.h"
+#include "settings/userfolders.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -66,8 +69,7 @@ void CKesApp::OnPianoInput(bool on) {
 }
 
 bool CKesApp::InitInstance(const QStringList& arguments) {
-    setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
-    setApplicationName(QStringLiteral("KesV"));
+    UseProfileFolder(QFile::decodeName(GetUserFolders().config.c_str()));
     setApplicationDisplayName(QString());
     setWindowIcon(ProgramIcon());
     InstallMenuStyle();

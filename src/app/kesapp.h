@@ -26,8 +26,9 @@ public:
     CKesApp(int& argc, char** argv);
     ~CKesApp() override;
 
-    /// Sets the profile, creates the document, frame and view and opens the song named on
-    /// the command line. False when that song cannot be opened (the user has been told).
+    /// Sets the profile and the interface language, creates the document, frame and view and
+    /// opens the song named on the command line. False when that song cannot be opened (the
+    /// user has been told).
     /// Once the event loop runs, unsaved work of an earlier run is offered back.
     bool InitInstance(const QStringList& arguments);
 

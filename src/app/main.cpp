@@ -281,7 +281,6 @@ int main(int argc, char** argv) {
     }
     CKesApp app(argc, argv);
     ReleaseDisplayCheck();
-    InstallTranslations(app, SystemUiLanguage());
     QGuiApplication::setDesktopFileName(QStringLiteral(KESV_APP_ID));
     const CommandLine line = ParseCommandLine(arguments);
 

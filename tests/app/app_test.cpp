@@ -3,6 +3,7 @@
 #include "app/commandids.h"
 #include "app/kesapp.h"
 #include "app/mainframe.h"
+#include "app/profile.h"
 #include "app/songfilemessages.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/envdlg.h"
@@ -11,12 +12,14 @@
 #include "document/kesdoc.h"
 #include "nextmodal.h"
 #include "settings/settingsfile.h"
+#include "settings/userfolders.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -298,6 +302,35 @@ private Q_SLOTS:
         again.SaveBarState();
     }
 
+    // An earlier version's profile moves into KesV's folder once, recent files and bars kept;
+    // a profile that is there already wins over an old one.
+    void profile_movesAnOldProfileIntoKesVsFolderOnce() {
+        QTemporaryDir config;
+        const QString oldFile =
+            config.filePath(QStringLiteral("Local AppWizard-Generated Applications/KesV.conf"));
+        const QString newFile = config.filePath(QStringLiteral("KesV/KesV.conf"));
+        const auto writeOld = [&oldFile](const QString& recent) {
+            QSettings old(oldFile, QSettings::IniFormat);
+            old.setValue(QStringLiteral("Recent File List/File1"), recent);
+            old.setValue(QStringLiteral("MainBar/StatusBar"), false);
+        };
+        writeOld(QStringLiteral("/songs/a.kes"));
+        UseProfileFolder(config.path());
+        QVERIFY(QFile::exists(newFile));
+        QVERIFY(!QFile::exists(oldFile));
+        QVERIFY(!QFile::exists(QFileInfo(oldFile).path()));
+        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
+                 QStringLiteral("/songs/a.kes"));
+        QCOMPARE(QSettings().value(QStringLiteral("MainBar/StatusBar"), true).toBool(), false);
+
+        writeOld(QStringLiteral("/songs/older.kes"));
+        UseProfileFolder(config.path());
+        QVERIFY(QFile::exists(oldFile));
+        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
+                 QStringLiteral("/songs/a.kes"));
+        UseProfileFolder(QFile::decodeName(GetUserFolders().config.c_str()));
+    }
+
     void tempoDialog_presetTempoStartsOnTheList() {
         CTempoDlg dialog;
         dialog.m_nTempo = 120;
@@ -484,8 +517,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     CKesApp app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
-    QCoreApplication::setApplicationName(QStringLiteral("KesV"));
+    UseProfileFolder(profile.path());
     AppTest test;
     return QTest::qExec(&test, argc, argv);
 }
