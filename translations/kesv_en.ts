@@ -894,6 +894,14 @@ Channels   : %04X
         <source>--track は --import-midi（または --import-musicxml）と一つ、番号（または番号:チャンネル）で指定してください</source>
         <translation>give --track once, with --import-midi (or --import-musicxml), as a number (or number:channel)</translation>
     </message>
+    <message>
+        <source>MIDI と MusicXML の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。</source>
+        <translation>The time signature of a MIDI or MusicXML export, and the one an import is compared with (e.g. 3/4). Without it, the settings file&apos;s (~/.config/KesV/KesV.env).</translation>
+    </message>
+    <message>
+        <source>--time は拍数/単位（例: 3/4、単位は 2、4、8、16）で一つ指定してください</source>
+        <translation>give --time once, as beats/unit (e.g. 3/4; the unit 2, 4, 8 or 16)</translation>
+    </message>
 </context>
 <context>
     <name>Exchange</name>

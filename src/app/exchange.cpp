@@ -2,7 +2,6 @@
 
 #include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
-#include "settings/settingsfile.h"
 #include "song/cp932.h"
 #include "song/songcodec.h"
 #include "songfilemessages.h"
@@ -402,9 +401,8 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
             return failWith(inPath, error, 1);
         if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
             return failWith(outPath, error, 1);
-        const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
-        if (!ImportRemarks(import, signature).isEmpty())
-            *message = DescribeImport(import, signature);
+        if (!ImportRemarks(import, options.signature).isEmpty())
+            *message = DescribeImport(import, options.signature);
         return 0;
     }
     if (conversion == Conversion::ImportMusicXml) {
@@ -413,9 +411,8 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
             return failWith(inPath, error, 1);
         if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
             return failWith(outPath, error, 1);
-        const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
-        if (!MusicXmlImportRemarks(import, signature).isEmpty())
-            *message = DescribeMusicXmlImport(import, signature);
+        if (!MusicXmlImportRemarks(import, options.signature).isEmpty())
+            *message = DescribeMusicXmlImport(import, options.signature);
         return 0;
     }
     CKesDoc document;
@@ -423,10 +420,9 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
         return failWith(inPath, DescribeSongFileError(fileError), 1);
     const Song& song = document.GetSong();
     if (conversion == Conversion::ExportMidi || conversion == Conversion::ExportMusicXml) {
-        const TimeSignature signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
         const bool written = conversion == Conversion::ExportMidi
-                                 ? ExportSongToMidi(song, signature, outPath, &error)
-                                 : ExportSongToMusicXml(song, signature, outPath, &error);
+                                 ? ExportSongToMidi(song, options.signature, outPath, &error)
+                                 : ExportSongToMusicXml(song, options.signature, outPath, &error);
         if (!written)
             return failWith(outPath, error, 1);
         return 0;

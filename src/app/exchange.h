@@ -88,8 +88,9 @@ QString DescribeMusicXmlImport(const MusicXmlImport& import, const TimeSignature
 enum class Conversion { ExportMidi, ExportAudio, ImportMidi, ExportMusicXml, ImportMusicXml };
 
 struct ConversionOptions {
-    MelodyChoice melody;   // the import's track (and channel); for a score, its part
-    bool normalize = true; // the audio export's level
+    MelodyChoice melody;     // the import's track (and channel); for a score, its part
+    bool normalize = true;   // the audio export's level
+    TimeSignature signature; // the bars of an export, the meter an import is compared with
 };
 
 /// Runs one conversion without a window. Returns the exit status (0, 1 for a failed

@@ -64,6 +64,7 @@ struct CommandLine {
     QList<std::pair<Conversion, QString>> conversions; // each with the file it writes
     QStringList listTracks;                            // the MIDI files whose tracks to list
     QStringList tracks;                                // --track: N or N:CHANNEL
+    QStringList times;                                 // --time: BEATS/UNIT
     bool noNormalize = false;
     QString error; // the parser's complaint; the usage follows it
     QString help;
@@ -77,7 +78,7 @@ constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
     {Conversion::ImportMusicXml, "import-musicxml"},
 };
 // The options that need no window: the conversions and these.
-constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize"};
+constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize", "time"};
 
 // kesv [song.kes], or one conversion: kesv --export-midi OUT.mid SONG.kes and the like. The
 // developer options stay out of the help: --screenshot <png> saves the
@@ -125,7 +126,12 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("no-normalize"),
         CommandLineText::tr(
             "--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。"));
-    parser.addOptions({listTracks, track, noNormalize});
+    const QCommandLineOption time(
+        QStringLiteral("time"),
+        CommandLineText::tr("MIDI と MusicXML の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。"
+                            "省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。"),
+        QStringLiteral("n/m"));
+    parser.addOptions({listTracks, track, noNormalize, time});
     CommandLine line;
     line.help = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -146,6 +152,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     line.listTracks = parser.values(listTracks);
     line.tracks = parser.values(track);
     line.noNormalize = parser.isSet(noNormalize);
+    line.times = parser.values(time);
     return line;
 }
 
@@ -211,6 +218,21 @@ bool ParseTrack(const QString& text, MelodyChoice& choice) {
     return true;
 }
 
+// --time BEATS/UNIT: 1 to 255 beats of a half, quarter, eighth or sixteenth note, as the
+// settings sheet allows.
+bool ParseTime(const QString& text, TimeSignature& signature) {
+    const QStringList parts = text.split(QLatin1Char('/'));
+    bool beatsOk = false;
+    bool unitOk = false;
+    const int beats = parts.value(0).toInt(&beatsOk);
+    const int unit = parts.value(1).toInt(&unitOk);
+    if (parts.size() != 2 || !beatsOk || !unitOk || beats < 1 || beats > 255 ||
+        (unit != 2 && unit != 4 && unit != 8 && unit != 16))
+        return false;
+    signature = {beats, unit};
+    return true;
+}
+
 int RunConversionLine(const CommandLine& line) {
     if (!line.error.isEmpty())
         return UsageError(line);
@@ -245,6 +267,12 @@ int RunConversionLine(const CommandLine& line) {
                                     "一つ、番号（または番号:チャンネル）で指定してください"),
                 2);
     }
+    if (line.times.isEmpty())
+        options.signature = LoadSettings(DefaultSettingsPath()).GetTimeSignature();
+    else if (line.times.size() != 1 || !ParseTime(line.times.constFirst(), options.signature))
+        return Fail(CommandLineText::tr("--time は拍数/単位（例: 3/4、単位は 2、4、8、16）で"
+                                        "一つ指定してください"),
+                    2);
     if (conversion == Conversion::ExportAudio)
         RemoveAudioTemporaryOnSignals();
     QString message;
