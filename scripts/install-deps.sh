@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   qt6-l10n-tools qt6-tools-dev # lupdate and lrelease, and their CMake functions
-  libxcb-xkb-dev
+  libxcb1-dev libxcb-xkb-dev # the display check; the lock keys' lights
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
   python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently

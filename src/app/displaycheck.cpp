@@ -5,9 +5,7 @@
 #include <QFileInfo>
 #include <QString>
 
-#ifdef KESV_HAVE_XCB_XKB
 #include <xcb/xcb.h>
-#endif
 
 namespace {
 
@@ -26,30 +24,22 @@ bool WaylandSocketExists(const QString& display) {
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QLatin1Char('/') + display);
 }
 
-#ifdef KESV_HAVE_XCB_XKB
 // An X server without -noreset starts afresh when its last client leaves, and then refuses
 // connections for a moment: the look stays connected until Qt's own connection is up.
 xcb_connection_t* g_pLook = nullptr;
-#endif
 
-bool XDisplayOpens([[maybe_unused]] const QString& display) {
-#ifdef KESV_HAVE_XCB_XKB
+bool XDisplayOpens(const QString& display) {
     ReleaseDisplayCheck();
     g_pLook = xcb_connect(display.toLocal8Bit().constData(), nullptr);
     return xcb_connection_has_error(g_pLook) == 0;
-#else
-    return true; // Qt will tell
-#endif
 }
 
 } // namespace
 
 void ReleaseDisplayCheck() {
-#ifdef KESV_HAVE_XCB_XKB
     if (g_pLook)
         xcb_disconnect(g_pLook);
     g_pLook = nullptr;
-#endif
 }
 
 QString DisplayProblem() {
