@@ -76,6 +76,25 @@ extern "C" void RemoveTemporaryAndEnd(int signal) {
     std::raise(signal);
 }
 
+// Holds SIGINT and SIGTERM back while the temporary file and its record change together, so
+// that the handler never meets a file it does not know of yet or any longer.
+class CSignalsHeld {
+public:
+    CSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+    }
+    ~CSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+private:
+    sigset_t m_previous{};
+};
+
 void RegisterTemporary(const std::string& name) {
     g_hasTemporary = 0;
     if (name.size() >= sizeof g_temporaryPath)
@@ -240,19 +259,25 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
     const bool exists = !toStandardOutput && ::stat(target.c_str(), &existing) == 0;
     const bool inPlace = toStandardOutput || (exists && !S_ISREG(existing.st_mode));
     std::string temporaryBase;
-    if (inPlace) {
-        const char* tmp = std::getenv("TMPDIR");
-        temporaryBase = std::string(tmp && *tmp ? tmp : "/tmp") + "/kesv-audio";
-    }
+    if (inPlace)
+        temporaryBase = (GetUserFolders().temp / "kesv-audio").string();
     // The temporary file lies in the target's folder, so the rename cannot cross devices.
-    const std::string temporary = CreateFileBeside(inPlace ? temporaryBase : target);
+    std::string temporary;
+    int createError = 0;
+    {
+        const CSignalsHeld held;
+        temporary = CreateFileBeside(inPlace ? temporaryBase : target);
+        createError = errno;
+        if (!temporary.empty())
+            RegisterTemporary(temporary);
+    }
     if (temporary.empty())
-        return fail(Failure::CannotCreate, errno);
-    RegisterTemporary(temporary);
+        return fail(Failure::CannotCreate, createError);
     struct Remover {
         const std::string& name;
         bool keep = false;
         ~Remover() {
+            const CSignalsHeld held;
             g_hasTemporary = 0;
             if (!keep)
                 std::remove(name.c_str());

@@ -5,8 +5,6 @@ import os
 import signal
 import stat
 import subprocess
-import sys
-import tempfile
 import time
 import unittest
 import wave
@@ -14,8 +12,7 @@ import wave
 import mido
 import numpy
 
-KESV = sys.argv.pop(1)
-ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+from kesvcli import ENV, KESV, SongCase, kesv
 
 # テスト, tempo byte 0x87 (138 bpm): C quarter; a half tied to a D quarter; an eighth rest;
 # three triplet eighths E F G.
@@ -31,10 +28,6 @@ def seconds(tick):
     return tick * 60.0 / BPM / 480
 
 
-def kesv(*args):
-    return subprocess.run([KESV, *args], env=ENV, capture_output=True, text=True, timeout=120)
-
-
 def notes_of(path):
     """(start, end, key) of every note of a MIDI file, in ticks, and the file."""
     midi = mido.MidiFile(path)
@@ -48,18 +41,8 @@ def notes_of(path):
     return sorted(notes), midi
 
 
-class Conversions(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.song = self.path("song.kes")
-        with open(self.song, "wb") as f:
-            f.write(SONG)
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+class Conversions(SongCase):
+    SONG = SONG
 
     def test_export_midi_reads_back_in_mido_and_plays_in_fluidsynth(self):
         out = self.path("song.mid")
@@ -86,6 +69,26 @@ class Conversions(unittest.TestCase):
                                capture_output=True, text=True, timeout=120)
         self.assertEqual(fluid.returncode, 0, fluid.stderr)
         self.assertGreater(os.path.getsize(self.path("fs.wav")), 44100)
+
+    def test_the_time_signature_is_the_settings_files_unless_given(self):
+        config = self.path("config")
+        os.makedirs(os.path.join(config, "KesV"))
+        # The record's first 85 bytes: flags (beat unit index 2: eighths) and 6 beats a bar.
+        with open(os.path.join(config, "KesV", "KesV.env"), "wb") as f:
+            f.write(bytes(80) + (2 << 6).to_bytes(4, "little") + bytes([6]))
+        out = self.path("song.mid")
+        for args, expected in (([], (6, 8)), (["--time", "3/4"], (3, 4)), (["--time=2/2"], (2, 2))):
+            run = subprocess.run([KESV, "--export-midi", out, self.song, *args],
+                                 env={**ENV, "XDG_CONFIG_HOME": config}, capture_output=True,
+                                 text=True, timeout=120)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            meter = [m for m in mido.MidiFile(out).tracks[0] if m.type == "time_signature"][0]
+            self.assertEqual((meter.numerator, meter.denominator), expected, args)
+        for bad in ("3/5", "0/4", "3", "x/4", "256/4"):
+            run = kesv("--export-midi", self.path("bad.mid"), self.song, "--time", bad)
+            self.assertEqual((run.returncode, run.stderr.count("\n")), (2, 1), (bad, run.stderr))
+            self.assertFalse(os.path.exists(self.path("bad.mid")), bad)
+        self.assertIn("--time", kesv("--help").stdout)
 
     def test_export_audio_lasts_the_song_and_sounds_at_the_notes(self):
         expected = seconds(SONG_TICKS) + 0.5
@@ -291,10 +294,15 @@ class Conversions(unittest.TestCase):
             f.write(b"\xe1\xf0" + b"\xfd\xf1\x60" + b"\xc0\x33" * 999 + b"\xff")
         for signal_number in (signal.SIGINT, signal.SIGTERM):
             process = subprocess.Popen([KESV, "--export-audio", self.path("long.wav"), long_song], env=ENV)
-            for _ in range(200):  # until the render has begun
-                if any(n.startswith("long.wav.") for n in os.listdir(self.dir.name)):
-                    break
-                time.sleep(0.05)
+            # Only a render that has begun tests anything: wait for its temporary file however
+            # long the machine takes, and fail when the program ends or never gets there.
+            deadline = time.monotonic() + 120
+            while not any(n.startswith("long.wav.") for n in os.listdir(self.dir.name)):
+                if process.poll() is not None or time.monotonic() > deadline:
+                    process.kill()
+                    process.wait()
+                    self.fail(f"the render never began (exit status {process.returncode})")
+                time.sleep(0.01)
             process.send_signal(signal_number)
             self.assertEqual(process.wait(timeout=60), -signal_number)
             self.assertEqual([n for n in os.listdir(self.dir.name) if n.startswith("long.wav")], [])

@@ -6,7 +6,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 import xml.etree.ElementTree as ET
 import zipfile
@@ -14,14 +13,14 @@ from fractions import Fraction
 
 import mido
 
-KESV = sys.argv.pop(1)
+from kesvcli import ENV, SongCase, kesv
+
 NOTATION = "--notation" in sys.argv
 if NOTATION:
     sys.argv.remove("--notation")
     if not (shutil.which("musescore3") or shutil.which("mscore3")):
         print("musescore3 is not installed: skipped")
         sys.exit(77)
-ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 
 TYPES = {"whole": Fraction(4), "half": Fraction(2), "quarter": Fraction(1), "eighth": Fraction(1, 2),
          "16th": Fraction(1, 4), "32nd": Fraction(1, 8), "64th": Fraction(1, 16), "128th": Fraction(1, 32)}
@@ -47,10 +46,6 @@ EVENTS = (event(0xC4, 60) + event(0xC6, 0) + event(0xC7, 62) + event(0xC7, 63) +
 TITLE = "楽譜のテスト"
 SONG = b"\xe1\xf0" + TITLE.encode("cp932") + b"\xfd\xf1\x87" + EVENTS + b"\xff"  # 138 bpm
 BAR = Fraction(4)
-
-
-def kesv(*args):
-    return subprocess.run([KESV, *args], env=ENV, capture_output=True, text=True, timeout=60)
 
 
 def read_score(path):
@@ -117,18 +112,8 @@ def performance(path):
     return onsets
 
 
-class MusicXml(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.song = self.path("song.kes")
-        with open(self.song, "wb") as f:
-            f.write(SONG)
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+class MusicXml(SongCase):
+    SONG = SONG
 
     def export(self, name="song.musicxml"):
         out = self.path(name)
