@@ -76,7 +76,7 @@ MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXml
 /// `out` is replaced only on success.
 MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, int part = 0);
 
-/// A compressed MusicXML file holding `xml` as its score; empty when libzip fails.
+/// A compressed MusicXML file holding `xml` as its score; empty when it cannot be packed.
 QByteArray PackMxl(const QByteArray& xml);
 
 /// The score of a compressed file: the first rootfile META-INF/container.xml names. Entries

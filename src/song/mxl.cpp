@@ -1,12 +1,8 @@
 // Compressed MusicXML (.mxl): a zip archive whose META-INF/container.xml names the score.
 #include "musicxml.h"
+#include "ziparchive.h"
 
 #include <QXmlStreamReader>
-
-#include <zip.h>
-
-#include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -14,38 +10,19 @@ constexpr char kContainerName[] = "META-INF/container.xml";
 constexpr char kScoreName[] = "score.musicxml";
 constexpr char kMimeType[] = "application/vnd.recordare.musicxml";
 
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-
-// An entry's bytes, read no further than kMaxMusicXmlBytes whatever its header says.
-MusicXmlError ReadEntry(zip_t* archive, const char* name, QByteArray& out) {
-    const zip_int64_t index = zip_name_locate(archive, name, 0);
-    if (index < 0)
+MusicXmlError ReadEntry(const CZipArchiveReader& archive, const std::string& name,
+                        QByteArray& out) {
+    switch (archive.Read(name, kMaxMusicXmlBytes, out)) {
+    case CZipArchiveReader::Result::Ok:
+        return MusicXmlError::None;
+    case CZipArchiveReader::Result::NoEntry:
         return MusicXmlError::NoScoreInZip;
-    zip_stat_t stat;
-    if (zip_stat_index(archive, zip_uint64_t(index), 0, &stat) == 0 &&
-        (stat.valid & ZIP_STAT_SIZE) && stat.size > zip_uint64_t(kMaxMusicXmlBytes))
+    case CZipArchiveReader::Result::TooLarge:
         return MusicXmlError::TooLarge;
-    zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
-    if (!file)
-        return MusicXmlError::NotZip;
-    QByteArray bytes;
-    char chunk[64 * 1024];
-    zip_int64_t got = 0;
-    while ((got = zip_fread(file, chunk, sizeof chunk)) > 0) {
-        bytes.append(chunk, qsizetype(got));
-        if (bytes.size() > kMaxMusicXmlBytes)
-            break;
+    case CZipArchiveReader::Result::Damaged:
+        break;
     }
-    zip_fclose(file);
-    if (bytes.size() > kMaxMusicXmlBytes)
-        return MusicXmlError::TooLarge;
-    if (got < 0)
-        return MusicXmlError::NotZip;
-    out = std::move(bytes);
-    return MusicXmlError::None;
+    return MusicXmlError::NotZip;
 }
 
 // The first rootfile's path; empty when there is none.
@@ -64,19 +41,6 @@ QByteArray RootFilePath(const QByteArray& container, MusicXmlError& error) {
     return {};
 }
 
-bool AddEntry(zip_t* archive, const char* name, const QByteArray& bytes, bool compress) {
-    zip_source_t* source = zip_source_buffer(archive, bytes.constData(), bytes.size(), 0);
-    if (!source)
-        return false;
-    const zip_int64_t index = zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(source);
-        return false;
-    }
-    return zip_set_file_compression(archive, zip_uint64_t(index),
-                                    compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0) == 0;
-}
-
 } // namespace
 
 bool LooksLikeZip(const QByteArray& bytes) {
@@ -84,65 +48,26 @@ bool LooksLikeZip(const QByteArray& bytes) {
 }
 
 QByteArray PackMxl(const QByteArray& xml) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!buffer)
-        return {};
-    zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-    if (!archive) {
-        zip_source_free(buffer);
-        return {};
-    }
-    zip_source_keep(buffer); // the archive's bytes are read from it after the close
-    // The mime type comes first and stored, so that a reader can tell the type by its bytes.
-    const QByteArray mimeType(kMimeType);
     const QByteArray container =
         QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                           "<container>\n  <rootfiles>\n"
                           "    <rootfile full-path=\"score.musicxml\" "
                           "media-type=\"application/vnd.recordare.musicxml+xml\"/>\n"
                           "  </rootfiles>\n</container>\n");
-    const bool added = AddEntry(archive, "mimetype", mimeType, false) &&
-                       AddEntry(archive, kContainerName, container, true) &&
-                       AddEntry(archive, kScoreName, xml, true);
-    if (!added || zip_close(archive) != 0) {
-        zip_discard(archive);
-        zip_source_free(buffer);
-        return {};
-    }
-    QByteArray out;
-    if (zip_source_open(buffer) == 0) {
-        zip_source_seek(buffer, 0, SEEK_END);
-        const zip_int64_t size = zip_source_tell(buffer);
-        zip_source_seek(buffer, 0, SEEK_SET);
-        if (size > 0) {
-            out.resize(qsizetype(size));
-            if (zip_source_read(buffer, out.data(), zip_uint64_t(size)) != size)
-                out.clear();
-        }
-        zip_source_close(buffer);
-    }
-    zip_source_free(buffer);
-    return out;
+    // The mime type comes first and stored, so that a reader can tell the type by its bytes.
+    return WriteZipArchive({{"mimetype", QByteArray(kMimeType), false},
+                            {kContainerName, container, true},
+                            {kScoreName, xml, true}});
 }
 
 MusicXmlReadResult UnpackMxl(const QByteArray& archiveBytes, QByteArray& xml) {
     if (archiveBytes.size() > kMaxMusicXmlBytes)
         return {MusicXmlError::TooLarge};
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(archiveBytes.constData(),
-                                                    zip_uint64_t(archiveBytes.size()), 0, &error);
-    if (!source)
+    const CZipArchiveReader archive(archiveBytes);
+    if (!archive.IsValid())
         return {MusicXmlError::NotZip};
-    Archive archive(zip_open_from_source(source, ZIP_RDONLY, &error));
-    if (!archive) {
-        zip_source_free(source);
-        return {MusicXmlError::NotZip};
-    }
     QByteArray container;
-    if (const MusicXmlError read = ReadEntry(archive.get(), kContainerName, container);
+    if (const MusicXmlError read = ReadEntry(archive, kContainerName, container);
         read != MusicXmlError::None)
         return {read};
     MusicXmlError rootError = MusicXmlError::None;
@@ -150,7 +75,7 @@ MusicXmlReadResult UnpackMxl(const QByteArray& archiveBytes, QByteArray& xml) {
     if (root.isEmpty())
         return {rootError};
     QByteArray score;
-    if (const MusicXmlError read = ReadEntry(archive.get(), root.constData(), score);
+    if (const MusicXmlError read = ReadEntry(archive, root.toStdString(), score);
         read != MusicXmlError::None)
         return {read};
     xml = std::move(score);
