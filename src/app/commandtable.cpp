@@ -185,8 +185,9 @@ std::span<const CommandEntry> FrameCommands() {
 
 namespace {
 
-// Dark colours (outlines, navy, dark green) mirrored in lightness, hue and saturation kept:
-// the picture reads the same on a dark bar as on a light one; light colours stay.
+// Dark colours lightened, hue and saturation kept: navy, dark blue and green mirrored in
+// lightness, black and grey outlines a mid grey that still parts them from white fills. The
+// picture reads the same on a dark bar as on a light one; light colours stay.
 QPixmap LightenedForDark(const QString& path) {
     QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
@@ -196,7 +197,9 @@ QPixmap LightenedForDark(const QString& path) {
             float hue, saturation, lightness, alpha;
             color.getHslF(&hue, &saturation, &lightness, &alpha);
             if (alpha > 0 && lightness < 0.5f) {
-                color.setHslF(hue, saturation, 1.0f - lightness, alpha);
+                const bool grey = saturation < 0.2f;
+                color.setHslF(hue, saturation, grey ? 0.6f + lightness * 0.4f : 1.0f - lightness,
+                              alpha);
                 line[x] = color.rgba();
             }
         }

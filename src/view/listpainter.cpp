@@ -48,6 +48,26 @@ void DrawPlayMark(QPainter& painter, const QPalette& palette, const PixelRect& m
     painter.restore();
 }
 
+/// A row's number box: flat raised; a dark palette's light and shadow lie too close to the
+/// button face to show it, so there its ring is drawn in the text's colour, dimmed, and black.
+void DrawRowMarker(QPainter& painter, const QPalette& palette, PixelRect marker) {
+    if (!IsDarkPalette(palette)) {
+        DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
+        return;
+    }
+    const QColor face = GetSysColor(palette, SysColor::BtnFace);
+    const QColor text = GetSysColor(palette, SysColor::BtnText);
+    const auto mix = [&face](const QColor& other, double share) {
+        return QColor::fromRgbF(float(face.redF() + (other.redF() - face.redF()) * share),
+                                float(face.greenF() + (other.greenF() - face.greenF()) * share),
+                                float(face.blueF() + (other.blueF() - face.blueF()) * share));
+    };
+    PixelRect box = marker;
+    painter.fillRect(ToQRect(box), face);
+    box.DeflateRect(1, 1);
+    Draw3dRect(painter, box, mix(text, 0.45), mix(QColor(Qt::black), 0.6));
+}
+
 } // namespace
 
 CListPainter::CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent)
@@ -100,7 +120,7 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
         if (i == rows.playRow)
             DrawPlayMark(painter, palette, marker);
         else
-            DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
+            DrawRowMarker(painter, palette, marker);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
         const std::string text =
