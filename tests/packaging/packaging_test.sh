@@ -5,6 +5,7 @@
 #   packaging_test.sh file-type <cmake> <build dir> <source dir> <app id>
 #   packaging_test.sh deb-build <cpack> <build dir> <package dir>
 #   packaging_test.sh deb-contents <package dir> <version> <app id>
+#   packaging_test.sh deb-reproducible <cpack> <build dir> <package dir> <version>
 #   packaging_test.sh deb-install <package dir> <version>      (as root; 77 = skipped)
 #   packaging_test.sh deb-lintian <package dir> <version>
 #   packaging_test.sh deb-hardening <package dir> <version>
@@ -99,6 +100,16 @@ deb-contents)
     >"$scratch/changelog"
   changed="$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)"
   [ "$changed" = "$3" ] || fail "the changelog's newest entry is $changed, the package $3"
+  ;;
+
+deb-reproducible)
+  # A second packing, a second later and without SOURCE_DATE_EPOCH, gives the same bytes.
+  deb="$(deb_file "$4" "$5")"
+  [ -f "$deb" ] || fail "no $deb"
+  sleep 1
+  env -u SOURCE_DATE_EPOCH "$2" --config "$3/CPackConfig.cmake" -G DEB -B "$scratch/again" \
+    >"$scratch/cpack.log" || { cat "$scratch/cpack.log"; fail "cpack"; }
+  cmp "$deb" "$(deb_file "$scratch/again" "$5")" || fail "a second packing gives another package"
   ;;
 
 deb-lintian)
