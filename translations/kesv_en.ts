@@ -7,6 +7,18 @@
         <source>KesVのﾊﾞｰｼﾞｮﾝ情報</source>
         <translation>About KesV</translation>
     </message>
+    <message>
+        <source>Copyright © 2026 KesV の開発者</source>
+        <translation>Copyright © 2026 The KesV developers</translation>
+    </message>
+    <message>
+        <source>GNU 一般公衆利用許諾書（GPL）バージョン 3 以降の下で配布されるフリーソフトウェアです。</source>
+        <translation>Free software under the GNU General Public License, version 3 or later.</translation>
+    </message>
+    <message>
+        <source>Built: %1</source>
+        <translation>Built on %1</translation>
+    </message>
 </context>
 <context>
     <name>CEnvDlg</name>
@@ -105,6 +117,38 @@
         <source>対になるキーに、逆の機能を同時に割当てる</source>
         <translation>Give the paired key the opposite function</translation>
     </message>
+    <message>
+        <source>PageUp</source>
+        <translation>Page Up</translation>
+    </message>
+    <message>
+        <source>PageDown</source>
+        <translation>Page Down</translation>
+    </message>
+    <message>
+        <source>INS</source>
+        <translation>Insert</translation>
+    </message>
+    <message>
+        <source>DEL</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>TAB</source>
+        <translation>Tab</translation>
+    </message>
+    <message>
+        <source>&amp;Default</source>
+        <translation>Restore &amp;Defaults</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>FUNC</source>
+        <translation>Function</translation>
+    </message>
 </context>
 <context>
     <name>CEnvMain</name>
@@ -130,7 +174,7 @@
     </message>
     <message>
         <source>小節設定</source>
-        <translation>Bars</translation>
+        <translation>Time Signature</translation>
     </message>
     <message>
         <source>情報...</source>
@@ -214,6 +258,10 @@ Channels   : %04X
         <source>OKT:装置の情報</source>
         <translation>Device information</translation>
     </message>
+    <message>
+        <source>MIDI I/F</source>
+        <translation>MIDI Devices</translation>
+    </message>
 </context>
 <context>
     <name>CExchangeCommands</name>
@@ -251,7 +299,7 @@ Channels   : %04X
     </message>
     <message>
         <source>音量を揃える（ピークを -1 dBFS に）</source>
-        <translation>Normalise the level (peak at -1 dBFS)</translation>
+        <translation>Normalize the level (peak at -1 dBFS)</translation>
     </message>
     <message>
         <source>MusicXML ファイルを読み込んでいます...</source>
@@ -363,6 +411,10 @@ Channels   : %04X
         <source>1 減算</source>
         <translation>Subtract One</translation>
     </message>
+    <message>
+        <source>MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）</source>
+        <translation>No MIDI input device is chosen (choose one in View → Preferences)</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -389,6 +441,14 @@ Channels   : %04X
     <message>
         <source>[F6] 符点八分音符  [F12] 休符          </source>
         <translation>[F6] dotted eighth  [F12] rest         </translation>
+    </message>
+    <message>
+        <source>No. bin.    TimeStamp ♪   Len.</source>
+        <translation>No. Bytes   Position  ♪ Length</translation>
+    </message>
+    <message>
+        <source>休</source>
+        <translation>r</translation>
     </message>
 </context>
 <context>
@@ -635,7 +695,7 @@ Channels   : %04X
     </message>
     <message>
         <source>ｵｰﾃﾞｨｵ ﾌｧｲﾙへ書き出し(&amp;W)...</source>
-        <translation>Export as Audio File (&amp;W)...</translation>
+        <translation>Export as A&amp;udio File...</translation>
     </message>
     <message>
         <source>曲を内蔵ｼﾝｾｻｲｻﾞの音でｵｰﾃﾞｨｵ ﾌｧｲﾙに書き出し</source>
@@ -708,6 +768,54 @@ Channels   : %04X
     <message>
         <source>MusicXML の楽譜の旋律を新しい曲として読み込み</source>
         <translation>Read the melody of a MusicXML score as a new song</translation>
+    </message>
+    <message>
+        <source>新規ﾌｧｲﾙ</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>切り取り</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>ｺﾋﾟｰ</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>貼り付け</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>曲を MIDI 出力デバイスで演奏</source>
+        <translation>Play the song on the MIDI output device</translation>
+    </message>
+    <message>
+        <source>演奏を止めて音をすべて消す</source>
+        <translation>Stop playing and silence every note</translation>
+    </message>
+    <message>
+        <source>MIDI 入力デバイスで弾いた音高をｶｰｿﾙの行に入力</source>
+        <translation>Enter the pitches played on the MIDI input device at the cursor row</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About KesV</translation>
+    </message>
+    <message>
+        <source>Midi接続ﾊﾞｰの 表示/非表示</source>
+        <translation>Show or hide the MIDI bar</translation>
     </message>
 </context>
 <context>
@@ -868,7 +976,7 @@ Channels   : %04X
     </message>
     <message>
         <source>--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。</source>
-        <translation>--export-audio writes the synthesizer&apos;s level as it is, not normalised.</translation>
+        <translation>--export-audio keeps the synthesizer&apos;s own level instead of normalizing it.</translation>
     </message>
     <message>
         <source>--list-tracks には MIDI ファイルを一つだけ指定してください</source>
@@ -974,14 +1082,6 @@ Channels   : %04X
         <translation>Cannot write the file: %1</translation>
     </message>
     <message>
-        <source>音域外の音符 %1 個を除きました</source>
-        <translation>%1 notes out of range left out</translation>
-    </message>
-    <message>
-        <source>短すぎる音符 %1 個を除きました</source>
-        <translation>%1 notes too short left out</translation>
-    </message>
-    <message>
         <source>%1 イベントを超える分は読み込んでいません</source>
         <translation>nothing beyond %1 events read</translation>
     </message>
@@ -1042,12 +1142,8 @@ Channels   : %04X
         <translation>Cannot write to a folder.</translation>
     </message>
     <message>
-        <source>テンポ変更 %1 個を一つのテンポにまとめました</source>
-        <translation>%1 tempo changes folded into one tempo</translation>
-    </message>
-    <message>
         <source>ファイルは %1/%2 拍子です</source>
-        <translation>%1/%2 in the file</translation>
+        <translation>the file is in %1/%2 time</translation>
     </message>
     <message>
         <source>最後のトラックの長さをファイルの終わりまでとしました</source>
@@ -1142,36 +1238,75 @@ Channels   : %04X
         <translation>part %2 of %1 read</translation>
     </message>
     <message>
-        <source>装飾音 %1 個を除きました</source>
-        <translation>%1 grace notes left out</translation>
-    </message>
-    <message>
-        <source>和音の下の音 %1 個を除きました</source>
-        <translation>%1 lower chord notes left out</translation>
-    </message>
-    <message>
-        <source>ほかの声部の音符 %1 個を除きました</source>
-        <translation>%1 notes of other voices left out</translation>
-    </message>
-    <message>
-        <source>音高のない音符 %1 個を休符にしました</source>
-        <translation>%1 unpitched notes made rests</translation>
-    </message>
-    <message>
-        <source>音域外の音符 %1 個を休符にしました</source>
-        <translation>%1 notes out of range made rests</translation>
-    </message>
-    <message>
-        <source>音価 %1 個を近い長さにしました</source>
-        <translation>%1 note values rounded to the nearest length</translation>
-    </message>
-    <message>
         <source>MusicXML ファイルを読み込みました</source>
         <translation>MusicXML file imported</translation>
     </message>
     <message>
         <source>MusicXML ファイルを読み込みました（%1）</source>
         <translation>MusicXML file imported (%1)</translation>
+    </message>
+    <message numerus="yes">
+        <source>テンポ変更 %n 個を一つのテンポにまとめました</source>
+        <translation>
+            <numerusform>%n tempo change folded into one tempo</numerusform>
+            <numerusform>%n tempo changes folded into one tempo</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音域外の音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note out of range left out</numerusform>
+            <numerusform>%n notes out of range left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>短すぎる音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note too short left out</numerusform>
+            <numerusform>%n notes too short left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>装飾音 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n grace note left out</numerusform>
+            <numerusform>%n grace notes left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>和音の下の音 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n lower chord note left out</numerusform>
+            <numerusform>%n lower chord notes left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ほかの声部の音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note of another voice left out</numerusform>
+            <numerusform>%n notes of other voices left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音高のない音符 %n 個を休符にしました</source>
+        <translation>
+            <numerusform>%n unpitched note made a rest</numerusform>
+            <numerusform>%n unpitched notes made rests</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音域外の音符 %n 個を休符にしました</source>
+        <translation>
+            <numerusform>%n note out of range made a rest</numerusform>
+            <numerusform>%n notes out of range made rests</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音価 %n 個を近い長さにしました</source>
+        <translation>
+            <numerusform>%n note value rounded to the nearest length</numerusform>
+            <numerusform>%n note values rounded to the nearest length</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1271,10 +1406,6 @@ Channels   : %04X
 <context>
     <name>SongFile</name>
     <message>
-        <source>曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。</source>
-        <translation>Not a song file (it does not start with E1 or does not end with FF).</translation>
-    </message>
-    <message>
         <source>曲ファイルが壊れています（タイトルが終わっていません）。</source>
         <translation>The song file is damaged (its title does not end).</translation>
     </message>
@@ -1325,6 +1456,10 @@ Channels   : %04X
     <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>KesV の曲ファイルではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。MIDI ファイルや MusicXML の楽譜は読み込みのコマンドで開いてください。</source>
+        <translation>Not a KesV song file (it does not start with E1 or end with FF). MIDI files and MusicXML scores are read with the Import commands.</translation>
     </message>
 </context>
 </TS>

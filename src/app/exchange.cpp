@@ -331,8 +331,8 @@ QString DescribeAudioFailure(const AudioRenderResult& result) {
 void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
                                 int timeDenominator, const TimeSignature& signature) {
     if (tempoChangesFolded > 0)
-        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
-                     .arg(tempoChangesFolded);
+        parts << ExchangeText::tr("テンポ変更 %n 個を一つのテンポにまとめました", nullptr,
+                                  tempoChangesFolded);
     if (timeNumerator > 0 &&
         (timeNumerator != signature.beatsPerBar || timeDenominator != signature.beatUnit))
         parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
@@ -353,9 +353,10 @@ QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signatu
                       ? ExchangeText::tr("SMPTE の 29.97 フレームを 30 フレームとして読みました")
                       : ExchangeText::tr("SMPTE の時間をテンポ 120 として読みました"));
     if (import.notesOutOfRange > 0)
-        parts << ExchangeText::tr("音域外の音符 %1 個を除きました").arg(import.notesOutOfRange);
+        parts << ExchangeText::tr("音域外の音符 %n 個を除きました", nullptr,
+                                  import.notesOutOfRange);
     if (import.notesTooShort > 0)
-        parts << ExchangeText::tr("短すぎる音符 %1 個を除きました").arg(import.notesTooShort);
+        parts << ExchangeText::tr("短すぎる音符 %n 個を除きました", nullptr, import.notesTooShort);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;

@@ -9,14 +9,12 @@
 #include "mainframe.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
+#include "recentfiles.h"
 #include "recoveryoffer.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QSettings>
@@ -45,7 +43,6 @@ QIcon CKesApp::ProgramIcon() {
 }
 
 CKesApp::~CKesApp() {
-    SaveRecentFileList();
     delete m_pMainFrame; // the view goes with it, before the document and the settings
 }
 
@@ -79,7 +76,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);
     m_pMainFrame->LoadBarState();
-    m_pMainFrame->SetRecentFiles(LoadRecentFileList());
+    m_pMainFrame->SetRecentFiles(LoadRecentFiles());
 
     // [Recovery] AutoBackup=false in the profile turns the backup of unsaved work off.
     const QString recoveryFolder = DefaultRecoveryFolder();
@@ -102,8 +99,13 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
             [this] { m_pMainFrame->SaveBarState(); });
 
     m_pDocument->OnNewDocument();
-    if (!arguments.isEmpty() && !m_pMainFrame->OpenOrImportFile(arguments.constFirst()))
-        return false;
+    if (!arguments.isEmpty()) {
+        m_pMainFrame->SetFailuresToStandardError(true);
+        const bool opened = m_pMainFrame->OpenOrImportFile(arguments.constFirst());
+        m_pMainFrame->SetFailuresToStandardError(false);
+        if (!opened)
+            return false;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, recoveryFolder] {
@@ -121,30 +123,4 @@ void CKesApp::OnFilePrintSetup() {
 void CKesApp::OnAppAbout() {
     CAboutDlg dialog(m_pMainFrame);
     dialog.exec();
-}
-
-QStringList CKesApp::LoadRecentFileList() {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    QStringList files;
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
-        if (!file.isEmpty())
-            files.append(file);
-    }
-    return files;
-}
-
-void CKesApp::SaveRecentFileList() const {
-    if (applicationName() != QStringLiteral("KesV") || !m_pMainFrame)
-        return; // InitInstance never ran: no profile to write
-    const QStringList recentFiles = m_pMainFrame->GetRecentFiles();
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        if (i <= recentFiles.size())
-            settings.setValue(QStringLiteral("File%1").arg(i), recentFiles[i - 1]);
-        else
-            settings.remove(QStringLiteral("File%1").arg(i));
-    }
 }

@@ -271,9 +271,9 @@ int main(int argc, char** argv) {
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         QCoreApplication app(argc, argv);
         InstallTranslations(app, SystemUiLanguage());
-        std::fprintf(
-            stderr, "kesv: %s\n",
-            qPrintable(CommandLineText::tr("ディスプレイを開けません（%1）").arg(problem)));
+        std::fprintf(stderr, "kesv: %s\n",
+                     qPrintable(CommandLineText::tr("ディスプレイを開けません（%1）")
+                                    .arg(DescribeDisplayProblem(problem))));
         return 1;
     }
     CKesApp app(argc, argv);

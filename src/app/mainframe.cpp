@@ -8,7 +8,9 @@
 #include "exchangecommands.h"
 #include "lockkeys.h"
 #include "lockpane.h"
+#include "recentfiles.h"
 #include "songfilemessages.h"
+#include "view/drawhelpers.h"
 #include "view/kesview.h"
 
 #include <QAction>
@@ -24,11 +26,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUndoStack>
+
+#include <cstdio>
 
 CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_pDocument(document),
@@ -43,7 +49,12 @@ CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* 
     connect(m_pDocument, &CKesDoc::pathChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle();
     setAcceptDrops(true);
-    resize(800, 560);
+    // Geometry is written soon after each move or resize, so a crash keeps it too.
+    m_pGeometryTimer = new QTimer(this);
+    m_pGeometryTimer->setSingleShot(true);
+    m_pGeometryTimer->setInterval(500);
+    connect(m_pGeometryTimer, &QTimer::timeout, this, &CMainFrame::SaveGeometry);
+    FitToScreen();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -53,7 +64,8 @@ void CMainFrame::CreateActions() {
         auto* action = new QAction(tr(entry.text), this);
         if (entry.prompt)
             action->setStatusTip(tr(entry.prompt));
-        action->setIcon(CommandIcon(entry));
+        if (entry.toolTip)
+            action->setToolTip(tr(entry.toolTip));
         QList<QKeySequence> shortcuts;
         for (QKeyCombination keys : entry.keys) {
             if (keys != QKeyCombination())
@@ -75,6 +87,7 @@ void CMainFrame::CreateActions() {
         m_actions.insert(cmd::FileMruFirst + i, recent);
         m_recentActions.append(recent);
     }
+    UpdateCommandIcons();
     m_actions[cmd::AppExit]->setMenuRole(QAction::NoRole);
     m_actions[cmd::EditRedo]->setToolTip(tr("やり直し"));
     m_actions[cmd::MidiRecord]->setCheckable(true);
@@ -150,6 +163,8 @@ void CMainFrame::CreateMenus() {
                            cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportMusicXml,
                            cmd::FileImportMusicXml, cmd::FileExportAudio, kSeparator,
                            cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    // Other windows may have added to the list since.
+    connect(file, &QMenu::aboutToShow, this, [this] { SetRecentFiles(LoadRecentFiles()); });
     m_pRecentPlaceholder = file->addAction(tr("最近使ったﾌｧｲﾙ"));
     m_pRecentPlaceholder->setEnabled(false);
     file->addActions(m_recentActions);
@@ -185,11 +200,6 @@ QToolBar* CMainFrame::AddToolBar(const QString& title, const QString& name,
             bar->addAction(m_actions[id]);
     }
     addToolBar(Qt::TopToolBarArea, bar);
-    // Tool-bar buttons show neither tool tips nor prompts.
-    for (QAction* action : bar->actions()) {
-        if (QWidget* button = bar->widgetForAction(action))
-            button->installEventFilter(this);
-    }
     return bar;
 }
 
@@ -209,6 +219,7 @@ void CMainFrame::CreateToolBars() {
     m_pViewMenu->addAction(m_actions[cmd::ViewStatusBar]);
     toggle = m_pMidiBar->toggleViewAction();
     toggle->setText(tr("Midi接続ﾊﾞｰ(&M)"));
+    toggle->setStatusTip(tr("Midi接続ﾊﾞｰの 表示/非表示"));
     m_actions.insert(cmd::ViewMidiBar, toggle);
     m_pViewMenu->addAction(toggle);
     m_pViewMenu->addSeparator();
@@ -216,11 +227,18 @@ void CMainFrame::CreateToolBars() {
     m_pViewMenu->addAction(m_actions[cmd::Environment]);
 }
 
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
-        event->type() == QEvent::WhatsThis)
-        return true;
-    return QMainWindow::eventFilter(watched, event);
+void CMainFrame::UpdateCommandIcons() {
+    const bool dark = IsDarkPalette(palette());
+    for (const CommandEntry& entry : FrameCommands()) {
+        if (entry.icon)
+            m_actions[entry.id]->setIcon(CommandIcon(entry, dark));
+    }
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        UpdateCommandIcons();
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -260,6 +278,7 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
     connect(view, &CKesView::midiCommandsChanged, this, &CMainFrame::UpdateMidiCommands);
     connect(view, &CKesView::statusMessage, this, &CMainFrame::ShowMessage);
+    connect(view, &CKesView::failureMessage, this, &CMainFrame::ShowFailure);
     connect(m_actions[cmd::EditUndo], &QAction::triggered, view, &CKesView::OnEditUndo);
     connect(m_actions[cmd::EditRedo], &QAction::triggered, view, &CKesView::OnEditRedo);
     connect(m_actions[cmd::EditCut], &QAction::triggered, view, &CKesView::OnEditCut);
@@ -310,6 +329,20 @@ void CMainFrame::ShowMessage(const QString& text) {
         statusBar()->showMessage(text);
 }
 
+void CMainFrame::ShowFailure(const QString& text) {
+    // Not waited for, so a held key does not stack boxes: a second failure reuses the box.
+    if (!m_pFailureBox) {
+        m_pFailureBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("KesV"), text,
+                                        QMessageBox::Ok, this);
+        m_pFailureBox->setObjectName(QStringLiteral("FailureBox"));
+        m_pFailureBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_pFailureBox->setWindowModality(Qt::WindowModal);
+    }
+    m_pFailureBox->setText(text);
+    statusBar()->clearMessage();
+    m_pFailureBox->open();
+}
+
 QString CMainFrame::DocumentTitle() const {
     const QString title = m_pDocument->GetTitle();
     return title.isEmpty() ? UntitledName() : title;
@@ -355,14 +388,21 @@ bool CMainFrame::DoSave(const QString& path) {
 bool CMainFrame::OpenDocumentFile(const QString& path) {
     SongFileError error;
     if (!m_pDocument->OnOpenDocument(path, &error)) {
-        QMessageBox::warning(
-            this, QStringLiteral("KesV"),
-            tr("%1 を開けませんでした。\n%2")
-                .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
+        ReportFileFailure(tr("%1 を開けませんでした。\n%2")
+                              .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
     AddToRecentFileList(m_pDocument->GetPathName());
     return true;
+}
+
+void CMainFrame::ReportFileFailure(const QString& text) {
+    if (m_bFailuresToStandardError) {
+        QString line = text;
+        std::fprintf(stderr, "kesv: %s\n",
+                     qPrintable(line.replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    }
+    QMessageBox::warning(this, QStringLiteral("KesV"), text);
 }
 
 void CMainFrame::OnFileNew() {
@@ -383,11 +423,7 @@ void CMainFrame::OnFileOpen() {
 }
 
 void CMainFrame::AddToRecentFileList(const QString& path) {
-    QStringList files = m_recentFiles;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    files.removeAll(absolute);
-    files.prepend(absolute);
-    SetRecentFiles(files);
+    SetRecentFiles(AddRecentFile(path));
 }
 
 void CMainFrame::OnFileSave() {
@@ -450,7 +486,31 @@ bool CMainFrame::SaveModified() {
     return !m_pDocument->IsModified();
 }
 
+void CMainFrame::FitToScreen() {
+    const QRect available = screen()->availableGeometry();
+    // Room for the window's frame, which is not known before it is shown.
+    resize(QSize(800, 560).boundedTo(available.size() * 0.9));
+    move(available.center() - rect().center());
+}
+
+void CMainFrame::SaveGeometry() const {
+    QSettings().setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        m_pGeometryTimer->start();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        m_pGeometryTimer->start();
+}
+
 void CMainFrame::SaveBarState() const {
+    SaveGeometry();
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainBar"));
     settings.setValue(QStringLiteral("State"), saveState());
@@ -461,6 +521,10 @@ void CMainFrame::SaveBarState() const {
 
 void CMainFrame::LoadBarState() {
     QSettings settings;
+    // Qt brings a window saved on a screen that is gone, or larger than this one, back onto it.
+    const QByteArray geometry = settings.value(QStringLiteral("MainFrame/Geometry")).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        FitToScreen();
     settings.beginGroup(QStringLiteral("MainBar"));
     const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
     if (!state.isEmpty())

@@ -15,8 +15,9 @@ QString DescribeDecodeError(SongDecodeError error) {
     switch (error) {
     case SongDecodeError::BadFrame:
         return SongFileText::tr(
-            "曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF "
-            "で終わっていません）。");
+            "KesV の曲ファイルではありません（先頭が E1 で始まらないか、末尾が FF "
+            "で終わっていません）。MIDI ファイルや MusicXML の楽譜は読み込みのコマンドで"
+            "開いてください。");
     case SongDecodeError::UnendedTitle:
         return SongFileText::tr("曲ファイルが壊れています（タイトルが終わっていません）。");
     case SongDecodeError::NoTempo:

@@ -114,7 +114,7 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, tr("基本")) {
     barLayout->addWidget(new QLabel(QStringLiteral("/"), barBox));
     barLayout->addWidget(m_pBeatUnit, 1);
 
-    auto* midiBox = new QGroupBox(QStringLiteral("MIDI I/F"), this);
+    auto* midiBox = new QGroupBox(tr("MIDI I/F"), this);
     m_comboInput = new CDeviceCombo(midiBox);
     m_comboInput->setObjectName(QStringLiteral("comboInput"));
     m_pInputInfo = new QPushButton(tr("情報..."), midiBox);

@@ -4,6 +4,7 @@
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
+#include "song/cp932.h"
 #include "song/musictime.h"
 #include "view/drawhelpers.h"
 #include "view/listpainter.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QPrinter> // the view owns its printer
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <utility>
@@ -332,6 +334,20 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
         event->accept();
     else
         event->ignore();
+}
+
+bool CKesView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString title = DecodeCp932(m_pDocument->GetSong().title);
+        if (m_metrics.TitleValueRect().PtInRect(help->pos().x(), help->pos().y()) &&
+            !title.isEmpty())
+            QToolTip::showText(help->globalPos(), title, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CKesView::mousePressEvent(QMouseEvent* event) {

@@ -144,6 +144,9 @@ Q_SIGNALS:
     void midiCommandsChanged();
     /// A line for the status bar's message pane; empty to clear it.
     void statusMessage(const QString& text);
+    /// A command refused or a device that cannot be used, with what the user can do: a
+    /// message box, not a line that is easily missed.
+    void failureMessage(const QString& text);
     /// The cursor, the selection or the song changed: cut and copy may have changed enabling.
     void editCommandsChanged();
 
@@ -157,6 +160,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    /// The whole title as the tool tip of its box, where it may be cut short.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     Song& EditorSong() override;
@@ -168,7 +173,7 @@ private:
     void RecordEdit(const EventEdit& edit);
     /// Sounds the row's note for its length at the song's tempo, unless a song plays.
     void OnNoteEntered(int row) override;
-    /// Says in the status bar why the key added no event.
+    /// Says in a message box why the key added no event.
     void OnEventLimitReached() override;
     /// Runs a key on the selected rows as one step and keeps the selection; false for a key
     /// that does not act on a selection.

@@ -117,13 +117,13 @@ void CKesView::PlayRows(int first, int count) {
         return; // one run at a time
     const std::string output = m_pSettings->OutputDeviceName();
     if (output.empty()) {
-        Q_EMIT statusMessage(
+        Q_EMIT failureMessage(
             tr("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
         return;
     }
     m_pAudition->Silence(); // the run's first note must not meet an entered one
     if (!m_pPlayback->Play(m_pDocument->GetSong(), output, first, count)) {
-        Q_EMIT statusMessage(tr("MIDI 出力デバイスが使用できません"));
+        Q_EMIT failureMessage(tr("MIDI 出力デバイスが使用できません"));
         return;
     }
     Q_EMIT statusMessage(QString());
@@ -167,8 +167,12 @@ void CKesView::OnMidiRecord() {
     const bool opened = bool(m_pConnection->Open());
     Q_EMIT midiCommandsChanged();
     if (!opened) {
-        QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"),
-                        tr("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
+        // None chosen is no broken device: say where to choose one, as play does.
+        const QString text =
+            m_pSettings->InputDeviceName().empty()
+                ? tr("MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）")
+                : tr("MIDI 入力デバイスが使用できません");
+        QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"), text, QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("MidiRecordFailure"));
         box.exec();
     }

@@ -206,17 +206,19 @@ void CKesView::OnEditPaste() {
     case PastedEvents::NoError:
         break;
     case PastedEvents::NotANoteName:
-        Q_EMIT statusMessage(tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        Q_EMIT failureMessage(
+            tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
         return;
     case PastedEvents::NotALength:
-        Q_EMIT statusMessage(tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
+        Q_EMIT failureMessage(
+            tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
         return;
     }
     const int n = int(pasted.events.size());
     if (n == 0)
         return;
     if (n - count > kMaxEvents - song.count) {
-        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
+        Q_EMIT failureMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
         return;
     }
     const CStepScope scope(*this);
@@ -250,7 +252,7 @@ bool CKesView::RunKeyOnSelection(int virtualKey) {
     case CStepEditor::RangeResult::NotARangeKey:
         return false;
     case CStepEditor::RangeResult::OverLimit:
-        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため複製できません"));
+        Q_EMIT failureMessage(tr("イベント数が上限（999）を超えるため複製できません"));
         return true;
     case CStepEditor::RangeResult::Done:
         break;
@@ -284,7 +286,7 @@ QString CKesView::StepNameOfKey(int virtualKey) const {
 }
 
 void CKesView::OnEventLimitReached() {
-    Q_EMIT statusMessage(tr("イベント数が上限（999）に達しているため追加できません"));
+    Q_EMIT failureMessage(tr("イベント数が上限（999）に達しているため追加できません"));
 }
 
 void CKesView::OnEditSelectAll() {

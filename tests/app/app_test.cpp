@@ -3,6 +3,7 @@
 #include "app/commandids.h"
 #include "app/kesapp.h"
 #include "app/mainframe.h"
+#include "app/recentfiles.h"
 #include "app/songfilemessages.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/envdlg.h"
@@ -25,17 +26,22 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -251,20 +257,28 @@ private Q_SLOTS:
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
     }
 
-    void frame_toolBarButtonsShowNoToolTips() {
+    // Each button of both bars names itself in a tool tip and says more in the status bar.
+    void frame_toolBarButtonsShowToolTipsAndPrompts() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        for (QToolBar* bar : {frame.toolBar(), frame.midiBar()}) {
-            QWidget* button = bar->widgetForAction(bar->actions().constFirst());
+        const std::pair<QToolBar*, QString> bars[] = {
+            {frame.toolBar(), QStringLiteral("新規ﾌｧｲﾙ")},
+            {frame.midiBar(), QStringLiteral("MIDI演奏")}};
+        for (const auto& [bar, tip] : bars) {
+            QAction* action = bar->actions().constFirst();
+            QWidget* button = bar->widgetForAction(action);
             QVERIFY(button);
             QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
             QCoreApplication::sendEvent(button, &help);
-            QVERIFY(!QToolTip::isVisible());
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), tip);
+            QToolTip::hideText();
             QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
             QCoreApplication::sendEvent(button, &enter);
-            QVERIFY(frame.statusBar()->currentMessage().isEmpty());
+            QVERIFY(!frame.statusBar()->currentMessage().isEmpty());
+            QCOMPARE(frame.statusBar()->currentMessage(), action->statusTip());
         }
     }
 
@@ -296,6 +310,48 @@ private Q_SLOTS:
         again.action(cmd::ViewStatusBar)->trigger();
         again.action(cmd::MidiAudition)->trigger();
         again.SaveBarState();
+    }
+
+    // Moved and resized, then never closed (a crash): the next window opens where it was.
+    void frame_geometryKeptWithoutAClose() {
+        CKesDoc doc;
+        QRect placed;
+        {
+            CMainFrame frame(&doc, m_settings);
+            frame.LoadBarState();
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QSettings().remove(QStringLiteral("MainFrame/Geometry"));
+            frame.setGeometry(frame.screen()->availableGeometry().adjusted(40, 30, -60, -50));
+            placed = frame.geometry();
+            QTRY_VERIFY(QSettings().contains(QStringLiteral("MainFrame/Geometry")));
+        }
+        CMainFrame again(&doc, m_settings);
+        again.LoadBarState();
+        QCOMPARE(again.geometry(), placed);
+    }
+
+    // The song of the command line that cannot be opened is also named on standard error.
+    void frame_commandLineFailureIsPrintedToo() {
+        CKesDoc doc;
+        CMainFrame frame(&doc, m_settings);
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(capture.handle(), STDERR_FILENO);
+        QString text;
+        frame.SetFailuresToStandardError(true);
+        AnswerMessageBox(QMessageBox::Ok, &text);
+        const bool opened = frame.OpenDocumentFile(Path("missing.kes"));
+        std::fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        QVERIFY(!opened);
+        QVERIFY(text.contains(QStringLiteral("missing.kes")));
+        const QByteArray line =
+            "kesv: " + text.replace(QLatin1Char('\n'), QLatin1Char(' ')).toLocal8Bit() + '\n';
+        QVERIFY2(ReadFile(capture.fileName()).contains(line), line.constData());
     }
 
     void tempoDialog_presetTempoStartsOnTheList() {
@@ -404,6 +460,22 @@ private Q_SLOTS:
         QCOMPARE(dialog.m_strText.size(), 122);
     }
 
+    // Each window writes the list at once, on top of what the others wrote since.
+    void recentFiles_writtenAtOnceAndMergedWithOtherWindows() {
+        QSettings().remove(QStringLiteral("Recent File List"));
+        for (const char* name : {"r1.kes", "r2.kes", "r3.kes"})
+            QVERIFY(WriteFile(Path(name), kSongBytes));
+        CKesDoc doc;
+        CMainFrame frame(&doc, m_settings);
+        QVERIFY(frame.OpenDocumentFile(Path("r1.kes")));
+        QCOMPARE(LoadRecentFiles(), QStringList{Path("r1.kes")});
+        AddRecentFile(Path("r2.kes")); // another window
+        QVERIFY(frame.OpenDocumentFile(Path("r3.kes")));
+        const QStringList all{Path("r3.kes"), Path("r2.kes"), Path("r1.kes")};
+        QCOMPARE(LoadRecentFiles(), all);
+        QCOMPARE(frame.GetRecentFiles(), all);
+    }
+
     void aboutBox_showsTheBuildTime() {
         CAboutDlg dialog;
         const QString text = dialog.buildLabel()->text();
@@ -414,6 +486,7 @@ private Q_SLOTS:
     // Last: InitInstance builds the real window once per process.
     void application_startsWithTheSongOfTheCommandLine() {
         QVERIFY(WriteFile(Path("start.kes"), kSongBytes));
+        QSettings().remove(QStringLiteral("Recent File List")); // the other tests' files
         CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QVERIFY(app);
         QVERIFY(app->InitInstance({Path("start.kes")}));

@@ -179,7 +179,8 @@ class Conversions(unittest.TestCase):
 
     def test_without_a_display_one_line_and_exit_1(self):
         env = {k: v for k, v in ENV.items() if k not in ("LANG", "LANGUAGE", "LC_ALL")}
-        for extra, expected in (({"LANG": "en_US.UTF-8"}, "kesv: cannot open a display"),
+        for extra, expected in (({"LANG": "en_US.UTF-8"},
+                                 "kesv: cannot open a display (neither DISPLAY nor WAYLAND_DISPLAY is set)"),
                                 ({"LANG": "en_US.UTF-8", "DISPLAY": ":97"}, "kesv: cannot open a display (DISPLAY=:97)"),
                                 ({"LANG": "C.UTF-8"}, "kesv: ディスプレイを開けません")):
             run = subprocess.run([KESV, self.song], env={**env, **extra}, capture_output=True,

@@ -71,6 +71,11 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << int(cmd::FileOpen);
         QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << int(cmd::FileSave);
         QTest::newRow("Ctrl+P") << int(Qt::Key_P) << ctrl << int(cmd::FilePrint);
+        QTest::newRow("Ctrl+Shift+S")
+            << int(Qt::Key_S) << int(Qt::ControlModifier | Qt::ShiftModifier)
+            << int(cmd::FileSaveAs);
+        QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << ctrl << int(cmd::AppExit);
+        QTest::newRow("Ctrl+,") << int(Qt::Key_Comma) << ctrl << int(cmd::Environment);
         QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << ctrl << int(cmd::EditUndo);
         QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << int(cmd::EditCut);
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << int(cmd::EditCopy);
