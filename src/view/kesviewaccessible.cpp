@@ -28,9 +28,17 @@ constexpr ColumnSpan kColumnSpans[CSpokenText::kColumnCount] = {
     {0, 3}, {4, 2}, {7, 2}, {12, 9}, {22, 3}, {26, 5},
 };
 
+CKesViewAccessible::EventObserver g_observer = nullptr;
+
+void Send(QAccessibleEvent& event) {
+    if (g_observer)
+        g_observer(&event);
+    QAccessible::updateAccessibility(&event);
+}
+
 void Notify(QAccessibleInterface* iface, QAccessible::Event type) {
     QAccessibleEvent event(iface, type);
-    QAccessible::updateAccessibility(&event);
+    Send(event);
 }
 
 } // namespace
@@ -544,6 +552,7 @@ CKesViewAccessible::CKesViewAccessible(CKesView* view)
         m_pParts[part] = new CViewPartAccessible(this, kind);
         QAccessible::registerAccessibleInterface(m_pParts[part]);
     }
+    DoSync(); // what a reader that asks now finds
 }
 
 CKesViewAccessible::~CKesViewAccessible() {
@@ -610,13 +619,19 @@ QAccessibleInterface* CreateInterface(const QString& className, QObject* object)
     return nullptr;
 }
 
+// Not only while a reader listens: the events also go to Qt's update handler, and keeping
+// the record current costs a few strings per step.
 CKesViewAccessible* InterfaceOf(CKesView* view) {
-    if (!view || !QAccessible::isActive())
+    if (!view)
         return nullptr;
     return dynamic_cast<CKesViewAccessible*>(QAccessible::queryAccessibleInterface(view));
 }
 
 } // namespace
+
+void CKesViewAccessible::ObserveEvents(EventObserver observer) {
+    g_observer = observer;
+}
 
 void CKesViewAccessible::InstallFactory() {
     QAccessible::installFactory(CreateInterface);
@@ -673,7 +688,7 @@ void CKesViewAccessible::DoSync() {
     const QString staff = m_pParts[kStaff]->text(QAccessible::Name);
 
     const bool first = !std::exchange(m_bSynced, true);
-    const bool songChanged = first || songSerial != m_nSongSerial;
+    const bool songChanged = !first && songSerial != m_nSongSerial;
     const bool moved = cursor.row != m_nRow || cursor.column != m_nColumn;
     const bool selectionChanged = selection != m_selection;
     const QString pendingBefore = m_strPending;
@@ -687,7 +702,7 @@ void CKesViewAccessible::DoSync() {
         m_pList->DropCells();
         QAccessibleTableModelChangeEvent reset(m_pList,
                                                QAccessibleTableModelChangeEvent::ModelReset);
-        QAccessible::updateAccessibility(&reset);
+        Send(reset);
     }
     if (std::exchange(m_strTempo, tempo) != tempo && !first)
         Notify(m_pParts[kTempo], QAccessible::NameChanged);
@@ -700,7 +715,7 @@ void CKesViewAccessible::DoSync() {
 
     if (selectionChanged) {
         QAccessibleEvent within(m_pList, QAccessible::SelectionWithin);
-        QAccessible::updateAccessibility(&within);
+        Send(within);
     }
     // Applied or dropped typing says the cell again, with what it holds now.
     if (songChanged || moved || selectionChanged ||
@@ -718,13 +733,13 @@ void CKesViewAccessible::DoSync() {
     if (pending.startsWith(pendingBefore)) {
         QAccessibleTextInsertEvent inserted(cell, int(pendingBefore.size()),
                                             pending.mid(pendingBefore.size()));
-        QAccessible::updateAccessibility(&inserted);
+        Send(inserted);
     } else if (pendingBefore.startsWith(pending)) {
         QAccessibleTextRemoveEvent removed(cell, int(pending.size()),
                                            pendingBefore.mid(pending.size()));
-        QAccessible::updateAccessibility(&removed);
+        Send(removed);
     } else {
         QAccessibleTextUpdateEvent updated(cell, 0, pendingBefore, pending);
-        QAccessible::updateAccessibility(&updated);
+        Send(updated);
     }
 }

@@ -22,6 +22,10 @@ public:
 
     /// Makes Qt ask this file for the score view's accessible interface.
     static void InstallFactory();
+    /// Also hands each event the view sends to `observer` (null: none). Qt passes events on
+    /// only while a reader listens, which a window without a desktop cannot have.
+    using EventObserver = void (*)(QAccessibleEvent* event);
+    static void ObserveEvents(EventObserver observer);
     /// After a key, click, command, undo step or scroll: tells the screen reader what changed,
     /// once.
     static void Sync(CKesView* view);
