@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -106,6 +107,9 @@ public:
 
     /// The typed text not applied yet, where this is the cursor's cell.
     QString Pending() const;
+    /// No longer in the table: says nothing and has no place, so a reader does not take the
+    /// cell that replaces it for the same one.
+    void Retire() { m_bRetired = true; }
 
 private:
     CKesView* View() const;
@@ -114,13 +118,17 @@ private:
     CEventListAccessible* m_pTable;
     int m_nRow;
     int m_nColumn;
+    bool m_bRetired = false;
 };
 
 // The event list: one row per event and the end row, the columns of the screen.
 class CEventListAccessible : public QAccessibleInterface, public QAccessibleTableInterface {
 public:
     explicit CEventListAccessible(CKesViewAccessible* pane) : m_pPane(pane) {}
-    ~CEventListAccessible() override { DropCells(); }
+    ~CEventListAccessible() override {
+        DropCells();
+        Retire({});
+    }
 
     CKesView* View() const { return m_pPane->View(); }
     /// Forgets every cell, so that a reader asks for each one afresh after the song changed.
@@ -190,11 +198,15 @@ public:
     bool selectColumn(int) override { return false; }
     bool unselectRow(int) override { return false; }
     bool unselectColumn(int) override { return false; }
-    void modelChange(QAccessibleTableModelChangeEvent*) override { DropCells(); }
+    // Qt hands back the reset the view sends; the cells are dropped already.
+    void modelChange(QAccessibleTableModelChangeEvent*) override {}
 
 private:
+    void Retire(std::vector<QAccessible::Id> cells);
+
     CKesViewAccessible* m_pPane;
     mutable std::map<std::pair<int, int>, QAccessible::Id> m_cells;
+    std::vector<QAccessible::Id> m_retired;
 };
 
 // The header's tempo and title (buttons that open their dialogs), the staff panel and the key
@@ -283,9 +295,9 @@ CKesView* CEventCellAccessible::View() const {
     return m_pTable->View();
 }
 
+// A cell of a row that is gone stays valid (and says nothing) while a reader may still ask.
 bool CEventCellAccessible::isValid() const {
-    const CKesView* view = View();
-    return view && m_nRow <= view->GetDocument()->GetSong().count;
+    return View() != nullptr;
 }
 
 QWindow* CEventCellAccessible::window() const {
@@ -302,7 +314,7 @@ QAccessibleInterface* CEventCellAccessible::table() const {
 
 bool CEventCellAccessible::IsCursorCell() const {
     const CKesView* view = View();
-    return view && view->Cursor().row == m_nRow &&
+    return view && !m_bRetired && view->Cursor().row == m_nRow &&
            CSpokenText::ColumnOfInput(view->Cursor().column) == m_nColumn;
 }
 
@@ -319,7 +331,7 @@ bool CEventCellAccessible::isSelected() const {
 
 QString CEventCellAccessible::text(QAccessible::Text t) const {
     const CKesView* view = View();
-    if (!view || t != QAccessible::Name)
+    if (!view || m_bRetired || t != QAccessible::Name)
         return QString();
     return CSpokenText::Cell(view->GetDocument()->GetSong(), m_nRow, CSpokenText::Column(m_nColumn),
                              view->GetSettings().GetTimeSignature(), isSelected());
@@ -327,7 +339,7 @@ QString CEventCellAccessible::text(QAccessible::Text t) const {
 
 QRect CEventCellAccessible::rect() const {
     const CKesView* view = View();
-    const int k = view ? m_nRow - view->GetScrollPosition() : -1;
+    const int k = view && !m_bRetired ? m_nRow - view->GetScrollPosition() : -1;
     if (k < 0 || k >= view->GetPageSize())
         return QRect();
     const ViewMetrics& metrics = view->GetMetrics();
@@ -342,7 +354,7 @@ QAccessible::State CEventCellAccessible::state() const {
     if (!view)
         return state;
     const int k = m_nRow - view->GetScrollPosition();
-    if (k < 0 || k >= view->GetPageSize()) {
+    if (m_bRetired || k < 0 || k >= view->GetPageSize()) {
         state.invisible = true;
         state.offscreen = true;
     }
@@ -359,10 +371,22 @@ QAccessible::State CEventCellAccessible::state() const {
 
 // ---- the list
 
-void CEventListAccessible::DropCells() {
-    const auto cells = std::exchange(m_cells, {});
-    for (const auto& [place, id] : cells)
+void CEventListAccessible::Retire(std::vector<QAccessible::Id> cells) {
+    // A reader still compares its next focus with the one before: the cells dropped last time
+    // stay answerable until the next drop.
+    for (const QAccessible::Id id : cells) {
+        if (QAccessibleInterface* cell = QAccessible::accessibleInterface(id))
+            static_cast<CEventCellAccessible*>(cell)->Retire();
+    }
+    for (const QAccessible::Id id : std::exchange(m_retired, std::move(cells)))
         QAccessible::deleteAccessibleInterface(id);
+}
+
+void CEventListAccessible::DropCells() {
+    std::vector<QAccessible::Id> cells;
+    for (const auto& [place, id] : std::exchange(m_cells, {}))
+        cells.push_back(id);
+    Retire(std::move(cells));
 }
 
 void CEventListAccessible::DropCell(int row, int column) {
@@ -371,7 +395,7 @@ void CEventListAccessible::DropCell(int row, int column) {
         return;
     const QAccessible::Id id = found->second;
     m_cells.erase(found);
-    QAccessible::deleteAccessibleInterface(id);
+    Retire({id});
 }
 
 int CEventListAccessible::rowCount() const {
