@@ -240,7 +240,8 @@ public:
         case Message:
             return QAccessible::Notification;
         default:
-            return QAccessible::StaticText;
+            // Not labels: a reader says a pane's labels each time the focus comes back to it.
+            return QAccessible::Paragraph;
         }
     }
     QAccessible::State state() const override {
