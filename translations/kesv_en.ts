@@ -767,7 +767,7 @@ Channels   : %04X
     </message>
     <message>
         <source>曲のﾃﾝﾎﾟを変更（ﾍｯﾀﾞｰの Tempo と同じ）</source>
-        <translation>Change the song's tempo (as the header's Tempo does)</translation>
+        <translation>Change the song&apos;s tempo (as the header&apos;s Tempo does)</translation>
     </message>
     <message>
         <source>タイトル編集(&amp;L)...</source>
@@ -775,7 +775,7 @@ Channels   : %04X
     </message>
     <message>
         <source>曲のﾀｲﾄﾙを変更（ﾍｯﾀﾞｰの Title と同じ）</source>
-        <translation>Change the song's title (as the header's Title does)</translation>
+        <translation>Change the song&apos;s title (as the header&apos;s Title does)</translation>
     </message>
 </context>
 <context>
