@@ -17,6 +17,7 @@ packages=(
   pipewire wireplumber pipewire-jack dbus-daemon # a private PipeWire session for the MIDI tests
   fonts-ipafont-gothic
   xvfb xauth xdotool
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 # the screen-reader test: AT-SPI bus, pyatspi
   poppler-utils # pdftoppm: the view tests look at printed pages
   libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info dpkg-dev

@@ -149,6 +149,14 @@
         <source>FUNC</source>
         <translation>Function</translation>
     </message>
+    <message>
+        <source>キーと割り当てた機能</source>
+        <translation>Keys and their functions</translation>
+    </message>
+    <message>
+        <source>割り当てる機能</source>
+        <translation>Function to bind</translation>
+    </message>
 </context>
 <context>
     <name>CEnvMain</name>
@@ -261,6 +269,30 @@ Channels   : %04X
     <message>
         <source>MIDI I/F</source>
         <translation>MIDI Devices</translation>
+    </message>
+    <message>
+        <source>1 小節の拍数</source>
+        <translation>Beats per bar</translation>
+    </message>
+    <message>
+        <source>拍の単位（何分音符を 1 拍とするか）</source>
+        <translation>Beat unit (the note that counts as one beat)</translation>
+    </message>
+    <message>
+        <source>MIDI 入力デバイス</source>
+        <translation>MIDI input device</translation>
+    </message>
+    <message>
+        <source>MIDI 出力デバイス</source>
+        <translation>MIDI output device</translation>
+    </message>
+    <message>
+        <source>入力デバイスの情報</source>
+        <translation>Input device information</translation>
+    </message>
+    <message>
+        <source>出力デバイスの情報</source>
+        <translation>Output device information</translation>
     </message>
 </context>
 <context>
@@ -414,6 +446,18 @@ Channels   : %04X
     <message>
         <source>MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）</source>
         <translation>No MIDI input device is chosen (choose one in View → Preferences)</translation>
+    </message>
+    <message>
+        <source>終端行には音符がありません。F1〜F10 で音長を入れてから音高を入力してください</source>
+        <translation>The end row holds no note: enter a length with F1 to F10 first, then the pitch</translation>
+    </message>
+    <message>
+        <source>%1の列はもう満杯です（「%2」は入りません）</source>
+        <translation>The %1 column is full (“%2” does not fit)</translation>
+    </message>
+    <message>
+        <source>「%1」は%2の列には入力できません</source>
+        <translation>“%1” cannot be typed in the %2 column</translation>
     </message>
 </context>
 <context>
@@ -817,6 +861,266 @@ Channels   : %04X
         <source>Midi接続ﾊﾞｰの 表示/非表示</source>
         <translation>Show or hide the MIDI bar</translation>
     </message>
+    <message>
+        <source>イベントを挿入(&amp;I)</source>
+        <translation>&amp;Insert Event</translation>
+    </message>
+    <message>
+        <source>ｶｰｿﾙの行にｲﾍﾞﾝﾄを挿入（Insert ｷｰと同じ）</source>
+        <translation>Insert an event at the cursor row (as the Insert key does)</translation>
+    </message>
+    <message>
+        <source>テンポ設定(&amp;M)...</source>
+        <translation>Te&amp;mpo...</translation>
+    </message>
+    <message>
+        <source>曲のﾃﾝﾎﾟを変更（ﾍｯﾀﾞｰの Tempo と同じ）</source>
+        <translation>Change the song&apos;s tempo (as the header&apos;s Tempo does)</translation>
+    </message>
+    <message>
+        <source>タイトル編集(&amp;L)...</source>
+        <translation>Tit&amp;le...</translation>
+    </message>
+    <message>
+        <source>曲のﾀｲﾄﾙを変更（ﾍｯﾀﾞｰの Title と同じ）</source>
+        <translation>Change the song&apos;s title (as the header&apos;s Title does)</translation>
+    </message>
+</context>
+<context>
+    <name>CSpokenText</name>
+    <message>
+        <source>イベント一覧</source>
+        <translation>Event list</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 個のイベント</source>
+        <translation>
+            <numerusform>%n event</numerusform>
+            <numerusform>%n events</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>押すとテンポの設定を開きます</source>
+        <translation>Opens the tempo dialog</translation>
+    </message>
+    <message>
+        <source>押すとタイトルの編集を開きます</source>
+        <translation>Opens the title dialog</translation>
+    </message>
+    <message>
+        <source>曲の編集</source>
+        <translation>Song editor</translation>
+    </message>
+    <message>
+        <source>全音符</source>
+        <translation>whole note</translation>
+    </message>
+    <message>
+        <source>付点二分音符</source>
+        <translation>dotted half note</translation>
+    </message>
+    <message>
+        <source>二分音符</source>
+        <translation>half note</translation>
+    </message>
+    <message>
+        <source>付点四分音符</source>
+        <translation>dotted quarter note</translation>
+    </message>
+    <message>
+        <source>四分音符</source>
+        <translation>quarter note</translation>
+    </message>
+    <message>
+        <source>付点八分音符</source>
+        <translation>dotted eighth note</translation>
+    </message>
+    <message>
+        <source>八分音符</source>
+        <translation>eighth note</translation>
+    </message>
+    <message>
+        <source>八分音符の３連符</source>
+        <translation>eighth-note triplet</translation>
+    </message>
+    <message>
+        <source>16分音符の６連符</source>
+        <translation>sixteenth-note sextuplet</translation>
+    </message>
+    <message>
+        <source>16分音符</source>
+        <translation>sixteenth note</translation>
+    </message>
+    <message>
+        <source>16分音符の５連符</source>
+        <translation>sixteenth-note quintuplet</translation>
+    </message>
+    <message>
+        <source>32分音符</source>
+        <translation>thirty-second note</translation>
+    </message>
+    <message>
+        <source>64分音符</source>
+        <translation>sixty-fourth note</translation>
+    </message>
+    <message>
+        <source>128分音符</source>
+        <translation>hundred-twenty-eighth note</translation>
+    </message>
+    <message>
+        <source>二分音符と八分音符のタイ</source>
+        <translation>half note tied to an eighth note</translation>
+    </message>
+    <message>
+        <source>全音符と四分音符の３連符と16分音符のタイ</source>
+        <translation>whole note tied to a quarter-note triplet and a sixteenth note</translation>
+    </message>
+    <message>
+        <source>四分音符と16分音符のタイ</source>
+        <translation>quarter note tied to a sixteenth note</translation>
+    </message>
+    <message>
+        <source>複付点二分音符</source>
+        <translation>double-dotted half note</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>number</translation>
+    </message>
+    <message>
+        <source>長さコード</source>
+        <translation>length code</translation>
+    </message>
+    <message>
+        <source>音高コード</source>
+        <translation>pitch code</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>position</translation>
+    </message>
+    <message>
+        <source>音符</source>
+        <translation>note</translation>
+    </message>
+    <message>
+        <source>音長</source>
+        <translation>length</translation>
+    </message>
+    <message>
+        <source>長さのないコード %1</source>
+        <translation>code %1 without a length</translation>
+    </message>
+    <message>
+        <source>休符</source>
+        <translation>rest</translation>
+    </message>
+    <message>
+        <source>タイ</source>
+        <translation>tie</translation>
+    </message>
+    <message>
+        <source>%1シャープ%2</source>
+        <translation>%1 sharp %2</translation>
+    </message>
+    <message>
+        <source>%1 小節 %2 拍</source>
+        <translation>bar %1 beat %2</translation>
+    </message>
+    <message>
+        <source>%1 小節 %2 拍 %3 ティック</source>
+        <translation>bar %1 beat %2 tick %3</translation>
+    </message>
+    <message>
+        <source>終端</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>ここに新しい音符が入ります</source>
+        <translation>new notes go here</translation>
+    </message>
+    <message>
+        <source>%1 行目、選択中</source>
+        <translation>row %1, selected</translation>
+    </message>
+    <message>
+        <source>%1 行目</source>
+        <translation>row %1</translation>
+    </message>
+    <message>
+        <source>長さ %1</source>
+        <translation>length %1</translation>
+    </message>
+    <message>
+        <source>音高 %1</source>
+        <translation>pitch %1</translation>
+    </message>
+    <message>
+        <source>休符、%1</source>
+        <translation>rest, %1</translation>
+    </message>
+    <message>
+        <source>タイ、%1</source>
+        <translation>tie, %1</translation>
+    </message>
+    <message>
+        <source>%1、%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 拍</source>
+        <translation>
+            <numerusform>%n beat</numerusform>
+            <numerusform>%n beats</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ティック</source>
+        <translation>
+            <numerusform>%n tick</numerusform>
+            <numerusform>%n ticks</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>テンポ なし</source>
+        <translation>Tempo none</translation>
+    </message>
+    <message>
+        <source>テンポ %1</source>
+        <translation>Tempo %1</translation>
+    </message>
+    <message>
+        <source>タイトル なし</source>
+        <translation>Title none</translation>
+    </message>
+    <message>
+        <source>タイトル %1</source>
+        <translation>Title %1</translation>
+    </message>
+    <message>
+        <source>%1 拍目</source>
+        <translation>beat %1</translation>
+    </message>
+    <message>
+        <source>%1 拍目 %2 ティック</source>
+        <translation>beat %1 tick %2</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>譜表 %1 小節: 音符なし</source>
+        <translation>Staff, bar %1: no notes</translation>
+    </message>
+    <message>
+        <source>譜表 %1 小節: %2</source>
+        <translation>Staff, bar %1: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>
@@ -839,6 +1143,14 @@ Channels   : %04X
     <message>
         <source>テンポには %1 から %2 までの整数を入力してください。</source>
         <translation>Enter a whole number from %1 to %2 for the tempo.</translation>
+    </message>
+    <message>
+        <source>テンポの特定値</source>
+        <translation>Preset tempo</translation>
+    </message>
+    <message>
+        <source>テンポの自由設定（%1〜%2）</source>
+        <translation>Custom tempo (%1 to %2)</translation>
     </message>
 </context>
 <context>

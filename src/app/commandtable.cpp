@@ -114,6 +114,23 @@ const CommandEntry kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "すべてのｲﾍﾞﾝﾄを選択"),
      nullptr,
      {Qt::CTRL | Qt::Key_A}},
+    // A screen reader takes Insert for its own commands: this inserts under any binding.
+    // Letters with CTRL are never in a binding table.
+    {cmd::EditInsertEvent,
+     QT_TRANSLATE_NOOP("CMainFrame", "イベントを挿入(&I)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "ｶｰｿﾙの行にｲﾍﾞﾝﾄを挿入（Insert ｷｰと同じ）"),
+     nullptr,
+     {Qt::CTRL | Qt::SHIFT | Qt::Key_I}},
+    {cmd::EditTempo,
+     QT_TRANSLATE_NOOP("CMainFrame", "テンポ設定(&M)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "曲のﾃﾝﾎﾟを変更（ﾍｯﾀﾞｰの Tempo と同じ）"),
+     nullptr,
+     {Qt::CTRL | Qt::Key_T}},
+    {cmd::EditTitle,
+     QT_TRANSLATE_NOOP("CMainFrame", "タイトル編集(&L)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "曲のﾀｲﾄﾙを変更（ﾍｯﾀﾞｰの Title と同じ）"),
+     nullptr,
+     {Qt::CTRL | Qt::SHIFT | Qt::Key_T}},
     // Every SHIFT and CTRL form of the arrows is a bindable key; ALT is never bound.
     {cmd::EditExtendUp,
      QT_TRANSLATE_NOOP("CMainFrame", "選択範囲を上へ広げる"),

@@ -7,6 +7,7 @@
 #include "document/kesdoc.h"
 #include "language.h"
 #include "mainframe.h"
+#include "menuaccessible.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
 #include "recentfiles.h"
@@ -68,6 +69,7 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setApplicationDisplayName(QString());
     setWindowIcon(ProgramIcon());
     InstallMenuStyle();
+    InstallMenuAccessibility();
     InstallTranslations(*this, SystemUiLanguage());
 
     m_pDocument = new CKesDoc(this);

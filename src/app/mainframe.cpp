@@ -104,7 +104,8 @@ void CMainFrame::CreateActions() {
                    cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
     for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
-                   cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown})
+                   cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown, cmd::EditInsertEvent,
+                   cmd::EditTempo, cmd::EditTitle})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
 
     const auto on = [this](int id, auto slot) {
@@ -174,8 +175,9 @@ void CMainFrame::CreateMenus() {
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
     QMenu* edit =
         AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                 cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::EditSelectAll,
-                                 cmd::EditExtendUp, cmd::EditExtendDown});
+                                 cmd::EditCopy, cmd::EditPaste, cmd::EditInsertEvent, kSeparator,
+                                 cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown,
+                                 kSeparator, cmd::EditTempo, cmd::EditTitle});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -287,6 +289,10 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::EditSelectAll], &QAction::triggered, view, &CKesView::OnEditSelectAll);
     connect(m_actions[cmd::EditExtendUp], &QAction::triggered, view, &CKesView::OnEditExtendUp);
     connect(m_actions[cmd::EditExtendDown], &QAction::triggered, view, &CKesView::OnEditExtendDown);
+    connect(m_actions[cmd::EditInsertEvent], &QAction::triggered, view,
+            &CKesView::OnEditInsertEvent);
+    connect(m_actions[cmd::EditTempo], &QAction::triggered, view, &CKesView::OnEditTempo);
+    connect(m_actions[cmd::EditTitle], &QAction::triggered, view, &CKesView::OnEditTitle);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();

@@ -60,6 +60,7 @@ QString FunctionText(const FunctionName& entry) {
 CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
     m_listKeys = new QTreeWidget(this);
     m_listKeys->setObjectName(QStringLiteral("listKeys"));
+    m_listKeys->setAccessibleName(tr("キーと割り当てた機能"));
     m_listKeys->setRootIsDecorated(false);
     m_listKeys->setItemsExpandable(false);
     m_listKeys->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -80,6 +81,7 @@ CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
     m_pKeyName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pKeyName->setMinimumWidth(m_pKeyName->fontMetrics().averageCharWidth() * 8);
     m_comboFunction = new QComboBox(group);
+    m_comboFunction->setAccessibleName(tr("割り当てる機能"));
     m_comboFunction->setObjectName(QStringLiteral("comboFunction"));
     m_comboFunction->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_pUpdate = new QPushButton(tr("更新"), group);

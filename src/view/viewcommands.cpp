@@ -9,6 +9,7 @@
 #include "settings/envsettings.h"
 #include "song/cp932.h"
 #include "song/musictime.h"
+#include "view/kesviewaccessible.h"
 #include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
@@ -53,41 +54,57 @@ void CKesView::OnPlayRowChanged(int row) {
 }
 
 void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
-    Song& song = m_pDocument->GetSong();
     switch (HitTestHeader(m_metrics, point.x(), point.y())) {
-    case HeaderHit::Tempo: {
-        CTempoDlg dialog(this);
-        dialog.m_nTempo = TempoFromByte(song.tempo);
-        const uint8_t before = song.tempo;
-        if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
-            const CStepScope scope(*this);
-            NameStep(tr("テンポ変更"));
-            song.tempo = TempoToByte(dialog.m_nTempo);
-            new CTempoCommand(song, before, song.tempo, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
+    case HeaderHit::Tempo:
+        OnEditTempo();
         break;
-    }
-    case HeaderHit::Title: {
-        CInputDlg dialog(tr("Title編集"), this);
-        dialog.m_strText = DecodeCp932(song.title);
-        const std::string before = song.title;
-        // The dialog accepts only titles that cp932 holds within the file's limit.
-        if (dialog.exec() == QDialog::Accepted &&
-            EncodeCp932(dialog.m_strText).value_or(before) != before) {
-            const CStepScope scope(*this);
-            NameStep(tr("タイトル変更"));
-            song.title = EncodeCp932(dialog.m_strText).value_or(before);
-            new CTitleCommand(song, before, song.title, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
+    case HeaderHit::Title:
+        OnEditTitle();
         break;
-    }
     case HeaderHit::None:
         break;
     }
+}
+
+void CKesView::OnEditTempo() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CTempoDlg dialog(this);
+    dialog.m_nTempo = TempoFromByte(song.tempo);
+    const uint8_t before = song.tempo;
+    if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("テンポ変更"));
+        song.tempo = TempoToByte(dialog.m_nTempo);
+        new CTempoCommand(song, before, song.tempo, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
+void CKesView::OnEditTitle() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CInputDlg dialog(tr("Title編集"), this);
+    dialog.m_strText = DecodeCp932(song.title);
+    const std::string before = song.title;
+    // The dialog accepts only titles that cp932 holds within the file's limit.
+    if (dialog.exec() == QDialog::Accepted &&
+        EncodeCp932(dialog.m_strText).value_or(before) != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("タイトル変更"));
+        song.title = EncodeCp932(dialog.m_strText).value_or(before);
+        new CTitleCommand(song, before, song.title, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
+void CKesView::Refuse(const QString& text) {
+    Q_EMIT statusMessage(text);
+    CKesViewAccessible::Announce(this, text);
 }
 
 int CKesView::OnCreate(CMidiConnection* connection) {
