@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "settings/settingsfile.h"
 
 #include <gtest/gtest.h>
@@ -200,4 +201,29 @@ TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     EXPECT_EQ(LoadSettings(locked / "KesV.env").beatsPerBar, 5);
     EXPECT_FALSE(fs::exists(locked / "other.env"));
     EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
+}
+
+// A full disk or a file-size limit: the old settings stay, whether the file is replaced or, in
+// a folder that takes no new file, written in place.
+TEST_F(SettingsFileTest, FailedSave_KeepsTheOldSettings) {
+    const fs::path path = dir / "KesV.env";
+    ASSERT_TRUE(SaveSettings(Defaults(), path));
+    fs::permissions(path, fs::perms(0666));
+    EnvSettings changed = Defaults();
+    changed.beatsPerBar = 3;
+    const auto failsForTheLimit = [&] {
+        SettingsFileError why;
+        bool saved = true;
+        {
+            const FileSizeLimit full(100);
+            saved = SaveSettings(changed, path, &why);
+        }
+        return !saved && why.step == SettingsFileError::Step::Write && why.systemError == EFBIG;
+    };
+    EXPECT_TRUE(failsForTheLimit());
+    fs::permissions(dir, fs::perms(0555));
+    EXPECT_TRUE(SaveUnprivileged(failsForTheLimit));
+    fs::permissions(dir, fs::perms(0755));
+    EXPECT_EQ(LoadSettings(path).beatsPerBar, Defaults().beatsPerBar);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
 }
