@@ -709,6 +709,20 @@ Channels   : %04X
         <source>MusicXML の楽譜の旋律を新しい曲として読み込み</source>
         <translation>Read the melody of a MusicXML score as a new song</translation>
     </message>
+    <message>
+        <source>%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで変更されています。上書きしますか?</source>
+        <translation>%1 has been changed by another window or program since it was opened (or last saved). Overwrite it?</translation>
+    </message>
+    <message>
+        <source>上書き保存</source>
+        <translation>Overwrite</translation>
+    </message>
+    <message>
+        <source>ウィンドウの配置と最近使ったファイルを保存できません（%1）。
+%2</source>
+        <translation>Cannot save the window layout and the recent files (%1).
+%2</translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>
@@ -966,10 +980,6 @@ Channels   : %04X
         <translation>Standard MIDI Files (*.mid *.midi)</translation>
     </message>
     <message>
-        <source>ファイルを作成できません: %1</source>
-        <translation>Cannot create the file: %1</translation>
-    </message>
-    <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
     </message>
@@ -1175,6 +1185,29 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>Profile</name>
+    <message>
+        <source>%1 は通常のファイルではありません。</source>
+        <translation>%1 is not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません: %1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <source>一時フォルダを作成できません: %1</source>
+        <translation>Cannot create a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>Qt の設定ファイルを書き出せません。</source>
+        <translation>Qt cannot write its settings file.</translation>
+    </message>
+    <message>
+        <source>書き出した内容が読み戻せません。</source>
+        <translation>What was written does not read back.</translation>
+    </message>
+</context>
+<context>
     <name>Recovery</name>
     <message>
         <source>%1 の保存されていない変更が残っています（%2）。
@@ -1303,6 +1336,26 @@ Restore them?</translation>
     <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません。</source>
+        <translation>Not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルは書き込みが禁止されています。</source>
+        <translation>The file is write-protected.</translation>
+    </message>
+    <message>
+        <source>リンク先を読めません: %1</source>
+        <translation>Cannot read the link: %1</translation>
+    </message>
+    <message>
+        <source>フォルダを作成できません: %1</source>
+        <translation>Cannot create the folder: %1</translation>
+    </message>
+    <message>
+        <source>ファイルを置き換えられません: %1</source>
+        <translation>Cannot replace the file: %1</translation>
     </message>
 </context>
 </TS>

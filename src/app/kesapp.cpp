@@ -9,6 +9,7 @@
 #include "mainframe.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
+#include "profile.h"
 #include "recoveryoffer.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
@@ -45,7 +46,6 @@ QIcon CKesApp::ProgramIcon() {
 }
 
 CKesApp::~CKesApp() {
-    SaveRecentFileList();
     delete m_pMainFrame; // the view goes with it, before the document and the settings
 }
 
@@ -72,14 +72,14 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setWindowIcon(ProgramIcon());
     InstallMenuStyle();
     InstallTranslations(*this, SystemUiLanguage());
+    GuardProfile();
 
     m_pDocument = new CKesDoc(this);
     m_pMainFrame = new CMainFrame(m_pDocument, m_settings);
     m_pView = new CKesView(m_pDocument, &m_settings, m_pMainFrame);
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);
-    m_pMainFrame->LoadBarState();
-    m_pMainFrame->SetRecentFiles(LoadRecentFileList());
+    m_pMainFrame->LoadProfile();
 
     // [Recovery] AutoBackup=false in the profile turns the backup of unsaved work off.
     const QString recoveryFolder = DefaultRecoveryFolder();
@@ -101,8 +101,10 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     piano->setChecked(m_settings.IsPianoInput());
     connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
     piano->setEnabled(true);
-    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame,
-            [this] { m_pMainFrame->SaveBarState(); });
+    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame, [this] {
+        if (QString error; !m_pMainFrame->SaveProfile(&error))
+            m_pMainFrame->ShowMessage(error);
+    });
 
     m_pDocument->OnNewDocument();
     if (!arguments.isEmpty() && !m_pMainFrame->OpenOrImportFile(arguments.constFirst()))
@@ -124,30 +126,4 @@ void CKesApp::OnFilePrintSetup() {
 void CKesApp::OnAppAbout() {
     CAboutDlg dialog(m_pMainFrame);
     dialog.exec();
-}
-
-QStringList CKesApp::LoadRecentFileList() {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    QStringList files;
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
-        if (!file.isEmpty())
-            files.append(file);
-    }
-    return files;
-}
-
-void CKesApp::SaveRecentFileList() const {
-    if (applicationName() != QStringLiteral("KesV") || !m_pMainFrame)
-        return; // InitInstance never ran: no profile to write
-    const QStringList recentFiles = m_pMainFrame->GetRecentFiles();
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        if (i <= recentFiles.size())
-            settings.setValue(QStringLiteral("File%1").arg(i), recentFiles[i - 1]);
-        else
-            settings.remove(QStringLiteral("File%1").arg(i));
-    }
 }

@@ -8,6 +8,7 @@
 #include "exchangecommands.h"
 #include "lockkeys.h"
 #include "lockpane.h"
+#include "profile.h"
 #include "songfilemessages.h"
 #include "view/kesview.h"
 
@@ -450,16 +451,7 @@ bool CMainFrame::SaveModified() {
     return !m_pDocument->IsModified();
 }
 
-void CMainFrame::SaveBarState() const {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("MainBar"));
-    settings.setValue(QStringLiteral("State"), saveState());
-    settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
-    settings.setValue(QStringLiteral("Audition"), m_actions[cmd::MidiAudition]->isChecked());
-    settings.endGroup();
-}
-
-void CMainFrame::LoadBarState() {
+void CMainFrame::LoadProfile() {
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainBar"));
     const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
@@ -471,6 +463,39 @@ void CMainFrame::LoadBarState() {
     m_actions[cmd::MidiAudition]->setChecked(
         settings.value(QStringLiteral("Audition"), true).toBool());
     settings.endGroup();
+    settings.beginGroup(QStringLiteral("Recent File List"));
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            files.append(file);
+    }
+    settings.endGroup();
+    SetRecentFiles(files);
+    m_bProfileLoaded = true;
+}
+
+bool CMainFrame::SaveProfile(QString* error) const {
+    if (!m_bProfileLoaded)
+        return true;
+    return WriteProfile(
+        [this](QSettings& settings) {
+            settings.beginGroup(QStringLiteral("MainBar"));
+            settings.setValue(QStringLiteral("State"), saveState());
+            settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+            settings.setValue(QStringLiteral("Audition"),
+                              m_actions[cmd::MidiAudition]->isChecked());
+            settings.endGroup();
+            settings.beginGroup(QStringLiteral("Recent File List"));
+            for (int i = 1; i <= kRecentFileCount; ++i) {
+                if (i <= m_recentFiles.size())
+                    settings.setValue(QStringLiteral("File%1").arg(i), m_recentFiles[i - 1]);
+                else
+                    settings.remove(QStringLiteral("File%1").arg(i));
+            }
+            settings.endGroup();
+        },
+        error);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -478,6 +503,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SaveBarState();
+    if (QString error; !SaveProfile(&error))
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             tr("ウィンドウの配置と最近使ったファイルを保存できません（%1）。\n%2")
+                                 .arg(QDir::toNativeSeparators(ProfilePath()), error));
     event->accept();
 }

@@ -54,8 +54,11 @@ public:
     /// The name of a song never saved, in titles and suggested file names.
     static QString UntitledName();
 
-    void SaveBarState() const;
-    void LoadBarState();
+    /// Reads the bars' layout and the recent files from the profile.
+    void LoadProfile();
+    /// Writes them back (WriteProfile); a frame that never read the profile leaves it alone.
+    /// False with the reason in `error`.
+    bool SaveProfile(QString* error) const;
 
 public Q_SLOTS:
     void OnFileNew();
@@ -106,6 +109,7 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
+    bool m_bProfileLoaded = false;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;

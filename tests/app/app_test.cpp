@@ -9,6 +9,7 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
+#include "filesizelimit.h"
 #include "nextmodal.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
@@ -33,6 +34,7 @@
 #include <QToolBar>
 #include <QToolTip>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -204,6 +206,28 @@ private Q_SLOTS:
         QCOMPARE(uint8_t(ReadFile(Path("q.kes")).at(7)), uint8_t(0x70));
     }
 
+    // A save that fails (at a file-size limit, as on a full disk) says why; the file stays as
+    // it was and the song modified, so that the exit still asks.
+    void frame_failedSaveSaysWhyAndKeepsTheSongModified() {
+        QVERIFY(WriteFile(Path("full.kes"), kSongBytes));
+        CKesDoc doc;
+        QVERIFY(doc.OnOpenDocument(Path("full.kes"), nullptr));
+        CMainFrame frame(&doc, m_settings);
+        doc.GetSong().tempo = 0x70;
+        doc.SetModifiedFlag();
+        QString message;
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        {
+            const FileSizeLimit full(0);
+            frame.OnFileSave();
+        }
+        QVERIFY2(message.contains(qt_error_string(EFBIG)), qPrintable(message));
+        QCOMPARE(ReadFile(Path("full.kes")), kSongBytes);
+        QVERIFY(frame.isWindowModified());
+        AnswerMessageBox(QMessageBox::Cancel);
+        QVERIFY(!frame.SaveModified());
+    }
+
     void frame_closeAsksAndCancelKeepsTheWindow() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
@@ -272,7 +296,7 @@ private Q_SLOTS:
         CKesDoc doc;
         {
             CMainFrame frame(&doc, m_settings);
-            frame.LoadBarState();
+            frame.LoadProfile();
             frame.show();
             QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
             QVERIFY(frame.action(cmd::MidiAudition)->isChecked()); // on at first
@@ -283,7 +307,7 @@ private Q_SLOTS:
             QVERIFY(frame.close());
         }
         CMainFrame again(&doc, m_settings);
-        again.LoadBarState();
+        again.LoadProfile();
         again.show();
         QVERIFY(again.midiBar()->isHidden());
         QVERIFY(!again.action(cmd::ViewMidiBar)->isChecked());
@@ -295,7 +319,8 @@ private Q_SLOTS:
         again.action(cmd::ViewMidiBar)->trigger();
         again.action(cmd::ViewStatusBar)->trigger();
         again.action(cmd::MidiAudition)->trigger();
-        again.SaveBarState();
+        QString error;
+        QVERIFY2(again.SaveProfile(&error), qPrintable(error));
     }
 
     void tempoDialog_presetTempoStartsOnTheList() {
