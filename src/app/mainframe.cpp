@@ -12,6 +12,7 @@
 #include "songfilemessages.h"
 #include "view/kesview.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -392,10 +393,24 @@ void CMainFrame::AddToRecentFileList(const QString& path) {
 }
 
 void CMainFrame::OnFileSave() {
-    if (m_pDocument->GetPathName().isEmpty())
+    if (m_pDocument->GetPathName().isEmpty()) {
         OnFileSaveAs();
-    else
-        DoSave(m_pDocument->GetPathName());
+        return;
+    }
+    // Another window or program wrote the file since: ask before its work is lost.
+    if (m_pDocument->HasFileChangedOnDisk()) {
+        QMessageBox question(
+            QMessageBox::Warning, QStringLiteral("KesV"),
+            tr("%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで"
+               "変更されています。上書きしますか?")
+                .arg(QDir::toNativeSeparators(m_pDocument->GetPathName())),
+            QMessageBox::Save | QMessageBox::Cancel, this);
+        question.button(QMessageBox::Save)->setText(tr("上書き保存"));
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() != QMessageBox::Save)
+            return;
+    }
+    DoSave(m_pDocument->GetPathName());
 }
 
 void CMainFrame::OnFileSaveAs() {

@@ -228,6 +228,39 @@ private Q_SLOTS:
         QVERIFY(!frame.SaveModified());
     }
 
+    // Two windows on one song: a save over what the other saved since asks first.
+    void frame_saveAsksBeforeOverwritingAChangeMadeElsewhere() {
+        QVERIFY(WriteFile(Path("two.kes"), kSongBytes));
+        CKesDoc first;
+        CKesDoc second;
+        QVERIFY(first.OnOpenDocument(Path("two.kes"), nullptr));
+        QVERIFY(second.OnOpenDocument(Path("two.kes"), nullptr));
+        CMainFrame firstFrame(&first, m_settings);
+        CMainFrame secondFrame(&second, m_settings);
+        // The answer waits for the next question: the first window's save must not ask, so it
+        // is the second window's that it answers.
+        QString asked;
+        AnswerMessageBox(QMessageBox::Cancel, &asked);
+        first.GetSong().tempo = 0x70;
+        first.SetModifiedFlag();
+        firstFrame.OnFileSave();
+        QVERIFY(asked.isEmpty());
+        QVERIFY(!first.IsModified());
+        const QByteArray firstSaved = ReadFile(Path("two.kes"));
+
+        second.GetSong().tempo = 0x72;
+        second.SetModifiedFlag();
+        secondFrame.OnFileSave();
+        QVERIFY2(asked.contains(QStringLiteral("two.kes")), qPrintable(asked));
+        QCOMPARE(ReadFile(Path("two.kes")), firstSaved);
+        QVERIFY(secondFrame.isWindowModified());
+        AnswerMessageBox(QMessageBox::Save);
+        secondFrame.OnFileSave();
+        QCOMPARE(uint8_t(ReadFile(Path("two.kes")).at(7)), uint8_t(0x72));
+        QVERIFY(!second.IsModified());
+        QVERIFY(first.HasFileChangedOnDisk()); // now the first window is behind
+    }
+
     void frame_closeAsksAndCancelKeepsTheWindow() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
