@@ -274,6 +274,13 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>CKesApp</name>
+    <message>
+        <source>プロファイルを保存できません: %1</source>
+        <translation>Cannot save the profile: %1</translation>
+    </message>
+</context>
+<context>
     <name>CKesView</name>
     <message>
         <source>Title編集</source>

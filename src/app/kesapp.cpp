@@ -101,9 +101,10 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     piano->setChecked(m_settings.IsPianoInput());
     connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
     piano->setEnabled(true);
+    // The session is ending: a message box could hold it up, the status bar cannot.
     connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame, [this] {
         if (QString error; !m_pMainFrame->SaveProfile(&error))
-            m_pMainFrame->ShowMessage(error);
+            m_pMainFrame->ShowMessage(tr("プロファイルを保存できません: %1").arg(error));
     });
 
     m_pDocument->OnNewDocument();
