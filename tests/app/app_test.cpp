@@ -9,7 +9,6 @@
 #include "dialogs/inputdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
-#include "filesizelimit.h"
 #include "nextmodal.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
@@ -34,7 +33,6 @@
 #include <QToolBar>
 #include <QToolTip>
 
-#include <cerrno>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -204,28 +202,6 @@ private Q_SLOTS:
         QVERIFY(frame.SaveModified());
         QVERIFY(!doc.IsModified());
         QCOMPARE(uint8_t(ReadFile(Path("q.kes")).at(7)), uint8_t(0x70));
-    }
-
-    // A save that fails (at a file-size limit, as on a full disk) says why; the file stays as
-    // it was and the song modified, so that the exit still asks.
-    void frame_failedSaveSaysWhyAndKeepsTheSongModified() {
-        QVERIFY(WriteFile(Path("full.kes"), kSongBytes));
-        CKesDoc doc;
-        QVERIFY(doc.OnOpenDocument(Path("full.kes"), nullptr));
-        CMainFrame frame(&doc, m_settings);
-        doc.GetSong().tempo = 0x70;
-        doc.SetModifiedFlag();
-        QString message;
-        AnswerMessageBox(QMessageBox::Ok, &message);
-        {
-            const FileSizeLimit full(0);
-            frame.OnFileSave();
-        }
-        QVERIFY2(message.contains(qt_error_string(EFBIG)), qPrintable(message));
-        QCOMPARE(ReadFile(Path("full.kes")), kSongBytes);
-        QVERIFY(frame.isWindowModified());
-        AnswerMessageBox(QMessageBox::Cancel);
-        QVERIFY(!frame.SaveModified());
     }
 
     // Two windows on one song: a save over what the other saved since asks first.

@@ -1,14 +1,9 @@
 // The profile: written back whole or not at all, and never read through a FIFO.
-#include "app/mainframe.h"
 #include "app/profile.h"
-#include "document/kesdoc.h"
 #include "filesizelimit.h"
-#include "nextmodal.h"
-#include "settings/envsettings.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,24 +56,6 @@ private Q_SLOTS:
         QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
                  QStringLiteral("/songs/a.kes"));
         QVERIFY(!QSettings().contains(QStringLiteral("MainBar/State")));
-    }
-
-    void frame_closeSaysWhyTheProfileWasNotWritten() {
-        CKesDoc doc;
-        const EnvSettings settings{};
-        CMainFrame frame(&doc, settings);
-        frame.LoadProfile();
-        frame.show();
-        QString message;
-        OnNextModal<QMessageBox>([&message](QMessageBox* box) {
-            message = box->text();
-            box->accept();
-        });
-        {
-            const FileSizeLimit full(0);
-            QVERIFY(frame.close());
-        }
-        QVERIFY2(message.contains(qt_error_string(EFBIG)), qPrintable(message));
     }
 
     // Last: the refusal holds for the rest of the run.
