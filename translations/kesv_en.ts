@@ -354,6 +354,13 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>CKesApp</name>
+    <message>
+        <source>プロファイルを保存できません: %1</source>
+        <translation>Cannot save the profile: %1</translation>
+    </message>
+</context>
+<context>
     <name>CKesView</name>
     <message>
         <source>Title編集</source>
@@ -885,6 +892,20 @@ Channels   : %04X
         <source>曲のﾀｲﾄﾙを変更（ﾍｯﾀﾞｰの Title と同じ）</source>
         <translation>Change the song&apos;s title (as the header&apos;s Title does)</translation>
     </message>
+    <message>
+        <source>%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで変更されています。上書きしますか?</source>
+        <translation>%1 has been changed by another window or program since it was opened (or last saved). Overwrite it?</translation>
+    </message>
+    <message>
+        <source>上書き保存</source>
+        <translation>Overwrite</translation>
+    </message>
+    <message>
+        <source>ウィンドウの配置と最近使ったファイルを保存できません（%1）。
+%2</source>
+        <translation>Cannot save the window layout and the recent files (%1).
+%2</translation>
+    </message>
 </context>
 <context>
     <name>CSpokenText</name>
@@ -1386,10 +1407,6 @@ Channels   : %04X
         <translation>Standard MIDI Files (*.mid *.midi)</translation>
     </message>
     <message>
-        <source>ファイルを作成できません: %1</source>
-        <translation>Cannot create the file: %1</translation>
-    </message>
-    <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
     </message>
@@ -1622,6 +1639,29 @@ Channels   : %04X
     </message>
 </context>
 <context>
+    <name>Profile</name>
+    <message>
+        <source>%1 は通常のファイルではありません。</source>
+        <translation>%1 is not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません: %1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <source>一時フォルダを作成できません: %1</source>
+        <translation>Cannot create a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>Qt の設定ファイルを書き出せません。</source>
+        <translation>Qt cannot write its settings file.</translation>
+    </message>
+    <message>
+        <source>書き出した内容が読み戻せません。</source>
+        <translation>What was written does not read back.</translation>
+    </message>
+</context>
+<context>
     <name>Recovery</name>
     <message>
         <source>復元</source>
@@ -1772,6 +1812,26 @@ Channels   : %04X
     <message>
         <source>KesV の曲ファイルではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。MIDI ファイルや MusicXML の楽譜は読み込みのコマンドで開いてください。</source>
         <translation>Not a KesV song file (it does not start with E1 or end with FF). MIDI files and MusicXML scores are read with the Import commands.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません。</source>
+        <translation>Not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルは書き込みが禁止されています。</source>
+        <translation>The file is write-protected.</translation>
+    </message>
+    <message>
+        <source>リンク先を読めません: %1</source>
+        <translation>Cannot read the link: %1</translation>
+    </message>
+    <message>
+        <source>フォルダを作成できません: %1</source>
+        <translation>Cannot create the folder: %1</translation>
+    </message>
+    <message>
+        <source>ファイルを置き換えられません: %1</source>
+        <translation>Cannot replace the file: %1</translation>
     </message>
 </context>
 </TS>

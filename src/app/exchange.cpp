@@ -2,6 +2,7 @@
 
 #include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
+#include "settings/safefile.h"
 #include "settings/settingsfile.h"
 #include "song/cp932.h"
 #include "song/songcodec.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <fcntl.h>
@@ -214,15 +214,8 @@ bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QStrin
         }
         return true;
     }
-    // QSaveFile writes a link's target and gives the new file the old one's mode.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = ExchangeText::tr("ファイルを作成できません: %1").arg(file.errorString());
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!file.commit()) {
-        *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(file.errorString());
+    if (FileWriteError failure; !WriteFileSafely(name.toStdString(), bytes, &failure)) {
+        *error = DescribeFileWriteError(failure);
         return false;
     }
     return true;

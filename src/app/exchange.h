@@ -23,7 +23,7 @@ AudioFileType AudioFileTypeOfFilter(const QString& filter);
 
 /// Writes `bytes` to `path` without ever destroying a file that is not ours to replace: "-"
 /// is standard output, an existing device or FIFO is written in place, a regular file is
-/// replaced atomically (through a symbolic link, keeping the link and the file's mode).
+/// replaced through WriteFileSafely (a failed write leaves the old file as it was).
 bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error);
 
 /// Whether two paths name the same file (same device and inode, through links).

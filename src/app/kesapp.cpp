@@ -10,7 +10,7 @@
 #include "menuaccessible.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
-#include "recentfiles.h"
+#include "profile.h"
 #include "recoveryoffer.h"
 #include "settings/settingsfile.h"
 #include "view/kesview.h"
@@ -71,14 +71,14 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     InstallMenuStyle();
     InstallMenuAccessibility();
     InstallTranslations(*this, SystemUiLanguage());
+    GuardProfile();
 
     m_pDocument = new CKesDoc(this);
     m_pMainFrame = new CMainFrame(m_pDocument, m_settings);
     m_pView = new CKesView(m_pDocument, &m_settings, m_pMainFrame);
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);
-    m_pMainFrame->LoadBarState();
-    m_pMainFrame->SetRecentFiles(LoadRecentFiles());
+    m_pMainFrame->LoadProfile();
 
     // [Recovery] AutoBackup=false in the profile turns the backup of unsaved work off.
     const QString recoveryFolder = DefaultRecoveryFolder();
@@ -97,8 +97,11 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     piano->setChecked(m_settings.IsPianoInput());
     connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
     piano->setEnabled(true);
-    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame,
-            [this] { m_pMainFrame->SaveBarState(); });
+    // The session is ending: a message box could hold it up, the status bar cannot.
+    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame, [this] {
+        if (QString error; !m_pMainFrame->SaveProfile(&error))
+            m_pMainFrame->ShowMessage(tr("プロファイルを保存できません: %1").arg(error));
+    });
 
     m_pDocument->OnNewDocument();
     if (!arguments.isEmpty()) {

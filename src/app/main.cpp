@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -255,6 +256,9 @@ int RunConversionLine(const CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A write past a file-size limit then fails with EFBIG, which every writer reports and
+    // survives, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("KesV"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
     const QStringList arguments = Arguments(argc, argv);

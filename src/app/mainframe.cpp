@@ -8,11 +8,13 @@
 #include "exchangecommands.h"
 #include "lockkeys.h"
 #include "lockpane.h"
+#include "profile.h"
 #include "recentfiles.h"
 #include "songfilemessages.h"
 #include "view/drawhelpers.h"
 #include "view/kesview.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -433,10 +435,24 @@ void CMainFrame::AddToRecentFileList(const QString& path) {
 }
 
 void CMainFrame::OnFileSave() {
-    if (m_pDocument->GetPathName().isEmpty())
+    if (m_pDocument->GetPathName().isEmpty()) {
         OnFileSaveAs();
-    else
-        DoSave(m_pDocument->GetPathName());
+        return;
+    }
+    // Another window or program wrote the file since: ask before its work is lost.
+    if (m_pDocument->HasFileChangedOnDisk()) {
+        QMessageBox question(
+            QMessageBox::Warning, QStringLiteral("KesV"),
+            tr("%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで"
+               "変更されています。上書きしますか?")
+                .arg(QDir::toNativeSeparators(m_pDocument->GetPathName())),
+            QMessageBox::Save | QMessageBox::Cancel, this);
+        question.button(QMessageBox::Save)->setText(tr("上書き保存"));
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() != QMessageBox::Save)
+            return;
+    }
+    DoSave(m_pDocument->GetPathName());
 }
 
 void CMainFrame::OnFileSaveAs() {
@@ -500,7 +516,15 @@ void CMainFrame::FitToScreen() {
 }
 
 void CMainFrame::SaveGeometry() const {
-    QSettings().setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+    if (!m_bProfileLoaded)
+        return;
+    // Kept as it changes, so a crash keeps it too; a failure is told when the window closes.
+    QString error;
+    WriteProfile(
+        [this](QSettings& settings) {
+            settings.setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+        },
+        &error);
 }
 
 void CMainFrame::moveEvent(QMoveEvent* event) {
@@ -515,17 +539,7 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
         m_pGeometryTimer->start();
 }
 
-void CMainFrame::SaveBarState() const {
-    SaveGeometry();
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("MainBar"));
-    settings.setValue(QStringLiteral("State"), saveState());
-    settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
-    settings.setValue(QStringLiteral("Audition"), m_actions[cmd::MidiAudition]->isChecked());
-    settings.endGroup();
-}
-
-void CMainFrame::LoadBarState() {
+void CMainFrame::LoadProfile() {
     QSettings settings;
     // Qt brings a window saved on a screen that is gone, or larger than this one, back onto it.
     const QByteArray geometry = settings.value(QStringLiteral("MainFrame/Geometry")).toByteArray();
@@ -541,6 +555,26 @@ void CMainFrame::LoadBarState() {
     m_actions[cmd::MidiAudition]->setChecked(
         settings.value(QStringLiteral("Audition"), true).toBool());
     settings.endGroup();
+    SetRecentFiles(LoadRecentFiles());
+    m_bProfileLoaded = true;
+}
+
+bool CMainFrame::SaveProfile(QString* error) const {
+    if (!m_bProfileLoaded)
+        return true;
+    // The recent files are not written here: each change wrote them at once, merged with
+    // what other windows wrote, and this window's list may be older than the profile's.
+    return WriteProfile(
+        [this](QSettings& settings) {
+            settings.setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+            settings.beginGroup(QStringLiteral("MainBar"));
+            settings.setValue(QStringLiteral("State"), saveState());
+            settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+            settings.setValue(QStringLiteral("Audition"),
+                              m_actions[cmd::MidiAudition]->isChecked());
+            settings.endGroup();
+        },
+        error);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -548,6 +582,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SaveBarState();
+    if (QString error; !SaveProfile(&error))
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             tr("ウィンドウの配置と最近使ったファイルを保存できません（%1）。\n%2")
+                                 .arg(QDir::toNativeSeparators(ProfilePath()), error));
     event->accept();
 }

@@ -61,11 +61,12 @@ public:
     /// The name of a song never saved, in titles and suggested file names.
     static QString UntitledName();
 
-    /// The bar layout and the window's geometry, kept in the profile.
-    void SaveBarState() const;
-    /// Restores what SaveBarState kept; without a saved geometry the window gets its size
-    /// within the screen's available area.
-    void LoadBarState();
+    /// Reads the bars' layout, the window's geometry and the recent files from the profile;
+    /// without a saved geometry the window gets its size within the screen's available area.
+    void LoadProfile();
+    /// Writes the bars' layout and the geometry back (WriteProfile); a frame that never read
+    /// the profile leaves it alone. False with the reason in `error`.
+    bool SaveProfile(QString* error) const;
 
 public Q_SLOTS:
     void OnFileNew();
@@ -125,6 +126,7 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
+    bool m_bProfileLoaded = false;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;

@@ -1,6 +1,7 @@
 #include "recentfiles.h"
 
 #include "commandids.h"
+#include "profile.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -35,19 +36,27 @@ QStringList LoadRecentFiles() {
 
 QStringList AddRecentFile(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    QSettings settings;
-    settings.sync(); // what another window wrote since this object's copy was read
-    QStringList files = Read(settings);
-    files.removeAll(absolute);
-    files.prepend(absolute);
-    files = files.mid(0, kRecentFileCount);
-    settings.beginGroup(kGroup);
-    for (int i = 0; i < kRecentFileCount; ++i) {
-        if (i < files.size())
-            settings.setValue(Key(i), files[i]);
-        else
-            settings.remove(Key(i));
-    }
-    settings.endGroup();
+    QStringList files;
+    // Merged with what another window wrote since; a profile that cannot be written keeps
+    // its old list, and this window shows the new one all the same.
+    QString error;
+    const bool written = WriteProfile(
+        [&](QSettings& settings) {
+            files = Read(settings);
+            files.removeAll(absolute);
+            files.prepend(absolute);
+            files = files.mid(0, kRecentFileCount);
+            settings.beginGroup(kGroup);
+            for (int i = 0; i < kRecentFileCount; ++i) {
+                if (i < files.size())
+                    settings.setValue(Key(i), files[i]);
+                else
+                    settings.remove(Key(i));
+            }
+            settings.endGroup();
+        },
+        &error);
+    if (!written && files.isEmpty())
+        files = {absolute};
     return files;
 }

@@ -210,6 +210,39 @@ private Q_SLOTS:
         QCOMPARE(uint8_t(ReadFile(Path("q.kes")).at(7)), uint8_t(0x70));
     }
 
+    // Two windows on one song: a save over what the other saved since asks first.
+    void frame_saveAsksBeforeOverwritingAChangeMadeElsewhere() {
+        QVERIFY(WriteFile(Path("two.kes"), kSongBytes));
+        CKesDoc first;
+        CKesDoc second;
+        QVERIFY(first.OnOpenDocument(Path("two.kes"), nullptr));
+        QVERIFY(second.OnOpenDocument(Path("two.kes"), nullptr));
+        CMainFrame firstFrame(&first, m_settings);
+        CMainFrame secondFrame(&second, m_settings);
+        // The answer waits for the next question: the first window's save must not ask, so it
+        // is the second window's that it answers.
+        QString asked;
+        AnswerMessageBox(QMessageBox::Cancel, &asked);
+        first.GetSong().tempo = 0x70;
+        first.SetModifiedFlag();
+        firstFrame.OnFileSave();
+        QVERIFY(asked.isEmpty());
+        QVERIFY(!first.IsModified());
+        const QByteArray firstSaved = ReadFile(Path("two.kes"));
+
+        second.GetSong().tempo = 0x72;
+        second.SetModifiedFlag();
+        secondFrame.OnFileSave();
+        QVERIFY2(asked.contains(QStringLiteral("two.kes")), qPrintable(asked));
+        QCOMPARE(ReadFile(Path("two.kes")), firstSaved);
+        QVERIFY(secondFrame.isWindowModified());
+        AnswerMessageBox(QMessageBox::Save);
+        secondFrame.OnFileSave();
+        QCOMPARE(uint8_t(ReadFile(Path("two.kes")).at(7)), uint8_t(0x72));
+        QVERIFY(!second.IsModified());
+        QVERIFY(first.HasFileChangedOnDisk()); // now the first window is behind
+    }
+
     void frame_closeAsksAndCancelKeepsTheWindow() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
@@ -286,7 +319,7 @@ private Q_SLOTS:
         CKesDoc doc;
         {
             CMainFrame frame(&doc, m_settings);
-            frame.LoadBarState();
+            frame.LoadProfile();
             frame.show();
             QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
             QVERIFY(frame.action(cmd::MidiAudition)->isChecked()); // on at first
@@ -297,7 +330,7 @@ private Q_SLOTS:
             QVERIFY(frame.close());
         }
         CMainFrame again(&doc, m_settings);
-        again.LoadBarState();
+        again.LoadProfile();
         again.show();
         QVERIFY(again.midiBar()->isHidden());
         QVERIFY(!again.action(cmd::ViewMidiBar)->isChecked());
@@ -309,7 +342,8 @@ private Q_SLOTS:
         again.action(cmd::ViewMidiBar)->trigger();
         again.action(cmd::ViewStatusBar)->trigger();
         again.action(cmd::MidiAudition)->trigger();
-        again.SaveBarState();
+        QString error;
+        QVERIFY2(again.SaveProfile(&error), qPrintable(error));
     }
 
     // Moved and resized, then never closed (a crash): the next window opens where it was.
@@ -318,7 +352,7 @@ private Q_SLOTS:
         QRect placed;
         {
             CMainFrame frame(&doc, m_settings);
-            frame.LoadBarState();
+            frame.LoadProfile();
             frame.show();
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
             QSettings().remove(QStringLiteral("MainFrame/Geometry"));
@@ -327,7 +361,7 @@ private Q_SLOTS:
             QTRY_VERIFY(QSettings().contains(QStringLiteral("MainFrame/Geometry")));
         }
         CMainFrame again(&doc, m_settings);
-        again.LoadBarState();
+        again.LoadProfile();
         QCOMPARE(again.geometry(), placed);
     }
 
