@@ -161,10 +161,13 @@ std::string DecodeText(std::string_view raw) {
         {'`', 'u', 0xF9},  {'\'', 'u', 0xFA}, {'^', 'u', 0xFB},  {'"', 'u', 0xFC},
         {'\'', 'y', 0xFD}, {'"', 'y', 0xFF},
     };
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return uint8_t(c) < 0x20; }, ' ');
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '%' || text[i + 1] == '&')) {
+        if (text[i] == '\\' && i + 1 < text.size() &&
+            (text[i + 1] == '%' || text[i + 1] == '&' || text[i + 1] == '\\')) {
             out += text[++i];
             continue;
         }
@@ -634,7 +637,7 @@ bool CTuneReader::HeaderField(char name, std::string_view value, size_t valueOff
     }
     case 'T':
         if (!m_titleSet) {
-            m_title = DecodeText(Trim(value));
+            m_title = Trim(DecodeText(Trim(value)));
             m_titleSet = true;
         }
         return true;
@@ -1449,12 +1452,20 @@ void CTuneReader::MakeEvents(const std::vector<size_t>& order, AbcTune& tune) {
 
     // A KesV export carries its events: taken as they are while the notes still sound so.
     Song kept;
-    if (!m_events.empty() && !m_remarks.truncated && DecodeEventsHex(m_events, kept) &&
-        SoundTheSame(SoundingUnits(kept), SoundingUnits(song))) {
-        kept.tempo = song.tempo;
-        song = kept;
-        m_remarks.splitLengths = 0;
-        m_remarks.roundedLengths = 0;
+    if (!m_events.empty() && DecodeEventsHex(m_events, kept)) {
+        std::vector<SoundingUnit> heard;
+        int64_t start = 0;
+        for (const Unit& unit : units) {
+            heard.push_back({uint32_t(start), uint32_t(unit.end - start), unit.key});
+            start = unit.end;
+        }
+        if (SoundTheSame(SoundingUnits(kept), heard)) {
+            kept.tempo = song.tempo;
+            song = kept;
+            m_remarks.splitLengths = 0;
+            m_remarks.roundedLengths = 0;
+            m_remarks.truncated = false;
+        }
     }
 }
 

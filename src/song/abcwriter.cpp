@@ -331,11 +331,12 @@ std::string EncodeAbc(const Song& whole, const AbcWriteOptions& options) {
     const std::vector<WrittenBar> bars = LayOut(song, signature, options.pickup);
     const int unit = ChooseUnit(bars);
 
-    std::string title = options.title;
-    std::replace_if(
-        title.begin(), title.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    for (size_t at = title.find('%'); at != std::string::npos; at = title.find('%', at + 2))
-        title.insert(at, 1, '\\'); // a bare % would start a comment
+    std::string title;
+    for (const char c : options.title) {
+        if (c == '\\' || c == '%')
+            title += '\\'; // a bare % would start a comment, a last \ continue the line
+        title += uint8_t(c) < 0x20 ? ' ' : c;
+    }
     std::string text = "X:" + std::to_string(options.number) + "\n";
     if (!title.empty())
         text += "T:" + title + "\n";
