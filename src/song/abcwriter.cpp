@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <map>
 #include <numeric>
 
 namespace {
@@ -125,20 +124,35 @@ std::vector<WrittenBar> LayOut(const Song& song, const TimeSignature& signature,
     return bars;
 }
 
-// The written length of a value (its type and dots, the tuplet aside) in units of `unit`.
-std::string LengthSuffix(const NoteValue& value, int unit) {
-    int numerator = PlainTicks(value.type) * ((2 << value.dots) - 1);
-    int denominator = unit << value.dots;
-    const int common = std::gcd(numerator, denominator);
-    numerator /= common;
-    denominator /= common;
-    if (denominator == 1)
-        return numerator == 1 ? std::string() : std::to_string(numerator);
-    if (numerator == 1 && denominator == 2)
-        return "/";
-    return (numerator == 1 ? std::string() : std::to_string(numerator)) + "/" +
-           std::to_string(denominator);
-}
+// The written length of a value (its type and dots, the tuplet aside) in units of `unit`, as
+// ABC writes it after the note: "", "3", "/", "/4", "3/2".
+struct LengthSuffix {
+    int numerator;
+    int denominator;
+
+    LengthSuffix(const NoteValue& value, int unit)
+        : numerator(PlainTicks(value.type) * ((2 << value.dots) - 1)),
+          denominator(unit << value.dots) {
+        const int common = std::gcd(numerator, denominator);
+        numerator /= common;
+        denominator /= common;
+    }
+    static size_t Digits(int n) { return n >= 100 ? 3 : n >= 10 ? 2 : 1; }
+    bool Half() const { return numerator == 1 && denominator == 2; } // written "/"
+    size_t Size() const {
+        if (denominator == 1)
+            return numerator == 1 ? 0 : Digits(numerator);
+        return Half() ? 1 : (numerator == 1 ? 0 : Digits(numerator)) + 1 + Digits(denominator);
+    }
+    void AppendTo(std::string& out) const {
+        if (numerator != 1)
+            out += std::to_string(numerator);
+        if (denominator != 1)
+            out += '/';
+        if (denominator != 1 && !Half())
+            out += std::to_string(denominator);
+    }
+};
 
 constexpr int kLetterSemitones[7] = {0, 2, 4, 5, 7, 9, 11};
 
@@ -221,7 +235,7 @@ int ChooseUnit(const std::vector<WrittenBar>& bars) {
         size_t size = 0;
         for (const WrittenBar& bar : bars) {
             for (const WrittenNote& note : bar.notes)
-                size += LengthSuffix(note.value, unit).size();
+                size += LengthSuffix(note.value, unit).Size();
         }
         if (size < bestSize) {
             best = unit;
@@ -234,11 +248,14 @@ int ChooseUnit(const std::vector<WrittenBar>& bars) {
 std::string Music(const std::vector<WrittenBar>& bars, const AbcKey& key, int unit) {
     std::string out;
     out.reserve(bars.size() * 40);
-    std::map<int, int> alterations;   // letter and octave to the alteration the bar has given it
+    // The alteration the bar has given each letter in each octave; kNone where it has not.
+    constexpr int kNone = 99;
+    std::array<std::array<int, 12>, 7> alterations{};
     std::array<int, 7> letterAlter{}; // the last accidental the bar wrote on a letter, any octave
     std::array<bool, 7> letterWritten{};
     for (size_t b = 0; b < bars.size(); ++b) {
-        alterations.clear();
+        for (auto& octaves : alterations)
+            octaves.fill(kNone);
         letterWritten.fill(false);
         bool first = true;
         for (const WrittenNote& note : bars[b].notes) {
@@ -257,11 +274,9 @@ std::string Music(const std::vector<WrittenBar>& bars, const AbcKey& key, int un
                 out += 'z';
             } else {
                 const Spelling spelling = SpellIn(note.key, key);
-                const int line = spelling.letter * 16 + spelling.octave;
-                const auto known = alterations.find(line);
-                const int current = known != alterations.end()
-                                        ? known->second
-                                        : SignatureAlter(spelling.letter, key.fifths);
+                int& known = alterations[size_t(spelling.letter)][size_t(spelling.octave + 1)];
+                const int current =
+                    known != kNone ? known : SignatureAlter(spelling.letter, key.fifths);
                 // Some players carry an accidental to the letter's other octaves too: the note
                 // says its own wherever the two readings part.
                 const auto l = size_t(spelling.letter);
@@ -271,10 +286,10 @@ std::string Music(const std::vector<WrittenBar>& bars, const AbcKey& key, int un
                     letterWritten[l] = true;
                     letterAlter[l] = spelling.alter;
                 }
-                alterations[line] = spelling.alter;
+                known = spelling.alter;
                 out += NoteName(spelling);
             }
-            out += LengthSuffix(note.value, unit);
+            LengthSuffix(note.value, unit).AppendTo(out);
             if (note.tie)
                 out += '-';
         }
