@@ -1252,8 +1252,10 @@ int CTuneReader::HighestVolta(size_t from, size_t end) const {
     return highest;
 }
 
-// Repeats played out in [begin, end): |: ... :| twice, each ending on its pass, a :| without
-// its |: from the start or from the last repeat's end.
+// Repeats are unfolded as they are played, not read once as written: a song has no repeat
+// signs, and a tune read once would lose its second half of every section. In [begin, end):
+// |: ... :| twice (more when endings are numbered higher), each ending on its pass, a :|
+// without its |: from the start or from the last repeat's end.
 void CTuneReader::Unfold(size_t begin, size_t end, std::vector<size_t>& out) {
     size_t sectionStart = begin;
     int pass = 1;
