@@ -1253,7 +1253,7 @@ int CTuneReader::HighestVolta(size_t from, size_t end) const {
 }
 
 // Repeats are unfolded as they are played, not read once as written: a song has no repeat
-// signs, and a tune read once would lose its second half of every section. In [begin, end):
+// signs, and read once a tune would play its sections once each. In [begin, end):
 // |: ... :| twice (more when endings are numbered higher), each ending on its pass, a :|
 // without its |: from the start or from the last repeat's end.
 void CTuneReader::Unfold(size_t begin, size_t end, std::vector<size_t>& out) {
