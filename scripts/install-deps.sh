@@ -13,6 +13,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently
   libzip-dev musescore3 # compressed MusicXML; a notation program reads our scores (label notation)
+  abcmidi abcm2ps # the standard ABC tools play and typeset our ABC exports
   jackd2 libjack-jackd2-dev
   pipewire wireplumber pipewire-jack dbus-daemon # a private PipeWire session for the MIDI tests
   fonts-ipafont-gothic

@@ -1328,12 +1328,36 @@ Channels   : %04X
         <translation>The track --import-midi takes the melody from (the number --list-tracks shows; :ch adds the channel); for --import-musicxml the number of the part to read.</translation>
     </message>
     <message>
-        <source>--export-midi、--export-audio、--import-midi、--export-musicxml、--import-musicxml のどれか一つを指定してください</source>
-        <translation>give one of --export-midi, --export-audio, --import-midi, --export-musicxml, --import-musicxml</translation>
-    </message>
-    <message>
         <source>--track は --import-midi（または --import-musicxml）と一つ、番号（または番号:チャンネル）で指定してください</source>
         <translation>give --track once, with --import-midi (or --import-musicxml), as a number (or number:channel)</translation>
+    </message>
+    <message>
+        <source>SONG.kes を ABC 記譜法のファイル（.abc）に書き出して終了します。</source>
+        <translation>Writes SONG.kes as an ABC notation file (.abc) and exits.</translation>
+    </message>
+    <message>
+        <source>ABC ファイル（最後の引数）の曲を曲ファイルに読み込んで終了します。</source>
+        <translation>Reads a tune of an ABC file (the last argument) into a song file and exits.</translation>
+    </message>
+    <message>
+        <source>ABC ファイルの曲の一覧（X: の番号、調、拍子、長さ、曲名）を表示して終了します。</source>
+        <translation>Lists the tunes of an ABC file (X: number, key, metre, length, title) and exits.</translation>
+    </message>
+    <message>
+        <source>--import-abc で読む曲の X: の番号（既定は最初の曲）。</source>
+        <translation>The X: number of the tune --import-abc reads (by default the first tune).</translation>
+    </message>
+    <message>
+        <source>--list-tunes には ABC ファイルを一つだけ指定してください</source>
+        <translation>give --list-tunes exactly one ABC file</translation>
+    </message>
+    <message>
+        <source>--export-midi、--export-audio、--import-midi、--export-musicxml、--import-musicxml、--export-abc、--import-abc のどれか一つを指定してください</source>
+        <translation>give one of --export-midi, --export-audio, --import-midi, --export-musicxml, --import-musicxml, --export-abc, --import-abc</translation>
+    </message>
+    <message>
+        <source>--tune は --import-abc と一つ、X: の番号で指定してください</source>
+        <translation>give --tune once, with --import-abc and an X: number</translation>
     </message>
 </context>
 <context>
@@ -1636,6 +1660,168 @@ Channels   : %04X
             <numerusform>%n note value rounded to the nearest length</numerusform>
             <numerusform>%n note values rounded to the nearest length</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>名前の末尾は .abc にしてください</source>
+        <translation>the name must end in .abc</translation>
+    </message>
+    <message>
+        <source>ABC ファイルとしては大きすぎます。</source>
+        <translation>The file is too large for an ABC file.</translation>
+    </message>
+    <message>
+        <source>ABC (*.abc)</source>
+        <translation>ABC (*.abc)</translation>
+    </message>
+    <message>
+        <source>%1 行 %2 列: %3</source>
+        <translation>line %1, column %2: %3</translation>
+    </message>
+    <message>
+        <source>ABC の曲がありません（X: の行も K: の行もありません）。</source>
+        <translation>The file holds no ABC tune (no X: line and no K: line).</translation>
+    </message>
+    <message>
+        <source>指定の曲がありません。</source>
+        <translation>There is no such tune.</translation>
+    </message>
+    <message>
+        <source>%1 行目からの曲には音符がありません。</source>
+        <translation>The tune from line %1 has no notes.</translation>
+    </message>
+    <message>
+        <source>予期しない「%1」</source>
+        <translation>unexpected &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>和音の「[」が閉じていません</source>
+        <translation>the chord&apos;s &apos;[&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>装飾音の「{」が閉じていません</source>
+        <translation>the grace notes&apos; &apos;{&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>「%1」が閉じていません</source>
+        <translation>&apos;%1&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>音の長さが正しくありません</source>
+        <translation>the note length is not valid</translation>
+    </message>
+    <message>
+        <source>連符の指定が正しくありません</source>
+        <translation>the tuplet is not valid</translation>
+    </message>
+    <message>
+        <source>拍子（M:）が読めません</source>
+        <translation>the metre (M:) cannot be read</translation>
+    </message>
+    <message>
+        <source>単位の音の長さ（L:）が読めません</source>
+        <translation>the unit note length (L:) cannot be read</translation>
+    </message>
+    <message>
+        <source>調（K:）が読めません</source>
+        <translation>the key (K:) cannot be read</translation>
+    </message>
+    <message numerus="yes">
+        <source>和音 %n 個を一番上の音にしました</source>
+        <translation>
+            <numerusform>%n chord taken as its top note</numerusform>
+            <numerusform>%n chords taken as their top notes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>装飾記号 %n 個を無視しました</source>
+        <translation>
+            <numerusform>%n decoration ignored</numerusform>
+            <numerusform>%n decorations ignored</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>コードネームと注釈 %n 個を無視しました</source>
+        <translation>
+            <numerusform>%n guitar chord or annotation ignored</numerusform>
+            <numerusform>%n guitar chords and annotations ignored</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ほかの声部 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n other voice left out</numerusform>
+            <numerusform>%n other voices left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>歌詞 %n 行を除きました</source>
+        <translation>
+            <numerusform>%n line of words left out</numerusform>
+            <numerusform>%n lines of words left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>繰り返し %n 回を書き出して読みました</source>
+        <translation>
+            <numerusform>%n repeat played out</numerusform>
+            <numerusform>%n repeats played out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音価 %n 個をタイでつないだ長さにしました</source>
+        <translation>
+            <numerusform>%n length made of tied lengths</numerusform>
+            <numerusform>%n lengths made of tied lengths</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>微分音 %n 個を半音単位にしました</source>
+        <translation>
+            <numerusform>%n microtone taken to whole semitones</numerusform>
+            <numerusform>%n microtones taken to whole semitones</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>途中の転調 %n 個は曲の調にしていません</source>
+        <translation>
+            <numerusform>%n later key change not taken as the song&apos;s key</numerusform>
+            <numerusform>%n later key changes not taken as the song&apos;s key</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>途中の拍子の変更 %n 個は曲の拍子にしていません</source>
+        <translation>
+            <numerusform>%n later metre change not taken as the song&apos;s metre</numerusform>
+            <numerusform>%n later metre changes not taken as the song&apos;s metre</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>旋法を同じ調号の長調または短調にしました</source>
+        <translation>mode taken as the major or minor key of its signature</translation>
+    </message>
+    <message>
+        <source>どの調にもない調号です</source>
+        <translation>a key signature no key has</translation>
+    </message>
+    <message>
+        <source>テンポ %1 を 60 から 378 の間にしました</source>
+        <translation>tempo %1 brought within 60 to 378</translation>
+    </message>
+    <message>
+        <source>ABC ファイルを読み込みました</source>
+        <translation>ABC file imported</translation>
+    </message>
+    <message>
+        <source>ABC ファイルを読み込みました（%1）</source>
+        <translation>ABC file imported (%1)</translation>
+    </message>
+    <message>
+        <source>X:%1 の曲がありません</source>
+        <translation>there is no tune X:%1</translation>
+    </message>
+    <message>
+        <source>   X:  調      拍子    イベント  曲名</source>
+        <translation>   X:  key     metre     events  title</translation>
     </message>
 </context>
 <context>

@@ -376,7 +376,8 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
     if (conversion == Conversion::ExportMidi && named && !HasSuffix(outPath, {"mid", "midi"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .mid または .midi にしてください"),
                         2);
-    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml) &&
+    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml ||
+         conversion == Conversion::ImportAbc) &&
         named && !HasSuffix(outPath, {"kes"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .kes にしてください"), 2);
     if (conversion == Conversion::ExportMusicXml && named &&
@@ -388,6 +389,10 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
         !AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type) && named)
         return failWith(outPath,
                         ExchangeText::tr("名前の末尾は .wav、.flac または .ogg にしてください"), 2);
+    if (conversion == Conversion::ExportAbc && named && !HasSuffix(outPath, {"abc"}))
+        return failWith(outPath, ExchangeText::tr("名前の末尾は .abc にしてください"), 2);
+    if (conversion == Conversion::ExportAbc || conversion == Conversion::ImportAbc)
+        return RunAbcConversion(conversion, outPath, inPath, options, message);
 
     QString error;
     if (conversion == Conversion::ImportMidi) {
