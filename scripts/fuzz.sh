@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-300}"
 shift || true
-targets=(${*:-songcodec settings midifile musicxml})
+targets=(${*:-songcodec settings midifile musicxml abc})
 ./scripts/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESV_BUILD_FUZZERS=ON -DKESV_BUILD_TESTS=OFF -DKESV_BUILD_BENCHMARKS=OFF >/dev/null

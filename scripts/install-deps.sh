@@ -13,10 +13,12 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently
   zlib1g-dev musescore3 # compressed MusicXML; a notation program reads our scores (label notation)
+  abcmidi abcm2ps # the standard ABC tools play and typeset our ABC exports
   jackd2 libjack-jackd2-dev
   pipewire wireplumber pipewire-jack dbus-daemon # a private PipeWire session for the MIDI tests
   fonts-ipafont-gothic
   xvfb xauth xdotool
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 # the screen-reader test: AT-SPI bus, pyatspi
   poppler-utils # pdftoppm: the view tests look at printed pages
   libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream xdg-utils libfile-mimeinfo-perl shared-mime-info dpkg-dev

@@ -7,6 +7,18 @@
         <source>KesVのﾊﾞｰｼﾞｮﾝ情報</source>
         <translation>About KesV</translation>
     </message>
+    <message>
+        <source>Copyright © 2026 KesV の開発者</source>
+        <translation>Copyright © 2026 The KesV developers</translation>
+    </message>
+    <message>
+        <source>GNU 一般公衆利用許諾書（GPL）バージョン 3 以降の下で配布されるフリーソフトウェアです。</source>
+        <translation>Free software under the GNU General Public License, version 3 or later.</translation>
+    </message>
+    <message>
+        <source>Built: %1</source>
+        <translation>Built on %1</translation>
+    </message>
 </context>
 <context>
     <name>CEnvDlg</name>
@@ -105,6 +117,46 @@
         <source>対になるキーに、逆の機能を同時に割当てる</source>
         <translation>Give the paired key the opposite function</translation>
     </message>
+    <message>
+        <source>PageUp</source>
+        <translation>Page Up</translation>
+    </message>
+    <message>
+        <source>PageDown</source>
+        <translation>Page Down</translation>
+    </message>
+    <message>
+        <source>INS</source>
+        <translation>Insert</translation>
+    </message>
+    <message>
+        <source>DEL</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>TAB</source>
+        <translation>Tab</translation>
+    </message>
+    <message>
+        <source>&amp;Default</source>
+        <translation>Restore &amp;Defaults</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>FUNC</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>キーと割り当てた機能</source>
+        <translation>Keys and their functions</translation>
+    </message>
+    <message>
+        <source>割り当てる機能</source>
+        <translation>Function to bind</translation>
+    </message>
 </context>
 <context>
     <name>CEnvMain</name>
@@ -130,7 +182,7 @@
     </message>
     <message>
         <source>小節設定</source>
-        <translation>Bars</translation>
+        <translation>Time Signature</translation>
     </message>
     <message>
         <source>情報...</source>
@@ -214,6 +266,34 @@ Channels   : %04X
         <source>OKT:装置の情報</source>
         <translation>Device information</translation>
     </message>
+    <message>
+        <source>MIDI I/F</source>
+        <translation>MIDI Devices</translation>
+    </message>
+    <message>
+        <source>1 小節の拍数</source>
+        <translation>Beats per bar</translation>
+    </message>
+    <message>
+        <source>拍の単位（何分音符を 1 拍とするか）</source>
+        <translation>Beat unit (the note that counts as one beat)</translation>
+    </message>
+    <message>
+        <source>MIDI 入力デバイス</source>
+        <translation>MIDI input device</translation>
+    </message>
+    <message>
+        <source>MIDI 出力デバイス</source>
+        <translation>MIDI output device</translation>
+    </message>
+    <message>
+        <source>入力デバイスの情報</source>
+        <translation>Input device information</translation>
+    </message>
+    <message>
+        <source>出力デバイスの情報</source>
+        <translation>Output device information</translation>
+    </message>
 </context>
 <context>
     <name>CExchangeCommands</name>
@@ -251,7 +331,7 @@ Channels   : %04X
     </message>
     <message>
         <source>音量を揃える（ピークを -1 dBFS に）</source>
-        <translation>Normalise the level (peak at -1 dBFS)</translation>
+        <translation>Normalize the level (peak at -1 dBFS)</translation>
     </message>
     <message>
         <source>MusicXML ファイルを読み込んでいます...</source>
@@ -271,6 +351,13 @@ Channels   : %04X
     <message>
         <source>タイトルが長すぎます（%1 バイト）。半角で %2 文字、全角で %3 文字までにしてください。</source>
         <translation>The title is too long (%1 bytes). Use at most %2 single-width or %3 double-width characters.</translation>
+    </message>
+</context>
+<context>
+    <name>CKesApp</name>
+    <message>
+        <source>プロファイルを保存できません: %1</source>
+        <translation>Cannot save the profile: %1</translation>
     </message>
 </context>
 <context>
@@ -363,6 +450,22 @@ Channels   : %04X
         <source>1 減算</source>
         <translation>Subtract One</translation>
     </message>
+    <message>
+        <source>MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）</source>
+        <translation>No MIDI input device is chosen (choose one in View → Preferences)</translation>
+    </message>
+    <message>
+        <source>終端行には音符がありません。F1〜F10 で音長を入れてから音高を入力してください</source>
+        <translation>The end row holds no note: enter a length with F1 to F10 first, then the pitch</translation>
+    </message>
+    <message>
+        <source>%1の列はもう満杯です（「%2」は入りません）</source>
+        <translation>The %1 column is full (“%2” does not fit)</translation>
+    </message>
+    <message>
+        <source>「%1」は%2の列には入力できません</source>
+        <translation>“%1” cannot be typed in the %2 column</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -389,6 +492,14 @@ Channels   : %04X
     <message>
         <source>[F6] 符点八分音符  [F12] 休符          </source>
         <translation>[F6] dotted eighth  [F12] rest         </translation>
+    </message>
+    <message>
+        <source>No. bin.    TimeStamp ♪   Len.</source>
+        <translation>No. Bytes   Position  ♪ Length</translation>
+    </message>
+    <message>
+        <source>休</source>
+        <translation>r</translation>
     </message>
 </context>
 <context>
@@ -635,7 +746,7 @@ Channels   : %04X
     </message>
     <message>
         <source>ｵｰﾃﾞｨｵ ﾌｧｲﾙへ書き出し(&amp;W)...</source>
-        <translation>Export as Audio File (&amp;W)...</translation>
+        <translation>Export as A&amp;udio File...</translation>
     </message>
     <message>
         <source>曲を内蔵ｼﾝｾｻｲｻﾞの音でｵｰﾃﾞｨｵ ﾌｧｲﾙに書き出し</source>
@@ -709,6 +820,328 @@ Channels   : %04X
         <source>MusicXML の楽譜の旋律を新しい曲として読み込み</source>
         <translation>Read the melody of a MusicXML score as a new song</translation>
     </message>
+    <message>
+        <source>新規ﾌｧｲﾙ</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>印刷</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>切り取り</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>ｺﾋﾟｰ</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>貼り付け</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>曲を MIDI 出力デバイスで演奏</source>
+        <translation>Play the song on the MIDI output device</translation>
+    </message>
+    <message>
+        <source>演奏を止めて音をすべて消す</source>
+        <translation>Stop playing and silence every note</translation>
+    </message>
+    <message>
+        <source>MIDI 入力デバイスで弾いた音高をｶｰｿﾙの行に入力</source>
+        <translation>Enter the pitches played on the MIDI input device at the cursor row</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About KesV</translation>
+    </message>
+    <message>
+        <source>Midi接続ﾊﾞｰの 表示/非表示</source>
+        <translation>Show or hide the MIDI bar</translation>
+    </message>
+    <message>
+        <source>イベントを挿入(&amp;I)</source>
+        <translation>&amp;Insert Event</translation>
+    </message>
+    <message>
+        <source>ｶｰｿﾙの行にｲﾍﾞﾝﾄを挿入（Insert ｷｰと同じ）</source>
+        <translation>Insert an event at the cursor row (as the Insert key does)</translation>
+    </message>
+    <message>
+        <source>テンポ設定(&amp;M)...</source>
+        <translation>Te&amp;mpo...</translation>
+    </message>
+    <message>
+        <source>曲のﾃﾝﾎﾟを変更（ﾍｯﾀﾞｰの Tempo と同じ）</source>
+        <translation>Change the song&apos;s tempo (as the header&apos;s Tempo does)</translation>
+    </message>
+    <message>
+        <source>タイトル編集(&amp;L)...</source>
+        <translation>Tit&amp;le...</translation>
+    </message>
+    <message>
+        <source>曲のﾀｲﾄﾙを変更（ﾍｯﾀﾞｰの Title と同じ）</source>
+        <translation>Change the song&apos;s title (as the header&apos;s Title does)</translation>
+    </message>
+    <message>
+        <source>%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで変更されています。上書きしますか?</source>
+        <translation>%1 has been changed by another window or program since it was opened (or last saved). Overwrite it?</translation>
+    </message>
+    <message>
+        <source>上書き保存</source>
+        <translation>Overwrite</translation>
+    </message>
+    <message>
+        <source>ウィンドウの配置と最近使ったファイルを保存できません（%1）。
+%2</source>
+        <translation>Cannot save the window layout and the recent files (%1).
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>CSpokenText</name>
+    <message>
+        <source>イベント一覧</source>
+        <translation>Event list</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 個のイベント</source>
+        <translation>
+            <numerusform>%n event</numerusform>
+            <numerusform>%n events</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>押すとテンポの設定を開きます</source>
+        <translation>Opens the tempo dialog</translation>
+    </message>
+    <message>
+        <source>押すとタイトルの編集を開きます</source>
+        <translation>Opens the title dialog</translation>
+    </message>
+    <message>
+        <source>曲の編集</source>
+        <translation>Song editor</translation>
+    </message>
+    <message>
+        <source>全音符</source>
+        <translation>whole note</translation>
+    </message>
+    <message>
+        <source>付点二分音符</source>
+        <translation>dotted half note</translation>
+    </message>
+    <message>
+        <source>二分音符</source>
+        <translation>half note</translation>
+    </message>
+    <message>
+        <source>付点四分音符</source>
+        <translation>dotted quarter note</translation>
+    </message>
+    <message>
+        <source>四分音符</source>
+        <translation>quarter note</translation>
+    </message>
+    <message>
+        <source>付点八分音符</source>
+        <translation>dotted eighth note</translation>
+    </message>
+    <message>
+        <source>八分音符</source>
+        <translation>eighth note</translation>
+    </message>
+    <message>
+        <source>八分音符の３連符</source>
+        <translation>eighth-note triplet</translation>
+    </message>
+    <message>
+        <source>16分音符の６連符</source>
+        <translation>sixteenth-note sextuplet</translation>
+    </message>
+    <message>
+        <source>16分音符</source>
+        <translation>sixteenth note</translation>
+    </message>
+    <message>
+        <source>16分音符の５連符</source>
+        <translation>sixteenth-note quintuplet</translation>
+    </message>
+    <message>
+        <source>32分音符</source>
+        <translation>thirty-second note</translation>
+    </message>
+    <message>
+        <source>64分音符</source>
+        <translation>sixty-fourth note</translation>
+    </message>
+    <message>
+        <source>128分音符</source>
+        <translation>hundred-twenty-eighth note</translation>
+    </message>
+    <message>
+        <source>二分音符と八分音符のタイ</source>
+        <translation>half note tied to an eighth note</translation>
+    </message>
+    <message>
+        <source>全音符と四分音符の３連符と16分音符のタイ</source>
+        <translation>whole note tied to a quarter-note triplet and a sixteenth note</translation>
+    </message>
+    <message>
+        <source>四分音符と16分音符のタイ</source>
+        <translation>quarter note tied to a sixteenth note</translation>
+    </message>
+    <message>
+        <source>複付点二分音符</source>
+        <translation>double-dotted half note</translation>
+    </message>
+    <message>
+        <source>番号</source>
+        <translation>number</translation>
+    </message>
+    <message>
+        <source>長さコード</source>
+        <translation>length code</translation>
+    </message>
+    <message>
+        <source>音高コード</source>
+        <translation>pitch code</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>position</translation>
+    </message>
+    <message>
+        <source>音符</source>
+        <translation>note</translation>
+    </message>
+    <message>
+        <source>音長</source>
+        <translation>length</translation>
+    </message>
+    <message>
+        <source>長さのないコード %1</source>
+        <translation>code %1 without a length</translation>
+    </message>
+    <message>
+        <source>休符</source>
+        <translation>rest</translation>
+    </message>
+    <message>
+        <source>タイ</source>
+        <translation>tie</translation>
+    </message>
+    <message>
+        <source>%1シャープ%2</source>
+        <translation>%1 sharp %2</translation>
+    </message>
+    <message>
+        <source>%1 小節 %2 拍</source>
+        <translation>bar %1 beat %2</translation>
+    </message>
+    <message>
+        <source>%1 小節 %2 拍 %3 ティック</source>
+        <translation>bar %1 beat %2 tick %3</translation>
+    </message>
+    <message>
+        <source>終端</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>ここに新しい音符が入ります</source>
+        <translation>new notes go here</translation>
+    </message>
+    <message>
+        <source>%1 行目、選択中</source>
+        <translation>row %1, selected</translation>
+    </message>
+    <message>
+        <source>%1 行目</source>
+        <translation>row %1</translation>
+    </message>
+    <message>
+        <source>長さ %1</source>
+        <translation>length %1</translation>
+    </message>
+    <message>
+        <source>音高 %1</source>
+        <translation>pitch %1</translation>
+    </message>
+    <message>
+        <source>休符、%1</source>
+        <translation>rest, %1</translation>
+    </message>
+    <message>
+        <source>タイ、%1</source>
+        <translation>tie, %1</translation>
+    </message>
+    <message>
+        <source>%1、%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 拍</source>
+        <translation>
+            <numerusform>%n beat</numerusform>
+            <numerusform>%n beats</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ティック</source>
+        <translation>
+            <numerusform>%n tick</numerusform>
+            <numerusform>%n ticks</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>テンポ なし</source>
+        <translation>Tempo none</translation>
+    </message>
+    <message>
+        <source>テンポ %1</source>
+        <translation>Tempo %1</translation>
+    </message>
+    <message>
+        <source>タイトル なし</source>
+        <translation>Title none</translation>
+    </message>
+    <message>
+        <source>タイトル %1</source>
+        <translation>Title %1</translation>
+    </message>
+    <message>
+        <source>%1 拍目</source>
+        <translation>beat %1</translation>
+    </message>
+    <message>
+        <source>%1 拍目 %2 ティック</source>
+        <translation>beat %1 tick %2</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>譜表 %1 小節: 音符なし</source>
+        <translation>Staff, bar %1: no notes</translation>
+    </message>
+    <message>
+        <source>譜表 %1 小節: %2</source>
+        <translation>Staff, bar %1: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>
@@ -731,6 +1164,14 @@ Channels   : %04X
     <message>
         <source>テンポには %1 から %2 までの整数を入力してください。</source>
         <translation>Enter a whole number from %1 to %2 for the tempo.</translation>
+    </message>
+    <message>
+        <source>テンポの特定値</source>
+        <translation>Preset tempo</translation>
+    </message>
+    <message>
+        <source>テンポの自由設定（%1〜%2）</source>
+        <translation>Custom tempo (%1 to %2)</translation>
     </message>
 </context>
 <context>
@@ -868,7 +1309,7 @@ Channels   : %04X
     </message>
     <message>
         <source>--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。</source>
-        <translation>--export-audio writes the synthesizer&apos;s level as it is, not normalised.</translation>
+        <translation>--export-audio keeps the synthesizer&apos;s own level instead of normalizing it.</translation>
     </message>
     <message>
         <source>--list-tracks には MIDI ファイルを一つだけ指定してください</source>
@@ -887,20 +1328,44 @@ Channels   : %04X
         <translation>The track --import-midi takes the melody from (the number --list-tracks shows; :ch adds the channel); for --import-musicxml the number of the part to read.</translation>
     </message>
     <message>
-        <source>--export-midi、--export-audio、--import-midi、--export-musicxml、--import-musicxml のどれか一つを指定してください</source>
-        <translation>give one of --export-midi, --export-audio, --import-midi, --export-musicxml, --import-musicxml</translation>
-    </message>
-    <message>
         <source>--track は --import-midi（または --import-musicxml）と一つ、番号（または番号:チャンネル）で指定してください</source>
         <translation>give --track once, with --import-midi (or --import-musicxml), as a number (or number:channel)</translation>
     </message>
     <message>
-        <source>MIDI と MusicXML の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。</source>
-        <translation>The time signature of a MIDI or MusicXML export, and the one an import is compared with (e.g. 3/4). Without it, the settings file&apos;s (~/.config/KesV/KesV.env).</translation>
+        <source>MIDI、MusicXML と ABC の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。</source>
+        <translation>The time signature of a MIDI, MusicXML or ABC export, and the one an import is compared with (e.g. 3/4). Without it, the settings file&apos;s (~/.config/KesV/KesV.env).</translation>
     </message>
     <message>
         <source>--time は拍数/単位（例: 3/4、単位は 2、4、8、16）で一つ指定してください</source>
         <translation>give --time once, as beats/unit (e.g. 3/4; the unit 2, 4, 8 or 16)</translation>
+    </message>
+    <message>
+        <source>SONG.kes を ABC 記譜法のファイル（.abc）に書き出して終了します。</source>
+        <translation>Writes SONG.kes as an ABC notation file (.abc) and exits.</translation>
+    </message>
+    <message>
+        <source>ABC ファイル（最後の引数）の曲を曲ファイルに読み込んで終了します。</source>
+        <translation>Reads a tune of an ABC file (the last argument) into a song file and exits.</translation>
+    </message>
+    <message>
+        <source>ABC ファイルの曲の一覧（X: の番号、調、拍子、長さ、曲名）を表示して終了します。</source>
+        <translation>Lists the tunes of an ABC file (X: number, key, metre, length, title) and exits.</translation>
+    </message>
+    <message>
+        <source>--import-abc で読む曲の X: の番号（既定は最初の曲）。</source>
+        <translation>The X: number of the tune --import-abc reads (by default the first tune).</translation>
+    </message>
+    <message>
+        <source>--list-tunes には ABC ファイルを一つだけ指定してください</source>
+        <translation>give --list-tunes exactly one ABC file</translation>
+    </message>
+    <message>
+        <source>--export-midi、--export-audio、--import-midi、--export-musicxml、--import-musicxml、--export-abc、--import-abc のどれか一つを指定してください</source>
+        <translation>give one of --export-midi, --export-audio, --import-midi, --export-musicxml, --import-musicxml, --export-abc, --import-abc</translation>
+    </message>
+    <message>
+        <source>--tune は --import-abc と一つ、X: の番号で指定してください</source>
+        <translation>give --tune once, with --import-abc and an X: number</translation>
     </message>
 </context>
 <context>
@@ -974,20 +1439,8 @@ Channels   : %04X
         <translation>Standard MIDI Files (*.mid *.midi)</translation>
     </message>
     <message>
-        <source>ファイルを作成できません: %1</source>
-        <translation>Cannot create the file: %1</translation>
-    </message>
-    <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
-    </message>
-    <message>
-        <source>音域外の音符 %1 個を除きました</source>
-        <translation>%1 notes out of range left out</translation>
-    </message>
-    <message>
-        <source>短すぎる音符 %1 個を除きました</source>
-        <translation>%1 notes too short left out</translation>
     </message>
     <message>
         <source>%1 イベントを超える分は読み込んでいません</source>
@@ -1050,12 +1503,8 @@ Channels   : %04X
         <translation>Cannot write to a folder.</translation>
     </message>
     <message>
-        <source>テンポ変更 %1 個を一つのテンポにまとめました</source>
-        <translation>%1 tempo changes folded into one tempo</translation>
-    </message>
-    <message>
         <source>ファイルは %1/%2 拍子です</source>
-        <translation>%1/%2 in the file</translation>
+        <translation>the file is in %1/%2 time</translation>
     </message>
     <message>
         <source>最後のトラックの長さをファイルの終わりまでとしました</source>
@@ -1150,36 +1599,260 @@ Channels   : %04X
         <translation>part %2 of %1 read</translation>
     </message>
     <message>
-        <source>装飾音 %1 個を除きました</source>
-        <translation>%1 grace notes left out</translation>
-    </message>
-    <message>
-        <source>和音の下の音 %1 個を除きました</source>
-        <translation>%1 lower chord notes left out</translation>
-    </message>
-    <message>
-        <source>ほかの声部の音符 %1 個を除きました</source>
-        <translation>%1 notes of other voices left out</translation>
-    </message>
-    <message>
-        <source>音高のない音符 %1 個を休符にしました</source>
-        <translation>%1 unpitched notes made rests</translation>
-    </message>
-    <message>
-        <source>音域外の音符 %1 個を休符にしました</source>
-        <translation>%1 notes out of range made rests</translation>
-    </message>
-    <message>
-        <source>音価 %1 個を近い長さにしました</source>
-        <translation>%1 note values rounded to the nearest length</translation>
-    </message>
-    <message>
         <source>MusicXML ファイルを読み込みました</source>
         <translation>MusicXML file imported</translation>
     </message>
     <message>
         <source>MusicXML ファイルを読み込みました（%1）</source>
         <translation>MusicXML file imported (%1)</translation>
+    </message>
+    <message numerus="yes">
+        <source>テンポ変更 %n 個を一つのテンポにまとめました</source>
+        <translation>
+            <numerusform>%n tempo change folded into one tempo</numerusform>
+            <numerusform>%n tempo changes folded into one tempo</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音域外の音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note out of range left out</numerusform>
+            <numerusform>%n notes out of range left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>短すぎる音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note too short left out</numerusform>
+            <numerusform>%n notes too short left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>装飾音 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n grace note left out</numerusform>
+            <numerusform>%n grace notes left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>和音の下の音 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n lower chord note left out</numerusform>
+            <numerusform>%n lower chord notes left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ほかの声部の音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note of another voice left out</numerusform>
+            <numerusform>%n notes of other voices left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音高のない音符 %n 個を休符にしました</source>
+        <translation>
+            <numerusform>%n unpitched note made a rest</numerusform>
+            <numerusform>%n unpitched notes made rests</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音域外の音符 %n 個を休符にしました</source>
+        <translation>
+            <numerusform>%n note out of range made a rest</numerusform>
+            <numerusform>%n notes out of range made rests</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音価 %n 個を近い長さにしました</source>
+        <translation>
+            <numerusform>%n note value rounded to the nearest length</numerusform>
+            <numerusform>%n note values rounded to the nearest length</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>名前の末尾は .abc にしてください</source>
+        <translation>the name must end in .abc</translation>
+    </message>
+    <message>
+        <source>ABC ファイルとしては大きすぎます。</source>
+        <translation>The file is too large for an ABC file.</translation>
+    </message>
+    <message>
+        <source>ABC (*.abc)</source>
+        <translation>ABC (*.abc)</translation>
+    </message>
+    <message>
+        <source>%1 行 %2 列: %3</source>
+        <translation>line %1, column %2: %3</translation>
+    </message>
+    <message>
+        <source>ABC の曲がありません（X: の行も K: の行もありません）。</source>
+        <translation>The file holds no ABC tune (no X: line and no K: line).</translation>
+    </message>
+    <message>
+        <source>指定の曲がありません。</source>
+        <translation>There is no such tune.</translation>
+    </message>
+    <message>
+        <source>%1 行目からの曲には音符がありません。</source>
+        <translation>The tune from line %1 has no notes.</translation>
+    </message>
+    <message>
+        <source>予期しない「%1」</source>
+        <translation>unexpected &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>和音の「[」が閉じていません</source>
+        <translation>the chord&apos;s &apos;[&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>装飾音の「{」が閉じていません</source>
+        <translation>the grace notes&apos; &apos;{&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>「%1」が閉じていません</source>
+        <translation>&apos;%1&apos; is not closed</translation>
+    </message>
+    <message>
+        <source>音の長さが正しくありません</source>
+        <translation>the note length is not valid</translation>
+    </message>
+    <message>
+        <source>連符の指定が正しくありません</source>
+        <translation>the tuplet is not valid</translation>
+    </message>
+    <message>
+        <source>拍子（M:）が読めません</source>
+        <translation>the metre (M:) cannot be read</translation>
+    </message>
+    <message>
+        <source>単位の音の長さ（L:）が読めません</source>
+        <translation>the unit note length (L:) cannot be read</translation>
+    </message>
+    <message>
+        <source>調（K:）が読めません</source>
+        <translation>the key (K:) cannot be read</translation>
+    </message>
+    <message numerus="yes">
+        <source>和音 %n 個を一番上の音にしました</source>
+        <translation>
+            <numerusform>%n chord taken as its top note</numerusform>
+            <numerusform>%n chords taken as their top notes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>装飾記号 %n 個を無視しました</source>
+        <translation>
+            <numerusform>%n decoration ignored</numerusform>
+            <numerusform>%n decorations ignored</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>コードネームと注釈 %n 個を無視しました</source>
+        <translation>
+            <numerusform>%n guitar chord or annotation ignored</numerusform>
+            <numerusform>%n guitar chords and annotations ignored</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ほかの声部 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n other voice left out</numerusform>
+            <numerusform>%n other voices left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>歌詞 %n 行を除きました</source>
+        <translation>
+            <numerusform>%n line of words left out</numerusform>
+            <numerusform>%n lines of words left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>繰り返し %n 回を書き出して読みました</source>
+        <translation>
+            <numerusform>%n repeat played out</numerusform>
+            <numerusform>%n repeats played out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>音価 %n 個をタイでつないだ長さにしました</source>
+        <translation>
+            <numerusform>%n length made of tied lengths</numerusform>
+            <numerusform>%n lengths made of tied lengths</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>微分音 %n 個を半音単位にしました</source>
+        <translation>
+            <numerusform>%n microtone taken to whole semitones</numerusform>
+            <numerusform>%n microtones taken to whole semitones</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>途中の転調 %n 個は曲の調にしていません</source>
+        <translation>
+            <numerusform>%n later key change not taken as the song&apos;s key</numerusform>
+            <numerusform>%n later key changes not taken as the song&apos;s key</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>途中の拍子の変更 %n 個は曲の拍子にしていません</source>
+        <translation>
+            <numerusform>%n later metre change not taken as the song&apos;s metre</numerusform>
+            <numerusform>%n later metre changes not taken as the song&apos;s metre</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>旋法を同じ調号の長調または短調にしました</source>
+        <translation>mode taken as the major or minor key of its signature</translation>
+    </message>
+    <message>
+        <source>どの調にもない調号です</source>
+        <translation>a key signature no key has</translation>
+    </message>
+    <message>
+        <source>テンポ %1 を 60 から 378 の間にしました</source>
+        <translation>tempo %1 brought within 60 to 378</translation>
+    </message>
+    <message>
+        <source>ABC ファイルを読み込みました</source>
+        <translation>ABC file imported</translation>
+    </message>
+    <message>
+        <source>ABC ファイルを読み込みました（%1）</source>
+        <translation>ABC file imported (%1)</translation>
+    </message>
+    <message>
+        <source>X:%1 の曲がありません</source>
+        <translation>there is no tune X:%1</translation>
+    </message>
+    <message>
+        <source>   X:  調      拍子    イベント  曲名</source>
+        <translation>   X:  key     metre     events  title</translation>
+    </message>
+</context>
+<context>
+    <name>Profile</name>
+    <message>
+        <source>%1 は通常のファイルではありません。</source>
+        <translation>%1 is not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません: %1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <source>一時フォルダを作成できません: %1</source>
+        <translation>Cannot create a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>Qt の設定ファイルを書き出せません。</source>
+        <translation>Qt cannot write its settings file.</translation>
+    </message>
+    <message>
+        <source>書き出した内容が読み戻せません。</source>
+        <translation>What was written does not read back.</translation>
     </message>
 </context>
 <context>
@@ -1279,10 +1952,6 @@ Channels   : %04X
 <context>
     <name>SongFile</name>
     <message>
-        <source>曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。</source>
-        <translation>Not a song file (it does not start with E1 or does not end with FF).</translation>
-    </message>
-    <message>
         <source>曲ファイルが壊れています（タイトルが終わっていません）。</source>
         <translation>The song file is damaged (its title does not end).</translation>
     </message>
@@ -1333,6 +2002,30 @@ Channels   : %04X
     <message>
         <source>ファイルに書き込めません: %1</source>
         <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>KesV の曲ファイルではありません（先頭が E1 で始まらないか、末尾が FF で終わっていません）。MIDI ファイルや MusicXML の楽譜は読み込みのコマンドで開いてください。</source>
+        <translation>Not a KesV song file (it does not start with E1 or end with FF). MIDI files and MusicXML scores are read with the Import commands.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません。</source>
+        <translation>Not a regular file.</translation>
+    </message>
+    <message>
+        <source>ファイルは書き込みが禁止されています。</source>
+        <translation>The file is write-protected.</translation>
+    </message>
+    <message>
+        <source>リンク先を読めません: %1</source>
+        <translation>Cannot read the link: %1</translation>
+    </message>
+    <message>
+        <source>フォルダを作成できません: %1</source>
+        <translation>Cannot create the folder: %1</translation>
+    </message>
+    <message>
+        <source>ファイルを置き換えられません: %1</source>
+        <translation>Cannot replace the file: %1</translation>
     </message>
 </context>
 </TS>

@@ -35,6 +35,9 @@ constexpr int EditExtendUp = 32781;
 constexpr int EditExtendDown = 32782;
 constexpr int FileExportMusicXml = 32790;
 constexpr int FileImportMusicXml = 32791;
+constexpr int EditInsertEvent = 32792;
+constexpr int EditTempo = 32793;
+constexpr int EditTitle = 32794;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

@@ -13,6 +13,10 @@ struct DisplayText {
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 };
 
+// Found before any translation is loaded: worded when the message is printed.
+const char* const kNoDisplaySet =
+    QT_TRANSLATE_NOOP("CommandLine", "DISPLAY も WAYLAND_DISPLAY も設定されていません");
+
 QString Env(const char* name) {
     return QString::fromLocal8Bit(qgetenv(name));
 }
@@ -56,5 +60,9 @@ QString DisplayProblem() {
         return XDisplayOpens(x11) ? QString() : QStringLiteral("DISPLAY=") + x11;
     if (!wayland.isEmpty())
         return QStringLiteral("WAYLAND_DISPLAY=") + wayland;
-    return DisplayText::tr("DISPLAY も WAYLAND_DISPLAY も設定されていません");
+    return QString::fromUtf8(kNoDisplaySet);
+}
+
+QString DescribeDisplayProblem(const QString& problem) {
+    return problem == QString::fromUtf8(kNoDisplaySet) ? DisplayText::tr(kNoDisplaySet) : problem;
 }

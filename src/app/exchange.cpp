@@ -2,6 +2,7 @@
 
 #include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
+#include "settings/safefile.h"
 #include "song/cp932.h"
 #include "song/songcodec.h"
 #include "songfilemessages.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <fcntl.h>
@@ -213,15 +213,8 @@ bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QStrin
         }
         return true;
     }
-    // QSaveFile writes a link's target and gives the new file the old one's mode.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = ExchangeText::tr("ファイルを作成できません: %1").arg(file.errorString());
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!file.commit()) {
-        *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(file.errorString());
+    if (FileWriteError failure; !WriteFileSafely(name.toStdString(), bytes, &failure)) {
+        *error = DescribeFileWriteError(failure);
         return false;
     }
     return true;
@@ -330,8 +323,8 @@ QString DescribeAudioFailure(const AudioRenderResult& result) {
 void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
                                 int timeDenominator, const TimeSignature& signature) {
     if (tempoChangesFolded > 0)
-        parts << ExchangeText::tr("テンポ変更 %1 個を一つのテンポにまとめました")
-                     .arg(tempoChangesFolded);
+        parts << ExchangeText::tr("テンポ変更 %n 個を一つのテンポにまとめました", nullptr,
+                                  tempoChangesFolded);
     if (timeNumerator > 0 &&
         (timeNumerator != signature.beatsPerBar || timeDenominator != signature.beatUnit))
         parts << ExchangeText::tr("ファイルは %1/%2 拍子です")
@@ -352,9 +345,10 @@ QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signatu
                       ? ExchangeText::tr("SMPTE の 29.97 フレームを 30 フレームとして読みました")
                       : ExchangeText::tr("SMPTE の時間をテンポ 120 として読みました"));
     if (import.notesOutOfRange > 0)
-        parts << ExchangeText::tr("音域外の音符 %1 個を除きました").arg(import.notesOutOfRange);
+        parts << ExchangeText::tr("音域外の音符 %n 個を除きました", nullptr,
+                                  import.notesOutOfRange);
     if (import.notesTooShort > 0)
-        parts << ExchangeText::tr("短すぎる音符 %1 個を除きました").arg(import.notesTooShort);
+        parts << ExchangeText::tr("短すぎる音符 %n 個を除きました", nullptr, import.notesTooShort);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;
@@ -381,7 +375,8 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
     if (conversion == Conversion::ExportMidi && named && !HasSuffix(outPath, {"mid", "midi"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .mid または .midi にしてください"),
                         2);
-    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml) &&
+    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml ||
+         conversion == Conversion::ImportAbc) &&
         named && !HasSuffix(outPath, {"kes"}))
         return failWith(outPath, ExchangeText::tr("名前の末尾は .kes にしてください"), 2);
     if (conversion == Conversion::ExportMusicXml && named &&
@@ -393,6 +388,10 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
         !AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type) && named)
         return failWith(outPath,
                         ExchangeText::tr("名前の末尾は .wav、.flac または .ogg にしてください"), 2);
+    if (conversion == Conversion::ExportAbc && named && !HasSuffix(outPath, {"abc"}))
+        return failWith(outPath, ExchangeText::tr("名前の末尾は .abc にしてください"), 2);
+    if (conversion == Conversion::ExportAbc || conversion == Conversion::ImportAbc)
+        return RunAbcConversion(conversion, outPath, inPath, options, message);
 
     QString error;
     if (conversion == Conversion::ImportMidi) {

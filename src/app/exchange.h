@@ -3,6 +3,7 @@
 #pragma once
 
 #include "midi/audiorender.h"
+#include "song/abc.h"
 #include "song/midifile.h"
 #include "song/musicxml.h"
 
@@ -23,7 +24,7 @@ AudioFileType AudioFileTypeOfFilter(const QString& filter);
 
 /// Writes `bytes` to `path` without ever destroying a file that is not ours to replace: "-"
 /// is standard output, an existing device or FIFO is written in place, a regular file is
-/// replaced atomically (through a symbolic link, keeping the link and the file's mode).
+/// replaced through WriteFileSafely (a failed write leaves the old file as it was).
 bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error);
 
 /// Whether two paths name the same file (same device and inode, through links).
@@ -84,12 +85,48 @@ bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString
 QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignature& signature);
 QString DescribeMusicXmlImport(const MusicXmlImport& import, const TimeSignature& signature);
 
+/// The file dialogs' filter for ABC files.
+QString AbcFileFilter();
+/// Whether a name is an ABC file's (.abc).
+bool IsAbcFileName(const QString& path);
+
+/// The song (or `rowCount` rows from `firstRow`) as an ABC tune: the title, `signature`, the
+/// tempo; for Copy as ABC.
+QString SongToAbcText(const Song& song, const TimeSignature& signature, int firstRow = 0,
+                      int rowCount = kMaxEvents);
+/// Writes the song as an ABC tune (see WriteOutputFile).
+bool ExportSongToAbc(const Song& song, const TimeSignature& signature, const QString& path,
+                     QString* error);
+
+/// The tunes of an ABC file; false with `error` when it holds none.
+bool ReadAbcTunes(const QString& path, std::vector<AbcTuneInfo>& tunes, QString* error);
+/// Reads tune `index` (in the order ReadAbcTunes lists them) of an ABC file or text (a paste)
+/// into `import`, its title made cp932 in `import.song.title`. On failure `import` is untouched
+/// and `error` names the fault and its place ("line 7, column 12: unexpected ']'").
+bool ImportSongFromAbc(const QString& path, AbcTune& import, QString* error, int index = 0);
+bool ImportSongFromAbcText(const QByteArray& text, AbcTune& import, QString* error, int index = 0);
+/// Why a text could not be read, with the place; `text` is the text read.
+QString DescribeAbcError(const AbcReadResult& result, const QByteArray& text);
+
+/// What the status bar says after an ABC import: what was left out, changed or guessed.
+QStringList AbcImportRemarks(const AbcTune& import, const TimeSignature& signature);
+QString DescribeAbcImport(const AbcTune& import, const TimeSignature& signature);
+
 /// The command-line conversions; `songPath` is the input, `outPath` the file to write.
-enum class Conversion { ExportMidi, ExportAudio, ImportMidi, ExportMusicXml, ImportMusicXml };
+enum class Conversion {
+    ExportMidi,
+    ExportAudio,
+    ImportMidi,
+    ExportMusicXml,
+    ImportMusicXml,
+    ExportAbc,
+    ImportAbc,
+};
 
 struct ConversionOptions {
     MelodyChoice melody;     // the import's track (and channel); for a score, its part
     bool normalize = true;   // the audio export's level
+    int tune = -1;           // the ABC import's tune (X: number); -1 the first
     TimeSignature signature; // the bars of an export, the meter an import is compared with
 };
 
@@ -101,3 +138,10 @@ int RunConversion(Conversion conversion, const QString& outPath, const QString& 
 /// The melody candidates of a MIDI file as a table for the command line (into `text`);
 /// returns the exit status, with one line in `message` on failure.
 int ListMidiTracks(const QString& path, QString* text, QString* message);
+
+/// The ABC conversions of RunConversion, once the names are checked.
+int RunAbcConversion(Conversion conversion, const QString& outPath, const QString& inPath,
+                     const ConversionOptions& options, QString* message);
+
+/// The tunes of an ABC file as a table for the command line, as ListMidiTracks.
+int ListAbcFileTunes(const QString& path, QString* text, QString* message);

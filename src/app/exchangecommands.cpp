@@ -189,8 +189,7 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
 bool CExchangeCommands::FinishImport(bool imported, const QString& path, const QString& error,
                                      const Song& song, const QString& message) {
     if (!imported) {
-        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
-                             tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
+        m_pFrame->ReportFileFailure(tr("%1 を読み込めませんでした。\n%2").arg(Native(path), error));
         return false;
     }
     const auto cursor = m_pFrame->GetView()->Cursor();

@@ -129,17 +129,19 @@ QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignat
                      .arg(import.parts)
                      .arg(import.part + 1);
     if (import.graceNotes > 0)
-        parts << ExchangeText::tr("装飾音 %1 個を除きました").arg(import.graceNotes);
+        parts << ExchangeText::tr("装飾音 %n 個を除きました", nullptr, import.graceNotes);
     if (import.chordNotes > 0)
-        parts << ExchangeText::tr("和音の下の音 %1 個を除きました").arg(import.chordNotes);
+        parts << ExchangeText::tr("和音の下の音 %n 個を除きました", nullptr, import.chordNotes);
     if (import.otherVoices > 0)
-        parts << ExchangeText::tr("ほかの声部の音符 %1 個を除きました").arg(import.otherVoices);
+        parts << ExchangeText::tr("ほかの声部の音符 %n 個を除きました", nullptr,
+                                  import.otherVoices);
     if (import.unpitched > 0)
-        parts << ExchangeText::tr("音高のない音符 %1 個を休符にしました").arg(import.unpitched);
+        parts << ExchangeText::tr("音高のない音符 %n 個を休符にしました", nullptr,
+                                  import.unpitched);
     if (import.outOfRange > 0)
-        parts << ExchangeText::tr("音域外の音符 %1 個を休符にしました").arg(import.outOfRange);
+        parts << ExchangeText::tr("音域外の音符 %n 個を休符にしました", nullptr, import.outOfRange);
     if (import.lengthsRounded > 0)
-        parts << ExchangeText::tr("音価 %1 個を近い長さにしました").arg(import.lengthsRounded);
+        parts << ExchangeText::tr("音価 %n 個を近い長さにしました", nullptr, import.lengthsRounded);
     AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
                                import.timeDenominator, signature);
     if (import.truncated)

@@ -7,6 +7,7 @@
 #include "document/kesdoc.h"
 #include "language.h"
 #include "mainframe.h"
+#include "menuaccessible.h"
 #include "menustyle.h"
 #include "midi/mididevice.h"
 #include "profile.h"
@@ -16,10 +17,7 @@
 #include "view/kesview.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QSettings>
@@ -48,7 +46,6 @@ QIcon CKesApp::ProgramIcon() {
 }
 
 CKesApp::~CKesApp() {
-    SaveRecentFileList();
     delete m_pMainFrame; // the view goes with it, before the document and the settings
 }
 
@@ -73,15 +70,16 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     setApplicationDisplayName(QString());
     setWindowIcon(ProgramIcon());
     InstallMenuStyle();
+    InstallMenuAccessibility();
     InstallTranslations(*this, SystemUiLanguage());
+    GuardProfile();
 
     m_pDocument = new CKesDoc(this);
     m_pMainFrame = new CMainFrame(m_pDocument, m_settings);
     m_pView = new CKesView(m_pDocument, &m_settings, m_pMainFrame);
     m_pMainFrame->SetView(m_pView);
     m_pView->OnCreate(&m_connection);
-    m_pMainFrame->LoadBarState();
-    m_pMainFrame->SetRecentFiles(LoadRecentFileList());
+    m_pMainFrame->LoadProfile();
 
     // [Recovery] AutoBackup=false in the profile turns the backup of unsaved work off.
     const QString recoveryFolder = DefaultRecoveryFolder();
@@ -100,12 +98,20 @@ bool CKesApp::InitInstance(const QStringList& arguments) {
     piano->setChecked(m_settings.IsPianoInput());
     connect(piano, &QAction::triggered, this, &CKesApp::OnPianoInput);
     piano->setEnabled(true);
-    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame,
-            [this] { m_pMainFrame->SaveBarState(); });
+    // The session is ending: a message box could hold it up, the status bar cannot.
+    connect(this, &QGuiApplication::commitDataRequest, m_pMainFrame, [this] {
+        if (QString error; !m_pMainFrame->SaveProfile(&error))
+            m_pMainFrame->ShowMessage(tr("プロファイルを保存できません: %1").arg(error));
+    });
 
     m_pDocument->OnNewDocument();
-    if (!arguments.isEmpty() && !m_pMainFrame->OpenOrImportFile(arguments.constFirst()))
-        return false;
+    if (!arguments.isEmpty()) {
+        m_pMainFrame->SetFailuresToStandardError(true);
+        const bool opened = m_pMainFrame->OpenOrImportFile(arguments.constFirst());
+        m_pMainFrame->SetFailuresToStandardError(false);
+        if (!opened)
+            return false;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, recoveryFolder] {
@@ -123,30 +129,4 @@ void CKesApp::OnFilePrintSetup() {
 void CKesApp::OnAppAbout() {
     CAboutDlg dialog(m_pMainFrame);
     dialog.exec();
-}
-
-QStringList CKesApp::LoadRecentFileList() {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    QStringList files;
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
-        if (!file.isEmpty())
-            files.append(file);
-    }
-    return files;
-}
-
-void CKesApp::SaveRecentFileList() const {
-    if (applicationName() != QStringLiteral("KesV") || !m_pMainFrame)
-        return; // InitInstance never ran: no profile to write
-    const QStringList recentFiles = m_pMainFrame->GetRecentFiles();
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("Recent File List"));
-    for (int i = 1; i <= kRecentFileCount; ++i) {
-        if (i <= recentFiles.size())
-            settings.setValue(QStringLiteral("File%1").arg(i), recentFiles[i - 1]);
-        else
-            settings.remove(QStringLiteral("File%1").arg(i));
-    }
 }

@@ -56,9 +56,6 @@ public Q_SLOTS:
     void OnPianoInput(bool on);
 
 private:
-    static QStringList LoadRecentFileList();
-    void SaveRecentFileList() const;
-
     std::filesystem::path m_strSettingsPath;
     EnvSettings m_settings;
     CMidiConnection m_connection; // closed until the view opens it

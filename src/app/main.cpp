@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -65,6 +66,8 @@ struct CommandLine {
     QStringList listTracks;                            // the MIDI files whose tracks to list
     QStringList tracks;                                // --track: N or N:CHANNEL
     QStringList times;                                 // --time: BEATS/UNIT
+    QStringList listTunes;                             // the ABC files whose tunes to list
+    QStringList tunes;                                 // --tune: an X: number
     bool noNormalize = false;
     QString error; // the parser's complaint; the usage follows it
     QString help;
@@ -76,9 +79,12 @@ constexpr std::pair<Conversion, const char*> kConversionOptions[] = {
     {Conversion::ImportMidi, "import-midi"},
     {Conversion::ExportMusicXml, "export-musicxml"},
     {Conversion::ImportMusicXml, "import-musicxml"},
+    {Conversion::ExportAbc, "export-abc"},
+    {Conversion::ImportAbc, "import-abc"},
 };
 // The options that need no window: the conversions and these.
-constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize", "time"};
+constexpr const char* kWindowlessOptions[] = {"list-tracks", "track", "no-normalize",
+                                              "list-tunes",  "tune",  "time"};
 
 // kesv [song.kes], or one conversion: kesv --export-midi OUT.mid SONG.kes and the like. The
 // developer options stay out of the help: --screenshot <png> saves the
@@ -105,7 +111,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         CommandLineText::tr("SONG.kes を MusicXML の楽譜（.musicxml、圧縮は .mxl）に書き出して"
                             "終了します。"),
         CommandLineText::tr("MusicXML の楽譜（.musicxml か "
-                            ".mxl、最後の引数）を曲ファイルに読み込んで終了します。")};
+                            ".mxl、最後の引数）を曲ファイルに読み込んで終了します。"),
+        CommandLineText::tr("SONG.kes を ABC 記譜法のファイル（.abc）に書き出して終了します。"),
+        CommandLineText::tr("ABC ファイル（最後の引数）の曲を曲ファイルに読み込んで終了します。")};
     QList<QCommandLineOption> conversions;
     for (size_t i = 0; i < std::size(kConversionOptions); ++i) {
         conversions.append(QCommandLineOption(QString::fromLatin1(kConversionOptions[i].second),
@@ -128,10 +136,20 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             "--export-audio で音量を揃えず、シンセサイザーの音量のまま書き出します。"));
     const QCommandLineOption time(
         QStringLiteral("time"),
-        CommandLineText::tr("MIDI と MusicXML の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。"
-                            "省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。"),
+        CommandLineText::tr(
+            "MIDI、MusicXML と ABC の書き出しの拍子、読み込みで比べる拍子（例: 3/4）。"
+            "省略すると設定ファイル（~/.config/KesV/KesV.env）の拍子です。"),
         QStringLiteral("n/m"));
-    parser.addOptions({listTracks, track, noNormalize, time});
+    const QCommandLineOption listTunes(
+        QStringLiteral("list-tunes"),
+        CommandLineText::tr("ABC ファイルの曲の一覧（X: の番号、調、拍子、長さ、曲名）を表示して"
+                            "終了します。"),
+        QStringLiteral("in.abc"));
+    const QCommandLineOption tune(
+        QStringLiteral("tune"),
+        CommandLineText::tr("--import-abc で読む曲の X: の番号（既定は最初の曲）。"),
+        QStringLiteral("x"));
+    parser.addOptions({listTracks, track, noNormalize, listTunes, tune, time});
     CommandLine line;
     line.help = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -151,6 +169,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     line.listTracks = parser.values(listTracks);
     line.tracks = parser.values(track);
+    line.listTunes = parser.values(listTunes);
+    line.tunes = parser.values(tune);
     line.noNormalize = parser.isSet(noNormalize);
     line.times = parser.values(time);
     return line;
@@ -249,10 +269,23 @@ int RunConversionLine(const CommandLine& line) {
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (!line.listTunes.isEmpty()) {
+        if (line.listTunes.size() != 1 || !line.conversions.isEmpty() || !line.songs.isEmpty())
+            return Fail(
+                CommandLineText::tr("--list-tunes には ABC ファイルを一つだけ指定してください"), 2);
+        QString text;
+        QString message;
+        const int status = ListAbcFileTunes(line.listTunes.constFirst(), &text, &message);
+        if (status != 0)
+            return Fail(message, status);
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (line.conversions.size() != 1)
         return Fail(
             CommandLineText::tr("--export-midi、--export-audio、--import-midi、--export-musicxml、"
-                                "--import-musicxml のどれか一つを指定してください"),
+                                "--import-musicxml、--export-abc、--import-abc のどれか一つを"
+                                "指定してください"),
             2);
     if (line.songs.size() != 1)
         return Fail(CommandLineText::tr("出力ファイルの後に入力ファイルを一つ指定してください"), 2);
@@ -265,6 +298,15 @@ int RunConversionLine(const CommandLine& line) {
             return Fail(
                 CommandLineText::tr("--track は --import-midi（または --import-musicxml）と"
                                     "一つ、番号（または番号:チャンネル）で指定してください"),
+                2);
+    }
+    if (!line.tunes.isEmpty()) {
+        bool ok = false;
+        options.tune = line.tunes.constFirst().toInt(&ok);
+        if (conversion != Conversion::ImportAbc || line.tunes.size() != 1 || !ok ||
+            options.tune < 0)
+            return Fail(
+                CommandLineText::tr("--tune は --import-abc と一つ、X: の番号で指定してください"),
                 2);
     }
     if (line.times.isEmpty())
@@ -286,6 +328,9 @@ int RunConversionLine(const CommandLine& line) {
 
 int main(int argc, char** argv) {
     InitUserFolders();
+    // A write past a file-size limit then fails with EFBIG, which every writer reports and
+    // survives, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("KesV"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
     const QStringList arguments = Arguments(argc, argv);
@@ -302,9 +347,9 @@ int main(int argc, char** argv) {
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         QCoreApplication app(argc, argv);
         InstallTranslations(app, SystemUiLanguage());
-        std::fprintf(
-            stderr, "kesv: %s\n",
-            qPrintable(CommandLineText::tr("ディスプレイを開けません（%1）").arg(problem)));
+        std::fprintf(stderr, "kesv: %s\n",
+                     qPrintable(CommandLineText::tr("ディスプレイを開けません（%1）")
+                                    .arg(DescribeDisplayProblem(problem))));
         return 1;
     }
     CKesApp app(argc, argv);

@@ -8,9 +8,13 @@
 #include "exchangecommands.h"
 #include "lockkeys.h"
 #include "lockpane.h"
+#include "profile.h"
+#include "recentfiles.h"
 #include "songfilemessages.h"
+#include "view/drawhelpers.h"
 #include "view/kesview.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -24,11 +28,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUndoStack>
+
+#include <cstdio>
 
 CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_pDocument(document),
@@ -43,7 +51,12 @@ CMainFrame::CMainFrame(CKesDoc* document, const EnvSettings& settings, QWidget* 
     connect(m_pDocument, &CKesDoc::pathChanged, this, &CMainFrame::UpdateTitle);
     UpdateTitle();
     setAcceptDrops(true);
-    resize(800, 560);
+    // Geometry is written soon after each move or resize, so a crash keeps it too.
+    m_pGeometryTimer = new QTimer(this);
+    m_pGeometryTimer->setSingleShot(true);
+    m_pGeometryTimer->setInterval(500);
+    connect(m_pGeometryTimer, &QTimer::timeout, this, &CMainFrame::SaveGeometry);
+    FitToScreen();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -53,7 +66,8 @@ void CMainFrame::CreateActions() {
         auto* action = new QAction(tr(entry.text), this);
         if (entry.prompt)
             action->setStatusTip(tr(entry.prompt));
-        action->setIcon(CommandIcon(entry));
+        if (entry.toolTip)
+            action->setToolTip(tr(entry.toolTip));
         QList<QKeySequence> shortcuts;
         for (QKeyCombination keys : entry.keys) {
             if (keys != QKeyCombination())
@@ -75,6 +89,7 @@ void CMainFrame::CreateActions() {
         m_actions.insert(cmd::FileMruFirst + i, recent);
         m_recentActions.append(recent);
     }
+    UpdateCommandIcons();
     m_actions[cmd::AppExit]->setMenuRole(QAction::NoRole);
     m_actions[cmd::EditRedo]->setToolTip(tr("やり直し"));
     m_actions[cmd::MidiRecord]->setCheckable(true);
@@ -91,7 +106,8 @@ void CMainFrame::CreateActions() {
                    cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
     for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
-                   cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown})
+                   cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown, cmd::EditInsertEvent,
+                   cmd::EditTempo, cmd::EditTitle})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
 
     const auto on = [this](int id, auto slot) {
@@ -150,6 +166,8 @@ void CMainFrame::CreateMenus() {
                            cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportMusicXml,
                            cmd::FileImportMusicXml, cmd::FileExportAudio, kSeparator,
                            cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    // Other windows may have added to the list since.
+    connect(file, &QMenu::aboutToShow, this, [this] { SetRecentFiles(LoadRecentFiles()); });
     m_pRecentPlaceholder = file->addAction(tr("最近使ったﾌｧｲﾙ"));
     m_pRecentPlaceholder->setEnabled(false);
     file->addActions(m_recentActions);
@@ -159,8 +177,9 @@ void CMainFrame::CreateMenus() {
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
     QMenu* edit =
         AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                 cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::EditSelectAll,
-                                 cmd::EditExtendUp, cmd::EditExtendDown});
+                                 cmd::EditCopy, cmd::EditPaste, cmd::EditInsertEvent, kSeparator,
+                                 cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown,
+                                 kSeparator, cmd::EditTempo, cmd::EditTitle});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -185,11 +204,6 @@ QToolBar* CMainFrame::AddToolBar(const QString& title, const QString& name,
             bar->addAction(m_actions[id]);
     }
     addToolBar(Qt::TopToolBarArea, bar);
-    // Tool-bar buttons show neither tool tips nor prompts.
-    for (QAction* action : bar->actions()) {
-        if (QWidget* button = bar->widgetForAction(action))
-            button->installEventFilter(this);
-    }
     return bar;
 }
 
@@ -209,6 +223,7 @@ void CMainFrame::CreateToolBars() {
     m_pViewMenu->addAction(m_actions[cmd::ViewStatusBar]);
     toggle = m_pMidiBar->toggleViewAction();
     toggle->setText(tr("Midi接続ﾊﾞｰ(&M)"));
+    toggle->setStatusTip(tr("Midi接続ﾊﾞｰの 表示/非表示"));
     m_actions.insert(cmd::ViewMidiBar, toggle);
     m_pViewMenu->addAction(toggle);
     m_pViewMenu->addSeparator();
@@ -216,11 +231,18 @@ void CMainFrame::CreateToolBars() {
     m_pViewMenu->addAction(m_actions[cmd::Environment]);
 }
 
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip ||
-        event->type() == QEvent::WhatsThis)
-        return true;
-    return QMainWindow::eventFilter(watched, event);
+void CMainFrame::UpdateCommandIcons() {
+    const bool dark = IsDarkPalette(palette());
+    for (const CommandEntry& entry : FrameCommands()) {
+        if (entry.icon)
+            m_actions[entry.id]->setIcon(CommandIcon(entry, dark));
+    }
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        UpdateCommandIcons();
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -260,6 +282,7 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::MidiRecord], &QAction::triggered, view, &CKesView::OnMidiRecord);
     connect(view, &CKesView::midiCommandsChanged, this, &CMainFrame::UpdateMidiCommands);
     connect(view, &CKesView::statusMessage, this, &CMainFrame::ShowMessage);
+    connect(view, &CKesView::failureMessage, this, &CMainFrame::ShowFailure);
     connect(m_actions[cmd::EditUndo], &QAction::triggered, view, &CKesView::OnEditUndo);
     connect(m_actions[cmd::EditRedo], &QAction::triggered, view, &CKesView::OnEditRedo);
     connect(m_actions[cmd::EditCut], &QAction::triggered, view, &CKesView::OnEditCut);
@@ -268,6 +291,10 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::EditSelectAll], &QAction::triggered, view, &CKesView::OnEditSelectAll);
     connect(m_actions[cmd::EditExtendUp], &QAction::triggered, view, &CKesView::OnEditExtendUp);
     connect(m_actions[cmd::EditExtendDown], &QAction::triggered, view, &CKesView::OnEditExtendDown);
+    connect(m_actions[cmd::EditInsertEvent], &QAction::triggered, view,
+            &CKesView::OnEditInsertEvent);
+    connect(m_actions[cmd::EditTempo], &QAction::triggered, view, &CKesView::OnEditTempo);
+    connect(m_actions[cmd::EditTitle], &QAction::triggered, view, &CKesView::OnEditTitle);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();
@@ -308,6 +335,20 @@ void CMainFrame::ShowMessage(const QString& text) {
         statusBar()->clearMessage();
     else
         statusBar()->showMessage(text);
+}
+
+void CMainFrame::ShowFailure(const QString& text) {
+    // Not waited for, so a held key does not stack boxes: a second failure reuses the box.
+    if (!m_pFailureBox) {
+        m_pFailureBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("KesV"), text,
+                                        QMessageBox::Ok, this);
+        m_pFailureBox->setObjectName(QStringLiteral("FailureBox"));
+        m_pFailureBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_pFailureBox->setWindowModality(Qt::WindowModal);
+    }
+    m_pFailureBox->setText(text);
+    statusBar()->clearMessage();
+    m_pFailureBox->open();
 }
 
 QString CMainFrame::DocumentTitle() const {
@@ -355,14 +396,21 @@ bool CMainFrame::DoSave(const QString& path) {
 bool CMainFrame::OpenDocumentFile(const QString& path) {
     SongFileError error;
     if (!m_pDocument->OnOpenDocument(path, &error)) {
-        QMessageBox::warning(
-            this, QStringLiteral("KesV"),
-            tr("%1 を開けませんでした。\n%2")
-                .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
+        ReportFileFailure(tr("%1 を開けませんでした。\n%2")
+                              .arg(QDir::toNativeSeparators(path), DescribeSongFileError(error)));
         return false;
     }
     AddToRecentFileList(m_pDocument->GetPathName());
     return true;
+}
+
+void CMainFrame::ReportFileFailure(const QString& text) {
+    if (m_bFailuresToStandardError) {
+        QString line = text;
+        std::fprintf(stderr, "kesv: %s\n",
+                     qPrintable(line.replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    }
+    QMessageBox::warning(this, QStringLiteral("KesV"), text);
 }
 
 void CMainFrame::OnFileNew() {
@@ -383,18 +431,28 @@ void CMainFrame::OnFileOpen() {
 }
 
 void CMainFrame::AddToRecentFileList(const QString& path) {
-    QStringList files = m_recentFiles;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    files.removeAll(absolute);
-    files.prepend(absolute);
-    SetRecentFiles(files);
+    SetRecentFiles(AddRecentFile(path));
 }
 
 void CMainFrame::OnFileSave() {
-    if (m_pDocument->GetPathName().isEmpty())
+    if (m_pDocument->GetPathName().isEmpty()) {
         OnFileSaveAs();
-    else
-        DoSave(m_pDocument->GetPathName());
+        return;
+    }
+    // Another window or program wrote the file since: ask before its work is lost.
+    if (m_pDocument->HasFileChangedOnDisk()) {
+        QMessageBox question(
+            QMessageBox::Warning, QStringLiteral("KesV"),
+            tr("%1 は、開いた後（または前回の保存の後）にほかのウィンドウかプログラムで"
+               "変更されています。上書きしますか?")
+                .arg(QDir::toNativeSeparators(m_pDocument->GetPathName())),
+            QMessageBox::Save | QMessageBox::Cancel, this);
+        question.button(QMessageBox::Save)->setText(tr("上書き保存"));
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() != QMessageBox::Save)
+            return;
+    }
+    DoSave(m_pDocument->GetPathName());
 }
 
 void CMainFrame::OnFileSaveAs() {
@@ -450,17 +508,43 @@ bool CMainFrame::SaveModified() {
     return !m_pDocument->IsModified();
 }
 
-void CMainFrame::SaveBarState() const {
-    QSettings settings;
-    settings.beginGroup(QStringLiteral("MainBar"));
-    settings.setValue(QStringLiteral("State"), saveState());
-    settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
-    settings.setValue(QStringLiteral("Audition"), m_actions[cmd::MidiAudition]->isChecked());
-    settings.endGroup();
+void CMainFrame::FitToScreen() {
+    const QRect available = screen()->availableGeometry();
+    // Room for the window's frame, which is not known before it is shown.
+    resize(QSize(800, 560).boundedTo(available.size() * 0.9));
+    move(available.center() - rect().center());
 }
 
-void CMainFrame::LoadBarState() {
+void CMainFrame::SaveGeometry() const {
+    if (!m_bProfileLoaded)
+        return;
+    // Kept as it changes, so a crash keeps it too; a failure is told when the window closes.
+    QString error;
+    WriteProfile(
+        [this](QSettings& settings) {
+            settings.setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+        },
+        &error);
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        m_pGeometryTimer->start();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        m_pGeometryTimer->start();
+}
+
+void CMainFrame::LoadProfile() {
     QSettings settings;
+    // Qt brings a window saved on a screen that is gone, or larger than this one, back onto it.
+    const QByteArray geometry = settings.value(QStringLiteral("MainFrame/Geometry")).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        FitToScreen();
     settings.beginGroup(QStringLiteral("MainBar"));
     const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
     if (!state.isEmpty())
@@ -471,6 +555,26 @@ void CMainFrame::LoadBarState() {
     m_actions[cmd::MidiAudition]->setChecked(
         settings.value(QStringLiteral("Audition"), true).toBool());
     settings.endGroup();
+    SetRecentFiles(LoadRecentFiles());
+    m_bProfileLoaded = true;
+}
+
+bool CMainFrame::SaveProfile(QString* error) const {
+    if (!m_bProfileLoaded)
+        return true;
+    // The recent files are not written here: each change wrote them at once, merged with
+    // what other windows wrote, and this window's list may be older than the profile's.
+    return WriteProfile(
+        [this](QSettings& settings) {
+            settings.setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+            settings.beginGroup(QStringLiteral("MainBar"));
+            settings.setValue(QStringLiteral("State"), saveState());
+            settings.setValue(QStringLiteral("StatusBar"), !statusBar()->isHidden());
+            settings.setValue(QStringLiteral("Audition"),
+                              m_actions[cmd::MidiAudition]->isChecked());
+            settings.endGroup();
+        },
+        error);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -478,6 +582,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SaveBarState();
+    if (QString error; !SaveProfile(&error))
+        QMessageBox::warning(this, QStringLiteral("KesV"),
+                             tr("ウィンドウの配置と最近使ったファイルを保存できません（%1）。\n%2")
+                                 .arg(QDir::toNativeSeparators(ProfilePath()), error));
     event->accept();
 }

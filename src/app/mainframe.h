@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -20,6 +22,7 @@ struct EnvSettings;
 class QAction;
 class QLabel;
 class QMenu;
+class QTimer;
 class QToolBar;
 
 class CMainFrame : public QMainWindow {
@@ -47,6 +50,10 @@ public:
     bool DoSave(const QString& path);
     /// Opens a song; a failure is reported in a message box and changes nothing.
     bool OpenDocumentFile(const QString& path);
+    /// A file that could not be opened or imported, in a message box; while the song of the
+    /// command line opens, also in one line on standard error ("kesv: …").
+    void ReportFileFailure(const QString& text);
+    void SetFailuresToStandardError(bool on) { m_bFailuresToStandardError = on; }
     /// Shows the recent files in the File menu (at most four, the latest first).
     void SetRecentFiles(const QStringList& files);
     QStringList GetRecentFiles() const { return m_recentFiles; }
@@ -54,8 +61,12 @@ public:
     /// The name of a song never saved, in titles and suggested file names.
     static QString UntitledName();
 
-    void SaveBarState() const;
-    void LoadBarState();
+    /// Reads the bars' layout, the window's geometry and the recent files from the profile;
+    /// without a saved geometry the window gets its size within the screen's available area.
+    void LoadProfile();
+    /// Writes the bars' layout and the geometry back (WriteProfile); a frame that never read
+    /// the profile leaves it alone. False with the reason in `error`.
+    bool SaveProfile(QString* error) const;
 
 public Q_SLOTS:
     void OnFileNew();
@@ -76,13 +87,18 @@ public Q_SLOTS:
     void UpdatePasteCommand();
     /// Shows a line in the status bar's message pane in place of the idle text; empty: idle.
     void ShowMessage(const QString& text);
+    /// A failure the user must act on, in a message box that does not wait.
+    void ShowFailure(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    /// A new palette, light or dark, gets the tool-bar pictures made for it.
+    void changeEvent(QEvent* event) override;
     /// Song files dropped on the window open, MIDI files are imported.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     static constexpr int kSeparator = 0; // in the id lists of menus and tool bars
@@ -93,7 +109,11 @@ private:
     void CreateToolBars();
     QToolBar* AddToolBar(const QString& title, const QString& name, std::initializer_list<int> ids);
     void CreateStatusBar();
+    void UpdateCommandIcons();
     void UpdateLockPanes();
+    /// The default size, within the available area of the window's screen, centred on it.
+    void FitToScreen();
+    void SaveGeometry() const;
     /// The file's name, or the untitled name.
     QString DocumentTitle() const;
     void AddToRecentFileList(const QString& path);
@@ -106,10 +126,14 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
+    bool m_bProfileLoaded = false;
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pMidiBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
     QMenu* m_pViewMenu = nullptr;
     CLockKeys* m_pLockKeys = nullptr;
     std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
+    bool m_bFailuresToStandardError = false;
+    QTimer* m_pGeometryTimer = nullptr;
+    QPointer<QMessageBox> m_pFailureBox;
 };

@@ -15,8 +15,9 @@ QString DescribeDecodeError(SongDecodeError error) {
     switch (error) {
     case SongDecodeError::BadFrame:
         return SongFileText::tr(
-            "曲ファイルの形式ではありません（先頭が E1 で始まらないか、末尾が FF "
-            "で終わっていません）。");
+            "KesV の曲ファイルではありません（先頭が E1 で始まらないか、末尾が FF "
+            "で終わっていません）。MIDI ファイルや MusicXML の楽譜は読み込みのコマンドで"
+            "開いてください。");
     case SongDecodeError::UnendedTitle:
         return SongFileText::tr("曲ファイルが壊れています（タイトルが終わっていません）。");
     case SongDecodeError::NoTempo:
@@ -60,12 +61,42 @@ QString DescribeSongFileError(const SongFileError& error) {
         return SongFileText::tr("曲ファイルとしては大きすぎます（%1 バイト）。").arg(error.size);
     case Kind::Malformed:
         return DescribeDecodeError(error.decode);
-    case Kind::CannotCreate:
-        return SongFileText::tr("ファイルを作成できません: %1").arg(error.detail);
-    case Kind::CannotWrite:
-        return SongFileText::tr("ファイルに書き込めません: %1").arg(error.detail);
+    case Kind::CannotSave:
+        return DescribeFileWriteError(error.write);
     case Kind::None:
         break;
     }
     return {};
+}
+
+QString DescribeFileWriteError(const FileWriteError& error) {
+    using Step = FileWriteError::Step;
+    QString what;
+    switch (error.step) {
+    case Step::None:
+        return {};
+    case Step::NotRegular:
+        return SongFileText::tr("通常のファイルではありません。");
+    case Step::ReadOnly:
+        return SongFileText::tr("ファイルは書き込みが禁止されています。");
+    case Step::ReadLink:
+        what = SongFileText::tr("リンク先を読めません: %1");
+        break;
+    case Step::Open:
+        what = SongFileText::tr("ファイルを開けません: %1");
+        break;
+    case Step::Write:
+        what = SongFileText::tr("ファイルに書き込めません: %1");
+        break;
+    case Step::CreateFolder:
+        what = SongFileText::tr("フォルダを作成できません: %1");
+        break;
+    case Step::Create:
+        what = SongFileText::tr("ファイルを作成できません: %1");
+        break;
+    case Step::Replace:
+        what = SongFileText::tr("ファイルを置き換えられません: %1");
+        break;
+    }
+    return what.arg(qt_error_string(error.systemError));
 }

@@ -1,4 +1,4 @@
-// The about box: program name, version and when this build was made.
+// The about box: program name, version, when this build was made, copyright and licence.
 #pragma once
 
 #include <QDialog>
@@ -12,7 +12,8 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
     ~CAboutDlg() override;
 
-    /// "Built: " with the date and time of the sources (the last commit, or SOURCE_DATE_EPOCH).
+    /// "Built: " with the date and time of the sources (the last commit, or SOURCE_DATE_EPOCH),
+    /// in the words of the interface's language.
     static QString BuildText();
 
     QLabel* buildLabel() const { return m_pBuildLabel; }

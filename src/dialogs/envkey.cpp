@@ -43,6 +43,14 @@ constexpr FunctionName kFunctionNames[] = {
     {EditFunction::MinusOne, QT_TRANSLATE_NOOP("CEnvKey", "値を１減算")},
 };
 
+// The key names the settings' table holds, for the translation: English spells out the keys
+// whose names are cut short. The others show as they stand.
+[[maybe_unused]] const char* const kSpelledKeyNames[] = {
+    QT_TRANSLATE_NOOP("CEnvKey", "PageUp"), QT_TRANSLATE_NOOP("CEnvKey", "PageDown"),
+    QT_TRANSLATE_NOOP("CEnvKey", "INS"),    QT_TRANSLATE_NOOP("CEnvKey", "DEL"),
+    QT_TRANSLATE_NOOP("CEnvKey", "TAB"),
+};
+
 QString FunctionText(const FunctionName& entry) {
     return CEnvKey::tr(entry.name);
 }
@@ -52,12 +60,14 @@ QString FunctionText(const FunctionName& entry) {
 CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
     m_listKeys = new QTreeWidget(this);
     m_listKeys->setObjectName(QStringLiteral("listKeys"));
+    m_listKeys->setAccessibleName(tr("キーと割り当てた機能"));
     m_listKeys->setRootIsDecorated(false);
     m_listKeys->setItemsExpandable(false);
     m_listKeys->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listKeys->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listKeys->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listKeys->header()->setSectionsMovable(false);
+    FillKeyList();
 
     m_pShift = new QCheckBox(QStringLiteral("SHIFT"), this);
     m_pShift->setObjectName(QStringLiteral("checkShift"));
@@ -71,6 +81,7 @@ CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
     m_pKeyName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pKeyName->setMinimumWidth(m_pKeyName->fontMetrics().averageCharWidth() * 8);
     m_comboFunction = new QComboBox(group);
+    m_comboFunction->setAccessibleName(tr("割り当てる機能"));
     m_comboFunction->setObjectName(QStringLiteral("comboFunction"));
     m_comboFunction->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_pUpdate = new QPushButton(tr("更新"), group);
@@ -78,7 +89,7 @@ CEnvKey::CEnvKey(CEnvDlg* sheet) : CEnvPage(sheet, tr("キー定義")) {
 
     m_pPairOpposite = new QCheckBox(tr("対になるキーに、逆の機能を同時に割当てる"), this);
     m_pPairOpposite->setObjectName(QStringLiteral("checkPair"));
-    m_pDefault = new QPushButton(QStringLiteral("&Default"), this);
+    m_pDefault = new QPushButton(tr("&Default"), this);
     m_pDefault->setObjectName(QStringLiteral("buttonDefault"));
     m_pDefault->setAutoDefault(false);
 
@@ -134,36 +145,40 @@ void CEnvKey::MakeUpdateDefault() {
 
 bool CEnvKey::OnInitDialog() {
     CEnvPage::OnInitDialog();
-    const int charWidth = m_listKeys->fontMetrics().averageCharWidth();
-
     m_comboFunction->clear();
     for (const FunctionName& entry : kFunctionNames)
         m_comboFunction->addItem(FunctionText(entry), int(entry.function));
 
-    m_listKeys->clear();
-    m_listKeys->setColumnCount(2);
-    m_listKeys->setHeaderLabels({QStringLiteral("KEY"), QStringLiteral("FUNC")});
-    m_listKeys->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // Nine average characters, or more when a key's name would not fit in them.
-    int keyWidth = charWidth * 9;
-    for (const BindableKeyEntry* k = BindableKeyTable; k->name; ++k) {
-        new QTreeWidgetItem(m_listKeys, {QString::fromUtf8(k->name), QString()});
-        keyWidth = std::max(
-            keyWidth, m_listKeys->fontMetrics().horizontalAdvance(QString::fromUtf8(k->name)) +
-                          charWidth * 2);
-    }
-    m_listKeys->setColumnWidth(0, keyWidth);
-    m_listKeys->setColumnWidth(1, charWidth * 25);
-    // Room for every key without scrolling.
-    const int rows = m_listKeys->topLevelItemCount();
-    m_listKeys->setMinimumHeight(m_listKeys->header()->sizeHint().height() +
-                                 m_listKeys->sizeHintForRow(0) * rows +
-                                 2 * m_listKeys->frameWidth());
-
+    FillKeyList();
     RefreshFunctionColumn();
     m_bPairOpposite = 1;
     UpdateData(false);
     return true;
+}
+
+void CEnvKey::FillKeyList() {
+    const int charWidth = m_listKeys->fontMetrics().averageCharWidth();
+    m_listKeys->clear();
+    m_listKeys->setColumnCount(2);
+    m_listKeys->setHeaderLabels({tr("KEY"), tr("FUNC")});
+    m_listKeys->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Nine average characters, or more when a key's name would not fit in them.
+    int keyWidth = charWidth * 9;
+    for (const BindableKeyEntry* k = BindableKeyTable; k->name; ++k) {
+        const QString name = tr(k->name);
+        new QTreeWidgetItem(m_listKeys, {name, QString()});
+        keyWidth =
+            std::max(keyWidth, m_listKeys->fontMetrics().horizontalAdvance(name) + charWidth * 2);
+    }
+    m_listKeys->setColumnWidth(0, keyWidth);
+    m_listKeys->setColumnWidth(1, charWidth * 25);
+    // Room for every key without scrolling, known from the start so that the sheet has one
+    // size for both pages.
+    const int rows = m_listKeys->topLevelItemCount();
+    m_listKeys->setMinimumSize(keyWidth + charWidth * 25 + 2 * m_listKeys->frameWidth(),
+                               m_listKeys->header()->sizeHint().height() +
+                                   m_listKeys->sizeHintForRow(0) * rows +
+                                   2 * m_listKeys->frameWidth());
 }
 
 void CEnvKey::UpdateData(bool saveAndValidate) {

@@ -44,6 +44,8 @@ protected:
 
 private:
     void UpdateData(bool saveAndValidate);
+    /// The key names in the list (its function column empty), sized to show them all.
+    void FillKeyList();
     BindingTable& GetCurrentTable();
     void ShowFunctionName(int row, int id);
     int FocusedRow() const;

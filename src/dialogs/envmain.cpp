@@ -109,12 +109,16 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, tr("基本")) {
     m_pBeatUnit = new QComboBox(barBox);
     m_pBeatUnit->setObjectName(QStringLiteral("comboBeatUnit"));
     m_pBeatUnit->addItems({QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("8")});
+    // The fields of the dialogs have names a screen reader says: a label beside them is not
+    // tied to them, and both device rows have a button of the same caption.
+    m_pBeatsPerBar->setAccessibleName(tr("1 小節の拍数"));
+    m_pBeatUnit->setAccessibleName(tr("拍の単位（何分音符を 1 拍とするか）"));
     auto* barLayout = new QHBoxLayout(barBox);
     barLayout->addWidget(m_pBeatsPerBar, 1);
     barLayout->addWidget(new QLabel(QStringLiteral("/"), barBox));
     barLayout->addWidget(m_pBeatUnit, 1);
 
-    auto* midiBox = new QGroupBox(QStringLiteral("MIDI I/F"), this);
+    auto* midiBox = new QGroupBox(tr("MIDI I/F"), this);
     m_comboInput = new CDeviceCombo(midiBox);
     m_comboInput->setObjectName(QStringLiteral("comboInput"));
     m_pInputInfo = new QPushButton(tr("情報..."), midiBox);
@@ -123,6 +127,10 @@ CEnvMain::CEnvMain(CEnvDlg* sheet) : CEnvPage(sheet, tr("基本")) {
     m_comboOutput->setObjectName(QStringLiteral("comboOutput"));
     m_pOutputInfo = new QPushButton(tr("情報..."), midiBox);
     m_pOutputInfo->setObjectName(QStringLiteral("buttonOutputInfo"));
+    m_comboInput->setAccessibleName(tr("MIDI 入力デバイス"));
+    m_comboOutput->setAccessibleName(tr("MIDI 出力デバイス"));
+    m_pInputInfo->setAccessibleName(tr("入力デバイスの情報"));
+    m_pOutputInfo->setAccessibleName(tr("出力デバイスの情報"));
     m_pRefresh = new QPushButton(tr("最新表示"), midiBox);
     m_pRefresh->setObjectName(QStringLiteral("buttonRefresh"));
     for (QPushButton* button : {m_pInputInfo, m_pOutputInfo, m_pRefresh})

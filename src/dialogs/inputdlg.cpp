@@ -13,6 +13,7 @@ CInputDlg::CInputDlg(const QString& caption, QWidget* parent) : QDialog(parent) 
     setWindowTitle(caption);
     m_pEdit = new QLineEdit(this);
     m_pEdit->setMinimumWidth(280);
+    m_pEdit->setAccessibleName(caption);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(tr("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);

@@ -55,6 +55,9 @@ CTempoDlg::CTempoDlg(QWidget* parent) : QDialog(parent) {
     for (int i = 0; kPresetTempos[i] != 0; ++i)
         m_pPresetList->addItem(QStringLiteral("%1").arg(kPresetTempos[i], 3));
     m_pFreeEdit = new CTempoSpinBox(this);
+    m_pPresetList->setAccessibleName(tr("テンポの特定値"));
+    m_pFreeEdit->setAccessibleName(
+        tr("テンポの自由設定（%1〜%2）").arg(kTempoLower).arg(kTempoUpper));
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);

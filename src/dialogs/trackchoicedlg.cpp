@@ -3,10 +3,17 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int kNameChars = 24;   // a name's room before it is cut short
+constexpr int kVisibleRows = 12; // rows shown before the list scrolls
 
 // The sixteen families of eight General MIDI programs each.
 constexpr const char* kFamilies[] = {
@@ -54,7 +61,13 @@ CTrackChoiceDlg::CTrackChoiceDlg(const std::vector<MelodyCandidate>& candidates,
         for (int column : {0, 3, 4})
             item->setTextAlignment(column, Qt::AlignRight);
     }
-    m_pList->header()->resizeSections(QHeaderView::ResizeToContents);
+    // Every column as wide as its texts, but a long name is cut short ("…") rather than
+    // pushing the instrument, channel, notes and range out of sight.
+    QHeaderView* header = m_pList->header();
+    header->setStretchLastSection(false);
+    header->resizeSections(QHeaderView::ResizeToContents);
+    header->resizeSection(1, std::min(header->sectionSize(1),
+                                      m_pList->fontMetrics().averageCharWidth() * kNameChars));
     if (QTreeWidgetItem* best = m_pList->topLevelItem(0))
         m_pList->setCurrentItem(best);
     layout->addWidget(m_pList);
@@ -64,7 +77,25 @@ CTrackChoiceDlg::CTrackChoiceDlg(const std::vector<MelodyCandidate>& candidates,
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_pList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
     m_pList->setFocus();
-    resize(560, 280);
+    FitToContents();
+}
+
+void CTrackChoiceDlg::FitToContents() {
+    const QHeaderView* header = m_pList->header();
+    const int frame = 2 * m_pList->frameWidth();
+    int width = frame + m_pList->verticalScrollBar()->sizeHint().width();
+    for (int i = 0; i < header->count(); ++i)
+        width += header->sectionSize(i);
+    const int rows = std::clamp(m_pList->topLevelItemCount(), 3, kVisibleRows);
+    const int height = frame + header->sizeHint().height() + rows * m_pList->sizeHintForRow(0);
+    // The rest of the dialog (text, buttons, margins) as its layout wants it.
+    const QSize around = layout()->sizeHint() - m_pList->sizeHint();
+    QSize size(std::max(width + around.width(), layout()->sizeHint().width()),
+               height + around.height());
+    const QWidget* anchor = parentWidget() ? parentWidget() : this;
+    if (const QScreen* screen = anchor->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    resize(size);
 }
 
 CTrackChoiceDlg::~CTrackChoiceDlg() = default;

@@ -26,5 +26,8 @@ public:
     static QString InstrumentName(int program);
 
 private:
+    /// Room for every column and a dozen rows, within the screen.
+    void FitToContents();
+
     QTreeWidget* m_pList;
 };

@@ -2,12 +2,12 @@
 
 #include "document/songcommands.h"
 
+#include "settings/safefile.h"
 #include "song/musictime.h"
 #include "song/songcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUndoStack>
 
 #include <algorithm>
@@ -173,12 +173,33 @@ void CKesDoc::OnNewDocument() {
     m_song = Song{};
     ComputeStartTicks(m_song);
     m_strPathName.clear();
+    m_diskStamp = {};
     SetModifiedFlag(false);
     Q_EMIT pathChanged(m_strPathName);
     Q_EMIT songReplaced();
 }
 
+CKesDoc::DiskStamp CKesDoc::StampOf(const QString& path) {
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    const auto nanoseconds = [](const timespec& time) {
+        return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+}
+
+bool CKesDoc::HasFileChangedOnDisk() const {
+    if (m_diskStamp.size < 0)
+        return false;
+    const DiskStamp now = StampOf(m_strPathName);
+    return now.size >= 0 && !(now == m_diskStamp);
+}
+
 bool CKesDoc::OnOpenDocument(const QString& path, SongFileError* error) {
+    // Taken before the read: a change while reading makes the next save ask, never the reverse.
+    const DiskStamp stamp = StampOf(path);
     Song song;
     SongFileError reason;
     if (!ReadSongFile(path, song, &reason)) {
@@ -186,10 +207,12 @@ bool CKesDoc::OnOpenDocument(const QString& path, SongFileError* error) {
             *error = reason;
         return false;
     }
+    RemoveStaleTemporaries(QFile::encodeName(path).toStdString());
     m_pUndoStack->clear();
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName = QFileInfo(path).absoluteFilePath();
+    m_diskStamp = stamp;
     SetModifiedFlag(false);
     Q_EMIT pathChanged(m_strPathName);
     Q_EMIT songReplaced();
@@ -201,6 +224,7 @@ void CKesDoc::ReplaceSong(Song song) {
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName.clear();
+    m_diskStamp = {};
     SetModifiedFlag(true);
     Q_EMIT pathChanged(m_strPathName);
     Q_EMIT songReplaced();
@@ -212,6 +236,7 @@ void CKesDoc::OnRecoverDocument(Song song, const QString& path) {
     m_song = std::move(song);
     ComputeStartTicks(m_song);
     m_strPathName = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    m_diskStamp = StampOf(m_strPathName); // the file as the user decided to restore over it
     SetModifiedFlag(true);
     Q_EMIT pathChanged(m_strPathName);
     Q_EMIT songReplaced();
@@ -244,20 +269,17 @@ void CKesDoc::ReplaceSongAsStep(const Song& song, int row, int column) {
 }
 
 bool CKesDoc::OnSaveDocument(const QString& path, SongFileError* error) {
-    const std::vector<uint8_t> bytes = EncodeSong(m_song);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = {SongFileError::Kind::CannotCreate, {}, {}, 0, 0, file.errorString()};
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (!file.commit()) {
-        if (error)
-            *error = {SongFileError::Kind::CannotWrite, {}, {}, 0, 0, file.errorString()};
+    FileWriteError failure;
+    if (!WriteFileSafely(QFile::encodeName(path).toStdString(), EncodeSong(m_song), &failure)) {
+        if (error) {
+            *error = {};
+            error->kind = SongFileError::Kind::CannotSave;
+            error->write = failure;
+        }
         return false;
     }
     m_strPathName = QFileInfo(path).absoluteFilePath();
+    m_diskStamp = StampOf(m_strPathName);
     SetModifiedFlag(false);
     Q_EMIT pathChanged(m_strPathName);
     return true;

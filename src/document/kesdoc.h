@@ -2,6 +2,7 @@
 // ticks of its events are kept current whenever the song changes, so painting only reads.
 #pragma once
 
+#include "settings/safefile.h"
 #include "song/song.h"
 #include "song/songcodec.h"
 
@@ -19,8 +20,7 @@ struct SongFileError {
         CannotRead,     // `systemError`
         TooLarge,       // `size` bytes
         Malformed,      // `decode` says how
-        CannotCreate,   // `detail`: the system's text
-        CannotWrite,    // `detail`: the system's text
+        CannotSave,     // `write` says which step failed and why
     };
     enum class FileType { Folder, Device, Pipe, Socket, Other };
     Kind kind = Kind::None;
@@ -28,7 +28,7 @@ struct SongFileError {
     SongDecodeError decode = SongDecodeError::None;
     qint64 size = 0;
     int systemError = 0;
-    QString detail;
+    FileWriteError write;
 };
 
 class CKesDoc : public QObject {
@@ -69,8 +69,12 @@ public:
     /// step (an import in the window); the file and its name stay. The cursor was at
     /// (row, column) and stays there, within the new song.
     void ReplaceSongAsStep(const Song& song, int row, int column);
-    /// Writes the song atomically. On failure the old file stays and `error` says why.
+    /// Writes the song through WriteFileSafely. On failure (a full disk too) the old file stays
+    /// as it was, the song stays modified and `error` says why.
     bool OnSaveDocument(const QString& path, SongFileError* error);
+    /// Whether the song's file is no longer the one this document last opened or saved (another
+    /// window or program wrote it since); false for a file that is gone or was never read.
+    bool HasFileChangedOnDisk() const;
 
 Q_SIGNALS:
     /// The whole song was replaced (new or opened).
@@ -83,8 +87,20 @@ Q_SIGNALS:
     void stepApplied(int row, int column);
 
 private:
+    /// What tells one version of a file from another without reading it.
+    struct DiskStamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1; // -1: no file known
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        bool operator==(const DiskStamp&) const = default;
+    };
+    static DiskStamp StampOf(const QString& path);
+
     Song m_song;
     QString m_strPathName;
+    DiskStamp m_diskStamp; // of m_strPathName as last opened or saved
     bool m_bModified = false;
     QUndoStack* m_pUndoStack; // a child object
 };

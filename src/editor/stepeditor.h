@@ -38,6 +38,11 @@ public:
     /// minus one step each note's pitch (rests, ties and notes at the range's ends stay) or,
     /// in the code column, each length. Any other key is left to DispatchEditKey.
     RangeResult DispatchRangeKey(int virtualKey, int first, int count);
+    /// An edit function on the selected rows, whatever key it is bound to: delete, insert,
+    /// plus and minus one as DispatchRangeKey runs them; NotARangeKey for the others.
+    RangeResult RunRangeFunction(EditFunction function, int first, int count);
+    /// An edit function at the cursor, whatever key it is bound to; 1 when it acted.
+    int RunFunction(EditFunction function) { return RunEditFunction(int(function)); }
     /// 1 when the character was taken, 0 when it goes on to default processing.
     int OnChar(unsigned int character);
     /// A received note: applies pending text, sets the whole pitch, repaints, steps down.

@@ -26,7 +26,19 @@ CStepEditor::RangeResult CStepEditor::DispatchRangeKey(int virtualKey, int first
                 after.code = LengthKeyCode(keyNumber);
             ChangeRow(row, after);
         }
-    } else if (function == EditFunction::PlusOne || function == EditFunction::MinusOne) {
+        m_host.RedrawAll();
+        return RangeResult::Done;
+    }
+    return RunRangeFunction(function, first, count);
+}
+
+CStepEditor::RangeResult CStepEditor::RunRangeFunction(EditFunction function, int first,
+                                                       int count) {
+    Song& song = m_host.EditorSong();
+    if (first < 0 || count <= 0 || first + count > song.count)
+        return RangeResult::NotARangeKey;
+    SongEvent* events = song.events.data();
+    if (function == EditFunction::PlusOne || function == EditFunction::MinusOne) {
         DiscardInput();
         const int delta = function == EditFunction::PlusOne ? 1 : -1;
         for (int row = first; row < first + count; ++row) {

@@ -370,15 +370,22 @@ AudioRenderResult RenderSongToAudio(const Song& song, const std::string& path, A
         fl->fluid_synth_set_gain(synth.get(), float(std::min(gain, 10.0)));
     std::unique_ptr<fluid_file_renderer_t, RendererDeleter> renderer(
         fl->new_fluid_file_renderer(synth.get()), {fl});
-    if (!renderer)
-        return fail(Failure::CannotWrite);
+    if (!renderer) // libsndfile writes the header as it opens the file
+        return fail(Failure::CannotWrite, errno);
     const double start = options.normalize ? 0.5 : 0.0;
+    int writeError = 0;
     const Failure written = pass(
         synth.get(),
-        [&] { return fl->fluid_file_renderer_process_block(renderer.get()) == FLUID_OK; }, start,
-        1.0 - start);
+        [&] {
+            if (fl->fluid_file_renderer_process_block(renderer.get()) == FLUID_OK)
+                return true;
+            // libsndfile's failed write (a full disk, a file-size limit) leaves its errno.
+            writeError = errno;
+            return false;
+        },
+        start, 1.0 - start);
     if (written != Failure::None)
-        return fail(written);
+        return fail(written, written == Failure::CannotWrite ? writeError : 0);
     renderer.reset(); // closes the file
     if (inPlace) {
         const int out =

@@ -46,6 +46,8 @@ std::vector<uint8_t> EncodeSong(const Song& song) {
     bytes.push_back(song.tempo);
     for (int i = 0; i < count; ++i) {
         bytes.push_back(song.events[i].code);
+        // A tie's pitch 0xFF (or any from 0x60) is never stored: the reader would take 0xFF
+        // for the end of the song and drop every event after it.
         if (song.events[i].pitch < kFirstCode)
             bytes.push_back(song.events[i].pitch);
     }

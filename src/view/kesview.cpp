@@ -4,11 +4,14 @@
 #include "editor/qtkeymap.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
+#include "song/cp932.h"
 #include "song/musictime.h"
 #include "view/drawhelpers.h"
+#include "view/kesviewaccessible.h"
 #include "view/listpainter.h"
 #include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
+#include "view/spokentext.h"
 #include "view/staffpainter.h"
 #include "view/stepscope.h"
 
@@ -17,6 +20,7 @@
 #include <QPainter>
 #include <QPrinter> // the view owns its printer
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <utility>
@@ -48,6 +52,8 @@ bool IsPlayFromCursorKey(const QKeyEvent& event) {
 
 CKesView::CKesView(CKesDoc* document, const EnvSettings* settings, QWidget* parent)
     : QAbstractScrollArea(parent), m_pDocument(document), m_pSettings(settings), m_editor(*this) {
+    static const bool factoryInstalled = (CKesViewAccessible::InstallFactory(), true);
+    (void)factoryInstalled;
     m_font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
                         QStringLiteral("VL Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
                         QStringLiteral("Monospace")});
@@ -106,6 +112,7 @@ bool CKesView::IsKeyHeld(int virtualKey) const {
 }
 
 void CKesView::SetSongModified() {
+    ++m_nSongSerial;
     m_pDocument->OnSongChanged();
     Q_EMIT songModified();
     Q_EMIT editCommandsChanged();
@@ -172,6 +179,7 @@ void CKesView::OnVScroll(int code, int trackPosition) {
     SetScrollPositionQuietly(*position);
     KeepCursorVisible();
     RedrawAll();
+    CKesViewAccessible::Sync(this);
 }
 
 void CKesView::OnScrollAction(int action) {
@@ -259,6 +267,7 @@ void CKesView::MoveCursorTo(int row) {
 }
 
 void CKesView::OnSongReplaced() {
+    ++m_nSongSerial;
     m_editor.DiscardInput();
     m_bSelection = false;
     m_nSelAnchor = -1;
@@ -268,6 +277,7 @@ void CKesView::OnSongReplaced() {
     SetScrollPositionQuietly(PositionShowingRow(Cursor().row, state));
     RedrawAll();
     Q_EMIT editCommandsChanged();
+    CKesViewAccessible::Sync(this);
 }
 
 void CKesView::paintEvent(QPaintEvent* /*event*/) {
@@ -286,6 +296,13 @@ void CKesView::showEvent(QShowEvent* event) {
         m_bInitialUpdateDone = true;
         OnInitialUpdate();
     }
+}
+
+void CKesView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    // Qt tells a screen reader of the view's focus after this handler: the cell comes next.
+    QMetaObject::invokeMethod(
+        this, [this] { CKesViewAccessible::FocusCursorCell(this); }, Qt::QueuedConnection);
 }
 
 bool CKesView::focusNextPrevChild(bool /*next*/) {
@@ -323,15 +340,50 @@ void CKesView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     bool taken = false;
-    for (const unsigned int character : EditorCharacters(*event)) {
+    const QList<unsigned int> characters = EditorCharacters(*event);
+    for (const unsigned int character : characters) {
         if (m_editor.OnChar(character))
             taken = true;
     }
+    SayWhyCharacterDoesNothing(characters, taken);
     // Tab stays in the view even when no edit function is bound to it.
     if (taken || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
         event->accept();
     else
         event->ignore();
+}
+
+bool CKesView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString title = DecodeCp932(m_pDocument->GetSong().title);
+        if (m_metrics.TitleValueRect().PtInRect(help->pos().x(), help->pos().y()) &&
+            !title.isEmpty())
+            QToolTip::showText(help->globalPos(), title, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CKesView::SayWhyCharacterDoesNothing(const QList<unsigned int>& characters, bool taken) {
+    const bool endRow = Cursor().row >= m_pDocument->GetSong().count;
+    if (taken) {
+        // A pitch typed on the end row has no event to go to: it is dropped when applied.
+        if (endRow && Cursor().column != 0 && m_editor.PendingInput().size() == 1)
+            Refuse(
+                tr("終端行には音符がありません。F1〜F10 で音長を入れてから音高を入力してください"));
+        return;
+    }
+    if (characters.size() != 1 || characters.front() <= 0x20 || characters.front() >= 0x7F)
+        return;
+    const QString typed(QChar(char16_t(characters.front())));
+    const QString column = CSpokenText::ColumnName(CSpokenText::ColumnOfInput(Cursor().column));
+    if (m_editor.PendingInput().size() >= size_t(m_editor.CursorCell().width))
+        Refuse(tr("%1の列はもう満杯です（「%2」は入りません）").arg(column, typed));
+    else
+        Refuse(tr("「%1」は%2の列には入力できません").arg(typed, column));
 }
 
 void CKesView::mousePressEvent(QMouseEvent* event) {

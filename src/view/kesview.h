@@ -9,6 +9,7 @@
 #include <QAbstractScrollArea>
 #include <QFont>
 
+#include <functional>
 #include <memory>
 
 class CKesDoc;
@@ -31,6 +32,9 @@ public:
     ~CKesView() override;
 
     CKesDoc* GetDocument() const { return m_pDocument; }
+    const EnvSettings& GetSettings() const { return *m_pSettings; }
+    /// Counts the changes of the song made or undone through the view, and New and Open.
+    unsigned SongSerial() const { return m_nSongSerial; }
     const ViewMetrics& GetMetrics() const { return m_metrics; }
     int GetListWidth() const { return m_metrics.GetListWidth(); }
     int GetRowTop(int k) const { return m_metrics.GetRowTop(k); }
@@ -55,6 +59,8 @@ public:
     QStringList KeyGuideLines() const;
     /// Opens the tempo or title dialog for a click on its label in the header row.
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
+    /// Says in the status bar, and to a screen reader, why an action did nothing.
+    void Refuse(const QString& text);
 
     /// Once the window exists: takes the application's MIDI connection (which must outlive
     /// the view), makes this view the receiver of its incoming data and opens it. Always 0:
@@ -115,6 +121,12 @@ public Q_SLOTS:
     void OnMidiPlayFromCursor();
     void OnMidiStop();
     void OnMidiRecord();
+    /// The header's dialogs, also from the menu and the keyboard.
+    void OnEditTempo();
+    void OnEditTitle();
+    /// Inserts an event at the cursor (copies of the selected rows with a selection), as the
+    /// edit function does: a second way that a screen reader's Insert key does not take.
+    void OnEditInsertEvent();
     void OnFilePrint();
     void OnFilePrintPreview();
     /// Undo and redo drop the pending text first, then the step puts back the song's bytes
@@ -144,6 +156,9 @@ Q_SIGNALS:
     void midiCommandsChanged();
     /// A line for the status bar's message pane; empty to clear it.
     void statusMessage(const QString& text);
+    /// A command refused or a device that cannot be used, with what the user can do: a
+    /// message box, not a line that is easily missed.
+    void failureMessage(const QString& text);
     /// The cursor, the selection or the song changed: cut and copy may have changed enabling.
     void editCommandsChanged();
 
@@ -151,12 +166,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    /// The whole title as the tool tip of its box, where it may be cut short.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     Song& EditorSong() override;
@@ -168,12 +186,18 @@ private:
     void RecordEdit(const EventEdit& edit);
     /// Sounds the row's note for its length at the song's tempo, unless a song plays.
     void OnNoteEntered(int row) override;
-    /// Says in the status bar why the key added no event.
+    /// Says in a message box why the key added no event.
     void OnEventLimitReached() override;
     /// Runs a key on the selected rows as one step and keeps the selection; false for a key
     /// that does not act on a selection.
     bool RunKeyOnSelection(int virtualKey);
+    /// Runs `run` on the selected rows (first, count) as one step named `stepName`.
+    bool RunOnSelection(const QString& stepName,
+                        const std::function<CStepEditor::RangeResult(int, int)>& run);
     void ExtendSelection(int rows);
+    /// A typed character that the cell did not take, or a pitch typed on the end row, which
+    /// no event takes: says why.
+    void SayWhyCharacterDoesNothing(const QList<unsigned int>& characters, bool taken);
     /// The Edit menu's name for what a key does, empty where its changes name it.
     QString StepNameOfKey(int virtualKey) const;
     /// Starts a run of the rows (the count -1: to the end) or says that the device can't be used.
@@ -228,6 +252,7 @@ private:
     int m_nSelAnchor = -1;     // the row a mouse press or drag started from; -1 none
     bool m_bSelection = false;
     bool m_bDragging = false;
+    unsigned m_nSongSerial = 0;
     int m_nPlayRow = -1;  // marked in the list while a song plays
     int m_nStaffRow = -1; // the panel's origin row while it follows the play
 };

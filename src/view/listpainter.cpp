@@ -22,6 +22,13 @@ const char* const kGuideLines[CListPainter::kKeyGuideLines] = {
     QT_TRANSLATE_NOOP("CListPainter", "[F6] 符点八分音符  [F12] 休符          "),
 };
 
+// The column header and the rest mark are laid out on the grid too: the header's "♪" stands
+// over the note column (22), its last text ends in column 30; the mark takes the note column's
+// three cells at most.
+const char* const kColumnHeader =
+    QT_TRANSLATE_NOOP("CListPainter", "No. bin.    TimeStamp ♪   Len.");
+const char* const kRestText = QT_TRANSLATE_NOOP("CListPainter", "休");
+
 /// The row being played: its marker box green with a triangle pointing at the row, white on a
 /// light palette, of the buttons' colour on the brighter green of a dark one.
 void DrawPlayMark(QPainter& painter, const QPalette& palette, const PixelRect& marker) {
@@ -41,11 +48,33 @@ void DrawPlayMark(QPainter& painter, const QPalette& palette, const PixelRect& m
     painter.restore();
 }
 
+/// A row's number box: flat raised; a dark palette's light and shadow lie too close to the
+/// button face to show it, so there its ring is drawn in the text's colour, dimmed, and black.
+void DrawRowMarker(QPainter& painter, const QPalette& palette, PixelRect marker) {
+    if (!IsDarkPalette(palette)) {
+        DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
+        return;
+    }
+    const QColor face = GetSysColor(palette, SysColor::BtnFace);
+    const QColor text = GetSysColor(palette, SysColor::BtnText);
+    const auto mix = [&face](const QColor& other, double share) {
+        return QColor::fromRgbF(float(face.redF() + (other.redF() - face.redF()) * share),
+                                float(face.greenF() + (other.greenF() - face.greenF()) * share),
+                                float(face.blueF() + (other.blueF() - face.blueF()) * share));
+    };
+    PixelRect box = marker;
+    painter.fillRect(ToQRect(box), face);
+    box.DeflateRect(1, 1);
+    Draw3dRect(painter, box, mix(text, 0.45), mix(QColor(Qt::black), 0.6));
+}
+
 } // namespace
 
 CListPainter::CListPainter(const QFont& font, const ViewMetrics& metrics, int ascent)
     : m_metrics(metrics), m_pCellText(std::make_unique<CCellTextPainter>(font, metrics.cw, ascent)),
-      m_strColumnHeader(ColumnHeaderText()) {
+      m_strColumnHeader(EncodeCp932(tr(kColumnHeader)).value_or(ColumnHeaderText())),
+      m_strRestMark(EncodeCp932(tr(kRestText)).value_or(kRestMark)) {
+    m_strRestMark.resize(3, ' ');
     for (int i = 0; i < kKeyGuideLines; ++i) {
         m_guideTexts << tr(kGuideLines[i]);
         m_strGuideLines[i] = EncodeCp932(m_guideTexts.back()).value_or(std::string());
@@ -62,8 +91,11 @@ void CListPainter::DrawHeader(QPainter& painter, const QPalette& palette, const 
                  QString::fromLatin1(FormatTempoText(song.tempo)), flags);
     DrawLabelBox(painter, palette, kFrameRaised, m_metrics.TitleLabelRect(),
                  QStringLiteral("Title"), flags);
-    DrawLabelBox(painter, palette, kFrameField, m_metrics.TitleValueRect(), DecodeCp932(song.title),
-                 flags);
+    // A title longer than its box ends in "…" (the view shows it whole as a tool tip).
+    const PixelRect titleBox = m_metrics.TitleValueRect();
+    const QString title = painter.fontMetrics().elidedText(DecodeCp932(song.title), Qt::ElideRight,
+                                                           titleBox.Width() - 4);
+    DrawLabelBox(painter, palette, kFrameField, titleBox, title, flags);
 }
 
 void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const Song& song,
@@ -88,11 +120,11 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
         if (i == rows.playRow)
             DrawPlayMark(painter, palette, marker);
         else
-            DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
+            DrawRowMarker(painter, palette, marker);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
         const std::string text =
-            FormatEventRow(i, event, song.events[size_t(i)].startTick, rows.signature, repeat);
+            RowText(i, event, song.events[size_t(i)].startTick, rows.signature, repeat);
         m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
         if (i >= rows.selFirst && i < rows.selFirst + rows.selCount) {
             // Only the row-number column is highlighted, so the cursor box stays visible.
@@ -103,6 +135,14 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
         }
         y += m_metrics.RowPitch();
     }
+}
+
+std::string CListPainter::RowText(int index, const SongEvent* event, uint32_t tick,
+                                  const TimeSignature& signature, RowRepeat& repeat) const {
+    std::string row = FormatEventRow(index, event, tick, signature, repeat);
+    if (event && event->pitch == kPitchRest)
+        row.replace(22, 3, m_strRestMark);
+    return row;
 }
 
 void CListPainter::DrawCursor(QPainter& painter, const QPalette& palette, int k,

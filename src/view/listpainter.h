@@ -53,11 +53,18 @@ public:
     void DrawKeyGuide(QPainter& painter, const QPalette& palette, const PixelRect& rect);
     /// The key guide's lines as the guide shows them, in the interface language.
     const QStringList& KeyGuideLines() const { return m_guideTexts; }
+    /// The column header over the rows (cp932), in the interface language.
+    const std::string& ColumnHeader() const { return m_strColumnHeader; }
+    /// A row's text as the list shows it (cp932): FormatEventRow with a rest marked in the
+    /// interface language.
+    std::string RowText(int index, const SongEvent* event, uint32_t tick,
+                        const TimeSignature& signature, RowRepeat& repeat) const;
 
 private:
     ViewMetrics m_metrics;
     std::unique_ptr<CCellTextPainter> m_pCellText;
     std::string m_strColumnHeader;
+    std::string m_strRestMark; // cp932, the three cells of the note column
     QStringList m_guideTexts;
     std::string m_strGuideLines[kKeyGuideLines]; // cp932
 };

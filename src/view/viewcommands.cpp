@@ -9,6 +9,7 @@
 #include "settings/envsettings.h"
 #include "song/cp932.h"
 #include "song/musictime.h"
+#include "view/kesviewaccessible.h"
 #include "view/noteaudition.h"
 #include "view/playbackcontrol.h"
 #include "view/staffpainter.h"
@@ -53,41 +54,57 @@ void CKesView::OnPlayRowChanged(int row) {
 }
 
 void CKesView::OnLButtonDown(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
-    Song& song = m_pDocument->GetSong();
     switch (HitTestHeader(m_metrics, point.x(), point.y())) {
-    case HeaderHit::Tempo: {
-        CTempoDlg dialog(this);
-        dialog.m_nTempo = TempoFromByte(song.tempo);
-        const uint8_t before = song.tempo;
-        if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
-            const CStepScope scope(*this);
-            NameStep(tr("テンポ変更"));
-            song.tempo = TempoToByte(dialog.m_nTempo);
-            new CTempoCommand(song, before, song.tempo, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
+    case HeaderHit::Tempo:
+        OnEditTempo();
         break;
-    }
-    case HeaderHit::Title: {
-        CInputDlg dialog(tr("Title編集"), this);
-        dialog.m_strText = DecodeCp932(song.title);
-        const std::string before = song.title;
-        // The dialog accepts only titles that cp932 holds within the file's limit.
-        if (dialog.exec() == QDialog::Accepted &&
-            EncodeCp932(dialog.m_strText).value_or(before) != before) {
-            const CStepScope scope(*this);
-            NameStep(tr("タイトル変更"));
-            song.title = EncodeCp932(dialog.m_strText).value_or(before);
-            new CTitleCommand(song, before, song.title, CurrentStep());
-            SetSongModified();
-            RedrawAll();
-        }
+    case HeaderHit::Title:
+        OnEditTitle();
         break;
-    }
     case HeaderHit::None:
         break;
     }
+}
+
+void CKesView::OnEditTempo() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CTempoDlg dialog(this);
+    dialog.m_nTempo = TempoFromByte(song.tempo);
+    const uint8_t before = song.tempo;
+    if (dialog.exec() == QDialog::Accepted && TempoToByte(dialog.m_nTempo) != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("テンポ変更"));
+        song.tempo = TempoToByte(dialog.m_nTempo);
+        new CTempoCommand(song, before, song.tempo, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
+void CKesView::OnEditTitle() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CInputDlg dialog(tr("Title編集"), this);
+    dialog.m_strText = DecodeCp932(song.title);
+    const std::string before = song.title;
+    // The dialog accepts only titles that cp932 holds within the file's limit.
+    if (dialog.exec() == QDialog::Accepted &&
+        EncodeCp932(dialog.m_strText).value_or(before) != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("タイトル変更"));
+        song.title = EncodeCp932(dialog.m_strText).value_or(before);
+        new CTitleCommand(song, before, song.title, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
+void CKesView::Refuse(const QString& text) {
+    Q_EMIT statusMessage(text);
+    CKesViewAccessible::Announce(this, text);
 }
 
 int CKesView::OnCreate(CMidiConnection* connection) {
@@ -117,13 +134,13 @@ void CKesView::PlayRows(int first, int count) {
         return; // one run at a time
     const std::string output = m_pSettings->OutputDeviceName();
     if (output.empty()) {
-        Q_EMIT statusMessage(
+        Q_EMIT failureMessage(
             tr("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
         return;
     }
     m_pAudition->Silence(); // the run's first note must not meet an entered one
     if (!m_pPlayback->Play(m_pDocument->GetSong(), output, first, count)) {
-        Q_EMIT statusMessage(tr("MIDI 出力デバイスが使用できません"));
+        Q_EMIT failureMessage(tr("MIDI 出力デバイスが使用できません"));
         return;
     }
     Q_EMIT statusMessage(QString());
@@ -167,8 +184,12 @@ void CKesView::OnMidiRecord() {
     const bool opened = bool(m_pConnection->Open());
     Q_EMIT midiCommandsChanged();
     if (!opened) {
-        QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"),
-                        tr("MIDI 入力デバイスが使用できません"), QMessageBox::Ok, this);
+        // None chosen is no broken device: say where to choose one, as play does.
+        const QString text =
+            m_pSettings->InputDeviceName().empty()
+                ? tr("MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）")
+                : tr("MIDI 入力デバイスが使用できません");
+        QMessageBox box(QMessageBox::Warning, tr("OKT:MIDI録音"), text, QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("MidiRecordFailure"));
         box.exec();
     }

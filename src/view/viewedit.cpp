@@ -6,6 +6,7 @@
 #include "document/songcommands.h"
 #include "settings/envsettings.h"
 #include "view/eventclipboard.h"
+#include "view/kesviewaccessible.h"
 #include "view/stepscope.h"
 
 #include <QClipboard>
@@ -58,6 +59,7 @@ void CKesView::EndStep() {
     m_nStepKinds = 0;
     if (std::exchange(m_bRedrawPending, false))
         RedrawAll();
+    CKesViewAccessible::Sync(this);
 }
 
 CEditStep* CKesView::CurrentStep() {
@@ -94,6 +96,7 @@ void CKesView::RecordEdit(const EventEdit& edit) {
 }
 
 void CKesView::OnStepApplied(int row, int column) {
+    ++m_nSongSerial;
     m_editor.DiscardInput();
     m_bSelection = false;
     m_nSelAnchor = -1;
@@ -103,6 +106,7 @@ void CKesView::OnStepApplied(int row, int column) {
     RedrawAll();
     Q_EMIT songModified();
     Q_EMIT editCommandsChanged();
+    CKesViewAccessible::Sync(this);
 }
 
 void CKesView::OnEditUndo() {
@@ -206,17 +210,19 @@ void CKesView::OnEditPaste() {
     case PastedEvents::NoError:
         break;
     case PastedEvents::NotANoteName:
-        Q_EMIT statusMessage(tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
+        Q_EMIT failureMessage(
+            tr("「%1」は音名ではないため貼り付けできません").arg(pasted.badToken));
         return;
     case PastedEvents::NotALength:
-        Q_EMIT statusMessage(tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
+        Q_EMIT failureMessage(
+            tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
         return;
     }
     const int n = int(pasted.events.size());
     if (n == 0)
         return;
     if (n - count > kMaxEvents - song.count) {
-        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
+        Q_EMIT failureMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
         return;
     }
     const CStepScope scope(*this);
@@ -240,17 +246,24 @@ void CKesView::OnEditPaste() {
 }
 
 bool CKesView::RunKeyOnSelection(int virtualKey) {
+    return RunOnSelection(StepNameOfKey(virtualKey), [this, virtualKey](int first, int count) {
+        return m_editor.DispatchRangeKey(virtualKey, first, count);
+    });
+}
+
+bool CKesView::RunOnSelection(const QString& stepName,
+                              const std::function<CStepEditor::RangeResult(int, int)>& run) {
     const auto [first, count] = GetSelection();
     const int anchor = m_nSelAnchor;
     const int row = Cursor().row;
     const int countBefore = m_pDocument->GetSong().count;
     const CStepScope scope(*this);
-    NameStep(StepNameOfKey(virtualKey));
-    switch (m_editor.DispatchRangeKey(virtualKey, first, count)) {
+    NameStep(stepName);
+    switch (run(first, count)) {
     case CStepEditor::RangeResult::NotARangeKey:
         return false;
     case CStepEditor::RangeResult::OverLimit:
-        Q_EMIT statusMessage(tr("イベント数が上限（999）を超えるため複製できません"));
+        Q_EMIT failureMessage(tr("イベント数が上限（999）を超えるため複製できません"));
         return true;
     case CStepEditor::RangeResult::Done:
         break;
@@ -263,6 +276,20 @@ bool CKesView::RunKeyOnSelection(int virtualKey) {
     }
     Q_EMIT statusMessage(QString());
     return true;
+}
+
+void CKesView::OnEditInsertEvent() {
+    if (m_nStepDepth > 0)
+        return;
+    m_keyModifiers = {}; // the menu's own keys do not choose a binding table
+    if (HasSelection()) {
+        RunOnSelection(QString(), [this](int first, int count) {
+            return m_editor.RunRangeFunction(EditFunction::InsertEvent, first, count);
+        });
+        return;
+    }
+    const CStepScope scope(*this);
+    m_editor.RunFunction(EditFunction::InsertEvent);
 }
 
 QString CKesView::StepNameOfKey(int virtualKey) const {
@@ -284,7 +311,7 @@ QString CKesView::StepNameOfKey(int virtualKey) const {
 }
 
 void CKesView::OnEventLimitReached() {
-    Q_EMIT statusMessage(tr("イベント数が上限（999）に達しているため追加できません"));
+    Q_EMIT failureMessage(tr("イベント数が上限（999）に達しているため追加できません"));
 }
 
 void CKesView::OnEditSelectAll() {

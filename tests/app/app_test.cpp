@@ -4,6 +4,7 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "app/profile.h"
+#include "app/recentfiles.h"
 #include "app/songfilemessages.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/envdlg.h"
@@ -12,14 +13,12 @@
 #include "document/kesdoc.h"
 #include "nextmodal.h"
 #include "settings/settingsfile.h"
-#include "settings/userfolders.h"
 #include "view/kesview.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,18 +27,22 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolTip>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -208,6 +211,39 @@ private Q_SLOTS:
         QCOMPARE(uint8_t(ReadFile(Path("q.kes")).at(7)), uint8_t(0x70));
     }
 
+    // Two windows on one song: a save over what the other saved since asks first.
+    void frame_saveAsksBeforeOverwritingAChangeMadeElsewhere() {
+        QVERIFY(WriteFile(Path("two.kes"), kSongBytes));
+        CKesDoc first;
+        CKesDoc second;
+        QVERIFY(first.OnOpenDocument(Path("two.kes"), nullptr));
+        QVERIFY(second.OnOpenDocument(Path("two.kes"), nullptr));
+        CMainFrame firstFrame(&first, m_settings);
+        CMainFrame secondFrame(&second, m_settings);
+        // The answer waits for the next question: the first window's save must not ask, so it
+        // is the second window's that it answers.
+        QString asked;
+        AnswerMessageBox(QMessageBox::Cancel, &asked);
+        first.GetSong().tempo = 0x70;
+        first.SetModifiedFlag();
+        firstFrame.OnFileSave();
+        QVERIFY(asked.isEmpty());
+        QVERIFY(!first.IsModified());
+        const QByteArray firstSaved = ReadFile(Path("two.kes"));
+
+        second.GetSong().tempo = 0x72;
+        second.SetModifiedFlag();
+        secondFrame.OnFileSave();
+        QVERIFY2(asked.contains(QStringLiteral("two.kes")), qPrintable(asked));
+        QCOMPARE(ReadFile(Path("two.kes")), firstSaved);
+        QVERIFY(secondFrame.isWindowModified());
+        AnswerMessageBox(QMessageBox::Save);
+        secondFrame.OnFileSave();
+        QCOMPARE(uint8_t(ReadFile(Path("two.kes")).at(7)), uint8_t(0x72));
+        QVERIFY(!second.IsModified());
+        QVERIFY(first.HasFileChangedOnDisk()); // now the first window is behind
+    }
+
     void frame_closeAsksAndCancelKeepsTheWindow() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
@@ -255,20 +291,28 @@ private Q_SLOTS:
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
     }
 
-    void frame_toolBarButtonsShowNoToolTips() {
+    // Each button of both bars names itself in a tool tip and says more in the status bar.
+    void frame_toolBarButtonsShowToolTipsAndPrompts() {
         CKesDoc doc;
         CMainFrame frame(&doc, m_settings);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        for (QToolBar* bar : {frame.toolBar(), frame.midiBar()}) {
-            QWidget* button = bar->widgetForAction(bar->actions().constFirst());
+        const std::pair<QToolBar*, QString> bars[] = {
+            {frame.toolBar(), QStringLiteral("新規ﾌｧｲﾙ")},
+            {frame.midiBar(), QStringLiteral("MIDI演奏")}};
+        for (const auto& [bar, tip] : bars) {
+            QAction* action = bar->actions().constFirst();
+            QWidget* button = bar->widgetForAction(action);
             QVERIFY(button);
             QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
             QCoreApplication::sendEvent(button, &help);
-            QVERIFY(!QToolTip::isVisible());
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), tip);
+            QToolTip::hideText();
             QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
             QCoreApplication::sendEvent(button, &enter);
-            QVERIFY(frame.statusBar()->currentMessage().isEmpty());
+            QVERIFY(!frame.statusBar()->currentMessage().isEmpty());
+            QCOMPARE(frame.statusBar()->currentMessage(), action->statusTip());
         }
     }
 
@@ -276,7 +320,7 @@ private Q_SLOTS:
         CKesDoc doc;
         {
             CMainFrame frame(&doc, m_settings);
-            frame.LoadBarState();
+            frame.LoadProfile();
             frame.show();
             QVERIFY(frame.action(cmd::ViewMidiBar)->isChecked());
             QVERIFY(frame.action(cmd::MidiAudition)->isChecked()); // on at first
@@ -287,7 +331,7 @@ private Q_SLOTS:
             QVERIFY(frame.close());
         }
         CMainFrame again(&doc, m_settings);
-        again.LoadBarState();
+        again.LoadProfile();
         again.show();
         QVERIFY(again.midiBar()->isHidden());
         QVERIFY(!again.action(cmd::ViewMidiBar)->isChecked());
@@ -299,36 +343,50 @@ private Q_SLOTS:
         again.action(cmd::ViewMidiBar)->trigger();
         again.action(cmd::ViewStatusBar)->trigger();
         again.action(cmd::MidiAudition)->trigger();
-        again.SaveBarState();
+        QString error;
+        QVERIFY2(again.SaveProfile(&error), qPrintable(error));
     }
 
-    // An earlier version's profile moves into KesV's folder once, recent files and bars kept;
-    // a profile that is there already wins over an old one.
-    void profile_movesAnOldProfileIntoKesVsFolderOnce() {
-        QTemporaryDir config;
-        const QString oldFile =
-            config.filePath(QStringLiteral("Local AppWizard-Generated Applications/KesV.conf"));
-        const QString newFile = config.filePath(QStringLiteral("KesV/KesV.conf"));
-        const auto writeOld = [&oldFile](const QString& recent) {
-            QSettings old(oldFile, QSettings::IniFormat);
-            old.setValue(QStringLiteral("Recent File List/File1"), recent);
-            old.setValue(QStringLiteral("MainBar/StatusBar"), false);
-        };
-        writeOld(QStringLiteral("/songs/a.kes"));
-        UseProfileFolder(config.path());
-        QVERIFY(QFile::exists(newFile));
-        QVERIFY(!QFile::exists(oldFile));
-        QVERIFY(!QFile::exists(QFileInfo(oldFile).path()));
-        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
-                 QStringLiteral("/songs/a.kes"));
-        QCOMPARE(QSettings().value(QStringLiteral("MainBar/StatusBar"), true).toBool(), false);
+    // Moved and resized, then never closed (a crash): the next window opens where it was.
+    void frame_geometryKeptWithoutAClose() {
+        CKesDoc doc;
+        QRect placed;
+        {
+            CMainFrame frame(&doc, m_settings);
+            frame.LoadProfile();
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QSettings().remove(QStringLiteral("MainFrame/Geometry"));
+            frame.setGeometry(frame.screen()->availableGeometry().adjusted(40, 30, -60, -50));
+            placed = frame.geometry();
+            QTRY_VERIFY(QSettings().contains(QStringLiteral("MainFrame/Geometry")));
+        }
+        CMainFrame again(&doc, m_settings);
+        again.LoadProfile();
+        QCOMPARE(again.geometry(), placed);
+    }
 
-        writeOld(QStringLiteral("/songs/older.kes"));
-        UseProfileFolder(config.path());
-        QVERIFY(QFile::exists(oldFile));
-        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
-                 QStringLiteral("/songs/a.kes"));
-        UseProfileFolder(QFile::decodeName(GetUserFolders().config.c_str()));
+    // The song of the command line that cannot be opened is also named on standard error.
+    void frame_commandLineFailureIsPrintedToo() {
+        CKesDoc doc;
+        CMainFrame frame(&doc, m_settings);
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(capture.handle(), STDERR_FILENO);
+        QString text;
+        frame.SetFailuresToStandardError(true);
+        AnswerMessageBox(QMessageBox::Ok, &text);
+        const bool opened = frame.OpenDocumentFile(Path("missing.kes"));
+        std::fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        QVERIFY(!opened);
+        QVERIFY(text.contains(QStringLiteral("missing.kes")));
+        const QByteArray line =
+            "kesv: " + text.replace(QLatin1Char('\n'), QLatin1Char(' ')).toLocal8Bit() + '\n';
+        QVERIFY2(ReadFile(capture.fileName()).contains(line), line.constData());
     }
 
     void tempoDialog_presetTempoStartsOnTheList() {
@@ -437,6 +495,22 @@ private Q_SLOTS:
         QCOMPARE(dialog.m_strText.size(), 122);
     }
 
+    // Each window writes the list at once, on top of what the others wrote since.
+    void recentFiles_writtenAtOnceAndMergedWithOtherWindows() {
+        QSettings().remove(QStringLiteral("Recent File List"));
+        for (const char* name : {"r1.kes", "r2.kes", "r3.kes"})
+            QVERIFY(WriteFile(Path(name), kSongBytes));
+        CKesDoc doc;
+        CMainFrame frame(&doc, m_settings);
+        QVERIFY(frame.OpenDocumentFile(Path("r1.kes")));
+        QCOMPARE(LoadRecentFiles(), QStringList{Path("r1.kes")});
+        AddRecentFile(Path("r2.kes")); // another window
+        QVERIFY(frame.OpenDocumentFile(Path("r3.kes")));
+        const QStringList all{Path("r3.kes"), Path("r2.kes"), Path("r1.kes")};
+        QCOMPARE(LoadRecentFiles(), all);
+        QCOMPARE(frame.GetRecentFiles(), all);
+    }
+
     void aboutBox_showsTheBuildTime() {
         CAboutDlg dialog;
         const QString text = dialog.buildLabel()->text();
@@ -447,6 +521,7 @@ private Q_SLOTS:
     // Last: InitInstance builds the real window once per process.
     void application_startsWithTheSongOfTheCommandLine() {
         QVERIFY(WriteFile(Path("start.kes"), kSongBytes));
+        QSettings().remove(QStringLiteral("Recent File List")); // the other tests' files
         CKesApp* app = qobject_cast<CKesApp*>(QCoreApplication::instance());
         QVERIFY(app);
         QVERIFY(app->InitInstance({Path("start.kes")}));

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The command-line conversions, checked with independent readers: mido for MIDI files,
 fluidsynth for playing them, numpy for the rendered audio. Runs without a display."""
+import errno
 import os
+import resource
 import signal
 import stat
 import subprocess
@@ -182,7 +184,8 @@ class Conversions(SongCase):
 
     def test_without_a_display_one_line_and_exit_1(self):
         env = {k: v for k, v in ENV.items() if k not in ("LANG", "LANGUAGE", "LC_ALL")}
-        for extra, expected in (({"LANG": "en_US.UTF-8"}, "kesv: cannot open a display"),
+        for extra, expected in (({"LANG": "en_US.UTF-8"},
+                                 "kesv: cannot open a display (neither DISPLAY nor WAYLAND_DISPLAY is set)"),
                                 ({"LANG": "en_US.UTF-8", "DISPLAY": ":97"}, "kesv: cannot open a display (DISPLAY=:97)"),
                                 ({"LANG": "C.UTF-8"}, "kesv: ディスプレイを開けません")):
             run = subprocess.run([KESV, self.song], env={**env, **extra}, capture_output=True,
@@ -286,6 +289,35 @@ class Conversions(SongCase):
                 run = kesv(kind, device, source)
                 self.assertEqual(run.returncode, 0, (kind, run.stderr))
                 self.assertTrue(stat.S_ISCHR(os.lstat(device).st_mode), kind)
+
+    def test_a_full_disk_keeps_the_old_file_and_says_why(self):
+        """Each writer at a file-size limit, as on a full disk: nothing or half of the file fits."""
+        midi, score = self.path("in.mid"), self.path("in.musicxml")
+        self.assertEqual(kesv("--export-midi", midi, self.song).returncode, 0)
+        self.assertEqual(kesv("--export-musicxml", score, self.song).returncode, 0)
+        env = {**ENV, "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}  # the system's reason in English
+        for option, name, source in (("--import-midi", "a.kes", midi), ("--import-musicxml", "b.kes", score),
+                                     ("--export-midi", "c.mid", self.song),
+                                     ("--export-musicxml", "d.musicxml", self.song),
+                                     ("--export-musicxml", "e.mxl", self.song),
+                                     ("--export-audio", "f.wav", self.song)):
+            out = self.path(name)
+            self.assertEqual(kesv(option, out, source).returncode, 0, option)
+            for limit in (0, os.path.getsize(out) // 2):
+                with open(out, "wb") as f:
+                    f.write(b"the old file")
+                names = sorted(os.listdir(self.dir.name))
+                hard = resource.getrlimit(resource.RLIMIT_FSIZE)[1]
+                run = subprocess.run([KESV, option, out, source], env=env, capture_output=True, text=True,
+                                     timeout=120,
+                                     preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, hard)))
+                self.assertEqual(run.returncode, 1, (option, limit, run.stderr))
+                self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
+                self.assertTrue(run.stderr.startswith("kesv: " + out + ": "), run.stderr)
+                self.assertIn(os.strerror(errno.EFBIG), run.stderr)
+                with open(out, "rb") as f:
+                    self.assertEqual(f.read(), b"the old file", (option, limit))
+                self.assertEqual(sorted(os.listdir(self.dir.name)), names, (option, limit))
 
     def test_interrupted_audio_export_leaves_no_temporary_file(self):
         long_song = self.path("long.kes")

@@ -1,16 +1,26 @@
 // Real key events in the main window: the frame's accelerators come before the step editor,
-// Tab stays in the view, the live settings decide the bindings and the title shows edits.
+// Tab stays in the view, the live settings decide the bindings and the title shows edits;
+// the commands a screen reader's user reaches by keys, and the menus' spoken names.
 #include "app/commandids.h"
 #include "app/kesapp.h"
 #include "app/mainframe.h"
+#include "app/menuaccessible.h"
 #include "document/kesdoc.h"
 #include "view/kesview.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <string>
 
@@ -71,6 +81,11 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << int(cmd::FileOpen);
         QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << int(cmd::FileSave);
         QTest::newRow("Ctrl+P") << int(Qt::Key_P) << ctrl << int(cmd::FilePrint);
+        QTest::newRow("Ctrl+Shift+S")
+            << int(Qt::Key_S) << int(Qt::ControlModifier | Qt::ShiftModifier)
+            << int(cmd::FileSaveAs);
+        QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << ctrl << int(cmd::AppExit);
+        QTest::newRow("Ctrl+,") << int(Qt::Key_Comma) << ctrl << int(cmd::Environment);
         QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << ctrl << int(cmd::EditUndo);
         QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << int(cmd::EditCut);
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << int(cmd::EditCopy);
@@ -168,6 +183,66 @@ private Q_SLOTS:
         QTest::keyClick(view(), Qt::Key_PageUp);
         QCOMPARE(song().events[0].pitch, uint8_t(52));
         QVERIFY(frame->isWindowModified());
+    }
+
+    // Insert event has a key of its own (a screen reader takes Insert), whatever Insert is
+    // bound to.
+    void insertEvent_hasAKeyBesideTheBindings() {
+        StartWithPendingText();
+        QTest::keyClick(view(), Qt::Key_Escape);
+        settings().bindings[0][8] = 0; // INS unbound
+        QTest::keyClick(view(), Qt::Key_Insert);
+        QCOMPARE(song().count, 3);
+        QTest::keyClick(view(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(song().count, 4);
+        QCOMPARE(song().events[2].pitch, uint8_t(53)); // row 1 doubled
+    }
+
+    // The header's dialogs open from the keyboard, with every field named.
+    void tempoAndTitle_openFromKeysWithNamedFields() {
+        for (const auto& [keys, fields] :
+             {std::pair{QKeyCombination(Qt::CTRL | Qt::Key_T), 2},
+              std::pair{QKeyCombination(Qt::CTRL | Qt::SHIFT | Qt::Key_T), 1}}) {
+            m_app->GetMainFrame()->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
+            QStringList names;
+            QTimer::singleShot(0, this, [&names] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                if (!dialog)
+                    return;
+                for (QWidget* field : dialog->findChildren<QWidget*>()) {
+                    if (qobject_cast<QComboBox*>(field) || qobject_cast<QSpinBox*>(field) ||
+                        qobject_cast<QLineEdit*>(field))
+                        names << QAccessible::queryAccessibleInterface(field)->text(
+                            QAccessible::Name);
+                }
+                names.removeAll(QString()); // a spin box's own line edit is no field
+                static_cast<QDialog*>(dialog)->reject();
+            });
+            QTest::keyClick(view(), keys.key(), keys.keyboardModifiers());
+            QCOMPARE(names.size(), fields);
+        }
+    }
+
+    // The menus say their captions without the mnemonic in parentheses.
+    void menus_areNamedWithoutMnemonics() {
+        QCOMPARE(SpokenMenuCaption(QStringLiteral("ﾌｧｲﾙ(&F)")), QStringLiteral("ﾌｧｲﾙ"));
+        QCOMPARE(SpokenMenuCaption(QStringLiteral("開く(&O)...")), QStringLiteral("開く..."));
+        QCOMPARE(SpokenMenuCaption(QStringLiteral("Save && &Quit")), QStringLiteral("Save & Quit"));
+        QMenuBar* bar = m_app->GetMainFrame()->menuBar();
+        QAccessibleInterface* menus = QAccessible::queryAccessibleInterface(bar);
+        QCOMPARE(menus->childCount(), int(bar->actions().size()));
+        QAccessibleInterface* file = menus->child(0);
+        QCOMPARE(file->text(QAccessible::Name), SpokenMenuCaption(bar->actions()[0]->text()));
+        QVERIFY(!file->text(QAccessible::Name).contains(QLatin1Char('(')));
+        QAccessibleInterface* fileMenu = file->child(0);
+        QCOMPARE(fileMenu->role(), QAccessible::PopupMenu);
+        QAccessibleInterface* newItem = fileMenu->child(0);
+        QCOMPARE(newItem->text(QAccessible::Name),
+                 SpokenMenuCaption(m_app->GetMainFrame()->action(cmd::FileNew)->text()));
+        QCOMPARE(newItem->text(QAccessible::Accelerator),
+                 QKeySequence(Qt::CTRL | Qt::Key_N).toString(QKeySequence::NativeText));
+        QCOMPARE(newItem->parent()->parent(), file);
     }
 };
 

@@ -12,9 +12,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QStyleFactory>
 #include <QTest>
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -61,6 +63,37 @@ private Q_SLOTS:
         QCOMPARE(record.toImage().convertToFormat(sharp.format()), sharp);
         QVERIFY(sharp != QImage(QStringLiteral(":/record.png")).scaled(32, 30));
         QCOMPARE(CKesApp::ProgramIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
+    }
+
+    // The tool-bar pictures are the files' own pixels on a light palette; on a dark one no
+    // opaque pixel stays darker than mid-grey, so that each stands out on the dark bar.
+    void toolBarPicturesFitThePalette() {
+        CKesDoc doc;
+        const EnvSettings settings{};
+        CMainFrame frame(&doc, settings);
+        const auto picture = [&frame](int id) {
+            return frame.action(id)
+                ->icon()
+                .pixmap(QSize(16, 15), 1.0)
+                .toImage()
+                .convertToFormat(QImage::Format_ARGB32);
+        };
+        frame.setPalette(QPalette(QColor(240, 240, 240)));
+        QCOMPARE(picture(cmd::FileSave),
+                 QImage(QStringLiteral(":/save.png")).convertToFormat(QImage::Format_ARGB32));
+        frame.setPalette(QPalette(QColor(53, 53, 53)));
+        for (int id : {cmd::FileSave, cmd::EditCut, cmd::MidiPlay, cmd::MidiStop}) {
+            const QImage image = picture(id);
+            int darkest = 255;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor color = image.pixelColor(x, y);
+                    if (color.alpha() > 0)
+                        darkest = std::min(darkest, color.lightness());
+                }
+            }
+            QVERIFY2(darkest >= 127, qPrintable(QString::number(id)));
+        }
     }
 
     // Each caption is drawn as in a menu with room to spare (an elided one has less ink).

@@ -6,7 +6,9 @@
 #include "document/kesdoc.h"
 #include "nextmodal.h"
 #include "settings/envsettings.h"
+#include "song/cp932.h"
 #include "view/kesview.h"
+#include "view/listpainter.h"
 
 #include <QAction>
 #include <QMenu>
@@ -105,6 +107,29 @@ private Q_SLOTS:
         QCOMPARE(SaveQuestion(frame, doc), question);
         QVERIFY2(view->KeyGuideLines().value(0).startsWith(firstGuideLine),
                  qPrintable(view->KeyGuideLines().value(0)));
+    }
+
+    // The texts drawn on the character grid keep their columns in both languages: the key
+    // guide's lines their width, the header its "♪" over the note column and its last word
+    // within the row, a rest its three cells of the note column.
+    void gridTexts_keepTheirColumns() {
+        for (const UiLanguage language : {UiLanguage::Japanese, UiLanguage::English}) {
+            InstallTranslations(*qApp, language);
+            const CListPainter painter(QFont(), ViewMetrics{6, 12}, 10);
+            for (const QString& line : painter.KeyGuideLines())
+                QCOMPARE(EncodeCp932(line).value_or(std::string()).size(), size_t(39));
+            const std::string header = painter.ColumnHeader();
+            QCOMPARE(header.size(), size_t(31));
+            QCOMPARE(header.substr(22, 2), std::string(kNoteMark));
+            Song song;
+            song.events[0] = {0, 0xC4, kPitchRest};
+            RowRepeat repeat;
+            const std::string row = painter.RowText(0, &song.events[0], 0, {4, 4}, repeat);
+            QCOMPARE(row.size(), size_t(31));
+            QCOMPARE(row.substr(25), std::string(" 1/  0"));
+            const std::string mark = language == UiLanguage::English ? "r  " : "\x8B\x78 ";
+            QCOMPARE(row.substr(22, 3), mark);
+        }
     }
 };
 

@@ -1,6 +1,8 @@
 // The track choice before a MIDI import: the best candidate ready, Enter takes it.
 #include "dialogs/trackchoicedlg.h"
 
+#include <QHeaderView>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -41,6 +43,23 @@ private Q_SLOTS:
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
             QCOMPARE(dialog.ChosenIndex(), downs);
         }
+    }
+
+    // A long name is cut short: the instrument, channel, notes and range stay in sight, and the
+    // dialog within the screen.
+    void longName_leavesEveryColumnInSight() {
+        CTrackChoiceDlg dialog(Candidates(), {QString(80, QLatin1Char('M')), QStringLiteral("Bass"),
+                                              QStringLiteral("Pad")});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* list = dialog.findChild<QTreeWidget*>();
+        const QHeaderView* header = list->header();
+        const int last = header->count() - 1;
+        QVERIFY(header->sectionViewportPosition(last) + header->sectionSize(last) <=
+                list->viewport()->width());
+        QVERIFY(header->sectionSize(1) <
+                list->fontMetrics().horizontalAdvance(list->topLevelItem(0)->text(1)));
+        QVERIFY(dialog.screen()->availableGeometry().contains(dialog.geometry()));
     }
 };
 

@@ -1,8 +1,11 @@
 // What the document decides: when the song counts as modified, that start ticks follow every
 // change, and that an import in the window is one undoable step.
 #include "document/kesdoc.h"
+#include "filesizelimit.h"
 #include "song/musictime.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -104,6 +107,82 @@ TEST(KesDoc, ReplaceSongAsStep_IsOneStepThatKeepsTheFileAndClampsTheCursor) {
     ASSERT_EQ(cursor.count(), 2);
     EXPECT_EQ(cursor.at(1).at(0).toInt(), 1); // within the one-event song: its end row
     EXPECT_EQ(cursor.at(1).at(1).toInt(), 1);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A save that fails (at a file-size limit here, as on a full disk) leaves the old file and the
+// song modified: the modified flag, the title's mark, the question at exit and the backup of
+// unsaved work (removed only once the flag clears) all stay.
+TEST(KesDoc, FailedSave_KeepsTheOldFileAndTheModifiedFlag) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.kes"));
+    CKesDoc doc;
+    doc.OnNewDocument();
+    doc.GetSong() = MakeSong({kWhole, kShort, kWhole}, "old");
+    doc.OnSongChanged();
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr));
+    const QByteArray before = ReadFile(path);
+    Song full = MakeSong({});
+    while (full.count < kMaxEvents)
+        full.events[size_t(full.count++)] = {0, kShort, kPitchC4};
+    doc.ReplaceSongAsStep(full, 0, 0);
+    QSignalSpy modified(&doc, &CKesDoc::modifiedChanged);
+    for (const rlim_t limit : {rlim_t(0), rlim_t(before.size() + 10)}) {
+        SongFileError error;
+        bool saved = true;
+        {
+            const FileSizeLimit full(limit);
+            saved = doc.OnSaveDocument(path, &error);
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(error.kind, SongFileError::Kind::CannotSave);
+        EXPECT_EQ(error.write.systemError, EFBIG);
+        EXPECT_EQ(ReadFile(path), before);
+        EXPECT_TRUE(doc.IsModified());
+    }
+    EXPECT_EQ(modified.count(), 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// A write by another program is noticed, also one in place that keeps the inode, until this
+// document writes the file again; its own saves are not, nor a file that is gone.
+TEST(KesDoc, FileChangedOnDisk_IsNoticedUntilTheNextSave) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shared.kes"));
+    CKesDoc doc;
+    doc.OnNewDocument();
+    EXPECT_FALSE(doc.HasFileChangedOnDisk()); // no file yet
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr));
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr));
+    EXPECT_FALSE(doc.HasFileChangedOnDisk());
+    ASSERT_TRUE(WriteFile(path, ReadFile(path) + QByteArray(1, '\0')));
+    EXPECT_TRUE(doc.HasFileChangedOnDisk());
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr));
+    EXPECT_FALSE(doc.HasFileChangedOnDisk());
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_FALSE(doc.HasFileChangedOnDisk());
+}
+
+// Opening a song removes the temporary file that a save killed before its rename left beside it.
+TEST(KesDoc, Open_RemovesWhatAKilledSaveLeft) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.kes"));
+    CKesDoc doc;
+    doc.OnNewDocument();
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr));
+    const QString leftover = dir.filePath(QStringLiteral(".song.kes.kesv-q7Rt2Z"));
+    ASSERT_TRUE(WriteFile(leftover, ReadFile(path)));
+    ASSERT_TRUE(doc.OnOpenDocument(path, nullptr));
+    EXPECT_FALSE(QFile::exists(leftover));
 }
 
 } // namespace

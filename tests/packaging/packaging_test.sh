@@ -5,6 +5,7 @@
 #   packaging_test.sh file-type <cmake> <build dir> <source dir> <app id>
 #   packaging_test.sh deb-build <cpack> <build dir> <package dir>
 #   packaging_test.sh deb-contents <package dir> <version> <app id>
+#   packaging_test.sh deb-reproducible <cpack> <build dir> <package dir> <version>
 #   packaging_test.sh deb-install <package dir> <version>      (as root; 77 = skipped)
 #   packaging_test.sh deb-lintian <package dir> <version>
 #   packaging_test.sh deb-hardening <package dir> <version>
@@ -53,6 +54,12 @@ file-type)
     >"$scratch/vietnamese-note"
   type="$(xdg-mime query filetype "$scratch/vietnamese-note")"
   [ "$type" = text/plain ] || fail "a text starting with 0xE1 is $type"
+  # Scores open in KesV too.
+  printf '<?xml version="1.0"?>\n<score-partwise version="4.0"/>\n' >"$scratch/score.musicxml"
+  type="$(xdg-mime query filetype "$scratch/score.musicxml")"
+  [ "$type" = application/vnd.recordare.musicxml+xml ] || fail "a score is $type"
+  app="$(xdg-mime query default application/vnd.recordare.musicxml+xml)"
+  [ "$app" = "$id.desktop" ] || fail "scores open in '$app'"
   # Found through the MimeType line of the desktop entry, then as the chosen default.
   app="$(xdg-mime query default application/x-kesv-song)"
   [ "$app" = "$id.desktop" ] || fail "default application before choosing: '$app'"
@@ -93,6 +100,16 @@ deb-contents)
     >"$scratch/changelog"
   changed="$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)"
   [ "$changed" = "$3" ] || fail "the changelog's newest entry is $changed, the package $3"
+  ;;
+
+deb-reproducible)
+  # A second packing, a second later and without SOURCE_DATE_EPOCH, gives the same bytes.
+  deb="$(deb_file "$4" "$5")"
+  [ -f "$deb" ] || fail "no $deb"
+  sleep 1
+  env -u SOURCE_DATE_EPOCH "$2" --config "$3/CPackConfig.cmake" -G DEB -B "$scratch/again" \
+    >"$scratch/cpack.log" || { cat "$scratch/cpack.log"; fail "cpack"; }
+  cmp "$deb" "$(deb_file "$scratch/again" "$5")" || fail "a second packing gives another package"
   ;;
 
 deb-lintian)

@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "settings/settingsfile.h"
 
 #include <gtest/gtest.h>
@@ -200,4 +201,22 @@ TEST_F(SettingsFileTest, Save_KeepsLinksAndModesAndRespectsReadOnlyFiles) {
     EXPECT_EQ(LoadSettings(locked / "KesV.env").beatsPerBar, 5);
     EXPECT_FALSE(fs::exists(locked / "other.env"));
     EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
+}
+
+// In a folder that takes no new file the settings are written in place: a file-size limit
+// that would cut that write short (as a full disk would a replacing one) leaves them whole.
+TEST_F(SettingsFileTest, FailedSaveInPlace_KeepsTheOldSettings) {
+    const fs::path path = dir / "KesV.env";
+    ASSERT_TRUE(SaveSettings(Defaults(), path));
+    fs::permissions(path, fs::perms(0666));
+    fs::permissions(dir, fs::perms(0555));
+    EXPECT_TRUE(SaveUnprivileged([&] {
+        EnvSettings changed = Defaults();
+        changed.beatsPerBar = 3;
+        SettingsFileError why;
+        const FileSizeLimit full(100);
+        return !SaveSettings(changed, path, &why) && why.systemError == EFBIG;
+    }));
+    fs::permissions(dir, fs::perms(0755));
+    EXPECT_EQ(LoadSettings(path).beatsPerBar, Defaults().beatsPerBar);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -195,4 +197,12 @@ TEST(SongFile, DamagedLongTitle_IsKeptUpToTheBoundOnACharacterBoundary) {
     const Song song = Decoded(bytes);
     EXPECT_EQ(song.title, std::string(kMaxKeptTitleBytes - 1, 'a'));
     EXPECT_EQ(song.count, 1);
+}
+
+// The README's sample holds exactly the song a reader shows: nothing after its end byte.
+TEST(SongFile, SampleSong_IsWhatItShows) {
+    std::ifstream file(KESV_SAMPLE_SONG, std::ios::binary);
+    const Bytes bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(EncodeSong(Decoded(bytes)), bytes);
 }

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
@@ -22,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <functional>
 #include <memory>
@@ -365,6 +367,28 @@ private Q_SLOTS:
         guard->stop();
         QVERIFY(!opened);
         QCOMPARE(song().tempo, kDefaultTempoByte);
+    }
+
+    // A title longer than its box ends in "…" before the box's edge, and shows whole as the
+    // box's tool tip.
+    void header_longTitleIsCutWithAnEllipsisAndShownWholeAsToolTip() {
+        song().title = std::string(60, 'W');
+        MakeView(10);
+        const QImage image = Render();
+        PixelRect inner = m().TitleValueRect();
+        inner.DeflateRect(2, 2);
+        const QColor text = Sys(SysColor::BtnText);
+        const QRect edge(inner.right - 3, inner.top, 3, inner.Height());
+        for (int y = edge.top(); y <= edge.bottom(); ++y)
+            for (int x = edge.left(); x <= edge.right(); ++x)
+                QVERIFY(image.pixelColor(x, y) != text);
+        const PixelRect box = m().TitleValueRect();
+        const QPoint at((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+        QHelpEvent help(QEvent::ToolTip, at, m_view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(m_view->viewport(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QString(60, QLatin1Char('W')));
+        QToolTip::hideText();
     }
 
     void print_pdfShowsLinesThroughGlyphsAndFitsThePage() {

@@ -136,6 +136,16 @@ struct CRig {
     QAction* stop() const { return frame->action(cmd::MidiStop); }
     QAction* record() const { return frame->action(cmd::MidiRecord); }
 
+    /// The text of the failure box the frame shows, which is then closed; empty: none.
+    QString TakeFailure() {
+        auto* box = frame->findChild<QMessageBox*>(QStringLiteral("FailureBox"));
+        if (!box || !box->isVisible())
+            return {};
+        const QString text = box->text();
+        box->button(QMessageBox::Ok)->click();
+        return text;
+    }
+
     /// Types the keys into the cell of that row and column, then Enter.
     void Enter(int row, int column, const char* text) {
         view->MoveCursorTo(row);
@@ -238,17 +248,16 @@ private Q_SLOTS:
         AddEvents(rig.song(), {{0xC4, 51}});
         rig.play()->trigger();
         QCOMPARE(
-            rig.frame->statusBar()->currentMessage(),
+            rig.TakeFailure(),
             QStringLiteral("MIDI 出力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
         QVERIFY(!rig.view->GetPlayback().IsPlaying());
     }
 
-    void play_withoutTheOutputDeviceSaysSoInTheStatusBar() {
+    void play_withoutTheOutputDeviceSaysSoInABox() {
         CRig rig("no such output", "");
         AddEvents(rig.song(), {{0xC4, 51}});
         rig.play()->trigger();
-        QCOMPARE(rig.frame->statusBar()->currentMessage(),
-                 QStringLiteral("MIDI 出力デバイスが使用できません"));
+        QCOMPARE(rig.TakeFailure(), QStringLiteral("MIDI 出力デバイスが使用できません"));
         QVERIFY(!rig.view->GetPlayback().IsPlaying());
         QVERIFY(rig.play()->isEnabled());
         QVERIFY(!rig.stop()->isEnabled());
@@ -265,8 +274,7 @@ private Q_SLOTS:
         rig.frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
         QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
-        QCOMPARE(rig.frame->statusBar()->currentMessage(),
-                 QStringLiteral("MIDI 出力デバイスが使用できません"));
+        QCOMPARE(rig.TakeFailure(), QStringLiteral("MIDI 出力デバイスが使用できません"));
         rig.frame->action(cmd::MidiPlayFromCursor)->setEnabled(false);
         QTest::keyClick(rig.view, Qt::Key_Space, Qt::ControlModifier);
         QVERIFY(rig.view->GetEditor().PendingInput().empty());
@@ -292,6 +300,16 @@ private Q_SLOTS:
         QVERIFY(!checkedDuringBox);
         QVERIFY(!rig.record()->isChecked());
         QVERIFY(!rig.connection->IsOpen());
+
+        // None chosen is no broken device: the box says where to choose one.
+        CRig none("", "");
+        OnNextModal<QMessageBox>([&text](QMessageBox* box) {
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        none.record()->trigger();
+        QCOMPARE(text, QStringLiteral(
+                           "MIDI 入力デバイスが選ばれていません（表示 → 動作環境 で選べます）"));
     }
 
     void recording_noteOnsFillTheSongAtTheCursor() {
