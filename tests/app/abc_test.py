@@ -6,12 +6,12 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
 
-KESV = sys.argv.pop(1)
+from kesvcli import ENV, SongCase, kesv
+
 TOOLS = "--tools" in sys.argv
 if TOOLS:
     sys.argv.remove("--tools")
@@ -19,7 +19,6 @@ if TOOLS:
     if missing:
         print(f"{' and '.join(missing)} not installed (packages abcmidi, abcm2ps): skipped")
         sys.exit(77)
-ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 ENGLISH = {**{k: v for k, v in ENV.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES")},
            "LANG": "en_US.UTF-8"}
 
@@ -66,10 +65,6 @@ cde]
 """
 
 
-def kesv(*args, env=ENV):
-    return subprocess.run([KESV, *args], env=env, capture_output=True, text=True, timeout=60)
-
-
 def note_ons(path):
     """(tick at 480 a quarter, key) of every note-on of a MIDI file, from its first note."""
     midi = mido.MidiFile(path)
@@ -81,21 +76,14 @@ def note_ons(path):
     return [(t - out[0][0], key) for t, key in out]
 
 
-class Abc(unittest.TestCase):
+class Abc(SongCase):
+    SONG = SONG
+
     def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.song = self.path("song.kes")
-        with open(self.song, "wb") as f:
-            f.write(SONG)
+        super().setUp()
         self.tunes = self.path("tunes.abc")
         with open(self.tunes, "w", encoding="utf-8") as f:
             f.write(TUNES)
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
 
     def test_export_reads_back_as_the_same_song(self):
         out = self.path("song.abc")
@@ -153,21 +141,12 @@ class Abc(unittest.TestCase):
 
 
 @unittest.skipUnless(TOOLS, "needs --tools")
-class AbcTools(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+class AbcTools(SongCase):
+    SONG = SONG
 
     def test_abc2midi_plays_and_abcm2ps_prints_our_export(self):
         # The song of every length code, and a tune read from ABC with a key and a pickup.
-        song = self.path("song.kes")
-        with open(song, "wb") as f:
-            f.write(SONG)
+        song = self.song
         tunes = self.path("tunes.abc")
         with open(tunes, "w", encoding="utf-8") as f:
             f.write(TUNES)

@@ -11,8 +11,8 @@ KESV = sys.argv.pop(1)
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
 
 
-def kesv(*args, timeout=120):
-    return subprocess.run([KESV, *args], env=ENV, capture_output=True, text=True, timeout=timeout)
+def kesv(*args, env=ENV, timeout=120):
+    return subprocess.run([KESV, *args], env=env, capture_output=True, text=True, timeout=timeout)
 
 
 class SongCase(unittest.TestCase):
