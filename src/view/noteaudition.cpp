@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kMaxDurationMs = 1000;
+constexpr int kIdleCloseMs = 10000;
 // A device that failed is asked again only after this long: listing the devices and trying an
 // open on every key would slow typing down.
 constexpr qint64 kRetryAfterMs = 3000;
@@ -24,6 +25,10 @@ CNoteAudition::CNoteAudition(QObject* parent) : QObject(parent) {
     m_pNoteOff->setSingleShot(true);
     m_pNoteOff->setTimerType(Qt::PreciseTimer);
     connect(m_pNoteOff, &QTimer::timeout, this, &CNoteAudition::Silence);
+    m_pIdleClose = new QTimer(this);
+    m_pIdleClose->setSingleShot(true);
+    m_pIdleClose->setInterval(kIdleCloseMs);
+    connect(m_pIdleClose, &QTimer::timeout, this, &CNoteAudition::CloseWhenIdle);
 }
 
 CNoteAudition::~CNoteAudition() {
@@ -43,6 +48,7 @@ void CNoteAudition::Play(const std::string& outputDeviceName, uint8_t key, int d
     }
     m_nSoundingKey = key;
     m_pNoteOff->start(std::clamp(durationMs, 0, kMaxDurationMs));
+    m_pIdleClose->start();
 }
 
 void CNoteAudition::Silence() {
@@ -51,6 +57,19 @@ void CNoteAudition::Silence() {
         return;
     m_port.ShortMsg(PackShortMessage(kNoteOff, uint8_t(m_nSoundingKey), 0));
     m_nSoundingKey = -1;
+}
+
+void CNoteAudition::SetIdleClose(int milliseconds) {
+    m_pIdleClose->setInterval(milliseconds);
+}
+
+void CNoteAudition::CloseWhenIdle() {
+    if (m_nSoundingKey >= 0) {
+        m_pIdleClose->start(); // a note longer than the wait: after its note-off
+        return;
+    }
+    m_port.Close();
+    m_strDevice.clear();
 }
 
 bool CNoteAudition::EnsureOpen(const std::string& outputDeviceName) {

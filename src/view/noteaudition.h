@@ -1,5 +1,6 @@
 // Sounding a note as it is entered: one note at a time on an output port that opens on first
-// use and stays open, its note-off on a timer of the user-interface thread.
+// use and stays open while notes are entered, its note-off on a timer of the user-interface
+// thread.
 #pragma once
 
 #include "midi/midioutport.h"
@@ -26,15 +27,20 @@ public:
     void Play(const std::string& outputDeviceName, uint8_t key, int durationMs);
     /// Releases the sounding note now, if any; the port stays open.
     void Silence();
-    bool IsSounding() const { return m_nSoundingKey >= 0; }
+    /// How long the port stays open after the last note (ten seconds): closed, it costs the
+    /// device nothing, and a JACK client with no other port sleeps.
+    void SetIdleClose(int milliseconds);
+    bool IsOpen() const { return m_port.IsOpen(); }
 
 private:
     bool EnsureOpen(const std::string& outputDeviceName);
+    void CloseWhenIdle();
 
     CMidiOutPort m_port;
     std::string m_strDevice; // the name the port was opened for
     std::string m_strFailed; // the name whose open failed last, until m_sinceFailure runs out
     QElapsedTimer m_sinceFailure;
     int m_nSoundingKey = -1;
-    QTimer* m_pNoteOff; // a child object
+    QTimer* m_pNoteOff;   // a child object
+    QTimer* m_pIdleClose; // a child object
 };
