@@ -2,7 +2,7 @@
 // and ties: all_codes:0; every length code in turn, whose odd lengths split notes at nearly
 // every bar line and make the export carry its events: all_codes:1), and the listing of a
 // collection of 10,000 tunes as --list-tunes reads it.
-#include "song/abc.h"
+#include "formats/abc.h"
 
 #include <benchmark/benchmark.h>
 

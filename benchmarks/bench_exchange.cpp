@@ -1,8 +1,8 @@
 // Music exchange: MIDI export of a full song, import of a 10,000-note format 1 file and of
 // 320,000 notes held on one key (the import is linear: at most 40 times the 10,000), and
 // audio rendering speed as a multiple of real time, normalised and not.
+#include "formats/midifile.h"
 #include "midi/audiorender.h"
-#include "song/midifile.h"
 
 #include <benchmark/benchmark.h>
 

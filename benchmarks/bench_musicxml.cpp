@@ -2,7 +2,7 @@
 // kept events and from the notes alone, as another program's score is read): a song of the
 // common lengths with triplets, rests and ties (all_codes:0), and one of every length code in
 // turn, whose odd lengths split nearly every note at a bar line (all_codes:1).
-#include "song/musicxml.h"
+#include "formats/musicxml.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 
 #include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
-#include "exchange.h"
+#include "exchange/exchange.h"
 #include "mainframe.h"
 #include "settings/envsettings.h"
 #include "view/kesview.h"

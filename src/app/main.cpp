@@ -1,9 +1,9 @@
 // KesV: step entry of short melodies.
 #include "app/displaycheck.h"
-#include "app/exchange.h"
 #include "app/kesapp.h"
 #include "app/language.h"
 #include "app/mainframe.h"
+#include "exchange/exchange.h"
 #include "midi/audiorender.h"
 #include "settings/settingsfile.h"
 #include "settings/userfolders.h"

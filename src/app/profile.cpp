@@ -1,7 +1,7 @@
 #include "profile.h"
 
+#include "exchange/songfilemessages.h"
 #include "settings/safefile.h"
-#include "songfilemessages.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "numberspinbox.h"
 
 #include "settings/envsettings.h"
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

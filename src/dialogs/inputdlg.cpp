@@ -1,7 +1,7 @@
 #include "inputdlg.h"
 
-#include "song/cp932.h"
 #include "song/songcodec.h"
+#include "text/cp932.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>

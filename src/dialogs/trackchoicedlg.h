@@ -1,7 +1,7 @@
 // The choice of the track (and channel) a MIDI file's melody is taken from, before an import.
 #pragma once
 
-#include "song/midiimport.h"
+#include "formats/midiimport.h"
 
 #include <QDialog>
 #include <QStringList>

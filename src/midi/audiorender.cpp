@@ -1,7 +1,7 @@
 #include "audiorender.h"
 
+#include "formats/midifile.h"
 #include "settings/userfolders.h"
-#include "song/midifile.h"
 #include "song/musictime.h"
 #include "soundfont.h"
 

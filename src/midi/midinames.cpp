@@ -1,7 +1,7 @@
 #include "midinames.h"
 
 #include "midibackend.h"
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <QList>
 #include <QString>

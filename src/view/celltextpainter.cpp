@@ -1,6 +1,6 @@
 #include "celltextpainter.h"
 
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <QGlyphRun>
 #include <QPainter>

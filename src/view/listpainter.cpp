@@ -1,7 +1,7 @@
 #include "listpainter.h"
 
 #include "editor/stepeditor.h"
-#include "song/cp932.h"
+#include "text/cp932.h"
 #include "view/celltextpainter.h"
 #include "view/drawhelpers.h"
 

@@ -1,6 +1,6 @@
 #include "spokentext.h"
 
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <algorithm>
 #include <array>

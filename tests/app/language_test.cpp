@@ -6,7 +6,7 @@
 #include "document/kesdoc.h"
 #include "nextmodal.h"
 #include "settings/envsettings.h"
-#include "song/cp932.h"
+#include "text/cp932.h"
 #include "view/kesview.h"
 #include "view/listpainter.h"
 

@@ -8,7 +8,7 @@
 #include "modalhelper.h"
 #include "settings/settingsfile.h"
 
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 // Fuzz target: any text given to the ABC reader is listed and read without a crash or a hang;
 // a failed reading leaves the tune untouched and names a place, a successful one gives a valid
 // song that, written as ABC again, reads back as the very same song.
-#include "song/abc.h"
+#include "formats/abc.h"
 #include "song/songcodec.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Fuzz target: any bytes given to the MIDI file reader either fail without touching the
 // import or give a valid song whose written file reads back as a valid song with the same
 // tempo, title and, unless the read-back is cut at the event limit, number of notes.
-#include "song/midifile.h"
+#include "formats/midifile.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Fuzz target: any bytes given to the MusicXML reader (unpacked first when they look like a
 // zip archive) either fail without touching the import or give a valid song that, written as
 // a score again, reads back as the very same song.
-#include "song/musicxml.h"
+#include "formats/musicxml.h"
 #include "song/songcodec.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "fakemidiservice.h"
 #include "midi/mididevicelist.h"
 #include "midi/midinames.h"
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <gtest/gtest.h>
 

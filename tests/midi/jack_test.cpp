@@ -6,8 +6,8 @@
 #include "midi/midioutport.h"
 #include "midi/sequenceplayer.h"
 #include "receiver.h"
-#include "song/cp932.h"
 #include "song/musictime.h"
+#include "text/cp932.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>

@@ -3,9 +3,9 @@
 // the devices never pay for them. Once loaded, the synthesizer and its soundfont are kept for
 // the life of the program, so later opens start sounding at once; only its audio output is
 // let go while nothing sounds.
+#include "midi/midibackend.h"
 #include "midi/midinames.h"
-#include "midibackend.h"
-#include "soundfont.h"
+#include "midi/soundfont.h"
 
 #include "fluidsynthlib.h"
 

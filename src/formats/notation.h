@@ -3,8 +3,8 @@
 // sounding units that a score read back must reproduce.
 #pragma once
 
-#include "musictime.h"
-#include "song.h"
+#include "song/musictime.h"
+#include "song/song.h"
 
 #include <cstdint>
 #include <vector>

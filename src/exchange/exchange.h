@@ -2,10 +2,10 @@
 // sound file and a MIDI file read in as a song, for the File menu, drops and the command line.
 #pragma once
 
+#include "formats/abc.h"
+#include "formats/midifile.h"
+#include "formats/musicxml.h"
 #include "midi/audiorender.h"
-#include "song/abc.h"
-#include "song/midifile.h"
-#include "song/musicxml.h"
 
 #include <QString>
 #include <QStringList>

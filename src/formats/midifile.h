@@ -3,8 +3,8 @@
 #pragma once
 
 #include "midiimport.h"
-#include "musictime.h"
-#include "song.h"
+#include "song/musictime.h"
+#include "song/song.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
-#include "editor/qtkeymap.h"
 #include "editor/stepeditor.h"
+#include "view/qtkeymap.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "qtkeymap.h"
 
-#include "stepeditor.h"
+#include "editor/stepeditor.h"
 
 #include <QKeyEvent>
 

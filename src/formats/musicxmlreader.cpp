@@ -1,9 +1,9 @@
 // A MusicXML score's melody read into a song.
-#include "cp932.h"
 #include "musicxml.h"
 #include "musicxmlparse.h"
 #include "notation.h"
-#include "songcodec.h"
+#include "song/songcodec.h"
+#include "text/cp932.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "song/cp932.h"
+#include "text/cp932.h"
 
 #include <gtest/gtest.h>
 

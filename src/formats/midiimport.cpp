@@ -1,7 +1,7 @@
 #include "midiimport.h"
 
 #include "melodyscore.h"
-#include "musictime.h"
+#include "song/musictime.h"
 
 #include <algorithm>
 #include <array>

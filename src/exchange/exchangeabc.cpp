@@ -3,9 +3,9 @@
 #include "exchange.h"
 
 #include "document/kesdoc.h"
-#include "song/cp932.h"
 #include "song/songcodec.h"
 #include "songfilemessages.h"
+#include "text/cp932.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // The song written as a MusicXML score.
-#include "cp932.h"
 #include "musicxml.h"
 #include "musicxmlnames.h"
 #include "notation.h"
+#include "text/cp932.h"
 
 #include <QXmlStreamWriter>
 

@@ -1,4 +1,4 @@
-#include "song/midifile.h"
+#include "formats/midifile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "song/abc.h"
-#include "song/notation.h"
+#include "formats/abc.h"
+#include "formats/notation.h"
 #include "song/songcodec.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // written as a tune. The text is UTF-8 (older Latin-1 titles are taken as Latin-1).
 #pragma once
 
-#include "musictime.h"
-#include "song.h"
+#include "song/musictime.h"
+#include "song/song.h"
 
 #include <cstdint>
 #include <functional>

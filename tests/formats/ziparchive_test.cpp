@@ -1,7 +1,7 @@
 // Zip archives over zlib: an archive another program wrote (deflated and stored entries, data
 // descriptors, a comment) is read; ours read back; damage is found, never unpacked.
-#include "song/musicxml.h"
-#include "song/ziparchive.h"
+#include "formats/musicxml.h"
+#include "formats/ziparchive.h"
 
 #include <gtest/gtest.h>
 

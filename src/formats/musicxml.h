@@ -2,8 +2,8 @@
 // and a score's melody read back into a song; plain or compressed (.mxl, a zip archive).
 #pragma once
 
-#include "musictime.h"
-#include "song.h"
+#include "song/musictime.h"
+#include "song/song.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "song/notation.h"
+#include "formats/notation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "song/cp932.h"
-#include "song/musicxml.h"
-#include "song/notation.h"
+#include "formats/musicxml.h"
+#include "formats/notation.h"
 #include "song/songcodec.h"
+#include "text/cp932.h"
 
 #include <QRegularExpression>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "smf.h"
-#include "song.h"
+#include "song/song.h"
 
 #include <cstddef>
 #include <cstdint>
