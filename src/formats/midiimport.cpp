@@ -1,6 +1,7 @@
 #include "midiimport.h"
 
 #include "melodyscore.h"
+#include "song/lengthtable.h"
 #include "song/musictime.h"
 
 #include <algorithm>
@@ -24,92 +25,18 @@ constexpr int64_t kLongestRelease = 60;
 // Lengths may be off by up to half a 128th when that saves codes.
 constexpr int kLengthTolerance = 7;
 
-// The table of the fewest codes that add up to each length up to kTableTop.
-class LengthTable {
-public:
-    static const LengthTable& Instance() {
-        static const LengthTable table;
-        return table;
-    }
-    static constexpr int kTableTop = 16 * 2360 + 16;
-    static constexpr uint8_t kNone = 0xFF;
-
-    int Parts(int ticks) const { return m_parts[size_t(ticks)]; }
-    void Append(int ticks, std::vector<uint8_t>& codes) const {
-        while (ticks > 0) {
-            const uint8_t code = m_last[size_t(ticks)];
-            codes.push_back(code);
-            ticks -= GetDurationTicks(code);
-        }
-    }
-    /// Within `tolerance` of `ticks`, the length of the fewest codes (of those, the nearest);
-    /// else the representable length nearest to `ticks` (at most kTableTop); 0 for none.
-    int Fewest(int ticks, int tolerance) const {
-        int best = 0;
-        for (int d = 0; d <= tolerance; ++d) {
-            for (const int length : {ticks - d, ticks + d}) {
-                if (length > 0 && length <= kTableTop && Parts(length) != kNone &&
-                    (best == 0 || Parts(length) < Parts(best)))
-                    best = length;
-            }
-        }
-        return best != 0 ? best : Nearest(ticks);
-    }
-    /// The representable length nearest to `ticks` (at most kTableTop); 0 for none.
-    int Nearest(int ticks) const {
-        for (int d = 0; d <= kTableTop; ++d) {
-            const int below = ticks - d;
-            const int above = ticks + d;
-            const bool low = below > 0 && Parts(below) != kNone;
-            const bool high = above <= kTableTop && Parts(above) != kNone;
-            if (low && high)
-                return Parts(above) < Parts(below) ? above : below;
-            if (low)
-                return below;
-            if (high)
-                return above;
-        }
-        return 0;
-    }
-
-private:
-    LengthTable() {
-        // Plain lengths first, so that among equally short sums the common ones are chosen.
-        static constexpr uint8_t kOrder[] = {0xC0, 0xC2, 0xC4, 0xC6, 0xC9, 0xCB, 0xCC, 0xCD, 0xC1,
-                                             0xC3, 0xC5, 0xC7, 0xC8, 0xCA, 0xCE, 0xD0, 0xD1, 0xCF};
-        m_parts.fill(kNone);
-        m_last.fill(0);
-        m_parts[0] = 0;
-        for (int t = 1; t <= kTableTop; ++t) {
-            for (uint8_t code : kOrder) {
-                const int length = GetDurationTicks(code);
-                if (length <= t && m_parts[size_t(t - length)] != kNone &&
-                    m_parts[size_t(t - length)] + 1 < m_parts[size_t(t)]) {
-                    m_parts[size_t(t)] = uint8_t(m_parts[size_t(t - length)] + 1);
-                    m_last[size_t(t)] = code;
-                }
-            }
-        }
-    }
-    std::array<uint8_t, kTableTop + 1> m_parts;
-    std::array<uint8_t, kTableTop + 1> m_last;
-};
-
 constexpr uint8_t kFillerCode = 0xC0;
 constexpr int kFillerTicks = 1920;
 
 // Appends `ticks` (quantised to the nearest sum of lengths) as rests, or as ties ending in
 // the note `pitch`. Returns the length appended; stops when the song is full.
 int64_t AppendLength(Song& song, int64_t ticks, uint8_t pitch, int tolerance, bool& truncated) {
-    const LengthTable& table = LengthTable::Instance();
+    const CLengthTable& table = LengthCodeTable();
     int64_t fillers = 0;
-    if (ticks > LengthTable::kTableTop - kFillerTicks)
-        fillers = (ticks - (LengthTable::kTableTop - kFillerTicks)) / kFillerTicks + 1;
-    const int rest = table.Fewest(int(ticks - fillers * kFillerTicks), tolerance);
-    std::vector<uint8_t> codes;
-    table.Append(rest, codes);
-    std::sort(codes.begin(), codes.end(),
-              [](uint8_t a, uint8_t b) { return GetDurationTicks(a) > GetDurationTicks(b); });
+    if (ticks > table.Top() - kFillerTicks)
+        fillers = (ticks - (table.Top() - kFillerTicks)) / kFillerTicks + 1;
+    const std::vector<uint8_t> codes =
+        SplitIntoCodes(table.Fewest(int(ticks - fillers * kFillerTicks), tolerance));
     const int64_t parts = fillers + int64_t(codes.size());
     int64_t appended = 0;
     for (int64_t i = 0; i < parts; ++i) {
@@ -478,15 +405,4 @@ bool IsGenericName(const std::string& name) {
             return false;
     }
     return true;
-}
-
-std::vector<uint8_t> SplitIntoCodes(int ticks) {
-    std::vector<uint8_t> codes;
-    if (ticks <= 0 || ticks > LengthTable::kTableTop ||
-        LengthTable::Instance().Parts(ticks) == LengthTable::kNone)
-        return codes;
-    LengthTable::Instance().Append(ticks, codes);
-    std::sort(codes.begin(), codes.end(),
-              [](uint8_t a, uint8_t b) { return GetDurationTicks(a) > GetDurationTicks(b); });
-    return codes;
 }

@@ -70,7 +70,3 @@ std::string MidiKeyName(int key);
 /// Whether a track or sequence name is one that programs give by default ("Track 1",
 /// "Untitled", "control track"): no title.
 bool IsGenericName(const std::string& name);
-
-/// The length codes, longest first, whose lengths add up to exactly `ticks`, in as few
-/// codes as can be found; empty when no sum of lengths gives `ticks` (or for 0).
-std::vector<uint8_t> SplitIntoCodes(int ticks);

@@ -1,6 +1,6 @@
 #include "notation.h"
 
-#include "midiimport.h"
+#include "song/lengthtable.h"
 
 #include <algorithm>
 #include <array>
@@ -37,39 +37,29 @@ std::vector<Candidate> BuildCandidates() {
 class ValueTable {
 public:
     static constexpr int kTop = 4096;
-    static constexpr uint8_t kNone = 0xFF;
 
     static const ValueTable& Instance() {
         static const ValueTable table;
         return table;
     }
-    bool Has(int ticks) const { return ticks >= 0 && ticks <= kTop && m_parts[ticks] != kNone; }
+    bool Has(int ticks) const { return m_table.Parts(ticks) != CLengthTable::kNone; }
     void Append(int ticks, std::vector<NoteValue>& out) const {
-        while (ticks > 0) {
-            const Candidate& last = m_candidates[m_last[ticks]];
-            out.push_back(last.value);
-            ticks -= last.ticks;
-        }
+        std::vector<int> parts;
+        m_table.Append(ticks, parts);
+        for (const int part : parts)
+            out.push_back(m_candidates[size_t(part)].value);
     }
 
 private:
-    ValueTable() : m_candidates(BuildCandidates()) {
-        m_parts.fill(kNone);
-        m_parts[0] = 0;
-        for (int t = 1; t <= kTop; ++t) {
-            for (size_t c = 0; c < m_candidates.size(); ++c) {
-                const int length = m_candidates[c].ticks;
-                if (length <= t && m_parts[t - length] != kNone &&
-                    m_parts[t - length] + 1 < m_parts[t]) {
-                    m_parts[t] = uint8_t(m_parts[t - length] + 1);
-                    m_last[t] = uint8_t(c);
-                }
-            }
-        }
+    ValueTable() : m_candidates(BuildCandidates()), m_table(CandidateTicks(m_candidates), kTop) {}
+    static std::vector<int> CandidateTicks(const std::vector<Candidate>& candidates) {
+        std::vector<int> ticks;
+        for (const Candidate& candidate : candidates)
+            ticks.push_back(candidate.ticks);
+        return ticks;
     }
     std::vector<Candidate> m_candidates;
-    std::array<uint8_t, kTop + 1> m_parts{};
-    std::array<uint8_t, kTop + 1> m_last{};
+    CLengthTable m_table;
 };
 
 // A length no sum of ordinary values gives (a few ticks): the shortest type that covers it
