@@ -5,6 +5,7 @@
 #include "exchange/exchange.h"
 #include "mainframe.h"
 #include "settings/envsettings.h"
+#include "text/cp932.h"
 #include "view/kesview.h"
 
 #include <QCheckBox>

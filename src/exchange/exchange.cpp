@@ -70,20 +70,6 @@ QString DescribeReadError(const MidiReadResult& result) {
     return ExchangeText::tr("MIDI ファイルが壊れています: %1（%2）。").arg(what, where);
 }
 
-std::string TitleToCp932(const std::string& bytes) {
-    const QString text = DecodeMidiText(bytes);
-    std::string out;
-    for (const QChar& c : text) {
-        if (c.isSurrogate() || c == QChar(0xFFFD)) {
-            out += '?';
-            continue;
-        }
-        const std::optional<std::string> one = EncodeCp932(QString(c));
-        out += one ? *one : std::string("?");
-    }
-    return TruncateTitle(out);
-}
-
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -152,28 +138,6 @@ bool NamesItsType(const QString& path) {
 }
 
 } // namespace
-
-QString DecodeMidiText(const std::string& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (!utf8.hasError())
-        return text;
-    // Older Japanese files hold cp932; a text that reads as cp932 only by accident shows
-    // no full-width character or a half-width katakana that Latin-1 letters would give.
-    const QString japanese = DecodeCp932(bytes);
-    bool wide = false;
-    bool plausible = true;
-    for (const QChar c : japanese) {
-        if (c == QChar(0xFFFD) || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F))
-            plausible = false;
-        if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
-            (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E))
-            wide = true;
-    }
-    if (plausible && wide)
-        return japanese;
-    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-}
 
 bool IsSameFile(const QString& first, const QString& second) {
     struct stat a {};
@@ -287,7 +251,7 @@ bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
         *error = DescribeReadError(result);
         return false;
     }
-    read.song.title = TitleToCp932(read.title);
+    read.song.title = TitleToCp932(DecodeMidiText(read.title));
     import = std::move(read);
     return true;
 }

@@ -44,9 +44,6 @@ bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candi
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
                         MelodyChoice choice = {});
 
-/// The text of a name stored in a MIDI file, decoded as ImportSongFromMidi decodes titles.
-QString DecodeMidiText(const std::string& bytes);
-
 /// Why an audio export failed, in one sentence; empty when it did not.
 QString DescribeAudioFailure(const AudioRenderResult& result);
 

@@ -29,16 +29,6 @@ QString OneLine(QString text) {
     return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
-std::string TitleToCp932(const std::string& utf8) {
-    std::string out;
-    for (const QChar& c : QString::fromStdString(utf8)) {
-        const std::optional<std::string> one =
-            c.isSurrogate() ? std::nullopt : EncodeCp932(QString(c));
-        out += one ? *one : std::string("?");
-    }
-    return TruncateTitle(out);
-}
-
 bool ReadAbcFile(const QString& path, QByteArray& bytes, QString* error) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) {
@@ -158,7 +148,7 @@ bool ImportSongFromAbcText(const QByteArray& text, AbcTune& import, QString* err
         *error = DescribeAbcError(result, text);
         return false;
     }
-    read.song.title = TitleToCp932(read.title);
+    read.song.title = TitleToCp932(QString::fromStdString(read.title));
     import = std::move(read);
     return true;
 }

@@ -67,16 +67,6 @@ bool DecodeEventsField(const QString& text, Song& song) {
     return true;
 }
 
-std::string TitleToCp932(const QString& text) {
-    std::string out;
-    for (const QChar& c : text) {
-        const std::optional<std::string> one =
-            c.isSurrogate() ? std::nullopt : EncodeCp932(QString(c));
-        out += one ? *one : std::string("?");
-    }
-    return TruncateTitle(out);
-}
-
 } // namespace
 
 MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXmlPart>& out) {

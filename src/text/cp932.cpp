@@ -1,5 +1,9 @@
 #include "cp932.h"
 
+#include "song/songcodec.h"
+
+#include <QStringDecoder>
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -125,4 +129,36 @@ QString DecodeCp932(const char* bytes, qsizetype length) {
 
 QString DecodeCp932(const std::string& bytes) {
     return DecodeCp932(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string TitleToCp932(const QString& text) {
+    std::string out;
+    for (const QChar& c : text) {
+        const std::optional<std::string> one =
+            c.isSurrogate() || c == QChar(0xFFFD) ? std::nullopt : EncodeCp932(QString(c));
+        out += one ? *one : std::string("?");
+    }
+    return TruncateTitle(out);
+}
+
+QString DecodeMidiText(const std::string& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (!utf8.hasError())
+        return text;
+    // Older Japanese files hold cp932; a text that reads as cp932 only by accident shows
+    // no full-width character or a half-width katakana that Latin-1 letters would give.
+    const QString japanese = DecodeCp932(bytes);
+    bool wide = false;
+    bool plausible = true;
+    for (const QChar c : japanese) {
+        if (c == QChar(0xFFFD) || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F))
+            plausible = false;
+        if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
+            (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E))
+            wide = true;
+    }
+    if (plausible && wide)
+        return japanese;
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }

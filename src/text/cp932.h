@@ -14,3 +14,12 @@ std::optional<std::string> EncodeCp932(const QString& text);
 /// The text of cp932 bytes; a byte sequence that is not cp932 shows as U+FFFD.
 QString DecodeCp932(const std::string& bytes);
 QString DecodeCp932(const char* bytes, qsizetype length);
+
+/// A song's title from a text: each character in cp932, "?" for one that cp932 lacks or that
+/// stands for bytes the text's own encoding could not read (U+FFFD), cut to a title's length
+/// on a whole character.
+std::string TitleToCp932(const QString& text);
+
+/// The text of a name a MIDI file stores without saying its encoding: UTF-8 when the bytes
+/// are, else cp932 when they read as Japanese, else Latin-1.
+QString DecodeMidiText(const std::string& bytes);

@@ -1,3 +1,4 @@
+#include "song/songcodec.h"
 #include "text/cp932.h"
 
 #include <gtest/gtest.h>
@@ -54,4 +55,20 @@ TEST(Cp932, BrokenSequencesShowAsOneReplacementEach) {
               QString(r) + QStringLiteral("\tx")); // lead, no trail
     EXPECT_EQ(DecodeCp932(std::string("\x85\x40z")),
               QString(r) + QStringLiteral("z")); // empty pair
+}
+
+TEST(Cp932, TitlesKeepWhatCp932HoldsAndAreCutOnAWholeCharacter) {
+    EXPECT_EQ(TitleToCp932(QString::fromUtf8("歌 b\xEF\xBF\xBD\xF0\x9F\x98\x80\xC3\xA9")),
+              std::string("\x89\xCC b????")); // U+FFFD, an emoji's two halves, an accented letter
+    const std::string title = TitleToCp932(QString(200, QChar(0x3042))); // あ x 200
+    EXPECT_EQ(title.size(), kMaxTitleBytes);
+    EXPECT_EQ(DecodeCp932(title), QString(int(kMaxTitleBytes / 2), QChar(0x3042)));
+}
+
+TEST(Cp932, MidiNamesReadAsUtf8ThenJapaneseThenLatin1) {
+    EXPECT_EQ(DecodeMidiText("\xE3\x81\x82 a"), QString::fromUtf8("あ a"));
+    EXPECT_EQ(DecodeMidiText("\x82\xA0\x82\xA2"), QString::fromUtf8("あい"));
+    // Bytes that would read as half-width katakana, or as no cp932 at all, are Latin-1.
+    EXPECT_EQ(DecodeMidiText("\xC9\xC0"), QString::fromLatin1("\xC9\xC0"));
+    EXPECT_EQ(DecodeMidiText("Ren\xE9"), QString::fromLatin1("Ren\xE9"));
 }
