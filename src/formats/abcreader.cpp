@@ -12,8 +12,6 @@
 namespace {
 
 constexpr double kEpsilon = 1e-6;
-constexpr int kLowestKey = 1 + 9; // the keys of pitches 1 to 0x5F
-constexpr int kHighestKey = 0x5F + 9;
 constexpr int kMaxNumber = 1 << 20; // numbers beyond this are taken as this
 constexpr int kMaxVolta = 30;
 constexpr double kDefaultUnit = kTicksPerWhole / 8.0;
@@ -1361,7 +1359,8 @@ bool DecodeEventsHex(const std::string& hex, Song& song) {
                 return false;
             bytes[b] = high * 16 + low;
         }
-        if (GetDurationTicks(uint8_t(bytes[0])) == 0 || (bytes[1] > 0x5F && bytes[1] != kPitchTie))
+        if (GetDurationTicks(uint8_t(bytes[0])) == 0 ||
+            (bytes[1] > kHighestPitch && bytes[1] != kPitchTie))
             return false;
         song.events[size_t(song.count++)] = {0, uint8_t(bytes[0]), uint8_t(bytes[1])};
     }
@@ -1406,7 +1405,7 @@ void CTuneReader::MakeEvents(const std::vector<size_t>& order, AbcTune& tune) {
         }
         produced = end;
         int key = e.key;
-        if (key >= 0 && (key < kLowestKey || key > kHighestKey)) {
+        if (key >= 0 && (key < kLowestNoteKey || key > kHighestNoteKey)) {
             ++m_remarks.outOfRange;
             key = -1;
         }
@@ -1541,7 +1540,7 @@ AbcReadResult CTuneReader::Read(const TuneSpan& span, AbcTune& tune, TuneTexts& 
     MakeEvents(PlayOrder(), tune);
     const bool anyNote =
         std::any_of(tune.song.events.begin(), tune.song.events.begin() + tune.song.count,
-                    [](const SongEvent& event) { return event.pitch >= 1 && event.pitch <= 0x5F; });
+                    [](const SongEvent& event) { return IsNotePitch(event.pitch); });
     if (!anyNote) {
         m_result = {AbcError::NoNotes, m_lines[span.begin].number, 1};
         return m_result;

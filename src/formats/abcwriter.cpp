@@ -79,7 +79,7 @@ std::vector<WrittenBar> LayOut(const Song& song, const TimeSignature& signature,
         int last = i;
         GatherTiedUnit(song, last);
         const uint8_t pitch = last < count ? song.events[size_t(last)].pitch : kPitchRest;
-        const int key = pitch == kPitchRest ? -1 : (pitch + 9) & 0x7F;
+        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
         for (int j = i; j <= std::min(last, count - 1); ++j) {
             keys[size_t(j)] = key;
             tiedOn[size_t(j)] = key >= 0 && j < last;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kLowestKey = 1 + 9;     // pitch 1
-constexpr int kHighestKey = 0x5F + 9; // pitch 0x5F
 // The shortest code, a 128th: a gap shorter than it belongs to the note before it, and a
 // note shorter than it still sounds for it.
 constexpr int64_t kSmallestGap = 15;
@@ -153,13 +151,14 @@ bool WriteLine(const std::vector<RawNote>& line, int64_t endTick, LineReading re
         if (note.end - position < kHalfSmallest) {
             // Too short for any length: it sounds for the shortest code rather than not at all.
             if (song.count < kMaxEvents) {
-                song.events[size_t(song.count++)] = {0, kShortestCode, uint8_t(note.key - 9)};
+                song.events[size_t(song.count++)] = {0, kShortestCode,
+                                                     uint8_t(note.key - kPitchToKey)};
                 position += kSmallestGap;
                 exact = false;
             }
             continue;
         }
-        position += append(note.end - position, uint8_t(note.key - 9));
+        position += append(note.end - position, uint8_t(note.key - kPitchToKey));
     }
     if (!line.empty() && !result.truncated && endTick - position >= kHalfSmallest)
         append(endTick - position, kPitchRest);
@@ -309,7 +308,7 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
     std::vector<RawNote> sounding;
     sounding.reserve(size_t(chosen->notes));
     for (RawNote note : chosenNotes) {
-        if (note.key < kLowestKey || note.key > kHighestKey) {
+        if (note.key < kLowestNoteKey || note.key > kHighestNoteKey) {
             ++result.notesOutOfRange;
             continue;
         }
@@ -353,7 +352,7 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
     Song& song = result.song;
     const bool anyNote =
         std::any_of(song.events.begin(), song.events.begin() + song.count,
-                    [](const SongEvent& event) { return event.pitch >= 1 && event.pitch <= 0x5F; });
+                    [](const SongEvent& event) { return IsNotePitch(event.pitch); });
     if (!anyNote)
         return {MidiReadError::NoNotes, chosen->track + 1, 0};
 

@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr int kLowestKey = 1 + 9; // the pitches a song holds, as MIDI keys
-constexpr int kHighestKey = 0x5F + 9;
-
 class CScoreReader {
 public:
     // Read through a device, the document is decoded a block at a time rather than whole.
@@ -355,7 +352,7 @@ private:
         }
         if (unpitched)
             ++m_out.counts.unpitched;
-        if (pitched && (note.key < kLowestKey || note.key > kHighestKey)) {
+        if (pitched && (note.key < kLowestNoteKey || note.key > kHighestNoteKey)) {
             ++m_out.counts.outOfRange;
             note.key = -1;
         }

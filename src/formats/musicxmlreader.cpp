@@ -60,7 +60,7 @@ bool DecodeEventsField(const QString& text, Song& song) {
         const uint code = QStringView(text).mid(i, 2).toUInt(&codeOk, 16);
         const uint pitch = QStringView(text).mid(i + 2, 2).toUInt(&pitchOk, 16);
         if (!codeOk || !pitchOk || GetDurationTicks(uint8_t(code)) == 0 ||
-            (pitch > 0x5F && pitch != kPitchTie))
+            (pitch > kHighestPitch && pitch != kPitchTie))
             return false;
         song.events[size_t(song.count++)] = {0, uint8_t(code), uint8_t(pitch)};
     }

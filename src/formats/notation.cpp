@@ -191,7 +191,7 @@ std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const TimeSignature& 
         int last = i;
         GatherTiedUnit(song, last);
         const uint8_t pitch = last < count ? song.events[size_t(last)].pitch : kPitchRest;
-        const int key = pitch == kPitchRest ? -1 : (pitch + 9) & 0x7F;
+        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
         for (int j = i; j <= std::min(last, count - 1); ++j) {
             keys[size_t(j)] = key;
             tiedOn[size_t(j)] = key >= 0 && j < last;
@@ -247,7 +247,7 @@ std::vector<SoundingUnit> SoundingUnits(const Song& song) {
     for (int i = 0; i < song.count; ++i) {
         const int length = GatherTiedUnit(song, i);
         const uint8_t pitch = i < song.count ? song.events[size_t(i)].pitch : kPitchRest;
-        const int key = pitch == kPitchRest ? -1 : (pitch + 9) & 0x7F;
+        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
         if (length <= 0)
             continue;
         if (key < 0 && !units.empty() && units.back().key < 0)
@@ -305,7 +305,9 @@ int AppendUnit(Song& song, int length, const std::vector<int>& pieces, int key, 
         }
         SongEvent& event = song.events[size_t(song.count++)];
         event.code = codes[i];
-        event.pitch = key < 0 ? kPitchRest : i + 1 < codes.size() ? kPitchTie : uint8_t(key - 9);
+        event.pitch = key < 0                ? kPitchRest
+                      : i + 1 < codes.size() ? kPitchTie
+                                             : uint8_t(key - kPitchToKey);
         appended += GetDurationTicks(codes[i]);
     }
     return appended;

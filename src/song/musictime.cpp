@@ -65,7 +65,7 @@ BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature) {
 }
 
 std::array<char, 3> GetNoteName(uint8_t pitch) {
-    const int n = pitch + 9;
+    const int n = pitch + kPitchToKey;
     const char* name = kNoteNames[n % 12];
     return {name[0], name[1], char('0' + n / 12 - 1)};
 }
@@ -114,7 +114,7 @@ std::vector<PlayEvent> BuildPerformance(const Song& song, int firstRow, int rowC
             if (pitch == kPitchRest) {
                 t += length;
             } else {
-                const uint8_t key = uint8_t((pitch + 9) & 0x7F);
+                const uint8_t key = uint8_t((pitch + kPitchToKey) & 0x7F);
                 out.push_back({t, PackShortMessage(kNoteOn, key, kVelocity)});
                 t += length;
                 out.push_back({t - kReleaseGapTicks, PackShortMessage(kNoteOff, key, 0)});

@@ -16,6 +16,16 @@ constexpr int kEventSlots = 1000;          // one slot more: the end position
 constexpr uint8_t kDefaultTempoByte = 126; // 120 quarter notes per minute
 constexpr uint8_t kPitchRest = 0x00;
 constexpr uint8_t kPitchTie = 0xFF;
+// The notes a song holds: pitches 1 to 0x5F, MIDI keys 10 (A#-1) to 104 (G#7).
+constexpr uint8_t kLowestPitch = 0x01;
+constexpr uint8_t kHighestPitch = 0x5F;
+constexpr int kPitchToKey = 9; // a note's MIDI key is its pitch plus this
+constexpr int kLowestNoteKey = kLowestPitch + kPitchToKey;
+constexpr int kHighestNoteKey = kHighestPitch + kPitchToKey;
+
+constexpr bool IsNotePitch(uint8_t pitch) {
+    return pitch >= kLowestPitch && pitch <= kHighestPitch;
+}
 
 struct Song {
     std::string title; // cp932 bytes, no terminator

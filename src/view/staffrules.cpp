@@ -27,7 +27,7 @@ std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int 
             break;
         const uint8_t pitch = song.events[i].pitch;
         if (pitch != kPitchRest)
-            notes.push_back({pitch + 9, x, TicksToPixels(uint32_t(length))});
+            notes.push_back({pitch + kPitchToKey, x, TicksToPixels(uint32_t(length))});
         ++i;
     }
     return notes;

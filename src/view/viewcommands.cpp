@@ -20,13 +20,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr int kLowestKey = 10;   // MIDI key of pitch 1
-constexpr int kHighestKey = 104; // MIDI key of pitch 95
-
-} // namespace
-
 void CKesView::OnPlayRowChanged(int row) {
     const Song& song = m_pDocument->GetSong();
     if (m_nPlayRow >= 0)
@@ -157,7 +150,7 @@ void CKesView::OnNoteEntered(int row) {
         return;
     const Song& song = m_pDocument->GetSong();
     const SongEvent& event = song.events[size_t(row)];
-    if (event.pitch < 1 || event.pitch > kHighestKey - kLowestKey + 1)
+    if (!IsNotePitch(event.pitch))
         return; // a rest or a tie
     const int ticks = GetDurationTicks(event.code);
     if (ticks <= 0)
@@ -165,7 +158,7 @@ void CKesView::OnNoteEntered(int row) {
     // The player's arithmetic: whole milliseconds per quarter at the slowest playable tempo.
     const int msPerQuarter = 60000 / std::max(1, TempoFromByte(song.tempo));
     const int durationMs = int(int64_t(ticks) * msPerQuarter / kTicksPerQuarter);
-    m_pAudition->Play(m_pSettings->OutputDeviceName(), uint8_t(event.pitch + kLowestKey - 1),
+    m_pAudition->Play(m_pSettings->OutputDeviceName(), uint8_t(event.pitch + kPitchToKey),
                       durationMs);
 }
 
@@ -217,8 +210,9 @@ void CKesView::OnMidiInData(quint32 message) {
     const int key = int((message >> 8) & 0xFF);
     const int velocity = int((message >> 16) & 0xFF);
     // Keys 10 to 104 are the pitches 1 to 95 of a song; a note-on of velocity 0 is a release.
-    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestKey && key <= kHighestKey) {
+    if ((status & 0xF0) == 0x90 && velocity != 0 && key >= kLowestNoteKey &&
+        key <= kHighestNoteKey) {
         const CStepScope scope(*this); // one step per note
-        m_editor.EnterRecordedPitch(key - kLowestKey + 1);
+        m_editor.EnterRecordedPitch(key - kPitchToKey);
     }
 }
