@@ -1177,70 +1177,6 @@ Channels   : %04X
 <context>
     <name>CTrackChoiceDlg</name>
     <message>
-        <source>ピアノ</source>
-        <translation>Piano</translation>
-    </message>
-    <message>
-        <source>クロマチック打楽器</source>
-        <translation>Chromatic percussion</translation>
-    </message>
-    <message>
-        <source>オルガン</source>
-        <translation>Organ</translation>
-    </message>
-    <message>
-        <source>ギター</source>
-        <translation>Guitar</translation>
-    </message>
-    <message>
-        <source>ベース</source>
-        <translation>Bass</translation>
-    </message>
-    <message>
-        <source>ストリングス</source>
-        <translation>Strings</translation>
-    </message>
-    <message>
-        <source>アンサンブル</source>
-        <translation>Ensemble</translation>
-    </message>
-    <message>
-        <source>ブラス</source>
-        <translation>Brass</translation>
-    </message>
-    <message>
-        <source>リード</source>
-        <translation>Reed</translation>
-    </message>
-    <message>
-        <source>パイプ</source>
-        <translation>Pipe</translation>
-    </message>
-    <message>
-        <source>シンセリード</source>
-        <translation>Synth lead</translation>
-    </message>
-    <message>
-        <source>シンセパッド</source>
-        <translation>Synth pad</translation>
-    </message>
-    <message>
-        <source>シンセ効果</source>
-        <translation>Synth effects</translation>
-    </message>
-    <message>
-        <source>民族楽器</source>
-        <translation>Ethnic</translation>
-    </message>
-    <message>
-        <source>打楽器</source>
-        <translation>Percussive</translation>
-    </message>
-    <message>
-        <source>効果音</source>
-        <translation>Sound effects</translation>
-    </message>
-    <message>
         <source>旋律のトラック</source>
         <translation>Melody Track</translation>
     </message>
@@ -1830,6 +1766,73 @@ Channels   : %04X
     <message>
         <source>   X:  調      拍子    イベント  曲名</source>
         <translation>   X:  key     metre     events  title</translation>
+    </message>
+</context>
+<context>
+    <name>GeneralMidi</name>
+    <message>
+        <source>ピアノ</source>
+        <translation>Piano</translation>
+    </message>
+    <message>
+        <source>クロマチック打楽器</source>
+        <translation>Chromatic percussion</translation>
+    </message>
+    <message>
+        <source>オルガン</source>
+        <translation>Organ</translation>
+    </message>
+    <message>
+        <source>ギター</source>
+        <translation>Guitar</translation>
+    </message>
+    <message>
+        <source>ベース</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>ストリングス</source>
+        <translation>Strings</translation>
+    </message>
+    <message>
+        <source>アンサンブル</source>
+        <translation>Ensemble</translation>
+    </message>
+    <message>
+        <source>ブラス</source>
+        <translation>Brass</translation>
+    </message>
+    <message>
+        <source>リード</source>
+        <translation>Reed</translation>
+    </message>
+    <message>
+        <source>パイプ</source>
+        <translation>Pipe</translation>
+    </message>
+    <message>
+        <source>シンセリード</source>
+        <translation>Synth lead</translation>
+    </message>
+    <message>
+        <source>シンセパッド</source>
+        <translation>Synth pad</translation>
+    </message>
+    <message>
+        <source>シンセ効果</source>
+        <translation>Synth effects</translation>
+    </message>
+    <message>
+        <source>民族楽器</source>
+        <translation>Ethnic</translation>
+    </message>
+    <message>
+        <source>打楽器</source>
+        <translation>Percussive</translation>
+    </message>
+    <message>
+        <source>効果音</source>
+        <translation>Sound effects</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "trackchoicedlg.h"
 
+#include "formats/generalmidi.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,26 +16,6 @@ namespace {
 
 constexpr int kNameChars = 24;   // a name's room before it is cut short
 constexpr int kVisibleRows = 12; // rows shown before the list scrolls
-
-// The sixteen families of eight General MIDI programs each.
-constexpr const char* kFamilies[] = {
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "ピアノ"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "クロマチック打楽器"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "オルガン"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "ギター"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "ベース"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "ストリングス"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "アンサンブル"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "ブラス"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "リード"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "パイプ"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "シンセリード"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "シンセパッド"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "シンセ効果"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "民族楽器"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "打楽器"),
-    QT_TRANSLATE_NOOP("CTrackChoiceDlg", "効果音"),
-};
 
 } // namespace
 
@@ -52,7 +34,7 @@ CTrackChoiceDlg::CTrackChoiceDlg(const std::vector<MelodyCandidate>& candidates,
         auto* item = new QTreeWidgetItem(m_pList);
         item->setText(0, QString::number(candidate.track + 1));
         item->setText(1, i < size_t(names.size()) ? names[qsizetype(i)] : QString());
-        item->setText(2, InstrumentName(candidate.program));
+        item->setText(2, GeneralMidiInstrumentName(candidate.program));
         item->setText(3, QString::number(candidate.channel + 1));
         item->setText(4, QString::number(candidate.notes));
         item->setText(5, QStringLiteral("%1–%2").arg(
@@ -103,10 +85,4 @@ CTrackChoiceDlg::~CTrackChoiceDlg() = default;
 int CTrackChoiceDlg::ChosenIndex() const {
     const QModelIndex current = m_pList->currentIndex();
     return current.isValid() ? current.row() : 0;
-}
-
-QString CTrackChoiceDlg::InstrumentName(int program) {
-    if (program < 0 || program > 127)
-        return QStringLiteral("-");
-    return QStringLiteral("%1 (%2)").arg(tr(kFamilies[program / 8])).arg(program + 1);
 }

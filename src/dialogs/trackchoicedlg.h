@@ -22,9 +22,6 @@ public:
     /// The index into the candidates of the row chosen.
     int ChosenIndex() const;
 
-    /// The General MIDI family of a program with its number ("ピアノ (1)"); "-" for none.
-    static QString InstrumentName(int program);
-
 private:
     /// Room for every column and a dozen rows, within the screen.
     void FitToContents();

@@ -1,7 +1,7 @@
 #include "exchange.h"
 
-#include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
+#include "formats/generalmidi.h"
 #include "settings/safefile.h"
 #include "song/songcodec.h"
 #include "songfilemessages.h"
@@ -418,7 +418,7 @@ int ListMidiTracks(const QString& path, QString* text, QString* message) {
                      .arg(candidate.notes, 6)
                      .arg(range, -9)
                      .arg(candidate.score, 5, 'f', 1)
-                     .arg(CTrackChoiceDlg::InstrumentName(candidate.program),
+                     .arg(GeneralMidiInstrumentName(candidate.program),
                           DecodeMidiText(candidate.trackName));
     }
     *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
