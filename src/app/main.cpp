@@ -3,7 +3,7 @@
 #include "app/kesapp.h"
 #include "app/language.h"
 #include "app/mainframe.h"
-#include "exchange/exchange.h"
+#include "exchange/conversion.h"
 #include "midi/audiorender.h"
 #include "settings/settingsfile.h"
 #include "settings/userfolders.h"

@@ -1,39 +1,18 @@
 #include "exchange.h"
 
-#include "document/kesdoc.h"
-#include "formats/generalmidi.h"
-#include "settings/safefile.h"
-#include "song/songcodec.h"
-#include "songfilemessages.h"
+#include "exchangetext.h"
+#include "outputfile.h"
 #include "text/cp932.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
 
-struct ExchangeText {
-    Q_DECLARE_TR_FUNCTIONS(Exchange)
-};
-
 // Far more than 999 events can take; beyond this it is no melody for us.
 constexpr qint64 kMaxMidiFileBytes = qint64(64) << 20;
-
-QString Native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
 
 QString DescribeReadError(const MidiReadResult& result) {
     QString what;
@@ -98,91 +77,7 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     return true;
 }
 
-QString OneLine(QString text) {
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-}
-
-QString SystemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += size_t(written);
-    }
-    return true;
-}
-
-bool HasSuffix(const QString& path, std::initializer_list<const char*> suffixes) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    for (const char* one : suffixes) {
-        if (suffix == QLatin1String(one))
-            return true;
-    }
-    return false;
-}
-
-// Whether the name of an output must carry the type's extension: not for standard output nor
-// for a device or FIFO that is there already.
-bool NamesItsType(const QString& path) {
-    if (path == QLatin1String("-"))
-        return false;
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
-}
-
 } // namespace
-
-bool IsSameFile(const QString& first, const QString& second) {
-    struct stat a {};
-    struct stat b {};
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
-           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
-
-bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error) {
-    if (path == QLatin1String("-")) {
-        std::fflush(stdout);
-        if (!WriteAll(STDOUT_FILENO, bytes)) {
-            *error = ExchangeText::tr("標準出力に書き込めません: %1").arg(SystemError(errno));
-            return false;
-        }
-        return true;
-    }
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        if (S_ISDIR(info.st_mode)) {
-            *error = ExchangeText::tr("フォルダには書き出せません。");
-            return false;
-        }
-        // A device or FIFO is written as it is, never replaced by a plain file.
-        const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) {
-            *error = ExchangeText::tr("ファイルを開けません: %1").arg(SystemError(errno));
-            return false;
-        }
-        const bool written = WriteAll(fd, bytes);
-        const int writeError = errno;
-        if (::close(fd) != 0 || !written) {
-            *error = ExchangeText::tr("ファイルに書き込めません: %1").arg(SystemError(writeError));
-            return false;
-        }
-        return true;
-    }
-    if (FileWriteError failure; !WriteFileSafely(name.toStdString(), bytes, &failure)) {
-        *error = DescribeFileWriteError(failure);
-        return false;
-    }
-    return true;
-}
 
 QString SongFileFilter() {
     return ExchangeText::tr("Velori Files (*.kes)");
@@ -324,103 +219,4 @@ QString DescribeImport(const MidiImport& import, const TimeSignature& signature)
         return ExchangeText::tr("MIDI ファイルを読み込みました");
     return ExchangeText::tr("MIDI ファイルを読み込みました（%1）")
         .arg(parts.join(ExchangeText::tr("、")));
-}
-
-int RunConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                  const ConversionOptions& options, QString* message) {
-    const auto failWith = [&](const QString& path, const QString& text, int status) {
-        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(text));
-        return status;
-    };
-    if (outPath != QLatin1String("-") && IsSameFile(outPath, inPath))
-        return failWith(outPath, ExchangeText::tr("出力が入力と同じファイルです"), 2);
-    const bool named = NamesItsType(outPath);
-    AudioFileType type = AudioFileType::Wav;
-    if (conversion == Conversion::ExportMidi && named && !HasSuffix(outPath, {"mid", "midi"}))
-        return failWith(outPath, ExchangeText::tr("名前の末尾は .mid または .midi にしてください"),
-                        2);
-    if ((conversion == Conversion::ImportMidi || conversion == Conversion::ImportMusicXml ||
-         conversion == Conversion::ImportAbc) &&
-        named && !HasSuffix(outPath, {"kes"}))
-        return failWith(outPath, ExchangeText::tr("名前の末尾は .kes にしてください"), 2);
-    if (conversion == Conversion::ExportMusicXml && named &&
-        !HasSuffix(outPath, {"musicxml", "mxl", "xml"}))
-        return failWith(outPath,
-                        ExchangeText::tr("名前の末尾は .musicxml、.mxl または .xml にしてください"),
-                        2);
-    if (conversion == Conversion::ExportAudio &&
-        !AudioFileTypeOfPath(QFile::encodeName(outPath).toStdString(), type) && named)
-        return failWith(outPath,
-                        ExchangeText::tr("名前の末尾は .wav、.flac または .ogg にしてください"), 2);
-    if (conversion == Conversion::ExportAbc && named && !HasSuffix(outPath, {"abc"}))
-        return failWith(outPath, ExchangeText::tr("名前の末尾は .abc にしてください"), 2);
-    if (conversion == Conversion::ExportAbc || conversion == Conversion::ImportAbc)
-        return RunAbcConversion(conversion, outPath, inPath, options, message);
-
-    QString error;
-    if (conversion == Conversion::ImportMidi) {
-        MidiImport import;
-        if (!ImportSongFromMidi(inPath, import, &error, options.melody))
-            return failWith(inPath, error, 1);
-        if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
-            return failWith(outPath, error, 1);
-        if (!ImportRemarks(import, options.signature).isEmpty())
-            *message = DescribeImport(import, options.signature);
-        return 0;
-    }
-    if (conversion == Conversion::ImportMusicXml) {
-        MusicXmlImport import;
-        if (!ImportSongFromMusicXml(inPath, import, &error, std::max(0, options.melody.track)))
-            return failWith(inPath, error, 1);
-        if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
-            return failWith(outPath, error, 1);
-        if (!MusicXmlImportRemarks(import, options.signature).isEmpty())
-            *message = DescribeMusicXmlImport(import, options.signature);
-        return 0;
-    }
-    CKesDoc document;
-    if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError))
-        return failWith(inPath, DescribeSongFileError(fileError), 1);
-    const Song& song = document.GetSong();
-    if (conversion == Conversion::ExportMidi || conversion == Conversion::ExportMusicXml) {
-        const bool written = conversion == Conversion::ExportMidi
-                                 ? ExportSongToMidi(song, options.signature, outPath, &error)
-                                 : ExportSongToMusicXml(song, options.signature, outPath, &error);
-        if (!written)
-            return failWith(outPath, error, 1);
-        return 0;
-    }
-    AudioRenderOptions render;
-    render.normalize = options.normalize;
-    if (const AudioRenderResult rendered =
-            RenderSongToAudio(song, QFile::encodeName(outPath).toStdString(), type, {}, render);
-        !rendered)
-        return failWith(outPath, DescribeAudioFailure(rendered), 1);
-    return 0;
-}
-
-int ListMidiTracks(const QString& path, QString* text, QString* message) {
-    std::vector<MelodyCandidate> candidates;
-    QString error;
-    if (!ReadMidiCandidates(path, candidates, &error)) {
-        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(error));
-        return 1;
-    }
-    QStringList lines;
-    lines << ExchangeText::tr("トラック  ch  音符数  音域       得点  音色 / 名前");
-    for (const MelodyCandidate& candidate : candidates) {
-        const QString range =
-            QStringLiteral("%1-%2").arg(QString::fromStdString(MidiKeyName(candidate.lowestKey)),
-                                        QString::fromStdString(MidiKeyName(candidate.highestKey)));
-        lines << QStringLiteral("%1  %2  %3  %4  %5  %6 / %7")
-                     .arg(candidate.track + 1, 8)
-                     .arg(candidate.channel + 1, 2)
-                     .arg(candidate.notes, 6)
-                     .arg(range, -9)
-                     .arg(candidate.score, 5, 'f', 1)
-                     .arg(GeneralMidiInstrumentName(candidate.program),
-                          DecodeMidiText(candidate.trackName));
-    }
-    *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-    return 0;
 }

@@ -1,5 +1,6 @@
-// Music exchange at the application's level: the song written as a Standard MIDI File or a
-// sound file and a MIDI file read in as a song, for the File menu, drops and the command line.
+// Music exchange at the application's level: the song written as a Standard MIDI File, a
+// MusicXML score, an ABC tune or a sound file, and such files read in as a song, with the words
+// for what went wrong or what an import changed; for the File menu, drops and the command line.
 #pragma once
 
 #include "formats/abc.h"
@@ -10,7 +11,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <span>
 #include <vector>
 
 /// The file dialogs' filters for song files and for MIDI files.
@@ -21,14 +21,6 @@ QString MidiFileFilter();
 QStringList AudioFileFilters();
 /// The type a filter of AudioFileFilters stands for.
 AudioFileType AudioFileTypeOfFilter(const QString& filter);
-
-/// Writes `bytes` to `path` without ever destroying a file that is not ours to replace: "-"
-/// is standard output, an existing device or FIFO is written in place, a regular file is
-/// replaced through WriteFileSafely (a failed write leaves the old file as it was).
-bool WriteOutputFile(const QString& path, std::span<const uint8_t> bytes, QString* error);
-
-/// Whether two paths name the same file (same device and inode, through links).
-bool IsSameFile(const QString& first, const QString& second);
 
 /// Writes the song as a format 0 file (see WriteOutputFile); the cp932 title becomes UTF-8.
 bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QString& path,
@@ -95,6 +87,8 @@ QString SongToAbcText(const Song& song, const TimeSignature& signature, int firs
 bool ExportSongToAbc(const Song& song, const TimeSignature& signature, const QString& path,
                      QString* error);
 
+/// The bytes of an ABC file, refused when it is no regular file or larger than any tune book.
+bool ReadAbcFile(const QString& path, QByteArray& bytes, QString* error);
 /// The tunes of an ABC file; false with `error` when it holds none.
 bool ReadAbcTunes(const QString& path, std::vector<AbcTuneInfo>& tunes, QString* error);
 /// Reads tune `index` (in the order ReadAbcTunes lists them) of an ABC file or text (a paste)
@@ -108,37 +102,3 @@ QString DescribeAbcError(const AbcReadResult& result, const QByteArray& text);
 /// What the status bar says after an ABC import: what was left out, changed or guessed.
 QStringList AbcImportRemarks(const AbcTune& import, const TimeSignature& signature);
 QString DescribeAbcImport(const AbcTune& import, const TimeSignature& signature);
-
-/// The command-line conversions; `songPath` is the input, `outPath` the file to write.
-enum class Conversion {
-    ExportMidi,
-    ExportAudio,
-    ImportMidi,
-    ExportMusicXml,
-    ImportMusicXml,
-    ExportAbc,
-    ImportAbc,
-};
-
-struct ConversionOptions {
-    MelodyChoice melody;     // the import's track (and channel); for a score, its part
-    bool normalize = true;   // the audio export's level
-    int tune = -1;           // the ABC import's tune (X: number); -1 the first
-    TimeSignature signature; // the bars of an export, the meter an import is compared with
-};
-
-/// Runs one conversion without a window. Returns the exit status (0, 1 for a failed
-/// conversion, 2 for a usage error); on failure writes one line to `message`.
-int RunConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                  const ConversionOptions& options, QString* message);
-
-/// The melody candidates of a MIDI file as a table for the command line (into `text`);
-/// returns the exit status, with one line in `message` on failure.
-int ListMidiTracks(const QString& path, QString* text, QString* message);
-
-/// The ABC conversions of RunConversion, once the names are checked.
-int RunAbcConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                     const ConversionOptions& options, QString* message);
-
-/// The tunes of an ABC file as a table for the command line, as ListMidiTracks.
-int ListAbcFileTunes(const QString& path, QString* text, QString* message);

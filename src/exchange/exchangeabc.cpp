@@ -2,32 +2,26 @@
 // a file listed, and the words for what went wrong or was left out.
 #include "exchange.h"
 
-#include "document/kesdoc.h"
-#include "song/songcodec.h"
-#include "songfilemessages.h"
+#include "exchangetext.h"
+#include "outputfile.h"
 #include "text/cp932.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-struct ExchangeText {
-    Q_DECLARE_TR_FUNCTIONS(Exchange)
-};
-
-// Collections of tens of thousands of tunes stay far below this.
 constexpr qint64 kMaxAbcFileBytes = qint64(64) << 20;
 
-QString Native(const QString& path) {
-    return QDir::toNativeSeparators(path);
+AbcWriteOptions OptionsForSong(const Song& song, const TimeSignature& signature) {
+    AbcWriteOptions options;
+    options.title = DecodeCp932(song.title).toStdString();
+    options.signature = signature;
+    return options;
 }
 
-QString OneLine(QString text) {
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-}
+} // namespace
 
 bool ReadAbcFile(const QString& path, QByteArray& bytes, QString* error) {
     const QFileInfo info(path);
@@ -48,15 +42,6 @@ bool ReadAbcFile(const QString& path, QByteArray& bytes, QString* error) {
     }
     return true;
 }
-
-AbcWriteOptions OptionsForSong(const Song& song, const TimeSignature& signature) {
-    AbcWriteOptions options;
-    options.title = DecodeCp932(song.title).toStdString();
-    options.signature = signature;
-    return options;
-}
-
-} // namespace
 
 QString AbcFileFilter() {
     return ExchangeText::tr("ABC (*.abc)");
@@ -201,65 +186,4 @@ QString DescribeAbcImport(const AbcTune& import, const TimeSignature& signature)
         return ExchangeText::tr("ABC ファイルを読み込みました");
     return ExchangeText::tr("ABC ファイルを読み込みました（%1）")
         .arg(parts.join(ExchangeText::tr("、")));
-}
-
-int RunAbcConversion(Conversion conversion, const QString& outPath, const QString& inPath,
-                     const ConversionOptions& options, QString* message) {
-    const auto failWith = [&](const QString& path, const QString& text, int status) {
-        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(text));
-        return status;
-    };
-    const TimeSignature& signature = options.signature;
-    QString error;
-    if (conversion == Conversion::ExportAbc) {
-        CKesDoc document;
-        if (SongFileError fileError; !document.OnOpenDocument(inPath, &fileError))
-            return failWith(inPath, DescribeSongFileError(fileError), 1);
-        if (!ExportSongToAbc(document.GetSong(), signature, outPath, &error))
-            return failWith(outPath, error, 1);
-        return 0;
-    }
-    QByteArray bytes;
-    if (!ReadAbcFile(inPath, bytes, &error))
-        return failWith(inPath, error, 1);
-    int index = 0;
-    if (options.tune >= 0) {
-        index = FindAbcTune({bytes.constData(), size_t(bytes.size())}, options.tune);
-        if (index < 0)
-            return failWith(inPath, ExchangeText::tr("X:%1 の曲がありません").arg(options.tune), 1);
-    }
-    AbcTune import;
-    if (!ImportSongFromAbcText(bytes, import, &error, index))
-        return failWith(inPath, error, 1);
-    if (!WriteOutputFile(outPath, EncodeSong(import.song), &error))
-        return failWith(outPath, error, 1);
-    if (!AbcImportRemarks(import, signature).isEmpty())
-        *message = DescribeAbcImport(import, signature);
-    return 0;
-}
-
-int ListAbcFileTunes(const QString& path, QString* text, QString* message) {
-    std::vector<AbcTuneInfo> tunes;
-    QString error;
-    if (!ReadAbcTunes(path, tunes, &error)) {
-        *message = QStringLiteral("%1: %2").arg(Native(path), OneLine(error));
-        return 1;
-    }
-    QStringList lines;
-    lines << ExchangeText::tr("   X:  調      拍子    イベント  曲名");
-    for (const AbcTuneInfo& tune : tunes) {
-        const QString events =
-            tune.read.error == AbcError::None ? QString::number(tune.events) : QStringLiteral("-");
-        const auto field = [](const std::string& text) {
-            return text.empty() ? QStringLiteral("-") : QString::fromStdString(text).left(6);
-        };
-        lines << QStringLiteral("%1  %2  %3  %4  %5")
-                     .arg(tune.number, 4)
-                     .arg(field(tune.key), -6)
-                     .arg(field(tune.meter), -6)
-                     .arg(events, 8)
-                     .arg(QString::fromStdString(tune.title));
-    }
-    *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-    return 0;
 }

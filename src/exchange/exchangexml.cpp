@@ -2,15 +2,12 @@
 // read in, and the words for what went wrong or was left out.
 #include "exchange.h"
 
-#include <QCoreApplication>
+#include "exchangetext.h"
+#include "outputfile.h"
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-struct ExchangeText {
-    Q_DECLARE_TR_FUNCTIONS(Exchange)
-};
 
 QString DescribeReadError(const MusicXmlReadResult& result) {
     switch (result.error) {
