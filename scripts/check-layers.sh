@@ -6,6 +6,7 @@
 # The layers are the folders of src/ in the order src/CMakeLists.txt adds them, bottom up; an
 # object belongs to the layer of its folder in the build (src/<layer>/...), a header to the
 # layer of its folder in the sources (src/<layer>/...), wherever a symbolic link pointed.
+# A layer whose line there says "plain C++" reads no Qt header at all.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd -P)
 [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
@@ -59,6 +60,17 @@ awk -F '\t' -v layers="${layers[*]}" -v src="$source_dir/src/" '
     }
   }
   END { exit found }' "$work/resolved" "$work/reads" | sort -u >&2 || status=1
+
+mapfile -t plain < <(sed -nE 's/^add_subdirectory\(([a-z_]+)\).*plain C\+\+.*/\1/p' \
+                       "$source_dir/src/CMakeLists.txt")
+for layer in "${plain[@]}"; do
+  awk -F '\t' -v layer="$layer" '
+    index($1, "src/" layer "/") == 1 && $2 ~ /\/(qt6|Qt[A-Za-z]+)\// && !seen[$1]++ {
+      printf "Qt in a plain C++ layer (src/%s): %s read %s\n", layer, $1, $2
+      found = 1
+    }
+    END { exit found }' "$work/reads" | sort -u >&2 || status=1
+done
 
 [ "$status" -eq 0 ] && echo "layers: no upward include in $(cut -f1 "$work/reads" | sort -u | wc -l) objects"
 exit "$status"
