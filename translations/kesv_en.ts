@@ -363,6 +363,10 @@ Channels   : %04X
         <source>1 減算</source>
         <translation>Subtract One</translation>
     </message>
+    <message>
+        <source>調と拍子の変更</source>
+        <translation>Key and Time Signature</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -708,6 +712,113 @@ Channels   : %04X
     <message>
         <source>MusicXML の楽譜の旋律を新しい曲として読み込み</source>
         <translation>Read the melody of a MusicXML score as a new song</translation>
+    </message>
+    <message>
+        <source>調と拍子(&amp;K)...</source>
+        <translation>&amp;Key and Time Signature...</translation>
+    </message>
+    <message>
+        <source>曲の調、拍子と弱起を設定</source>
+        <translation>Set the key, time signature and pickup of the song</translation>
+    </message>
+</context>
+<context>
+    <name>CSongMusicDlg</name>
+    <message>
+        <source>ハ</source>
+        <translation>C</translation>
+    </message>
+    <message>
+        <source>ニ</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>ホ</source>
+        <translation>E</translation>
+    </message>
+    <message>
+        <source>ヘ</source>
+        <translation>F</translation>
+    </message>
+    <message>
+        <source>ト</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>イ</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>ロ</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>音符から検出(&amp;D)</source>
+        <translation>&amp;Detect from Notes</translation>
+    </message>
+    <message>
+        <source>曲の拍子を使う(&amp;T)</source>
+        <translation>Song has its own &amp;time signature</translation>
+    </message>
+    <message>
+        <source>調と拍子</source>
+        <translation>Key and Time Signature</translation>
+    </message>
+    <message>
+        <source>なし（シャープで表示）</source>
+        <translation>None (black keys as sharps)</translation>
+    </message>
+    <message>
+        <source>音符の調: %1</source>
+        <translation>Key of the notes: %1</translation>
+    </message>
+    <message>
+        <source>音符がありません</source>
+        <translation>The song has no notes</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source> ティック</source>
+        <translation> ticks</translation>
+    </message>
+    <message>
+        <source>調(&amp;K):</source>
+        <translation>&amp;Key:</translation>
+    </message>
+    <message>
+        <source>拍子:</source>
+        <translation>Time signature:</translation>
+    </message>
+    <message>
+        <source>弱起(&amp;P):</source>
+        <translation>&amp;Pickup:</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>嬰%1</source>
+        <translation>%1♯</translation>
+    </message>
+    <message>
+        <source>変%1</source>
+        <translation>%1♭</translation>
+    </message>
+    <message>
+        <source>%1短調</source>
+        <translation>%1 minor</translation>
+    </message>
+    <message>
+        <source>%1長調</source>
+        <translation>%1 major</translation>
+    </message>
+    <message>
+        <source>弱起は 1 小節（%1 ティック）より短くしてください。</source>
+        <translation>The pickup must be shorter than one bar (%1 ticks).</translation>
     </message>
 </context>
 <context>
@@ -1172,6 +1283,10 @@ Channels   : %04X
     <message>
         <source>MusicXML ファイルを読み込みました（%1）</source>
         <translation>MusicXML file imported (%1)</translation>
+    </message>
+    <message>
+        <source>調を音符から%1としました</source>
+        <translation>key %1 taken from the notes</translation>
     </message>
 </context>
 <context>

@@ -35,6 +35,7 @@ constexpr int EditExtendUp = 32781;
 constexpr int EditExtendDown = 32782;
 constexpr int FileExportMusicXml = 32790;
 constexpr int FileImportMusicXml = 32791;
+constexpr int EditSongMusic = 32800;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

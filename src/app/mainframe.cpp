@@ -157,10 +157,10 @@ void CMainFrame::CreateMenus() {
     file->addAction(m_actions[cmd::AppExit]);
 
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
-    QMenu* edit =
-        AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                 cmd::EditCopy, cmd::EditPaste, kSeparator, cmd::EditSelectAll,
-                                 cmd::EditExtendUp, cmd::EditExtendDown});
+    QMenu* edit = AddMenu(tr("編集(&E)"),
+                          {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut, cmd::EditCopy,
+                           cmd::EditPaste, kSeparator, cmd::EditSelectAll, cmd::EditExtendUp,
+                           cmd::EditExtendDown, kSeparator, cmd::EditSongMusic});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -268,6 +268,7 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::EditSelectAll], &QAction::triggered, view, &CKesView::OnEditSelectAll);
     connect(m_actions[cmd::EditExtendUp], &QAction::triggered, view, &CKesView::OnEditExtendUp);
     connect(m_actions[cmd::EditExtendDown], &QAction::triggered, view, &CKesView::OnEditExtendDown);
+    connect(m_actions[cmd::EditSongMusic], &QAction::triggered, view, &CKesView::OnEditSongMusic);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();

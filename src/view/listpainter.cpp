@@ -91,8 +91,8 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
             DrawFrameBox(painter, palette, kFrameFlatRaised, marker, false);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
-        const std::string text =
-            FormatEventRow(i, event, song.events[size_t(i)].startTick, rows.signature, repeat);
+        const std::string text = FormatEventRow(i, event, song.events[size_t(i)].startTick,
+                                                rows.meter, rows.key, repeat);
         m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
         if (i >= rows.selFirst && i < rows.selFirst + rows.selCount) {
             // Only the row-number column is highlighted, so the cursor box stays visible.

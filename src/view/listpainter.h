@@ -26,7 +26,8 @@ struct ListRows {
     int playRow = -1; // marked as being played; -1 none
     int selFirst = 0; // the selected rows, selCount of them from selFirst
     int selCount = 0;
-    TimeSignature signature;
+    Meter meter;                // the song's bars
+    std::optional<SongKey> key; // spells the note names when the song has one
 };
 
 class CListPainter {
