@@ -55,7 +55,7 @@ BENCHMARK(BM_DecodeSong);
 
 void BM_EncodeSongWithMusic(benchmark::State& state) {
     Song song = FullSong();
-    song.music = {SongKey{-1, false}, TimeSignature{6, 8}, 240};
+    song.music = {SongKey{-1, false}, TimeSignature{6, 8}, 240, {}};
     for (auto _ : state)
         benchmark::DoNotOptimize(EncodeSong(song));
 }

@@ -38,7 +38,8 @@ struct SongKey {
 struct SongMusic {
     std::optional<SongKey> key;
     std::optional<TimeSignature> time;
-    int pickup = 0; // ticks of an incomplete first bar (an upbeat); 0: none
+    int pickup = 0;          // ticks of an incomplete first bar (an upbeat); 0: none
+    std::string laterFields; // song file fields of a later version, written back as read
     bool operator==(const SongMusic&) const = default;
 };
 
@@ -48,7 +49,6 @@ struct Song {
     std::array<SongEvent, kEventSlots> events{};
     int count = 0; // 0..kMaxEvents; events[count] is the end position
     SongMusic music;
-    std::string laterFields; // song file fields of a later version, written back as read
 
     bool operator==(const Song& other) const;
     bool operator!=(const Song& other) const { return !(*this == other); }

@@ -32,7 +32,7 @@ void PutField(std::vector<uint8_t>& out, uint8_t tag, std::initializer_list<uint
 void AppendExtension(const Song& song, std::vector<uint8_t>& out) {
     const SongMusic& music = song.music;
     const bool pickup = music.pickup > 0 && music.pickup <= 0xFFFF;
-    if (!music.key && !music.time && !pickup && song.laterFields.empty())
+    if (!music.key && !music.time && !pickup && music.laterFields.empty())
         return;
     out.insert(out.end(), std::begin(kExtensionSignature), std::end(kExtensionSignature));
     out.push_back(kExtensionVersion);
@@ -46,8 +46,8 @@ void AppendExtension(const Song& song, std::vector<uint8_t>& out) {
     if (pickup)
         PutField(out, kPickupTag, {uint8_t(music.pickup >> 8), uint8_t(music.pickup)});
     // Fields kept from a file fit, as they came from an extension no longer than the limit.
-    if (song.laterFields.size() + 16 <= kMaxExtensionBytes)
-        out.insert(out.end(), song.laterFields.begin(), song.laterFields.end());
+    if (music.laterFields.size() + 16 <= kMaxExtensionBytes)
+        out.insert(out.end(), music.laterFields.begin(), music.laterFields.end());
     out.push_back(kEnd);
 }
 
@@ -67,7 +67,6 @@ void ReadExtension(std::span<const uint8_t> bytes, Song& song) {
         pos += 2 + bytes[pos + 1];
     }
     SongMusic music;
-    std::string later;
     for (size_t pos = kHead; pos < end; pos += 2 + bytes[pos + 1]) {
         const uint8_t tag = bytes[pos];
         const std::span<const uint8_t> data = bytes.subspan(pos + 2, bytes[pos + 1]);
@@ -84,11 +83,11 @@ void ReadExtension(std::span<const uint8_t> bytes, Song& song) {
             if (ticks > 0 && music.pickup == 0)
                 music.pickup = ticks;
         } else if (tag < kFirstDroppedTag) {
-            later.append(reinterpret_cast<const char*>(bytes.data() + pos), 2 + data.size());
+            music.laterFields.append(reinterpret_cast<const char*>(bytes.data() + pos),
+                                     2 + data.size());
         }
     }
-    song.music = music;
-    song.laterFields = std::move(later);
+    song.music = std::move(music);
 }
 
 bool IsCp932LeadByte(uint8_t b) {
@@ -114,7 +113,7 @@ std::vector<uint8_t> EncodeSong(const Song& song) {
     const std::string title = TruncateTitle(song.title);
     const int count = std::clamp(song.count, 0, kMaxEvents);
     std::vector<uint8_t> bytes;
-    bytes.reserve(title.size() + 2 * size_t(count) + 10 + 16 + song.laterFields.size());
+    bytes.reserve(title.size() + 2 * size_t(count) + 10 + 16 + song.music.laterFields.size());
     bytes.push_back(kHeader);
     if (!title.empty()) {
         bytes.push_back(kTitleStart);

@@ -18,7 +18,7 @@ class SongMusicTest : public QObject {
 private Q_SLOTS:
     void detectOwnTimeAndPickup() {
         CSongMusicDlg dialog(SongKey{-6, true}, TimeSignature{3, 4});
-        dialog.m_music = {std::nullopt, std::nullopt, 0};
+        dialog.m_music = {std::nullopt, std::nullopt, 0, {}};
         dialog.OnInitDialog();
         QCOMPARE(dialog.keyList()->currentIndex(), 0);
         QVERIFY(!dialog.beatsEdit()->isEnabled());
@@ -39,12 +39,12 @@ private Q_SLOTS:
         dialog.pickupEdit()->setValue(480);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.m_music, (SongMusic{SongKey{-6, true}, TimeSignature{6, 8}, 480}));
+        QCOMPARE(dialog.m_music, (SongMusic{SongKey{-6, true}, TimeSignature{6, 8}, 480, {}}));
     }
 
     void withoutNotesThereIsNothingToDetect() {
         CSongMusicDlg dialog(std::nullopt, TimeSignature{4, 4});
-        dialog.m_music = {SongKey{2, false}, TimeSignature{2, 2}, 0};
+        dialog.m_music = {SongKey{2, false}, TimeSignature{2, 2}, 0, {}};
         dialog.OnInitDialog();
         QVERIFY(!dialog.detectButton()->isEnabled());
         QCOMPARE(dialog.keyList()->currentText(), CSongMusicDlg::KeyName({2, false}));

@@ -467,7 +467,7 @@ TEST(StepEditorCursor, BarMovesInSixEightAndOverHeldNotes) {
 TEST(StepEditorCursor, BarMovesFollowTheSongsTimeSignatureAndPickup) {
     FakeEditorHost host;
     host.Fill(8, 0xC4);
-    host.song.music = {std::nullopt, TimeSignature{3, 4}, 480};
+    host.song.music = {std::nullopt, TimeSignature{3, 4}, 480, {}};
     const std::pair<int, int> nextBar[] = {{0, 1}, {1, 4}, {3, 4}, {4, 7}};
     for (const auto& [from, to] : nextBar) {
         host.Place(from, 0);

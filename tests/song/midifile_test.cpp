@@ -355,7 +355,7 @@ TEST(MidiFile, KeyAndTimeSignatureEvents) {
     Song song;
     for (const uint8_t pitch : {0x2C, 0x30, 0x33, 0x31, 0x30, 0x2E, 0x2C}) // F A C Bb A G F
         song.events[size_t(song.count++)] = {0, 0xC4, pitch};
-    song.music = {SongKey{-1, false}, TimeSignature{3, 4}, 0};
+    song.music = {SongKey{-1, false}, TimeSignature{3, 4}, 0, {}};
     const Bytes bytes = EncodeMidiFile(song, {4, 4}, "");
     const Bytes time{0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08};
     const Bytes key{0xFF, 0x59, 0x02, 0xFF, 0x00};

@@ -196,7 +196,7 @@ TEST(MusicXml, KeyTimeAndPickupGoIntoTheScoreAndComeBack) {
     for (const SongEvent& event : {SongEvent{0, 0xC6, 0x2D}, SongEvent{0, 0xC3, 0x32},
                                    SongEvent{0, 0xC3, 0x36}, SongEvent{0, 0xC3, 0x2D}})
         song.events[size_t(song.count++)] = event;
-    song.music = {SongKey{1, false}, TimeSignature{6, 8}, 240};
+    song.music = {SongKey{1, false}, TimeSignature{6, 8}, 240, {}};
     ComputeStartTicks(song);
     const QByteArray xml = EncodeMusicXml(song, {4, 4});
     for (const char* part : {"<fifths>1</fifths>", "<mode>major</mode>", "<beats>6</beats>",

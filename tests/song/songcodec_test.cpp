@@ -185,7 +185,7 @@ TEST(SongFile, ReaderFedPieceByPiece_MatchesTheWholeFile) {
     for (int i = 0; i < 600; ++i)
         song.events[song.count++] = {0, uint8_t(0x60 + i % 0x9F), uint8_t(i % 0x5F)};
     Song withMusic = song;
-    withMusic.music = {SongKey{-3, true}, TimeSignature{6, 8}, 240};
+    withMusic.music = {SongKey{-3, true}, TimeSignature{6, 8}, 240, {}};
     const Bytes cases[] = {
         oldWriter, EncodeSong(song), EncodeSong(withMusic), {0xE1, 0xF0, 0x41, 0xF1, 0xFF}};
     for (const Bytes& bytes : cases) {
@@ -220,7 +220,7 @@ TEST(SongFile, Extension_IsInvisibleToAReaderThatStopsAtTheFirstEndByte) {
     Song longSong = MakeSong("t", 0xFF, {});
     for (int i = 0; i < 999; ++i)
         longSong.events[longSong.count++] = {0, 0xC6, uint8_t(i % 0x60)};
-    const SongMusic music{SongKey{-1, false}, TimeSignature{6, 8}, 240};
+    const SongMusic music{SongKey{-1, false}, TimeSignature{6, 8}, 240, {}};
     for (Song song : {shortSong, fullString, longSong, MakeSong("", 0xFF, {})}) {
         const Bytes classic = EncodeSong(song);
         song.music = music;
@@ -259,7 +259,7 @@ TEST(SongFile, Extension_ForeignBytesAreIgnoredAndLaterFieldsKept) {
     }
     const Song song = Decoded(with({'K',  'e',  's',  'V',  0x01, 0x40, 0x01, 0xAA, 0x90, 0x01,
                                     0xBB, 0x01, 0x02, 0x0F, 0x00, 0x02, 0x02, 0x03, 0x04, 0xFF}));
-    EXPECT_EQ(song.music, (SongMusic{std::nullopt, TimeSignature{3, 4}, 0}));
+    EXPECT_EQ(song.music, (SongMusic{std::nullopt, TimeSignature{3, 4}, 0, "\x40\x01\xAA"}));
     EXPECT_EQ(EncodeSong(song),
               with({'K', 'e', 's', 'V', 0x01, 0x02, 0x02, 0x03, 0x04, 0x40, 0x01, 0xAA, 0xFF}));
 }
