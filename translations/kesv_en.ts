@@ -820,6 +820,14 @@ Channels   : %04X
         <source>弱起は 1 小節（%1 ティック）より短くしてください。</source>
         <translation>The pickup must be shorter than one bar (%1 ticks).</translation>
     </message>
+    <message>
+        <source>1 小節の拍数</source>
+        <translation>Beats per bar</translation>
+    </message>
+    <message>
+        <source>拍の音価</source>
+        <translation>Beat unit</translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>

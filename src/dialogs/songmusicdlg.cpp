@@ -55,6 +55,8 @@ CSongMusicDlg::CSongMusicDlg(const std::optional<SongKey>& detected,
     m_pDetect->setToolTip(m_detected ? tr("音符の調: %1").arg(KeyName(*m_detected))
                                      : tr("音符がありません"));
     m_pBeats->setRange(1, 99);
+    m_pBeats->setAccessibleName(tr("1 小節の拍数"));
+    m_pUnit->setAccessibleName(tr("拍の音価"));
     for (const int unit : kBeatUnits)
         m_pUnit->addItem(QString::number(unit), unit);
     m_pPickup->setRange(0, 0xFFFF); // what the song file holds
