@@ -31,23 +31,23 @@ void PutField(std::vector<uint8_t>& out, uint8_t tag, std::initializer_list<uint
 
 void AppendExtension(const Song& song, std::vector<uint8_t>& out) {
     const SongMusic& music = song.music;
-    const bool pickup = music.pickup > 0 && music.pickup <= 0xFFFF;
-    if (!music.key && !music.time && !pickup && music.laterFields.empty())
+    std::vector<uint8_t> fields;
+    if (music.key)
+        PutField(fields, kKeyTag,
+                 {uint8_t(std::clamp(music.key->fifths, -7, 7) + 7), uint8_t(music.key->minor)});
+    if (music.time && IsSongTimeSignature(*music.time))
+        PutField(fields, kTimeTag,
+                 {uint8_t(music.time->beatsPerBar), uint8_t(music.time->beatUnit)});
+    if (music.pickup > 0 && music.pickup <= 0xFFFF)
+        PutField(fields, kPickupTag, {uint8_t(music.pickup >> 8), uint8_t(music.pickup)});
+    constexpr size_t kFrame = sizeof kExtensionSignature + 2; // signature, version, end
+    if (kFrame + fields.size() + music.laterFields.size() <= kMaxExtensionBytes)
+        fields.insert(fields.end(), music.laterFields.begin(), music.laterFields.end());
+    if (fields.empty())
         return;
     out.insert(out.end(), std::begin(kExtensionSignature), std::end(kExtensionSignature));
     out.push_back(kExtensionVersion);
-    if (music.key)
-        PutField(out, kKeyTag,
-                 {uint8_t(std::clamp(music.key->fifths, -7, 7) + 7), uint8_t(music.key->minor)});
-    if (music.time)
-        PutField(out, kTimeTag,
-                 {uint8_t(std::clamp(music.time->beatsPerBar, 1, 255)),
-                  uint8_t(std::clamp(music.time->beatUnit, 1, 255))});
-    if (pickup)
-        PutField(out, kPickupTag, {uint8_t(music.pickup >> 8), uint8_t(music.pickup)});
-    // Fields kept from a file fit, as they came from an extension no longer than the limit.
-    if (music.laterFields.size() + 16 <= kMaxExtensionBytes)
-        out.insert(out.end(), music.laterFields.begin(), music.laterFields.end());
+    out.insert(out.end(), fields.begin(), fields.end());
     out.push_back(kEnd);
 }
 
