@@ -466,6 +466,10 @@ Channels   : %04X
         <source>「%1」は%2の列には入力できません</source>
         <translation>“%1” cannot be typed in the %2 column</translation>
     </message>
+    <message>
+        <source>調と拍子の変更</source>
+        <translation>Key and Time Signature</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>
@@ -906,6 +910,121 @@ Channels   : %04X
         <translation>Cannot save the window layout and the recent files (%1).
 %2</translation>
     </message>
+    <message>
+        <source>調と拍子(&amp;K)...</source>
+        <translation>&amp;Key and Time Signature...</translation>
+    </message>
+    <message>
+        <source>曲の調、拍子と弱起を設定</source>
+        <translation>Set the key, time signature and pickup of the song</translation>
+    </message>
+</context>
+<context>
+    <name>CSongMusicDlg</name>
+    <message>
+        <source>ハ</source>
+        <translation>C</translation>
+    </message>
+    <message>
+        <source>ニ</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>ホ</source>
+        <translation>E</translation>
+    </message>
+    <message>
+        <source>ヘ</source>
+        <translation>F</translation>
+    </message>
+    <message>
+        <source>ト</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>イ</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>ロ</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>音符から検出(&amp;D)</source>
+        <translation>&amp;Detect from Notes</translation>
+    </message>
+    <message>
+        <source>曲の拍子を使う(&amp;T)</source>
+        <translation>Song has its own &amp;time signature</translation>
+    </message>
+    <message>
+        <source>調と拍子</source>
+        <translation>Key and Time Signature</translation>
+    </message>
+    <message>
+        <source>なし（シャープで表示）</source>
+        <translation>None (black keys as sharps)</translation>
+    </message>
+    <message>
+        <source>音符の調: %1</source>
+        <translation>Key of the notes: %1</translation>
+    </message>
+    <message>
+        <source>音符がありません</source>
+        <translation>The song has no notes</translation>
+    </message>
+    <message>
+        <source>1 小節の拍数</source>
+        <translation>Beats per bar</translation>
+    </message>
+    <message>
+        <source>拍の音価</source>
+        <translation>Beat unit</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source> ティック</source>
+        <translation> ticks</translation>
+    </message>
+    <message>
+        <source>調(&amp;K):</source>
+        <translation>&amp;Key:</translation>
+    </message>
+    <message>
+        <source>拍子:</source>
+        <translation>Time signature:</translation>
+    </message>
+    <message>
+        <source>弱起(&amp;P):</source>
+        <translation>&amp;Pickup:</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>嬰%1</source>
+        <translation>%1♯</translation>
+    </message>
+    <message>
+        <source>変%1</source>
+        <translation>%1♭</translation>
+    </message>
+    <message>
+        <source>%1短調</source>
+        <translation>%1 minor</translation>
+    </message>
+    <message>
+        <source>%1長調</source>
+        <translation>%1 major</translation>
+    </message>
+    <message>
+        <source>弱起は 1 小節（%1 ティック）より短くしてください。</source>
+        <translation>The pickup must be shorter than one bar (%1 ticks).</translation>
+    </message>
 </context>
 <context>
     <name>CSpokenText</name>
@@ -1141,6 +1260,10 @@ Channels   : %04X
     <message>
         <source>、</source>
         <translation>, </translation>
+    </message>
+    <message>
+        <source>%1フラット%2</source>
+        <translation>%1 flat %2</translation>
     </message>
 </context>
 <context>
@@ -1822,6 +1945,10 @@ Channels   : %04X
     <message>
         <source>   X:  調      拍子    イベント  曲名</source>
         <translation>   X:  key     metre     events  title</translation>
+    </message>
+    <message>
+        <source>調を音符から%1としました</source>
+        <translation>key %1 taken from the notes</translation>
     </message>
 </context>
 <context>

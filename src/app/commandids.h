@@ -38,6 +38,7 @@ constexpr int FileImportMusicXml = 32791;
 constexpr int EditInsertEvent = 32792;
 constexpr int EditTempo = 32793;
 constexpr int EditTitle = 32794;
+constexpr int EditSongMusic = 32800;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

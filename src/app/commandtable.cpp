@@ -142,6 +142,12 @@ const CommandEntry kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "ｶｰｿﾙの行から選択範囲を 1 行下へ広げる"),
      nullptr,
      {Qt::ALT | Qt::SHIFT | Qt::Key_Down}},
+    // Ctrl+K: no binding table holds letters, and the editor takes no Ctrl+letter.
+    {cmd::EditSongMusic,
+     QT_TRANSLATE_NOOP("CMainFrame", "調と拍子(&K)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "曲の調、拍子と弱起を設定"),
+     nullptr,
+     {Qt::CTRL | Qt::Key_K}},
     {cmd::MidiPlay,
      QT_TRANSLATE_NOOP("CMainFrame", "MIDI演奏"),
      QT_TRANSLATE_NOOP("CMainFrame", "曲を MIDI 出力デバイスで演奏"),

@@ -1,5 +1,6 @@
 #include "exchange.h"
 
+#include "dialogs/songmusicdlg.h"
 #include "dialogs/trackchoicedlg.h"
 #include "document/kesdoc.h"
 #include "settings/safefile.h"
@@ -333,10 +334,17 @@ void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int 
                      .arg(timeDenominator);
 }
 
+void AppendKeyRemark(QStringList& parts, const Song& song, bool keyDetected) {
+    if (keyDetected && song.music.key)
+        parts << ExchangeText::tr("調を音符から%1としました")
+                     .arg(CSongMusicDlg::KeyName(*song.music.key));
+}
+
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature) {
     QStringList parts;
     AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
-                               import.timeDenominator, signature);
+                               import.timeDenominator, import.song.music.time.value_or(signature));
+    AppendKeyRemark(parts, import.song, import.keyDetected);
     if (import.lastTrackCut)
         parts << ExchangeText::tr("最後のトラックの長さをファイルの終わりまでとしました");
     if (import.extraTracks)

@@ -51,9 +51,12 @@ QString DecodeMidiText(const std::string& bytes);
 QString DescribeAudioFailure(const AudioRenderResult& result);
 
 /// The remarks every import may have: tempo changes folded into one tempo, and a time
-/// signature other than the settings' `signature`.
+/// signature other than `signature` (the song's own, else the settings').
 void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
                                 int timeDenominator, const TimeSignature& signature);
+
+/// The remark of an import whose song took the key its notes are in, the file having none.
+void AppendKeyRemark(QStringList& parts, const Song& song, bool keyDetected);
 
 /// What an import has to say besides success, one remark each.
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature);

@@ -143,7 +143,8 @@ QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignat
     if (import.lengthsRounded > 0)
         parts << ExchangeText::tr("音価 %n 個を近い長さにしました", nullptr, import.lengthsRounded);
     AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
-                               import.timeDenominator, signature);
+                               import.timeDenominator, import.song.music.time.value_or(signature));
+    AppendKeyRemark(parts, import.song, import.keyDetected);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;

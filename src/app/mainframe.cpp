@@ -179,7 +179,7 @@ void CMainFrame::CreateMenus() {
         AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
                                  cmd::EditCopy, cmd::EditPaste, cmd::EditInsertEvent, kSeparator,
                                  cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown,
-                                 kSeparator, cmd::EditTempo, cmd::EditTitle});
+                                 kSeparator, cmd::EditTempo, cmd::EditTitle, cmd::EditSongMusic});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -295,6 +295,7 @@ void CMainFrame::SetView(CKesView* view) {
             &CKesView::OnEditInsertEvent);
     connect(m_actions[cmd::EditTempo], &QAction::triggered, view, &CKesView::OnEditTempo);
     connect(m_actions[cmd::EditTitle], &QAction::triggered, view, &CKesView::OnEditTitle);
+    connect(m_actions[cmd::EditSongMusic], &QAction::triggered, view, &CKesView::OnEditSongMusic);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();

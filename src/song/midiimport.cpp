@@ -1,6 +1,7 @@
 #include "midiimport.h"
 
 #include "melodyscore.h"
+#include "musickey.h"
 #include "musictime.h"
 
 #include <algorithm>
@@ -440,6 +441,19 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
             result.timeDenominator = track.timeDenominator;
             break;
         }
+    }
+    if (const TimeSignature time{result.timeNumerator, result.timeDenominator};
+        IsSongTimeSignature(time))
+        song.music.time = time;
+    for (const SmfTrack& track : tracks) {
+        if (track.hasKey) {
+            song.music.key = SongKey{track.keyFifths, track.keyMinor};
+            break;
+        }
+    }
+    if (!song.music.key) {
+        song.music.key = DetectKey(song);
+        result.keyDetected = song.music.key.has_value();
     }
     // The sequence name (the first track's, in format 1) unless it is a default one, else the
     // melody track's.

@@ -41,6 +41,7 @@ struct MidiImport {
     int tempoChangesFolded = 0; // tempo changes merged into the song's one tempo
     int timeNumerator = 0;      // the file's first time signature; 0: none
     int timeDenominator = 0;
+    bool keyDetected = false;  // the file has no key signature: the song's is found from its notes
     bool lastTrackCut = false; // the guesses of SmfFile
     bool extraTracks = false;
     bool timeCode = false;
@@ -59,8 +60,9 @@ MidiReadResult ReadMelodyCandidates(std::span<const uint8_t> bytes,
 /// Reads a whole file. The melody is the chosen candidate (by default the best); overlapping
 /// notes keep the highest; gaps become rests; lengths become the nearest sums of the length
 /// codes with the running position kept exact or within half a 128th; the tempo is the one
-/// that keeps the song's length. A file without a melody note is refused (NoNotes). `out` is
-/// replaced only on success.
+/// that keeps the song's length; the song's key is the file's first key signature (else the key
+/// of its notes), its time signature the file's first one. A file without a melody note is
+/// refused (NoNotes). `out` is replaced only on success.
 MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
                               MelodyChoice choice = {});
 

@@ -34,8 +34,10 @@ struct MusicXmlReadResult {
 constexpr int64_t kMaxMusicXmlBytes = int64_t(32) << 20;
 
 /// The bytes of a score-partwise MusicXML 4.0 file: the title (cp932 in the song) as work and
-/// movement title, the tempo as a metronome mark and sound tempo, `signature`, a clef for the
-/// melody's range (a grand staff when it needs both) and the bars of LayOutMeasures. The
+/// movement title, the tempo as a metronome mark and sound tempo, the song's time signature
+/// (else `signature`), its key (else the one its notes are in) with the notes spelt by it, a
+/// pickup as an implicit bar 0, a clef for the melody's range (a grand staff when it needs
+/// both) and the bars of LayOutMeasures. The
 /// events themselves go along in the identification, so that KesV reads back the very same
 /// events while the notes still sound as written.
 QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature);
@@ -64,7 +66,8 @@ struct MusicXmlImport {
     int tempoChangesFolded = 0;
     int timeNumerator = 0; // the first time signature; 0: none
     int timeDenominator = 0;
-    bool keptEvents = false; // the events a KesV export carried, confirmed by its notes
+    bool keptEvents = false;  // the events a KesV export carried, confirmed by its notes
+    bool keyDetected = false; // the score has no key: the song's is found from its notes
 };
 
 /// The parts of a score.
@@ -72,8 +75,9 @@ MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXml
 
 /// Reads part `part` (from 0) of a score: the voice of its first note; a chord gives its top
 /// note, grace notes are dropped, gaps become rests, the lengths the nearest sums of length
-/// codes. A document type that declares entities is refused before anything is expanded.
-/// `out` is replaced only on success.
+/// codes. The song takes the part's first key (else the key of its notes), the first time
+/// signature and an implicit first bar as its pickup. A document type that declares entities is
+/// refused before anything is expanded. `out` is replaced only on success.
 MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, int part = 0);
 
 /// A compressed MusicXML file holding `xml` as its score; empty when libzip fails.

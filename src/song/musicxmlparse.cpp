@@ -83,6 +83,10 @@ private:
                     m_out.eventsField = text;
                 else if (field == QLatin1String(kTempoField))
                     m_out.tempoField = text;
+                else if (field == QLatin1String(kOwnMusicField)) {
+                    m_out.ownMusicField = text;
+                    m_out.hasOwnMusicField = true;
+                }
             }
         }
     }
@@ -114,12 +118,15 @@ private:
         m_divisions = 1;
         m_transpose = 0;
         m_position = 0;
+        m_measures = 0;
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == QLatin1String("measure"))
                 ReadMeasure(part);
             else
                 m_xml.skipCurrentElement();
         }
+        if (m_full && m_out.key && m_transpose != 0)
+            m_out.key->fifths = SoundingFifths(m_out.key->fifths, int(m_transpose));
         if (part.notes == 0)
             part.lowestKey = part.highestKey = 0;
         m_out.parts.push_back(part);
@@ -132,6 +139,9 @@ private:
     void ReadMeasure(MusicXmlPart& part) {
         const double start = m_position;
         double end = m_position;
+        const bool pickup =
+            m_full && m_measures++ == 0 &&
+            m_xml.attributes().value(QLatin1String("implicit")) == QLatin1String("yes");
         while (m_xml.readNextStartElement()) {
             const auto name = m_xml.name();
             if (name == QLatin1String("note"))
@@ -150,6 +160,8 @@ private:
             end = std::max(end, m_position);
         }
         m_position = end;
+        if (pickup)
+            m_out.pickup = std::llround(end - start);
     }
 
     // The duration child of a backup or forward, in ticks.
@@ -190,6 +202,8 @@ private:
                     m_divisions = divisions;
             } else if (name == QLatin1String("transpose")) {
                 ReadTranspose();
+            } else if (name == QLatin1String("key") && m_full && !m_out.key) {
+                ReadKey();
             } else if (name == QLatin1String("time") && m_out.counts.timeNumerator == 0 && m_full) {
                 QString beats;
                 QString beatType;
@@ -207,6 +221,35 @@ private:
                 m_xml.skipCurrentElement();
             }
         }
+    }
+
+    // A traditional key signature: its fifths, minor for a minor (aeolian) mode; a key of
+    // other steps is left out.
+    void ReadKey() {
+        bool known = false;
+        int fifths = 0;
+        bool minor = false;
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == QLatin1String("fifths")) {
+                ReadText([&](QStringView text) { fifths = text.toInt(&known); });
+            } else if (m_xml.name() == QLatin1String("mode")) {
+                ReadText([&](QStringView text) {
+                    minor = text == QLatin1String("minor") || text == QLatin1String("aeolian");
+                });
+            } else {
+                m_xml.skipCurrentElement();
+            }
+        }
+        if (known && fifths >= -7 && fifths <= 7)
+            m_out.key = SongKey{fifths, minor};
+    }
+
+    // The key signature a transposed score sounds in: its tonic moved by `semitones`.
+    static int SoundingFifths(int fifths, int semitones) {
+        int moved = fifths + ((7 * semitones) % 12 + 12) % 12;
+        while (moved > 7)
+            moved -= 12;
+        return moved;
     }
 
     // A transposing instrument's score is written off its sound; the song keeps the sound.
@@ -388,6 +431,7 @@ private:
     long m_transpose = 0;  // semitones from the written to the sounding pitch
     double m_position = 0; // ticks
     double m_chordStart = 0;
+    int m_measures = 0; // read of the current part
 };
 
 } // namespace

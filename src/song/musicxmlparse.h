@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // A note (or rest, key -1) of the voice read, in ticks from the start of the part.
@@ -26,7 +27,11 @@ struct ParsedScore {
     QString movementTitle;
     QString eventsField;
     QString tempoField;
-    MusicXmlImport counts; // what was left out, and the first time signature
+    QString ownMusicField;
+    bool hasOwnMusicField = false;
+    std::optional<SongKey> key; // the chosen part's first key signature, as it sounds
+    int64_t pickup = 0;         // ticks of the chosen part's first bar when it is implicit
+    MusicXmlImport counts;      // what was left out, and the first time signature
 };
 
 /// Reads a whole document; the notes only of part `chosenPart` (from 0; -1: none). A

@@ -5,6 +5,8 @@
 #include "notation.h"
 #include "songcodec.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 
@@ -77,6 +79,25 @@ std::string TitleToCp932(const QString& text) {
     return TruncateTitle(out);
 }
 
+// The key, time signature and pickup of the score; of a KesV export only what the song held.
+void SetSongMusic(const ParsedScore& score, MusicXmlImport& read) {
+    SongMusic& music = read.song.music;
+    const TimeSignature time{read.timeNumerator, read.timeDenominator};
+    const bool own = read.keptEvents && score.hasOwnMusicField;
+    const QStringList owned = score.ownMusicField.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (IsSongTimeSignature(time) && (!own || owned.contains(QLatin1String("time"))))
+        music.time = time;
+    if (score.pickup > 0 && score.pickup < (music.time ? GetTicksPerBar(*music.time) : 0x10000))
+        music.pickup = int(score.pickup);
+    if (own && !owned.contains(QLatin1String("key")))
+        return;
+    music.key = score.key;
+    if (!music.key) {
+        music.key = DetectKey(read.song);
+        read.keyDetected = music.key.has_value();
+    }
+}
+
 } // namespace
 
 MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXmlPart>& out) {
@@ -146,6 +167,7 @@ MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, in
         read.lengthsRounded = 0;
         read.truncated = false;
     }
+    SetSongMusic(score, read);
     const QString title = score.workTitle.isEmpty() ? score.movementTitle : score.workTitle;
     read.title = title.toStdString();
     read.song.title = TitleToCp932(title);

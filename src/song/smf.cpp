@@ -91,6 +91,11 @@ MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t en
             } else if (type == 0x58 && length >= 2 && track.timeNumerator == 0 && data[1] < 8) {
                 track.timeNumerator = data[0];
                 track.timeDenominator = 1 << data[1];
+            } else if (type == 0x59 && length >= 2 && !track.hasKey && int8_t(data[0]) >= -7 &&
+                       int8_t(data[0]) <= 7 && data[1] <= 1) {
+                track.keyFifths = int8_t(data[0]);
+                track.keyMinor = data[1] == 1;
+                track.hasKey = true;
             } else if (type == 0x03 && !track.hasName) {
                 track.name.assign(reinterpret_cast<const char*>(data), length);
                 track.hasName = true;

@@ -55,6 +55,9 @@ struct SmfTrack {
     std::vector<SmfTempo> tempos;          // in the order of the file
     int timeNumerator = 0;                 // the first time signature; 0: none
     int timeDenominator = 0;
+    int keyFifths = 0; // the first key signature: sharps (above 0) or flats, and its mode
+    bool keyMinor = false;
+    bool hasKey = false;
     std::string name; // the first track name event, as stored
     bool hasName = false;
     SmfTrack() { programs.fill(-1); }

@@ -144,6 +144,8 @@ public Q_SLOTS:
     /// Extends the selection (or starts one at the cursor row) by a row up or down.
     void OnEditExtendUp();
     void OnEditExtendDown();
+    /// The song's key, time signature and pickup in their dialog; a change is one step.
+    void OnEditSongMusic();
     /// After New or Open: the cursor keeps its column and its row as far as the new song
     /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();

@@ -1,13 +1,16 @@
-// The view's commands: the header's tempo and title dialogs, play, stop and record, incoming
-// MIDI notes, the play position and the sounding of entered notes.
+// The view's commands: the header's tempo and title dialogs, the song's key and time
+// signature, play, stop and record, incoming MIDI notes, the play position and the sounding of
+// entered notes.
 #include "kesview.h"
 
 #include "dialogs/inputdlg.h"
+#include "dialogs/songmusicdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
 #include "song/cp932.h"
+#include "song/musickey.h"
 #include "song/musictime.h"
 #include "view/kesviewaccessible.h"
 #include "view/noteaudition.h"
@@ -44,8 +47,8 @@ void CKesView::OnPlayRowChanged(int row) {
     // The panel turns to the played bar once the play leaves the bars it shows.
     const int listWidth = GetListWidth();
     const PixelRect panel{listWidth + 1, 1, viewport()->width() - 1, kStaffPanelHeight - 1};
-    const uint32_t origin =
-        StaffOriginTick(song, GetStaffOriginRow(), m_pSettings->GetTicksPerBar());
+    const uint32_t origin = StaffOriginTick(song, GetStaffOriginRow(),
+                                            SongMeter(song, m_pSettings->GetTimeSignature()));
     const uint32_t tick = song.events[size_t(m_nPlayRow)].startTick;
     if (tick < origin || tick - origin >= CStaffPainter::VisibleTicks(panel)) {
         m_nStaffRow = m_nPlayRow;
@@ -97,6 +100,23 @@ void CKesView::OnEditTitle() {
         NameStep(tr("タイトル変更"));
         song.title = EncodeCp932(dialog.m_strText).value_or(before);
         new CTitleCommand(song, before, song.title, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
+void CKesView::OnEditSongMusic() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CSongMusicDlg dialog(DetectKey(song), m_pSettings->GetTimeSignature(), this);
+    dialog.m_music = song.music;
+    const SongMusic before = song.music;
+    if (dialog.exec() == QDialog::Accepted && dialog.m_music != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("調と拍子の変更"));
+        song.music = dialog.m_music;
+        new CMusicCommand(song, before, song.music, CurrentStep());
         SetSongModified();
         RedrawAll();
     }

@@ -4,6 +4,7 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "dialogs/inputdlg.h"
+#include "dialogs/songmusicdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "nextmodal.h"
@@ -14,7 +15,9 @@
 #include "view/kesview.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -118,6 +121,20 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
     }
 
+    // The key, time signature and pickup through Ctrl+K and their dialog.
+    void EditMusic(int n) {
+        OnNextModal<CSongMusicDlg>([n](CSongMusicDlg* dialog) {
+            dialog->keyList()->setCurrentIndex(n % dialog->keyList()->count());
+            dialog->ownTimeBox()->setChecked(n % 3 != 0);
+            dialog->beatsEdit()->setValue(2 + n % 5);
+            dialog->pickupEdit()->setValue(n % 2 ? 240 : 0);
+            dialog->accept();
+        });
+        Key(Qt::Key_K, Qt::ControlModifier);
+        m_app->GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
+    }
+
     void Edit(int kind, std::mt19937& rng) {
         switch (kind) {
         case 0:
@@ -143,6 +160,8 @@ private:
             return Key(Qt::Key_X, Qt::ControlModifier);
         case 11: // a MIDI file imported in the window
             return ImportNotes(1 + int(rng() % 5), rng);
+        case 12:
+            return EditMusic(int(rng() % 1000));
         default:
             return EditHeader(kind == 9, int(rng() % 1000));
         }
@@ -250,7 +269,7 @@ private Q_SLOTS:
         std::vector<Step> steps;
         for (int i = 0; i < 120; ++i) {
             view()->MoveCursorTo(int(rng() % (song().count + 1)));
-            const int kind = i < 12 ? i : int(rng() % 12);
+            const int kind = i < 13 ? i : int(rng() % 13);
             view()->SetColumn(kind == 4 ? 2 : int(rng() % 3));
             Step step{EncodeSong(song()), {}, Cursor(), {}};
             const int index = stack()->index();

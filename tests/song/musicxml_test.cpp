@@ -187,3 +187,53 @@ TEST(MusicXml, ANotationProgramsScoreGivesItsTopVoiceAndSaysWhatWasLeft) {
     EXPECT_EQ(SoundingUnits(import.song), (std::vector<SoundingUnit>{{0, 1440, 36}}));
     EXPECT_EQ(DecodeMusicXml(xml, import, 2).error, MusicXmlError::NoSuchPart);
 }
+
+// A jig in G with an eighth upbeat: the key, 6/8 and an implicit bar 0 go into the score, and
+// come back from the notes alone; a KesV export comes back byte for byte, the song file's
+// extension included.
+TEST(MusicXml, KeyTimeAndPickupGoIntoTheScoreAndComeBack) {
+    Song song;
+    for (const SongEvent& event : {SongEvent{0, 0xC6, 0x2D}, SongEvent{0, 0xC3, 0x32},
+                                   SongEvent{0, 0xC3, 0x36}, SongEvent{0, 0xC3, 0x2D}})
+        song.events[size_t(song.count++)] = event;
+    song.music = {SongKey{1, false}, TimeSignature{6, 8}, 240, {}};
+    ComputeStartTicks(song);
+    const QByteArray xml = EncodeMusicXml(song, {4, 4});
+    for (const char* part : {"<fifths>1</fifths>", "<mode>major</mode>", "<beats>6</beats>",
+                             "<beat-type>8</beat-type>", "<measure number=\"0\" implicit=\"yes\">",
+                             "<measure number=\"1\">"})
+        EXPECT_TRUE(xml.contains(part)) << part;
+    MusicXmlImport import;
+    ASSERT_EQ(DecodeMusicXml(xml, import).error, MusicXmlError::None);
+    EXPECT_EQ(EncodeSong(import.song), EncodeSong(song));
+    ASSERT_EQ(DecodeMusicXml(WithoutKeptEvents(xml), import).error, MusicXmlError::None);
+    EXPECT_EQ(import.song.music, song.music);
+    EXPECT_FALSE(import.keyDetected);
+}
+
+// Notes are spelt by the key: an E flat minor tune writes C flat under six flats and restates
+// the natural of its leading note; a song without a key is written in the key of its notes,
+// which the song does not take on when KesV reads it back; a score without a key gets the key
+// of its notes and says so.
+TEST(MusicXml, NotesAreSpeltByTheKey) {
+    Song song;
+    for (const uint8_t pitch : {0x36, 0x39, 0x3B, 0x3D, 0x3E, 0x3D, 0x35, 0x36})
+        song.events[size_t(song.count++)] = {0, 0xC4, pitch}; // Eb Gb Ab Bb Cb Bb D Eb
+    ComputeStartTicks(song);
+    const QByteArray detected = EncodeMusicXml(song, {4, 4});
+    EXPECT_TRUE(detected.contains("<fifths>-6</fifths>"));
+    EXPECT_TRUE(detected.contains("<mode>minor</mode>"));
+    EXPECT_TRUE(detected.contains("<step>C</step><alter>-1</alter><octave>5</octave>"));
+    EXPECT_TRUE(detected.contains("<step>D</step><octave>4</octave></pitch><duration>480</duration>"
+                                  "<type>quarter</type><accidental>natural</accidental>"));
+    EXPECT_FALSE(detected.contains("<accidental>flat</accidental>"));
+    MusicXmlImport import;
+    ASSERT_EQ(DecodeMusicXml(detected, import).error, MusicXmlError::None);
+    EXPECT_EQ(import.song.music, SongMusic{});
+
+    QByteArray keyless = WithoutKeptEvents(detected);
+    keyless.replace("<key><fifths>-6</fifths><mode>minor</mode></key>", "");
+    ASSERT_EQ(DecodeMusicXml(keyless, import).error, MusicXmlError::None);
+    EXPECT_TRUE(import.keyDetected);
+    EXPECT_EQ(import.song.music.key, (SongKey{-6, true}));
+}
