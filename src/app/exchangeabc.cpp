@@ -5,6 +5,8 @@
 #include "document/kesdoc.h"
 #include "settings/settingsfile.h"
 #include "song/cp932.h"
+#include "song/musickey.h"
+#include "song/musictime.h"
 #include "song/songcodec.h"
 #include "songfilemessages.h"
 
@@ -63,7 +65,11 @@ bool ReadAbcFile(const QString& path, QByteArray& bytes, QString* error) {
 AbcWriteOptions OptionsForSong(const Song& song, const TimeSignature& signature) {
     AbcWriteOptions options;
     options.title = DecodeCp932(song.title).toStdString();
-    options.signature = signature;
+    const Meter meter = SongMeter(song, signature);
+    options.signature = meter.signature;
+    options.pickup = meter.pickup;
+    options.key = song.music.key;
+    options.detectKey = [](const Song& notes) { return DetectKey(notes); };
     return options;
 }
 
@@ -160,6 +166,12 @@ bool ImportSongFromAbcText(const QByteArray& text, AbcTune& import, QString* err
         return false;
     }
     read.song.title = TitleToCp932(read.title);
+    // The tune's key, metre and upbeat become the song's own.
+    read.song.music.key = read.key;
+    if (const TimeSignature time{read.meter.numerator, read.meter.denominator};
+        IsSongTimeSignature(time))
+        read.song.music.time = time;
+    read.song.music.pickup = read.pickup;
     import = std::move(read);
     return true;
 }

@@ -108,8 +108,10 @@ class Abc(unittest.TestCase):
         back = self.path("back.kes")
         run = kesv("--import-abc", back, out)
         self.assertEqual((run.returncode, run.stderr), (0, ""))
+        # The same song, which now holds the key and the metre its tune names (C major, 4/4)
+        # after the end byte.
         with open(back, "rb") as f:
-            self.assertEqual(f.read(), SONG)
+            self.assertEqual(f.read(), SONG + b"KesV\x01\x01\x02\x07\x00\x02\x02\x04\x04\xff")
 
     def test_tunes_are_listed_and_one_is_imported(self):
         run = kesv("--list-tunes", self.tunes)
