@@ -5,6 +5,7 @@
 #include "app/language.h"
 #include "app/mainframe.h"
 #include "midi/audiorender.h"
+#include "midi/midisetup.h"
 
 #include <QCommandLineParser>
 #include <QTimer>
@@ -255,6 +256,8 @@ int RunConversionLine(const CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread: the environment the MIDI layer's libraries read.
+    PrepareMidiEnvironment();
     QCoreApplication::setApplicationName(QStringLiteral("KesV"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESV_VERSION));
     const QStringList arguments = Arguments(argc, argv);

@@ -4,6 +4,7 @@
 #include "midi/mididevicelist.h"
 #include "midi/midiinport.h"
 #include "midi/midioutport.h"
+#include "midi/midisetup.h"
 #include "midi/sequenceplayer.h"
 #include "receiver.h"
 #include "song/cp932.h"
@@ -33,6 +34,14 @@ namespace {
 
 using jackpeers::CChild;
 using jackpeers::JackServerAnswers;
+
+/// The program's start-up, before any test (and any thread) runs: the synthesizer plays
+/// through JACK only once it is done.
+class CMidiStartUp : public ::testing::Environment {
+public:
+    void SetUp() override { PrepareMidiEnvironment(); }
+};
+const auto* const g_pStartUp = ::testing::AddGlobalTestEnvironment(new CMidiStartUp);
 
 /// The messages jack_midi_dump has printed to its file so far.
 std::vector<uint32_t> ReadDump(const std::string& file) {
@@ -428,7 +437,7 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
 // An idle synthesizer lets its audio output go (no JACK client, no processor time) and keeps
 // its soundfont: the next message opens the output again and sounds.
 TEST_F(JackMidiTest, BuiltinSynthLetsItsAudioGoWhenIdleAndComesBack) {
-    setenv("KESV_SYNTH_IDLE_MS", "300", 1); // before the engine exists in this process
+    SetSynthIdleRelease(300ms);
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0);
@@ -458,4 +467,5 @@ TEST_F(JackMidiTest, BuiltinSynthLetsItsAudioGoWhenIdleAndComesBack) {
     EXPECT_EQ(synthPortCount(), 2) << "a message after the release opens no audio again";
     port.ShortMsg(Msg(0x80, 62, 0));
     jack_client_close(client);
+    SetSynthIdleRelease(10s);
 }
