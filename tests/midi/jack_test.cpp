@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -248,6 +249,41 @@ TEST_F(JackMidiTest, JapanesePortNamesAreCp932ShortAndUniqueAndOldUtf8NamesStill
     EXPECT_EQ(port.ShortMsg(Msg(0x90, 60, 100)), kMidiOk);
     ASSERT_TRUE(keys.WaitForArrivals(1, 2s));
     EXPECT_EQ(keys.GetArrival(0).message, Msg(0x90, 60, 100));
+}
+
+// Each KesV gets a JACK client of its own ("KesV", then "KesV-2", ...) and sees every port,
+// though JACK 2 answers a taken name only with Failure|ServerError.
+TEST_F(JackMidiTest, EveryProgramGetsAClientOfItsOwnAndSeesEveryPort) {
+    const std::string keysName = "kesv-keys-" + m_strTag;
+    jackpeers::CJackKeyboard keys(keysName);
+    ASSERT_TRUE(keys.IsOpen());
+    CMidiDeviceList list; // this program's client
+    ASSERT_GE(WaitForDevice(list, keysName + ":in", false), 0);
+    std::vector<std::unique_ptr<CChild>> others;
+    for (int n = 0; n < 2; ++n) {
+        others.push_back(std::make_unique<CChild>(
+            std::vector<std::string>{KESV_JACK_WINDOW, keysName + ":in", std::to_string(60 + n)},
+            File(n == 0 ? "window-2" : "window-3")));
+        ASSERT_TRUE(keys.WaitForArrivals(size_t(2 * (n + 1)), 10s))
+            << "KesV number " << n + 2 << " did not play to the keyboard it should list";
+    }
+    std::vector<uint32_t> heard;
+    for (size_t i = 0; i < keys.ArrivalCount(); ++i)
+        heard.push_back(keys.GetArrival(i).message);
+    for (uint8_t key : {60, 61})
+        EXPECT_NE(std::find(heard.begin(), heard.end(), Msg(0x90, key, 64)), heard.end()) << key;
+
+    jack_client_t* watch =
+        jack_client_open(("kesv-watch-" + m_strTag).c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(watch, nullptr);
+    const char** ports =
+        jack_get_ports(watch, "^KesV(-[0-9]+)?:out$", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+    std::vector<std::string> outputs;
+    for (int i = 0; ports && ports[i]; ++i)
+        outputs.emplace_back(ports[i]);
+    jack_free(ports);
+    jack_client_close(watch);
+    EXPECT_EQ(outputs.size(), 2u) << "the two other programs do not each have a client";
 }
 
 TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {

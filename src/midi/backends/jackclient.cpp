@@ -195,8 +195,12 @@ JackSession CJackClient::Open() {
         // JackNoStartServer: the program never starts a server, whatever the environment says.
         client = Jack().jack_client_open(
             name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
-        if (!client && !(status & JackNameNotUnique))
-            break; // no server
+        // JACK 1 says a taken name is not unique; JACK 2 answers only Failure|ServerError. A
+        // server that cannot be reached or talked to gives no other name either.
+        const bool nameTaken = (status & (JackNameNotUnique | JackServerError)) &&
+                               !(status & (JackServerFailed | JackShmFailure | JackVersionError));
+        if (!client && !nameTaken)
+            break;
     }
     if (!client)
         return nullptr;
