@@ -363,6 +363,10 @@ Channels   : %04X
         <source>1 減算</source>
         <translation>Subtract One</translation>
     </message>
+    <message>
+        <source>録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）</source>
+        <translation>Some MIDI input may have been lost while recording (the system could not keep up)</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>

@@ -207,7 +207,8 @@ JackSession CJackClient::Open() {
     auto session = std::make_shared<CJackSession>(client);
     Jack().jack_on_info_shutdown(client, &CJackSession::OnShutdown, session.get());
     // Activated when a port opens, not for reading the lists of ports.
-    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0) {
+    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0 ||
+        Jack().jack_set_xrun_callback(client, &CJackSession::OnXrun, session.get()) != 0) {
         Jack().jack_client_close(client);
         return nullptr;
     }
