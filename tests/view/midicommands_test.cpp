@@ -10,6 +10,7 @@
 #include "nextmodal.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"
+#include "view/drawhelpers.h"
 #include "view/kesview.h"
 #include "view/playbackcontrol.h"
 
@@ -600,6 +601,42 @@ private Q_SLOTS:
         QTest::qWait(100);
         notes = NotesOnly(jackpeers::ReadDump(file));
         QVERIFY(IsPairs({notes.begin() + 4, notes.end()}, {60, 62}));
+    }
+
+    // Played with Ctrl+Space, each selected row shows the play mark while it plays, over the
+    // selection's highlight.
+    void jack_playSelection_marksEachPlayedRow() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-selection-mark.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC4, 51}, {0xC4, 53}, {0xC4, 55}, {0xC4, 57}, {0xC4, 59}});
+        CKesView& view = *rig.view;
+        view.UpdateScrollRange(-1);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+        view.SelectRows(1, 3);
+
+        // The marker box's top left inside its frame, where the mark is green.
+        const QColor green = PlayMarkColor(view.palette());
+        std::vector<std::pair<int, QColor>> seen;
+        connect(&view.GetPlayback(), &CPlaybackControl::playRowChanged, this, [&](int row) {
+            if (row < 0)
+                return;
+            const QImage image = view.viewport()->grab().toImage();
+            const int top = view.GetRowTop(row - view.GetScrollPosition());
+            seen.push_back({row, image.pixelColor(3, top + 3)});
+        });
+        QTest::keyClick(&view, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(view.GetPlayback().IsPlaying());
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 5000));
+        QCOMPARE(seen.size(), size_t(3));
+        for (size_t i = 0; i < seen.size(); ++i) {
+            QCOMPARE(seen[i].first, int(i) + 1);
+            QCOMPARE(seen[i].second, green);
+        }
     }
 
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
