@@ -470,6 +470,10 @@ Channels   : %04X
         <source>調と拍子の変更</source>
         <translation>Key and Time Signature</translation>
     </message>
+    <message>
+        <source>録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）</source>
+        <translation>Some MIDI input may have been lost while recording (the system could not keep up)</translation>
+    </message>
 </context>
 <context>
     <name>CListPainter</name>

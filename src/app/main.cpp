@@ -5,6 +5,7 @@
 #include "app/language.h"
 #include "app/mainframe.h"
 #include "midi/audiorender.h"
+#include "midi/midisetup.h"
 
 #include <QCommandLineParser>
 #include <QTimer>
@@ -296,6 +297,8 @@ int RunConversionLine(const CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread: the environment the MIDI layer's libraries read.
+    PrepareMidiEnvironment();
     // A write past a file-size limit then fails with EFBIG, which every writer reports and
     // survives, instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -75,6 +75,9 @@ public:
     /// One incoming short message (status in the low byte): a note-on enters its pitch at the
     /// cursor; every message is echoed unchanged to the connection's output.
     void OnMidiInData(quint32 message);
+    /// Incoming messages may have been lost (the MIDI system missed a cycle while recording):
+    /// the status bar says so, since the song may lack notes that were played.
+    void OnMidiInLost();
 
     /// Paints the rows the window shows onto the printer's page at their size on screen,
     /// scaled down where the window is wider or taller than the printable area.

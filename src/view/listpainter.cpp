@@ -117,9 +117,7 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
         if (y >= bottom)
             break;
         PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
-        if (i == rows.playRow)
-            DrawPlayMark(painter, palette, marker);
-        else
+        if (i != rows.playRow)
             DrawRowMarker(painter, palette, marker);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
@@ -133,6 +131,8 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
             painter.setPen(GetSysColor(palette, SysColor::HighlightText));
             m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
         }
+        if (i == rows.playRow) // over the selection's highlight, which takes in the marker
+            DrawPlayMark(painter, palette, marker);
         y += m_metrics.RowPitch();
     }
 }

@@ -130,7 +130,8 @@ void CKesView::Refuse(const QString& text) {
 int CKesView::OnCreate(CMidiConnection* connection) {
     m_pConnection = connection;
     if (m_pConnection) {
-        m_pConnection->SetReceiver({this, [this](quint32 message) { OnMidiInData(message); }});
+        m_pConnection->SetReceiver(
+            {this, [this](quint32 message) { OnMidiInData(message); }, [this] { OnMidiInLost(); }});
         m_pConnection->Open(); // a failure only leaves recording off
     }
     Q_EMIT midiCommandsChanged();
@@ -227,6 +228,11 @@ void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {
     cmdUI->setEnabled(true);
     cmdUI->setCheckable(true);
     cmdUI->setChecked(m_pConnection && m_pConnection->IsOpen());
+}
+
+void CKesView::OnMidiInLost() {
+    Q_EMIT statusMessage(
+        tr("録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）"));
 }
 
 void CKesView::OnMidiInData(quint32 message) {
