@@ -37,6 +37,7 @@ bool RunOffTheWindowThread(QWidget* parent, const QString& label,
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(200);
+    progress.setValue(0); // starts the wait before the dialog shows
     std::stop_source stop;
     QObject::connect(&progress, &QProgressDialog::canceled, &progress,
                      [&stop] { stop.request_stop(); });
