@@ -69,9 +69,10 @@ void* Reallocate(void* pointer, size_t size) {
 // The encoding a document declares when expat cannot read it itself (Shift_JIS, say); empty
 // when none is declared or it is one of expat's own.
 QByteArray ForeignEncoding(const QByteArray& xml) {
-    if (!xml.startsWith("<?xml"))
+    const qsizetype end = xml.indexOf("?>");
+    if (!xml.startsWith("<?xml") || end < 0)
         return {}; // a byte order mark or no declaration: UTF-8 or UTF-16, found by expat
-    const QByteArray declaration = xml.left(xml.indexOf("?>"));
+    const QByteArray declaration = xml.left(end);
     qsizetype at = declaration.indexOf("encoding");
     if (at < 0)
         return {};
@@ -80,10 +81,10 @@ QByteArray ForeignEncoding(const QByteArray& xml) {
         ;
     if (at < 0 || at >= declaration.size() || (declaration[at] != '"' && declaration[at] != '\''))
         return {};
-    const qsizetype end = declaration.indexOf(declaration[at], at + 1);
-    if (end < 0)
+    const qsizetype close = declaration.indexOf(declaration[at], at + 1);
+    if (close < 0)
         return {};
-    const QByteArray name = declaration.mid(at + 1, end - at - 1);
+    const QByteArray name = declaration.mid(at + 1, close - at - 1);
     for (const char* own : {"utf-8", "utf-16", "iso-8859-1", "us-ascii"}) {
         if (name.compare(own, Qt::CaseInsensitive) == 0)
             return {};
@@ -142,8 +143,8 @@ MusicXmlReadResult CXmlReader::Parse(const QByteArray& xml, const std::stop_toke
     if (bytes.size() > INT_MAX)
         return {MusicXmlError::TooLarge};
 
-    // expat copies the document into its own buffer first.
-    ParserBudget budget{size_t(bytes.size()) + kMaxXmlParserBytes};
+    // expat copies the document into a buffer of its own first, up to twice its size.
+    ParserBudget budget{2 * size_t(bytes.size()) + kMaxXmlParserBytes};
     ParserBudget* const outer = t_pBudget;
     t_pBudget = &budget;
     const XML_Memory_Handling_Suite memory{Allocate, Reallocate, Release};

@@ -18,8 +18,8 @@ public:
 
     /// Hands every element and text of `xml` to the handlers. Refuses a document that declares
     /// entities, nests elements deeper than kMaxXmlDepth or whose parse would take more than
-    /// kMaxXmlParserBytes beyond its own size (attributes by the million); answers Cancelled
-    /// once `stop` is requested, and whatever a handler refused with.
+    /// kMaxXmlParserBytes beside the parser's copy of it (attributes by the million); answers
+    /// Cancelled once `stop` is requested, and whatever a handler refused with.
     MusicXmlReadResult Parse(const QByteArray& xml, const std::stop_token& stop = {});
 
 protected:
