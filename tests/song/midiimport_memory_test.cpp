@@ -82,13 +82,11 @@ TEST(MidiImportMemory, ABigFileIsReadInAFewTimesItsSize) {
         const Bytes file = BigFile(size_t(8) << 20, chords);
         const auto size = int64_t(file.size());
         std::vector<MelodyCandidate> candidates;
-        const int64_t listing = PeakOf([&] {
-            EXPECT_EQ(ReadMelodyCandidates(file, candidates).error, MidiReadError::None);
-        });
+        const int64_t listing = PeakOf(
+            [&] { EXPECT_EQ(ReadMelodyCandidates(file, candidates).error, MidiReadError::None); });
         MidiImport import;
-        const int64_t reading = PeakOf([&] {
-            EXPECT_EQ(DecodeMidiFile(file, import).error, MidiReadError::None);
-        });
+        const int64_t reading =
+            PeakOf([&] { EXPECT_EQ(DecodeMidiFile(file, import).error, MidiReadError::None); });
         EXPECT_EQ(candidates.size(), 1u);
         EXPECT_GT(import.song.count, 0);
         // Each note's end is kept for the melody's score: eight bytes, under three times the
