@@ -337,6 +337,10 @@ Channels   : %04X
         <source>MusicXML ファイルを読み込んでいます...</source>
         <translation>Reading the MusicXML file...</translation>
     </message>
+    <message>
+        <source>読み込みを中止しました</source>
+        <translation>Import cancelled</translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>
@@ -1953,6 +1957,58 @@ Channels   : %04X
     <message>
         <source>調を音符から%1としました</source>
         <translation>key %1 taken from the notes</translation>
+    </message>
+    <message>
+        <source>旋律の音符がすべて曲に書けない高さです。</source>
+        <translation>Every note of the melody lies outside the pitches a song can hold.</translation>
+    </message>
+    <message>
+        <source>旋律の最初の音符が %1 イベントの曲に収まりません（その前の休符か、音符そのものが長すぎます）。</source>
+        <translation>The melody&apos;s first note does not fit into a song of %1 events (the rest before it, or the note itself, is too long).</translation>
+    </message>
+    <message>
+        <source>読み込みを中止しました。</source>
+        <translation>The import was cancelled.</translation>
+    </message>
+    <message>
+        <source>パートの音符がすべて曲に書けない高さです。</source>
+        <translation>Every note of the part lies outside the pitches a song can hold.</translation>
+    </message>
+    <message>
+        <source>パートの最初の音符が %1 イベントの曲に収まりません（その前の休符か、音符そのものが長すぎます）。</source>
+        <translation>The part&apos;s first note does not fit into a song of %1 events (the rest before it, or the note itself, is too long).</translation>
+    </message>
+    <message>
+        <source>XML の構造が複雑すぎて読めません（入れ子が深すぎるか、属性が多すぎます）。</source>
+        <translation>The XML is too complex to read (nested too deeply, or too many attributes).</translation>
+    </message>
+    <message numerus="yes">
+        <source>前の音符と重なる音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note under an earlier one left out</numerusform>
+            <numerusform>%n notes under an earlier one left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>前の音符と重なる音符 %n 個をその終わりから始めました</source>
+        <translation>
+            <numerusform>%n note overlapping an earlier one started where it ends</numerusform>
+            <numerusform>%n notes overlapping an earlier one started where they end</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>長さのない音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note without a length left out</numerusform>
+            <numerusform>%n notes without a length left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>曲に収まらない長さ %n 個を切り詰めました</source>
+        <translation>
+            <numerusform>%n length longer than a song cut</numerusform>
+            <numerusform>%n lengths longer than a song cut</numerusform>
+        </translation>
     </message>
 </context>
 <context>

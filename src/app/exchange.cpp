@@ -51,6 +51,14 @@ QString DescribeReadError(const MidiReadResult& result) {
         return ExchangeText::tr("トラック %1 には旋律にできる音符がありません。").arg(result.track);
     case MidiReadError::UnsupportedFormat:
         return ExchangeText::tr("フォーマット 2 の MIDI ファイルには対応していません。");
+    case MidiReadError::NoNotesInRange:
+        return ExchangeText::tr("旋律の音符がすべて曲に書けない高さです。");
+    case MidiReadError::NotesBeyondSong:
+        return ExchangeText::tr("旋律の最初の音符が %1 イベントの曲に収まりません"
+                                "（その前の休符か、音符そのものが長すぎます）。")
+            .arg(kMaxEvents);
+    case MidiReadError::Cancelled:
+        return ExchangeText::tr("読み込みを中止しました。");
     case MidiReadError::TrackMissing:
         what = ExchangeText::tr("ヘッダにあるトラックの前でファイルが終わっています");
         break;
@@ -177,6 +185,18 @@ QString DecodeMidiText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
 
+QString PrintableName(const QString& name) {
+    QString shown;
+    shown.reserve(name.size());
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 bool IsSameFile(const QString& first, const QString& second) {
     struct stat a {};
     struct stat b {};
@@ -264,12 +284,13 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
 }
 
 bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
-                        QString* error) {
+                        QString* error, const std::stop_token& stop) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
     const MidiReadResult result = ReadMelodyCandidates(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, candidates);
+        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, candidates,
+        stop);
     if (result.error != MidiReadError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -278,13 +299,14 @@ bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candi
 }
 
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
-                        MelodyChoice choice) {
+                        MelodyChoice choice, const std::stop_token& stop) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
     MidiImport read;
-    const MidiReadResult result = DecodeMidiFile(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, read, choice);
+    const MidiReadResult result =
+        DecodeMidiFile({reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())},
+                       read, choice, stop);
     if (result.error != MidiReadError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -467,7 +489,7 @@ int ListMidiTracks(const QString& path, QString* text, QString* message) {
                      .arg(range, -9)
                      .arg(candidate.score, 5, 'f', 1)
                      .arg(CTrackChoiceDlg::InstrumentName(candidate.program),
-                          DecodeMidiText(candidate.trackName));
+                          PrintableName(DecodeMidiText(candidate.trackName)));
     }
     *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return 0;

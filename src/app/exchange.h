@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <span>
+#include <stop_token>
 #include <vector>
 
 /// The file dialogs' filters for song files and for MIDI files.
@@ -35,17 +36,22 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
                       QString* error);
 
 /// The melody candidates of a MIDI file, best first; false with `error` when it has none.
+/// The reading stops soon after `stop` is requested (false, with the words for that).
 bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
-                        QString* error);
+                        QString* error, const std::stop_token& stop = {});
 
 /// Reads a MIDI file into `import`, its title made cp932 (from UTF-8, else cp932 when it reads
 /// as Japanese, else Latin-1) and kept in `import.song.title`. On failure `import` is
 /// untouched and `error` names the fault.
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
-                        MelodyChoice choice = {});
+                        MelodyChoice choice = {}, const std::stop_token& stop = {});
 
 /// The text of a name stored in a MIDI file, decoded as ImportSongFromMidi decodes titles.
 QString DecodeMidiText(const std::string& bytes);
+
+/// A name as a list or a terminal shows it: control characters (a NUL, a line break, an
+/// escape) written as \xNN, so that nothing is cut off or hidden.
+QString PrintableName(const QString& name);
 
 /// Why an audio export failed, in one sentence; empty when it did not.
 QString DescribeAudioFailure(const AudioRenderResult& result);
@@ -76,12 +82,14 @@ bool ExportSongToMusicXml(const Song& song, const TimeSignature& signature, cons
                           QString* error);
 
 /// The parts of a MusicXML score (plain or compressed); false with `error` when it is none.
-bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error);
+/// The reading stops soon after `stop` is requested (false, with the words for that).
+bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error,
+                       const std::stop_token& stop = {});
 
 /// Reads part `part` of a MusicXML score into `import`. On failure `import` is untouched and
 /// `error` names the fault.
 bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString* error,
-                            int part = 0);
+                            int part = 0, const std::stop_token& stop = {});
 
 /// What the status bar says after a MusicXML import: what was left out or changed, a time
 /// signature other than the settings' `signature`.

@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <stop_token>
 #include <thread>
 
 namespace {
@@ -27,22 +28,27 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-// Runs `work` on a thread of its own, so the window keeps painting; a progress dialog
-// shows when it takes longer than 200 ms.
-void RunOffTheWindowThread(QWidget* parent, const QString& label,
-                           const std::function<void()>& work) {
-    QProgressDialog progress(label, QString(), 0, 0, parent);
+// Runs `work` on a thread of its own, so the window keeps painting; a progress dialog with
+// a Cancel button shows when it takes longer than 200 ms. Cancel asks the work to stop
+// through its token; answers false when it was cancelled.
+bool RunOffTheWindowThread(QWidget* parent, const QString& label,
+                           const std::function<void(std::stop_token)>& work) {
+    QProgressDialog progress(label, CExchangeCommands::tr("ｷｬﾝｾﾙ"), 0, 0, parent);
     progress.setWindowTitle(QStringLiteral("KesV"));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButton(nullptr);
     progress.setMinimumDuration(200);
+    progress.setValue(0); // starts the wait before the dialog shows
+    std::stop_source stop;
+    QObject::connect(&progress, &QProgressDialog::canceled, &progress,
+                     [&stop] { stop.request_stop(); });
     QEventLoop loop;
-    std::thread worker([&work, &loop] {
-        work();
+    std::thread worker([&work, &loop, token = stop.get_token()] {
+        work(token);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();
+    return !stop.stop_requested();
 }
 
 bool IsMidiFileName(const QString& path) {
@@ -128,8 +134,10 @@ bool CExchangeCommands::ImportMusicXmlFile(const QString& path) {
     int part = 0;
     const QString reading = tr("MusicXML ファイルを読み込んでいます...");
     bool listed = false;
-    RunOffTheWindowThread(m_pFrame, reading,
-                          [&] { listed = ReadMusicXmlParts(path, parts, &error); });
+    if (!RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token stop) {
+            listed = ReadMusicXmlParts(path, parts, &error, stop);
+        }))
+        return ReportCancelled();
     if (listed && parts.size() > 1) {
         // The part choice is the track choice's list: one row a part, no channel of its own.
         std::vector<MelodyCandidate> candidates;
@@ -141,7 +149,7 @@ bool CExchangeCommands::ImportMusicXmlFile(const QString& path) {
             candidate.lowestKey = parts[i].lowestKey;
             candidate.highestKey = parts[i].highestKey;
             candidates.push_back(candidate);
-            names << QString::fromStdString(parts[i].name);
+            names << PrintableName(QString::fromStdString(parts[i].name));
         }
         CTrackChoiceDlg dialog(candidates, names, m_pFrame);
         if (dialog.exec() != QDialog::Accepted)
@@ -150,10 +158,10 @@ bool CExchangeCommands::ImportMusicXmlFile(const QString& path) {
     }
     MusicXmlImport import;
     bool imported = false;
-    if (listed)
-        RunOffTheWindowThread(m_pFrame, reading, [&] {
-            imported = ImportSongFromMusicXml(path, import, &error, part);
-        });
+    if (listed && !RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token stop) {
+            imported = ImportSongFromMusicXml(path, import, &error, part, stop);
+        }))
+        return ReportCancelled();
     return FinishImport(imported, path, error, import.song,
                         imported ? DescribeMusicXmlImport(import, m_settings.GetTimeSignature())
                                  : QString());
@@ -166,12 +174,14 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
     MelodyChoice choice;
     bool listed = false;
     const QString reading = tr("MIDI ファイルを読み込んでいます...");
-    RunOffTheWindowThread(m_pFrame, reading,
-                          [&] { listed = ReadMidiCandidates(path, candidates, &error); });
+    if (!RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token stop) {
+            listed = ReadMidiCandidates(path, candidates, &error, stop);
+        }))
+        return ReportCancelled();
     if (listed && candidates.size() > 1) {
         QStringList names;
         for (const MelodyCandidate& candidate : candidates)
-            names << DecodeMidiText(candidate.trackName);
+            names << PrintableName(DecodeMidiText(candidate.trackName));
         CTrackChoiceDlg dialog(candidates, names, m_pFrame);
         if (dialog.exec() != QDialog::Accepted)
             return false;
@@ -179,8 +189,10 @@ bool CExchangeCommands::ImportMidiFile(const QString& path) {
         choice = {chosen.track, chosen.channel};
     }
     bool imported = false;
-    RunOffTheWindowThread(m_pFrame, reading,
-                          [&] { imported = ImportSongFromMidi(path, import, &error, choice); });
+    if (listed && !RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token stop) {
+            imported = ImportSongFromMidi(path, import, &error, choice, stop);
+        }))
+        return ReportCancelled();
     return FinishImport(imported, path, error, import.song,
                         imported ? DescribeImport(import, m_settings.GetTimeSignature())
                                  : QString());
@@ -196,6 +208,11 @@ bool CExchangeCommands::FinishImport(bool imported, const QString& path, const Q
     m_pFrame->GetDocument()->ReplaceSongAsStep(song, cursor.row, cursor.column);
     m_pFrame->ShowMessage(message);
     return true;
+}
+
+bool CExchangeCommands::ReportCancelled() {
+    m_pFrame->ShowMessage(tr("読み込みを中止しました"));
+    return false;
 }
 
 void CExchangeCommands::OnFileExportAudio() {

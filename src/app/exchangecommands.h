@@ -45,6 +45,8 @@ private:
     /// reports why `path` could not be read; answers `imported`.
     bool FinishImport(bool imported, const QString& path, const QString& error, const Song& song,
                       const QString& message);
+    /// Says in the status bar that an import was cancelled; answers false.
+    bool ReportCancelled();
 
     CMainFrame* m_pFrame;
     const EnvSettings& m_settings;

@@ -12,7 +12,7 @@
 // A note (or rest, key -1) of the voice read, in ticks from the start of the part.
 struct ReadNote {
     double start = 0;
-    double length = 0;
+    double length = 0; // 0: none given
     int key = -1;
     bool tieStart = false;
     bool tieStop = false;
@@ -34,6 +34,12 @@ struct ParsedScore {
     MusicXmlImport counts;      // what was left out, and the first time signature
 };
 
+/// A duration longer than this is longer than any song (999 events of the longest length) and
+/// is read as this.
+constexpr double kLongestReadTicks = double(kMaxEvents) * 2 * kTicksPerWhole;
+
 /// Reads a whole document; the notes only of part `chosenPart` (from 0; -1: none). A
-/// document type that declares entities is refused before anything is expanded.
-MusicXmlReadResult ParseScore(const QByteArray& xml, int chosenPart, ParsedScore& out);
+/// document type that declares entities is refused before anything is expanded; the work is
+/// linear in the document and ends soon after `stop` is requested.
+MusicXmlReadResult ParseScore(const QByteArray& xml, int chosenPart, ParsedScore& out,
+                              const std::stop_token& stop = {});

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -221,6 +222,33 @@ private Q_SLOTS:
         });
         QVERIFY(m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
         QCOMPARE(int(song().events[0].pitch), 72 - 9);
+    }
+
+    // A long import shows its progress with a Cancel button that stops the reading: nothing
+    // is imported, and the status bar says so.
+    void importMidi_cancelStopsTheReading() {
+        OpenSong(3);
+        const std::vector<uint8_t> saved = EncodeSong(song());
+        // 24 MB of notes take far longer to read than the 200 ms before the progress shows.
+        std::vector<uint8_t> track{0x00, 0x90, 60, 100};
+        while (track.size() < (size_t(24) << 20))
+            track.insert(track.end(), {0x60, 62, 100, 0x60, 62, 0});
+        std::vector<uint8_t> bytes{'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,
+                                   0,   0,   1,   0,   96, 'M', 'T', 'r', 'k'};
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back(uint8_t(track.size() >> shift));
+        bytes.insert(bytes.end(), track.begin(), track.end());
+        QFile file(m_dir.filePath(QStringLiteral("long.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        OnNextModal<QProgressDialog>([](QProgressDialog* progress) {
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        QVERIFY(!m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
+        QCOMPARE(m_app->GetMainFrame()->statusBar()->currentMessage(),
+                 QStringLiteral("読み込みを中止しました"));
+        QCOMPARE(EncodeSong(song()), saved);
     }
 
     // A score with two parts asks which, as a MIDI file does: Escape imports nothing, the

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stop_token>
 
 namespace {
 
@@ -171,6 +172,16 @@ TEST(MidiFile, LimitsAndRefusals) {
         {File(0, 480, {{}, {}}), MidiReadError::NoNotes},
         {File(0, 480, {{0x00, 0x99, 36, 100, 0x60, 0x89, 36, 0}}), MidiReadError::NoNotes},
         {File(2, 480, {{}}), MidiReadError::UnsupportedFormat},
+        // Every key beyond a song's; a first note 2^28 ticks of division 1 in (more quarters
+        // than 999 whole rests hold); a first note 2^30 quarters long.
+        {File(0, 480, {{0x00, 0x90, 9, 100, 0x60, 0x80, 9, 0}}), MidiReadError::NoNotesInRange},
+        {File(0, 1,
+              {{0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0x01, 0x90, 60, 100, 0x01, 0x80, 60, 0}}),
+         MidiReadError::NotesBeyondSong},
+        {File(0, 1, {{0x00, 0x90, 60,   100,  0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0xFF,
+                      0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01,
+                      0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0x04, 0x80, 60,   0}}),
+         MidiReadError::NotesBeyondSong},
         {File(0, 480, {{0x00, 60, 100}}), MidiReadError::BadEvent},
         {File(0, 480, {{0x00, 0x90, 60}}), MidiReadError::EventPastEnd},
         {File(0, 480, {{0x00, 0xFF, 0x03, 0x10, 'a'}}), MidiReadError::EventPastEnd},
@@ -181,6 +192,16 @@ TEST(MidiFile, LimitsAndRefusals) {
         EXPECT_EQ(DecodeMidiFile(bytes, import).error, error) << DescribeMidiError(error);
         EXPECT_EQ(import.title, "kept");
     }
+
+    // A reading asked to stop stops, and leaves the import as it was.
+    std::stop_source stop;
+    stop.request_stop();
+    MidiImport import;
+    std::vector<MelodyCandidate> candidates;
+    EXPECT_EQ(DecodeMidiFile(longer, import, {}, stop.get_token()).error, MidiReadError::Cancelled);
+    EXPECT_EQ(import.song.count, 0);
+    EXPECT_EQ(ReadMelodyCandidates(longer, candidates, stop.get_token()).error,
+              MidiReadError::Cancelled);
 }
 
 namespace {
