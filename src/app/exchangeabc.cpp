@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 struct ExchangeText {
@@ -82,6 +84,13 @@ QString SongToAbcText(const Song& song, const TimeSignature& signature, int firs
     AbcWriteOptions options = OptionsForSong(song, signature);
     options.firstRow = firstRow;
     options.rowCount = rowCount;
+    // Rows from within a bar keep their place in it: the first bar is a pickup.
+    int64_t start = 0;
+    for (int i = 0; i < std::min(firstRow, song.count); ++i)
+        start += GetDurationTicks(song.events[size_t(i)].code);
+    const int perBar = GetTicksPerBar(signature);
+    if (const int into = int(start % perBar); into > 0)
+        options.pickup = perBar - into;
     return QString::fromStdString(EncodeAbc(song, options));
 }
 
