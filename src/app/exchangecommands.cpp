@@ -368,6 +368,9 @@ void CExchangeCommands::OnEditPaste() {
         events.push_back({tune.song.events[size_t(i)].code, tune.song.events[size_t(i)].pitch});
     if (!view->PasteEvents(std::move(events)))
         return;
+    // The song keeps its own tempo: what the tune's tempo went through does not concern it.
+    tune.remarks.tempoClamped = false;
+    tune.remarks.tempoChanges = 0;
     const QStringList remarks = AbcImportRemarks(tune, m_settings.GetTimeSignature());
     m_pFrame->ShowMessage(remarks.isEmpty()
                               ? tr("ABC の曲を貼り付けました")
