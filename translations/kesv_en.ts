@@ -341,6 +341,39 @@ Channels   : %04X
         <source>読み込みを中止しました</source>
         <translation>Import cancelled</translation>
     </message>
+    <message>
+        <source>ABC ファイルを読み込んでいます...</source>
+        <translation>Reading the ABC file...</translation>
+    </message>
+    <message>
+        <source>曲全体を ABC としてコピーしました</source>
+        <translation>Whole song copied as ABC</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 個のイベントを ABC としてコピーしました</source>
+        <translation>
+            <numerusform>%n event copied as ABC</numerusform>
+            <numerusform>%n events copied as ABC</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けできません。
+%1</source>
+        <translation>The ABC tune cannot be pasted.
+%1</translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けました</source>
+        <translation>ABC tune pasted</translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けました（%1）</source>
+        <translation>ABC tune pasted (%1)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>
@@ -926,6 +959,30 @@ Channels   : %04X
         <source>曲の調、拍子と弱起を設定</source>
         <translation>Set the key, time signature and pickup of the song</translation>
     </message>
+    <message>
+        <source>ABC ﾌｧｲﾙへ書き出し(&amp;B)...</source>
+        <translation>Export as A&amp;BC File...</translation>
+    </message>
+    <message>
+        <source>曲を ABC 記譜法のﾃｷｽﾄに書き出し</source>
+        <translation>Write the song as a tune in ABC notation</translation>
+    </message>
+    <message>
+        <source>ABC ﾌｧｲﾙから読み込み(&amp;C)...</source>
+        <translation>Import AB&amp;C File...</translation>
+    </message>
+    <message>
+        <source>ABC 記譜法の曲を新しい曲として読み込み</source>
+        <translation>Read a tune in ABC notation as a new song</translation>
+    </message>
+    <message>
+        <source>ABC としてコピー(&amp;B)</source>
+        <translation>Copy as A&amp;BC</translation>
+    </message>
+    <message>
+        <source>選択範囲（選択がなければ曲全体）を ABC 記譜法のﾃｷｽﾄでｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ</source>
+        <translation>Copy the selection (the whole song without one) to the clipboard as text in ABC notation</translation>
+    </message>
 </context>
 <context>
     <name>CSongMusicDlg</name>
@@ -1402,6 +1459,33 @@ Channels   : %04X
     <message>
         <source>音域</source>
         <translation>Range</translation>
+    </message>
+</context>
+<context>
+    <name>CTuneChoiceDlg</name>
+    <message>
+        <source>ABC の曲</source>
+        <translation>ABC Tune</translation>
+    </message>
+    <message>
+        <source>読み込む曲を選んでください。</source>
+        <translation>Choose the tune to import.</translation>
+    </message>
+    <message>
+        <source>曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>調</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>拍子</source>
+        <translation>Metre</translation>
+    </message>
+    <message>
+        <source>イベント数</source>
+        <translation>Events</translation>
     </message>
 </context>
 <context>

@@ -102,7 +102,7 @@ QString AbcFileFilter();
 bool IsAbcFileName(const QString& path);
 
 /// The song (or `rowCount` rows from `firstRow`) as an ABC tune: the title, `signature`, the
-/// tempo; for Copy as ABC.
+/// tempo, rows that start within a bar begun with a pickup; for Copy as ABC.
 QString SongToAbcText(const Song& song, const TimeSignature& signature, int firstRow = 0,
                       int rowCount = kMaxEvents);
 /// Writes the song as an ABC tune (see WriteOutputFile).

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 struct ExchangeText {
@@ -88,6 +90,14 @@ QString SongToAbcText(const Song& song, const TimeSignature& signature, int firs
     AbcWriteOptions options = OptionsForSong(song, signature);
     options.firstRow = firstRow;
     options.rowCount = rowCount;
+    // Rows from within a bar keep their place in it: the first bar is a pickup. A pickup of
+    // the song's own holds the last beats of its first bar.
+    const int perBar = GetTicksPerBar(options.signature);
+    int64_t start = options.pickup > 0 && options.pickup < perBar ? perBar - options.pickup : 0;
+    for (int i = 0; i < std::min(firstRow, song.count); ++i)
+        start += GetDurationTicks(song.events[size_t(i)].code);
+    if (firstRow > 0)
+        options.pickup = perBar - int(start % perBar); // a whole bar: none
     return QString::fromStdString(EncodeAbc(song, options));
 }
 

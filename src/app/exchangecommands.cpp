@@ -1,18 +1,22 @@
 #include "exchangecommands.h"
 
 #include "dialogs/trackchoicedlg.h"
+#include "dialogs/tunechoicedlg.h"
 #include "document/kesdoc.h"
 #include "exchange.h"
 #include "mainframe.h"
 #include "settings/envsettings.h"
+#include "view/eventclipboard.h"
 #include "view/kesview.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -272,7 +276,7 @@ QString CExchangeCommands::DroppedFile(const QMimeData* data) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        if (IsMidiFileName(path) || IsMusicXmlFileName(path) ||
+        if (IsMidiFileName(path) || IsMusicXmlFileName(path) || IsAbcFileName(path) ||
             QFileInfo(path).suffix().toLower() == QLatin1String("kes"))
             return path;
     }
@@ -282,5 +286,110 @@ QString CExchangeCommands::DroppedFile(const QMimeData* data) {
 bool CExchangeCommands::OpenOrImportFile(const QString& path) {
     if (IsMidiFileName(path))
         return ImportMidiFile(path);
+    if (IsAbcFileName(path))
+        return ImportAbcFile(path);
     return IsMusicXmlFileName(path) ? ImportMusicXmlFile(path) : m_pFrame->OpenDocumentFile(path);
+}
+
+void CExchangeCommands::OnFileExportAbc() {
+    QFileDialog dialog(m_pFrame, QString(), SuggestedName(QStringLiteral("abc")), AbcFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("abc"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!ExportSongToAbc(m_pFrame->GetDocument()->GetSong(), m_settings.GetTimeSignature(), path,
+                         &error)) {
+        QMessageBox::warning(m_pFrame, QStringLiteral("KesV"),
+                             tr("%1 に書き出せませんでした。\n%2").arg(Native(path), error));
+        return;
+    }
+    m_pFrame->ShowMessage(tr("%1 に書き出しました").arg(Native(path)));
+}
+
+void CExchangeCommands::OnFileImportAbc() {
+    if (const QString path = AskImportFile(AbcFileFilter()); !path.isEmpty())
+        ImportAbcFile(path);
+}
+
+bool CExchangeCommands::ChooseAbcTune(const std::vector<AbcTuneInfo>& tunes, int& index) {
+    index = 0;
+    if (tunes.size() < 2)
+        return true;
+    CTuneChoiceDlg dialog(tunes, m_pFrame);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    index = dialog.ChosenIndex();
+    return true;
+}
+
+bool CExchangeCommands::ImportAbcFile(const QString& path) {
+    QString error;
+    std::vector<AbcTuneInfo> tunes;
+    const QString reading = tr("ABC ファイルを読み込んでいます...");
+    bool listed = false;
+    RunOffTheWindowThread(m_pFrame, reading, [&] { listed = ReadAbcTunes(path, tunes, &error); });
+    int index = 0;
+    if (listed && !ChooseAbcTune(tunes, index))
+        return false;
+    AbcTune import;
+    bool imported = false;
+    if (listed)
+        RunOffTheWindowThread(m_pFrame, reading,
+                              [&] { imported = ImportSongFromAbc(path, import, &error, index); });
+    return FinishImport(imported, path, error, import.song,
+                        imported ? DescribeAbcImport(import, m_settings.GetTimeSignature())
+                                 : QString());
+}
+
+void CExchangeCommands::OnEditCopyAsAbc() {
+    const CKesView* view = m_pFrame->GetView();
+    const Song& song = m_pFrame->GetDocument()->GetSong();
+    auto [first, count] = view ? view->GetSelection() : std::pair{0, 0};
+    const bool whole = count == 0;
+    if (whole)
+        count = song.count;
+    if (count == 0)
+        return;
+    QGuiApplication::clipboard()->setText(
+        SongToAbcText(song, m_settings.GetTimeSignature(), first, count));
+    m_pFrame->ShowMessage(whole ? tr("曲全体を ABC としてコピーしました")
+                                : tr("%n 個のイベントを ABC としてコピーしました", nullptr, count));
+}
+
+void CExchangeCommands::OnEditPaste() {
+    CKesView* view = m_pFrame->GetView();
+    if (!view)
+        return;
+    // Our own events go as they are; of a text, only a tune is read here.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QByteArray text;
+    if (data && data->hasText() && !data->hasFormat(QString::fromLatin1(kEventsMimeType)))
+        text = data->text().toUtf8();
+    const std::string_view abc(text.constData(), size_t(text.size()));
+    if (!LooksLikeAbc(abc)) {
+        view->OnEditPaste();
+        return;
+    }
+    int index = 0;
+    if (!ChooseAbcTune(ListAbcTunes(abc), index))
+        return;
+    AbcTune tune;
+    if (QString error; !ImportSongFromAbcText(text, tune, &error, index)) {
+        m_pFrame->ShowFailure(tr("ABC の曲を貼り付けできません。\n%1").arg(error));
+        return;
+    }
+    std::vector<EventBytes> events;
+    for (int i = 0; i < tune.song.count; ++i)
+        events.push_back({tune.song.events[size_t(i)].code, tune.song.events[size_t(i)].pitch});
+    if (!view->PasteEvents(std::move(events)))
+        return;
+    // The song keeps its own tempo: what the tune's tempo went through does not concern it.
+    tune.remarks.tempoClamped = false;
+    tune.remarks.tempoChanges = 0;
+    const QStringList remarks = AbcImportRemarks(tune, m_settings.GetTimeSignature());
+    m_pFrame->ShowMessage(remarks.isEmpty()
+                              ? tr("ABC の曲を貼り付けました")
+                              : tr("ABC の曲を貼り付けました（%1）").arg(remarks.join(tr("、"))));
 }

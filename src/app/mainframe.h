@@ -76,12 +76,13 @@ public Q_SLOTS:
     /// Replaces the song with a MIDI file's melody (after the save question); a failure is
     /// reported in a message box and changes nothing.
     bool ImportMidiFile(const QString& path);
-    /// A Standard MIDI File (.mid, .midi) is imported, anything else opened as a song.
+    /// A MIDI file, a MusicXML score or an ABC file is imported, anything else opened as a song.
     bool OpenOrImportFile(const QString& path);
     void UpdateTitle();
     /// Runs the view's update handlers of the MIDI commands on their actions.
     void UpdateMidiCommands();
-    /// Enables cut and copy as the view's cursor and selection allow.
+    /// Enables cut and copy as the view's cursor and selection allow, Copy as ABC while the
+    /// song has events.
     void UpdateEditCommands();
     /// Enables paste while the clipboard holds events or text.
     void UpdatePasteCommand();
@@ -94,7 +95,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     /// A new palette, light or dark, gets the tool-bar pictures made for it.
     void changeEvent(QEvent* event) override;
-    /// Song files dropped on the window open, MIDI files are imported.
+    /// Song files dropped on the window open, MIDI, MusicXML and ABC files are imported.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

@@ -26,8 +26,5 @@ public:
     static QString InstrumentName(int program);
 
 private:
-    /// Room for every column and a dozen rows, within the screen.
-    void FitToContents();
-
-    QTreeWidget* m_pList;
+    QTreeWidget* m_pList = nullptr;
 };

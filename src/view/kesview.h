@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CKesDoc;
 class CListPainter;
@@ -106,6 +107,10 @@ public:
     /// while the clipboard holds events or text.
     bool CanCutOrCopy() const;
     static bool CanPaste();
+    /// Puts `events` in place of the selection, else before the cursor row, as one step named
+    /// as a paste; the cursor follows them. False when there are none or the song would pass
+    /// the event limit (said in a message box).
+    bool PasteEvents(std::vector<EventBytes> events);
 
     /// Whether a pitch entered by hand sounds on the output device (on at first).
     void SetAuditionEnabled(bool enabled);
