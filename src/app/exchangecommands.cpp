@@ -210,6 +210,7 @@ bool CExchangeCommands::FinishImport(bool imported, const QString& path, const Q
     }
     const auto cursor = m_pFrame->GetView()->Cursor();
     m_pFrame->GetDocument()->ReplaceSongAsStep(song, cursor.row, cursor.column);
+    m_pFrame->SetImportedFrom(path);
     m_pFrame->ShowMessage(message);
     return true;
 }

@@ -425,8 +425,26 @@ void CMainFrame::ReportFileFailure(const QString& text) {
 }
 
 void CMainFrame::OnFileNew() {
-    if (SaveModified())
+    if (SaveModified()) {
         m_pDocument->OnNewDocument();
+        m_strImportedFrom.clear();
+    }
+}
+
+void CMainFrame::SetImportedFrom(const QString& path) {
+    m_strImportedFrom = path;
+}
+
+QString CMainFrame::SuggestedSongPath() const {
+    if (!m_pDocument->GetPathName().isEmpty())
+        return m_pDocument->GetPathName();
+    // A song imported from tune.mid is offered as tune.kes beside it.
+    if (!m_strImportedFrom.isEmpty()) {
+        const QFileInfo imported(m_strImportedFrom);
+        return imported.absoluteDir().filePath(imported.completeBaseName() +
+                                               QStringLiteral(".kes"));
+    }
+    return UntitledName() + QStringLiteral(".kes");
 }
 
 void CMainFrame::OnFileOpen() {
@@ -467,11 +485,11 @@ void CMainFrame::OnFileSave() {
 }
 
 void CMainFrame::OnFileSaveAs() {
-    QFileDialog dialog(this, QString(), m_pDocument->GetPathName(), SongFileFilter());
+    QFileDialog dialog(this, QString(), SuggestedSongPath(), SongFileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kes"));
     if (m_pDocument->GetPathName().isEmpty())
-        dialog.selectFile(UntitledName() + QStringLiteral(".kes"));
+        dialog.selectFile(SuggestedSongPath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     DoSave(dialog.selectedFiles().constFirst());

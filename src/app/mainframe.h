@@ -60,6 +60,11 @@ public:
 
     /// The name of a song never saved, in titles and suggested file names.
     static QString UntitledName();
+    /// Where Save As proposes to save: the song's file, else beside the file it was imported
+    /// from under that file's name (tune.mid: tune.kes), else Untitled.kes.
+    QString SuggestedSongPath() const;
+    /// Remembers the file the song was last imported from, for SuggestedSongPath.
+    void SetImportedFrom(const QString& path);
 
     /// Reads the bars' layout, the window's geometry and the recent files from the profile;
     /// without a saved geometry the window gets its size within the screen's available area.
@@ -135,6 +140,7 @@ private:
     CLockKeys* m_pLockKeys = nullptr;
     std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
     bool m_bFailuresToStandardError = false;
+    QString m_strImportedFrom; // the file of the song's last import, until New
     QTimer* m_pGeometryTimer = nullptr;
     QPointer<QMessageBox> m_pFailureBox;
 };

@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -97,6 +99,15 @@ private Q_SLOTS:
         QCOMPARE(Events(song()), QByteArray("\xC4\x3E\xC4\x3C\xC4\x3A\xC1\x41"));
         QCOMPARE(song().title, std::string("Second"));
         QCOMPARE(int(song().tempo), 111); // 90 a minute
+        // Save As offers the tune's own name beside it, until New.
+        const QFileInfo imported(path);
+        QCOMPARE(
+            frame()->SuggestedSongPath(),
+            imported.absoluteDir().filePath(imported.completeBaseName() + QStringLiteral(".kes")));
+        OnNextModal<QMessageBox>(
+            [](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
+        frame()->OnFileNew();
+        QCOMPARE(frame()->SuggestedSongPath(), CMainFrame::UntitledName() + QStringLiteral(".kes"));
         QVERIFY(Status().startsWith(QStringLiteral("ABC ファイルを読み込みました")));
 
         QString text;
