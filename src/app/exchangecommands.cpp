@@ -330,15 +330,20 @@ bool CExchangeCommands::ImportAbcFile(const QString& path) {
     std::vector<AbcTuneInfo> tunes;
     const QString reading = tr("ABC ファイルを読み込んでいます...");
     bool listed = false;
-    RunOffTheWindowThread(m_pFrame, reading, [&] { listed = ReadAbcTunes(path, tunes, &error); });
+    // The ABC reader is fast and takes no token: Cancel only stops the waiting.
+    if (!RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token) {
+            listed = ReadAbcTunes(path, tunes, &error);
+        }))
+        return ReportCancelled();
     int index = 0;
     if (listed && !ChooseAbcTune(tunes, index))
         return false;
     AbcTune import;
     bool imported = false;
-    if (listed)
-        RunOffTheWindowThread(m_pFrame, reading,
-                              [&] { imported = ImportSongFromAbc(path, import, &error, index); });
+    if (listed && !RunOffTheWindowThread(m_pFrame, reading, [&](std::stop_token) {
+            imported = ImportSongFromAbc(path, import, &error, index);
+        }))
+        return ReportCancelled();
     return FinishImport(imported, path, error, import.song,
                         imported ? DescribeAbcImport(import, m_settings.GetTimeSignature())
                                  : QString());
