@@ -104,10 +104,6 @@ private Q_SLOTS:
         QCOMPARE(
             frame()->SuggestedSongPath(),
             imported.absoluteDir().filePath(imported.completeBaseName() + QStringLiteral(".kes")));
-        OnNextModal<QMessageBox>(
-            [](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
-        frame()->OnFileNew();
-        QCOMPARE(frame()->SuggestedSongPath(), CMainFrame::UntitledName() + QStringLiteral(".kes"));
         QVERIFY(Status().startsWith(QStringLiteral("ABC ファイルを読み込みました")));
 
         QString text;
@@ -124,6 +120,11 @@ private Q_SLOTS:
         drop.setUrls({QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("x.txt"))),
                       QUrl::fromLocalFile(path)});
         QCOMPARE(CExchangeCommands::DroppedFile(&drop), path);
+
+        OnNextModal<QMessageBox>(
+            [](QMessageBox* box) { box->button(QMessageBox::Discard)->click(); });
+        frame()->OnFileNew();
+        QCOMPARE(frame()->SuggestedSongPath(), CMainFrame::UntitledName() + QStringLiteral(".kes"));
     }
 
     // A tune on the clipboard takes the place of the selected rows as one step named as a
