@@ -221,8 +221,9 @@ QStringList AbcImportRemarks(const AbcTune& import, const TimeSignature& signatu
     if (r.tempoClamped)
         parts << ExchangeText::tr("テンポ %1 を 60 から 378 の間にしました").arg(import.tempo);
     const AbcMeter& meter = import.meter;
+    // A metre the song can hold became its own: only one it cannot is remarked.
     AppendTempoAndMeterRemarks(parts, r.tempoChanges, meter.numerator, meter.denominator,
-                               signature);
+                               import.song.music.time.value_or(signature));
     if (r.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;
