@@ -9,6 +9,7 @@
 #include "bench_midi_jack.h"
 #include "midi/mididevicelist.h"
 #include "midi/midinames.h"
+#include "midi/midisetup.h"
 #include "midi/sequenceplayer.h"
 #include "settings/userfolders.h"
 #include "song/musictime.h"
@@ -164,8 +165,8 @@ long OwnTicks() {
 }
 
 /// --child=sound: prints the ms from the play request to the device's open and to the first
-/// sound, first in a fresh process and then after the idle release (KESV_SYNTH_IDLE_MS is short
-/// for it).
+/// sound, first in a fresh process and then after the idle release (--idle-ms is short for
+/// it).
 int ChildSound() {
     CMeter meter;
     if (!meter.IsOpen())
@@ -208,7 +209,7 @@ int ChildIdle(bool play) {
 
 std::vector<double> RunChild(const std::string& mode, const std::string& idleMs) {
     const std::string command =
-        "KESV_SYNTH_IDLE_MS=" + idleMs + " '" + g_strSelf + "' --child=" + mode + " 2>/dev/null";
+        "'" + g_strSelf + "' --child=" + mode + " --idle-ms=" + idleMs + " 2>/dev/null";
     std::vector<double> values;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         double value = 0;
@@ -268,13 +269,20 @@ BENCHMARK(BM_SynthIdleTicks)->Arg(1)->Arg(0)->Arg(2)->Iterations(1)->Unit(benchm
 
 int main(int argc, char** argv) {
     InitUserFolders();
+    // As the program starts: JACK for the synthesizer, never a server started by a library.
+    PrepareMidiEnvironment();
+    std::string child;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--child=sound")
-            return ChildSound();
-        if (arg == "--child=idle" || arg == "--child=list")
-            return ChildIdle(arg == "--child=idle");
+        if (arg.rfind("--child=", 0) == 0)
+            child = arg.substr(8);
+        else if (arg.rfind("--idle-ms=", 0) == 0)
+            SetSynthIdleRelease(std::chrono::milliseconds(std::stoll(arg.substr(10))));
     }
+    if (child == "sound")
+        return ChildSound();
+    if (child == "idle" || child == "list")
+        return ChildIdle(child == "idle");
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     g_strSelf.assign(self, length > 0 ? size_t(length) : 0);

@@ -1,7 +1,8 @@
 // MusicXML: export and import of a 999-event song (plain and compressed; the import from the
 // kept events and from the notes alone, as another program's score is read): a song of the
 // common lengths with triplets, rests and ties (all_codes:0), and one of every length code in
-// turn, whose odd lengths split nearly every note at a bar line (all_codes:1).
+// turn, whose odd lengths split nearly every note at a bar line (all_codes:1). And hostile
+// shapes whose reading must stay linear: one element of many attributes, many parts.
 #include "formats/musicxml.h"
 
 #include <benchmark/benchmark.h>
@@ -80,5 +81,52 @@ void BM_ImportCompressed(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImportCompressed)->Unit(benchmark::kMillisecond);
+
+// One element of `attributes` attributes before a one-note part.
+void BM_ImportManyAttributes(benchmark::State& state) {
+    QByteArray xml = "<score-partwise><work";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        xml += " a" + QByteArray::number(i) + "=''";
+    xml += "/><part id='P'><measure><note><pitch><step>C</step><octave>5</octave></pitch>"
+           "<duration>1</duration></note></measure></part></score-partwise>";
+    for (auto _ : state) {
+        MusicXmlImport import;
+        DecodeMusicXml(xml, import);
+        benchmark::DoNotOptimize(import.song.count);
+    }
+    state.counters["bytes"] = double(xml.size());
+}
+BENCHMARK(BM_ImportManyAttributes)
+    ->ArgName("attributes")
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond);
+
+// `parts` one-note parts, named in the part list in the opposite order, listed for the choice.
+void BM_ListManyParts(benchmark::State& state) {
+    QByteArray names;
+    QByteArray parts;
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        const QByteArray id = QByteArray::number(i);
+        names.prepend("<score-part id='P" + id + "'><part-name>Part " + id +
+                      "</part-name></score-part>");
+        parts += "<part id='P" + id +
+                 "'><measure><note><pitch><step>C</step><octave>5</octave></pitch>"
+                 "<duration>1</duration></note></measure></part>";
+    }
+    const QByteArray xml =
+        "<score-partwise><part-list>" + names + "</part-list>" + parts + "</score-partwise>";
+    for (auto _ : state) {
+        std::vector<MusicXmlPart> listed;
+        ListMusicXmlParts(xml, listed);
+        benchmark::DoNotOptimize(listed.data());
+    }
+    state.counters["bytes"] = double(xml.size());
+}
+BENCHMARK(BM_ListManyParts)
+    ->ArgName("parts")
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -8,6 +8,7 @@
 // JACK server; skipped without one).
 #include "midi/mididevice.h"
 #include "midi/mididevicelist.h"
+#include "midi/midisetup.h"
 #include "midi/sequenceplayer.h"
 #include "midi/timerservice.h"
 #include "song/musictime.h"
@@ -230,3 +231,11 @@ BENCHMARK(BM_PlayerLateness)
     ->Unit(benchmark::kMillisecond);
 // Its first iteration must be the process's first open of the synthesizer.
 BENCHMARK(BM_SynthPlayStart)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    PrepareMidiEnvironment(); // as the program starts: the synthesizer may play through JACK
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,5 +1,7 @@
-// The song core on a full song: start ticks (every paint), the performance (every play)
-// and the file codec (every load and save).
+// The song core on a full song: start ticks (every paint), the performance (every play),
+// the file codec (every load and save) and the key of its notes (the key dialog, every export
+// and import of a song without a key).
+#include "song/musickey.h"
 #include "song/musictime.h"
 #include "song/songcodec.h"
 
@@ -50,5 +52,20 @@ void BM_DecodeSong(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodeSong);
+
+void BM_EncodeSongWithMusic(benchmark::State& state) {
+    Song song = FullSong();
+    song.music = {SongKey{-1, false}, TimeSignature{6, 8}, 240, {}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EncodeSong(song));
+}
+BENCHMARK(BM_EncodeSongWithMusic);
+
+void BM_DetectKey(benchmark::State& state) {
+    const Song song = FullSong();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DetectKey(song));
+}
+BENCHMARK(BM_DetectKey);
 
 } // namespace

@@ -1,5 +1,7 @@
 // The main of the benchmarks that need widgets: a QApplication on the offscreen platform
-// around Google Benchmark's run, with the user's folders read as the program reads them.
+// around Google Benchmark's run, started as the program starts: the user's folders read, the
+// MIDI environment set.
+#include "midi/midisetup.h"
 #include "settings/userfolders.h"
 
 #include <QApplication>
@@ -7,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 int main(int argc, char** argv) {
+    PrepareMidiEnvironment();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     InitUserFolders();
     QApplication app(argc, argv);

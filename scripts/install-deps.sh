@@ -12,6 +12,7 @@ packages=(
   librtmidi-dev
   libfluidsynth-dev timgm6mb-soundfont
   python3-mido fluidsynth python3-numpy # the music-exchange tests read our files independently
+  libexpat1-dev # the MusicXML reader: linear in any document, its memory bounded
   zlib1g-dev musescore3 # compressed MusicXML; a notation program reads our scores (label notation)
   abcmidi abcm2ps # the standard ABC tools play and typeset our ABC exports
   jackd2 libjack-jackd2-dev

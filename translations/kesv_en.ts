@@ -337,6 +337,43 @@ Channels   : %04X
         <source>MusicXML ファイルを読み込んでいます...</source>
         <translation>Reading the MusicXML file...</translation>
     </message>
+    <message>
+        <source>読み込みを中止しました</source>
+        <translation>Import cancelled</translation>
+    </message>
+    <message>
+        <source>ABC ファイルを読み込んでいます...</source>
+        <translation>Reading the ABC file...</translation>
+    </message>
+    <message>
+        <source>曲全体を ABC としてコピーしました</source>
+        <translation>Whole song copied as ABC</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 個のイベントを ABC としてコピーしました</source>
+        <translation>
+            <numerusform>%n event copied as ABC</numerusform>
+            <numerusform>%n events copied as ABC</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けできません。
+%1</source>
+        <translation>The ABC tune cannot be pasted.
+%1</translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けました</source>
+        <translation>ABC tune pasted</translation>
+    </message>
+    <message>
+        <source>ABC の曲を貼り付けました（%1）</source>
+        <translation>ABC tune pasted (%1)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>CInputDlg</name>
@@ -465,6 +502,14 @@ Channels   : %04X
     <message>
         <source>「%1」は%2の列には入力できません</source>
         <translation>“%1” cannot be typed in the %2 column</translation>
+    </message>
+    <message>
+        <source>調と拍子の変更</source>
+        <translation>Key and Time Signature</translation>
+    </message>
+    <message>
+        <source>録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）</source>
+        <translation>Some MIDI input may have been lost while recording (the system could not keep up)</translation>
     </message>
 </context>
 <context>
@@ -906,6 +951,145 @@ Channels   : %04X
         <translation>Cannot save the window layout and the recent files (%1).
 %2</translation>
     </message>
+    <message>
+        <source>調と拍子(&amp;K)...</source>
+        <translation>&amp;Key and Time Signature...</translation>
+    </message>
+    <message>
+        <source>曲の調、拍子と弱起を設定</source>
+        <translation>Set the key, time signature and pickup of the song</translation>
+    </message>
+    <message>
+        <source>ABC ﾌｧｲﾙへ書き出し(&amp;B)...</source>
+        <translation>Export as A&amp;BC File...</translation>
+    </message>
+    <message>
+        <source>曲を ABC 記譜法のﾃｷｽﾄに書き出し</source>
+        <translation>Write the song as a tune in ABC notation</translation>
+    </message>
+    <message>
+        <source>ABC ﾌｧｲﾙから読み込み(&amp;C)...</source>
+        <translation>Import AB&amp;C File...</translation>
+    </message>
+    <message>
+        <source>ABC 記譜法の曲を新しい曲として読み込み</source>
+        <translation>Read a tune in ABC notation as a new song</translation>
+    </message>
+    <message>
+        <source>ABC としてコピー(&amp;B)</source>
+        <translation>Copy as A&amp;BC</translation>
+    </message>
+    <message>
+        <source>選択範囲（選択がなければ曲全体）を ABC 記譜法のﾃｷｽﾄでｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ</source>
+        <translation>Copy the selection (the whole song without one) to the clipboard as text in ABC notation</translation>
+    </message>
+</context>
+<context>
+    <name>CSongMusicDlg</name>
+    <message>
+        <source>ハ</source>
+        <translation>C</translation>
+    </message>
+    <message>
+        <source>ニ</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>ホ</source>
+        <translation>E</translation>
+    </message>
+    <message>
+        <source>ヘ</source>
+        <translation>F</translation>
+    </message>
+    <message>
+        <source>ト</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>イ</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>ロ</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>音符から検出(&amp;D)</source>
+        <translation>&amp;Detect from Notes</translation>
+    </message>
+    <message>
+        <source>曲の拍子を使う(&amp;T)</source>
+        <translation>Song has its own &amp;time signature</translation>
+    </message>
+    <message>
+        <source>調と拍子</source>
+        <translation>Key and Time Signature</translation>
+    </message>
+    <message>
+        <source>なし（シャープで表示）</source>
+        <translation>None (black keys as sharps)</translation>
+    </message>
+    <message>
+        <source>音符の調: %1</source>
+        <translation>Key of the notes: %1</translation>
+    </message>
+    <message>
+        <source>音符がありません</source>
+        <translation>The song has no notes</translation>
+    </message>
+    <message>
+        <source>1 小節の拍数</source>
+        <translation>Beats per bar</translation>
+    </message>
+    <message>
+        <source>拍の音価</source>
+        <translation>Beat unit</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source> ティック</source>
+        <translation> ticks</translation>
+    </message>
+    <message>
+        <source>調(&amp;K):</source>
+        <translation>&amp;Key:</translation>
+    </message>
+    <message>
+        <source>拍子:</source>
+        <translation>Time signature:</translation>
+    </message>
+    <message>
+        <source>弱起(&amp;P):</source>
+        <translation>&amp;Pickup:</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>嬰%1</source>
+        <translation>%1♯</translation>
+    </message>
+    <message>
+        <source>変%1</source>
+        <translation>%1♭</translation>
+    </message>
+    <message>
+        <source>%1短調</source>
+        <translation>%1 minor</translation>
+    </message>
+    <message>
+        <source>%1長調</source>
+        <translation>%1 major</translation>
+    </message>
+    <message>
+        <source>弱起は 1 小節（%1 ティック）より短くしてください。</source>
+        <translation>The pickup must be shorter than one bar (%1 ticks).</translation>
+    </message>
 </context>
 <context>
     <name>CSpokenText</name>
@@ -1142,6 +1326,10 @@ Channels   : %04X
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>%1フラット%2</source>
+        <translation>%1 flat %2</translation>
+    </message>
 </context>
 <context>
     <name>CTempoDlg</name>
@@ -1207,6 +1395,33 @@ Channels   : %04X
     <message>
         <source>音域</source>
         <translation>Range</translation>
+    </message>
+</context>
+<context>
+    <name>CTuneChoiceDlg</name>
+    <message>
+        <source>ABC の曲</source>
+        <translation>ABC Tune</translation>
+    </message>
+    <message>
+        <source>読み込む曲を選んでください。</source>
+        <translation>Choose the tune to import.</translation>
+    </message>
+    <message>
+        <source>曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>調</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>拍子</source>
+        <translation>Metre</translation>
+    </message>
+    <message>
+        <source>イベント数</source>
+        <translation>Events</translation>
     </message>
 </context>
 <context>
@@ -1766,6 +1981,62 @@ Channels   : %04X
     <message>
         <source>   X:  調      拍子    イベント  曲名</source>
         <translation>   X:  key     metre     events  title</translation>
+    </message>
+    <message>
+        <source>調を音符から%1としました</source>
+        <translation>key %1 taken from the notes</translation>
+    </message>
+    <message>
+        <source>旋律の音符がすべて曲に書けない高さです。</source>
+        <translation>Every note of the melody lies outside the pitches a song can hold.</translation>
+    </message>
+    <message>
+        <source>旋律の最初の音符が %1 イベントの曲に収まりません（その前の休符か、音符そのものが長すぎます）。</source>
+        <translation>The melody&apos;s first note does not fit into a song of %1 events (the rest before it, or the note itself, is too long).</translation>
+    </message>
+    <message>
+        <source>読み込みを中止しました。</source>
+        <translation>The import was cancelled.</translation>
+    </message>
+    <message>
+        <source>パートの音符がすべて曲に書けない高さです。</source>
+        <translation>Every note of the part lies outside the pitches a song can hold.</translation>
+    </message>
+    <message>
+        <source>パートの最初の音符が %1 イベントの曲に収まりません（その前の休符か、音符そのものが長すぎます）。</source>
+        <translation>The part&apos;s first note does not fit into a song of %1 events (the rest before it, or the note itself, is too long).</translation>
+    </message>
+    <message>
+        <source>XML の構造が複雑すぎて読めません（入れ子が深すぎるか、属性が多すぎます）。</source>
+        <translation>The XML is too complex to read (nested too deeply, or too many attributes).</translation>
+    </message>
+    <message numerus="yes">
+        <source>前の音符と重なる音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note under an earlier one left out</numerusform>
+            <numerusform>%n notes under an earlier one left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>前の音符と重なる音符 %n 個をその終わりから始めました</source>
+        <translation>
+            <numerusform>%n note overlapping an earlier one started where it ends</numerusform>
+            <numerusform>%n notes overlapping an earlier one started where they end</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>長さのない音符 %n 個を除きました</source>
+        <translation>
+            <numerusform>%n note without a length left out</numerusform>
+            <numerusform>%n notes without a length left out</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>曲に収まらない長さ %n 個を切り詰めました</source>
+        <translation>
+            <numerusform>%n length longer than a song cut</numerusform>
+            <numerusform>%n lengths longer than a song cut</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -38,6 +38,10 @@ constexpr int FileImportMusicXml = 32791;
 constexpr int EditInsertEvent = 32792;
 constexpr int EditTempo = 32793;
 constexpr int EditTitle = 32794;
+constexpr int FileExportAbc = 32795;
+constexpr int FileImportAbc = 32796;
+constexpr int EditCopyAsAbc = 32797;
+constexpr int EditSongMusic = 32800;
 } // namespace cmd
 
 constexpr int kRecentFileCount = 4;

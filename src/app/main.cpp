@@ -4,12 +4,16 @@
 #include "app/kesapp.h"
 #include "app/language.h"
 #include "app/mainframe.h"
+#include "midi/midisetup.h"
 #include "settings/userfolders.h"
 
 #include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // First, while this is the only thread: the environment the MIDI layer's libraries read,
+    // and the user's folders.
+    PrepareMidiEnvironment();
     InitUserFolders();
     // A write past a file-size limit then fails with EFBIG, which every writer reports and
     // survives, instead of ending the program.

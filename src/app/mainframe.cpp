@@ -102,8 +102,8 @@ void CMainFrame::CreateActions() {
     // Commands whose handlers are connected later (the view's, the application's) start
     // disabled; the view's update handlers and the undo stack decide from then on.
     for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
-                   cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop, cmd::MidiRecord,
-                   cmd::PianoInput, cmd::Environment})
+                   cmd::EditCopyAsAbc, cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
+                   cmd::MidiRecord, cmd::PianoInput, cmd::Environment})
         m_actions[id]->setEnabled(false);
     for (int id : {cmd::EditUndo, cmd::EditRedo, cmd::EditCut, cmd::EditCopy, cmd::EditPaste,
                    cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown, cmd::EditInsertEvent,
@@ -128,6 +128,12 @@ void CMainFrame::CreateActions() {
             &CExchangeCommands::OnFileImportMusicXml);
     connect(m_actions[cmd::FileExportAudio], &QAction::triggered, m_pExchange,
             &CExchangeCommands::OnFileExportAudio);
+    connect(m_actions[cmd::FileExportAbc], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileExportAbc);
+    connect(m_actions[cmd::FileImportAbc], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnFileImportAbc);
+    connect(m_actions[cmd::EditCopyAsAbc], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnEditCopyAsAbc);
     connect(m_actions[cmd::ViewStatusBar], &QAction::toggled, this,
             [this](bool visible) { statusBar()->setVisible(visible); });
 
@@ -161,11 +167,12 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = AddMenu(tr("ﾌｧｲﾙ(&F)"),
-                          {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs,
-                           cmd::FileExportMidi, cmd::FileImportMidi, cmd::FileExportMusicXml,
-                           cmd::FileImportMusicXml, cmd::FileExportAudio, kSeparator,
-                           cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
+    QMenu* file =
+        AddMenu(tr("ﾌｧｲﾙ(&F)"),
+                {cmd::FileNew, cmd::FileOpen, cmd::FileSave, cmd::FileSaveAs, cmd::FileExportMidi,
+                 cmd::FileImportMidi, cmd::FileExportMusicXml, cmd::FileImportMusicXml,
+                 cmd::FileExportAbc, cmd::FileImportAbc, cmd::FileExportAudio, kSeparator,
+                 cmd::FilePrint, cmd::FilePrintPreview, cmd::FilePrintSetup, kSeparator});
     // Other windows may have added to the list since.
     connect(file, &QMenu::aboutToShow, this, [this] { SetRecentFiles(LoadRecentFiles()); });
     m_pRecentPlaceholder = file->addAction(tr("最近使ったﾌｧｲﾙ"));
@@ -175,11 +182,11 @@ void CMainFrame::CreateMenus() {
     file->addAction(m_actions[cmd::AppExit]);
 
     // The view handles the Edit and MIDI commands; their menus ask it again as they open.
-    QMenu* edit =
-        AddMenu(tr("編集(&E)"), {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut,
-                                 cmd::EditCopy, cmd::EditPaste, cmd::EditInsertEvent, kSeparator,
-                                 cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown,
-                                 kSeparator, cmd::EditTempo, cmd::EditTitle});
+    QMenu* edit = AddMenu(tr("編集(&E)"),
+                          {cmd::EditUndo, cmd::EditRedo, kSeparator, cmd::EditCut, cmd::EditCopy,
+                           cmd::EditCopyAsAbc, cmd::EditPaste, cmd::EditInsertEvent, kSeparator,
+                           cmd::EditSelectAll, cmd::EditExtendUp, cmd::EditExtendDown, kSeparator,
+                           cmd::EditTempo, cmd::EditTitle, cmd::EditSongMusic});
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdatePasteCommand);
     QMenu* play = AddMenu(tr("演奏(&P)"), {cmd::MidiPlay, cmd::MidiPlayFromCursor, cmd::MidiStop,
@@ -287,7 +294,9 @@ void CMainFrame::SetView(CKesView* view) {
     connect(m_actions[cmd::EditRedo], &QAction::triggered, view, &CKesView::OnEditRedo);
     connect(m_actions[cmd::EditCut], &QAction::triggered, view, &CKesView::OnEditCut);
     connect(m_actions[cmd::EditCopy], &QAction::triggered, view, &CKesView::OnEditCopy);
-    connect(m_actions[cmd::EditPaste], &QAction::triggered, view, &CKesView::OnEditPaste);
+    // A tune in ABC is read as one before the view pastes what it holds.
+    connect(m_actions[cmd::EditPaste], &QAction::triggered, m_pExchange,
+            &CExchangeCommands::OnEditPaste);
     connect(m_actions[cmd::EditSelectAll], &QAction::triggered, view, &CKesView::OnEditSelectAll);
     connect(m_actions[cmd::EditExtendUp], &QAction::triggered, view, &CKesView::OnEditExtendUp);
     connect(m_actions[cmd::EditExtendDown], &QAction::triggered, view, &CKesView::OnEditExtendDown);
@@ -295,6 +304,7 @@ void CMainFrame::SetView(CKesView* view) {
             &CKesView::OnEditInsertEvent);
     connect(m_actions[cmd::EditTempo], &QAction::triggered, view, &CKesView::OnEditTempo);
     connect(m_actions[cmd::EditTitle], &QAction::triggered, view, &CKesView::OnEditTitle);
+    connect(m_actions[cmd::EditSongMusic], &QAction::triggered, view, &CKesView::OnEditSongMusic);
     connect(view, &CKesView::editCommandsChanged, this, &CMainFrame::UpdateEditCommands);
     UpdateMidiCommands();
     UpdateEditCommands();
@@ -317,6 +327,7 @@ void CMainFrame::UpdateEditCommands() {
     const bool cutOrCopy = m_pView->CanCutOrCopy();
     m_actions[cmd::EditCut]->setEnabled(cutOrCopy);
     m_actions[cmd::EditCopy]->setEnabled(cutOrCopy);
+    m_actions[cmd::EditCopyAsAbc]->setEnabled(m_pDocument->GetSong().count > 0);
 }
 
 void CMainFrame::UpdatePasteCommand() {
@@ -414,8 +425,26 @@ void CMainFrame::ReportFileFailure(const QString& text) {
 }
 
 void CMainFrame::OnFileNew() {
-    if (SaveModified())
+    if (SaveModified()) {
         m_pDocument->OnNewDocument();
+        m_strImportedFrom.clear();
+    }
+}
+
+void CMainFrame::SetImportedFrom(const QString& path) {
+    m_strImportedFrom = path;
+}
+
+QString CMainFrame::SuggestedSongPath() const {
+    if (!m_pDocument->GetPathName().isEmpty())
+        return m_pDocument->GetPathName();
+    // A song imported from tune.mid is offered as tune.kes beside it.
+    if (!m_strImportedFrom.isEmpty()) {
+        const QFileInfo imported(m_strImportedFrom);
+        return imported.absoluteDir().filePath(imported.completeBaseName() +
+                                               QStringLiteral(".kes"));
+    }
+    return UntitledName() + QStringLiteral(".kes");
 }
 
 void CMainFrame::OnFileOpen() {
@@ -456,11 +485,11 @@ void CMainFrame::OnFileSave() {
 }
 
 void CMainFrame::OnFileSaveAs() {
-    QFileDialog dialog(this, QString(), m_pDocument->GetPathName(), SongFileFilter());
+    QFileDialog dialog(this, QString(), SuggestedSongPath(), SongFileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kes"));
     if (m_pDocument->GetPathName().isEmpty())
-        dialog.selectFile(UntitledName() + QStringLiteral(".kes"));
+        dialog.selectFile(SuggestedSongPath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     DoSave(dialog.selectedFiles().constFirst());

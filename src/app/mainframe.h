@@ -60,6 +60,11 @@ public:
 
     /// The name of a song never saved, in titles and suggested file names.
     static QString UntitledName();
+    /// Where Save As proposes to save: the song's file, else beside the file it was imported
+    /// from under that file's name (tune.mid: tune.kes), else Untitled.kes.
+    QString SuggestedSongPath() const;
+    /// Remembers the file the song was last imported from, for SuggestedSongPath.
+    void SetImportedFrom(const QString& path);
 
     /// Reads the bars' layout, the window's geometry and the recent files from the profile;
     /// without a saved geometry the window gets its size within the screen's available area.
@@ -76,12 +81,13 @@ public Q_SLOTS:
     /// Replaces the song with a MIDI file's melody (after the save question); a failure is
     /// reported in a message box and changes nothing.
     bool ImportMidiFile(const QString& path);
-    /// A Standard MIDI File (.mid, .midi) is imported, anything else opened as a song.
+    /// A MIDI file, a MusicXML score or an ABC file is imported, anything else opened as a song.
     bool OpenOrImportFile(const QString& path);
     void UpdateTitle();
     /// Runs the view's update handlers of the MIDI commands on their actions.
     void UpdateMidiCommands();
-    /// Enables cut and copy as the view's cursor and selection allow.
+    /// Enables cut and copy as the view's cursor and selection allow, Copy as ABC while the
+    /// song has events.
     void UpdateEditCommands();
     /// Enables paste while the clipboard holds events or text.
     void UpdatePasteCommand();
@@ -94,7 +100,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     /// A new palette, light or dark, gets the tool-bar pictures made for it.
     void changeEvent(QEvent* event) override;
-    /// Song files dropped on the window open, MIDI files are imported.
+    /// Song files dropped on the window open, MIDI, MusicXML and ABC files are imported.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -134,6 +140,7 @@ private:
     CLockKeys* m_pLockKeys = nullptr;
     std::array<QLabel*, CLockKeys::KeyCount> m_lockPanes{};
     bool m_bFailuresToStandardError = false;
+    QString m_strImportedFrom; // the file of the song's last import, until New
     QTimer* m_pGeometryTimer = nullptr;
     QPointer<QMessageBox> m_pFailureBox;
 };

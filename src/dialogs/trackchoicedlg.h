@@ -23,8 +23,5 @@ public:
     int ChosenIndex() const;
 
 private:
-    /// Room for every column and a dozen rows, within the screen.
-    void FitToContents();
-
-    QTreeWidget* m_pList;
+    QTreeWidget* m_pList = nullptr;
 };

@@ -256,13 +256,16 @@ void CKesDoc::ReplaceSongAsStep(const Song& song, int row, int column) {
     new CInsertEventsCommand(m_song, 0, bytesOf(song), step);
     new CTitleCommand(m_song, m_song.title, song.title, step);
     new CTempoCommand(m_song, m_song.tempo, song.tempo, step);
+    new CMusicCommand(m_song, m_song.music, song.music, step);
     // A step is pushed after its change was made.
     const std::string title = song.title;
     const uint8_t tempo = song.tempo;
+    const SongMusic music = song.music;
     RemoveSongEvents(m_song, 0, m_song.count);
     InsertSongEvents(m_song, 0, bytesOf(song));
     m_song.title = title;
     m_song.tempo = tempo;
+    m_song.music = music;
     ComputeStartTicks(m_song);
     m_pUndoStack->push(step);
     Q_EMIT songReplaced();

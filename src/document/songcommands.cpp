@@ -89,3 +89,6 @@ CTitleCommand::CTitleCommand(Song& song, std::string before, std::string after, 
 
 CTempoCommand::CTempoCommand(Song& song, uint8_t before, uint8_t after, QUndoCommand* step)
     : QUndoCommand(step), m_song(song), m_before(before), m_after(after) {}
+
+CMusicCommand::CMusicCommand(Song& song, SongMusic before, SongMusic after, QUndoCommand* step)
+    : QUndoCommand(step), m_song(song), m_before(std::move(before)), m_after(std::move(after)) {}

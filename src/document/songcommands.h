@@ -112,6 +112,19 @@ private:
     uint8_t m_after;
 };
 
+/// The key, time signature and pickup changed, together.
+class CMusicCommand : public QUndoCommand {
+public:
+    CMusicCommand(Song& song, SongMusic before, SongMusic after, QUndoCommand* step);
+    void undo() override { m_song.music = m_before; }
+    void redo() override { m_song.music = m_after; }
+
+private:
+    Song& m_song;
+    SongMusic m_before;
+    SongMusic m_after;
+};
+
 /// Inserts events before `index` (clamped to the end). False, changing nothing, when the
 /// song would go beyond kMaxEvents.
 bool InsertSongEvents(Song& song, int index, const std::vector<EventBytes>& events);

@@ -1,4 +1,5 @@
-// The step editor's moves by bar: the first event of the previous or the next bar.
+// The step editor's moves by bar (the song's bars): the first event of the previous or the
+// next bar.
 #include "stepeditor.h"
 
 #include "settings/envsettings.h"
@@ -10,14 +11,13 @@ void CStepEditor::MoveToPreviousBar() {
     FinishInput();
     Song& song = m_host.EditorSong();
     ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
+    const Meter meter = SongMeter(song, m_host.EditorSettings().GetTimeSignature());
     const int row = std::clamp(m_nCursorRow, 0, song.count);
-    const uint32_t barStart = RowStartTick(row) / barTicks * barTicks;
-    int target = FirstRowFrom(barStart);
+    int target = FirstRowFrom(BarStartTick(RowStartTick(row), meter));
     if (target >= row && row > 0) {
         // Already on the first event of its bar: go to the first event of the bar in which
         // the previous event starts, so a bar filled by a held note is not a dead stop.
-        target = FirstRowFrom(RowStartTick(row - 1) / barTicks * barTicks);
+        target = FirstRowFrom(BarStartTick(RowStartTick(row - 1), meter));
     }
     m_host.MoveCursorTo(target);
 }
@@ -26,9 +26,14 @@ void CStepEditor::MoveToNextBar() {
     FinishInput();
     Song& song = m_host.EditorSong();
     ComputeStartTicks(song);
-    const uint32_t barTicks = uint32_t(m_host.EditorSettings().GetTicksPerBar());
+    const Meter meter = SongMeter(song, m_host.EditorSettings().GetTimeSignature());
     const int row = std::clamp(m_nCursorRow, 0, song.count);
-    const uint32_t nextBar = (RowStartTick(row) / barTicks + 1) * barTicks;
+    const uint32_t start = BarStartTick(RowStartTick(row), meter);
+    const uint32_t bar = uint32_t(GetTicksPerBar(meter.signature));
+    // The bar after the pickup begins where the pickup ends.
+    const uint32_t nextBar = meter.pickup > 0 && RowStartTick(row) < uint32_t(meter.pickup)
+                                 ? uint32_t(meter.pickup)
+                                 : start + bar;
     m_host.MoveCursorTo(FirstRowFrom(nextBar));
 }
 

@@ -154,7 +154,7 @@ int ListMidiTracks(const QString& path, QString* text, QString* message) {
                      .arg(range, -9)
                      .arg(candidate.score, 5, 'f', 1)
                      .arg(GeneralMidiInstrumentName(candidate.program),
-                          DecodeMidiText(candidate.trackName));
+                          PrintableName(DecodeMidiText(candidate.trackName)));
     }
     *text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return 0;

@@ -1,5 +1,6 @@
 #include "exchange.h"
 
+#include "dialogs/songmusicdlg.h"
 #include "exchangetext.h"
 #include "outputfile.h"
 #include "text/cp932.h"
@@ -28,6 +29,14 @@ QString DescribeReadError(const MidiReadResult& result) {
         return ExchangeText::tr("トラック %1 には旋律にできる音符がありません。").arg(result.track);
     case MidiReadError::UnsupportedFormat:
         return ExchangeText::tr("フォーマット 2 の MIDI ファイルには対応していません。");
+    case MidiReadError::NoNotesInRange:
+        return ExchangeText::tr("旋律の音符がすべて曲に書けない高さです。");
+    case MidiReadError::NotesBeyondSong:
+        return ExchangeText::tr("旋律の最初の音符が %1 イベントの曲に収まりません"
+                                "（その前の休符か、音符そのものが長すぎます）。")
+            .arg(kMaxEvents);
+    case MidiReadError::Cancelled:
+        return ExchangeText::tr("読み込みを中止しました。");
     case MidiReadError::TrackMissing:
         what = ExchangeText::tr("ヘッダにあるトラックの前でファイルが終わっています");
         break;
@@ -113,6 +122,18 @@ AudioFileType AudioFileTypeOfFilter(const QString& filter) {
     return AudioFileType::Wav;
 }
 
+QString PrintableName(const QString& name) {
+    QString shown;
+    shown.reserve(name.size());
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QString& path,
                       QString* error) {
     const std::vector<uint8_t> bytes =
@@ -121,12 +142,13 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
 }
 
 bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
-                        QString* error) {
+                        QString* error, const std::stop_token& stop) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
     const MidiReadResult result = ReadMelodyCandidates(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, candidates);
+        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, candidates,
+        stop);
     if (result.error != MidiReadError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -135,13 +157,14 @@ bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candi
 }
 
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
-                        MelodyChoice choice) {
+                        MelodyChoice choice, const std::stop_token& stop) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error))
         return false;
     MidiImport read;
-    const MidiReadResult result = DecodeMidiFile(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, read, choice);
+    const MidiReadResult result =
+        DecodeMidiFile({reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())},
+                       read, choice, stop);
     if (result.error != MidiReadError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -191,10 +214,17 @@ void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int 
                      .arg(timeDenominator);
 }
 
+void AppendKeyRemark(QStringList& parts, const Song& song, bool keyDetected) {
+    if (keyDetected && song.music.key)
+        parts << ExchangeText::tr("調を音符から%1としました")
+                     .arg(CSongMusicDlg::KeyName(*song.music.key));
+}
+
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature) {
     QStringList parts;
     AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
-                               import.timeDenominator, signature);
+                               import.timeDenominator, import.song.music.time.value_or(signature));
+    AppendKeyRemark(parts, import.song, import.keyDetected);
     if (import.lastTrackCut)
         parts << ExchangeText::tr("最後のトラックの長さをファイルの終わりまでとしました");
     if (import.extraTracks)

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <stop_token>
 #include <vector>
 
 /// The file dialogs' filters for song files and for MIDI files.
@@ -27,22 +28,30 @@ bool ExportSongToMidi(const Song& song, const TimeSignature& signature, const QS
                       QString* error);
 
 /// The melody candidates of a MIDI file, best first; false with `error` when it has none.
+/// The reading stops soon after `stop` is requested (false, with the words for that).
 bool ReadMidiCandidates(const QString& path, std::vector<MelodyCandidate>& candidates,
-                        QString* error);
+                        QString* error, const std::stop_token& stop = {});
 
 /// Reads a MIDI file into `import`, its title made cp932 (from UTF-8, else cp932 when it reads
 /// as Japanese, else Latin-1) and kept in `import.song.title`. On failure `import` is
 /// untouched and `error` names the fault.
 bool ImportSongFromMidi(const QString& path, MidiImport& import, QString* error,
-                        MelodyChoice choice = {});
+                        MelodyChoice choice = {}, const std::stop_token& stop = {});
+
+/// A name as a list or a terminal shows it: control characters (a NUL, a line break, an
+/// escape) written as \xNN, so that nothing is cut off or hidden.
+QString PrintableName(const QString& name);
 
 /// Why an audio export failed, in one sentence; empty when it did not.
 QString DescribeAudioFailure(const AudioRenderResult& result);
 
 /// The remarks every import may have: tempo changes folded into one tempo, and a time
-/// signature other than the settings' `signature`.
+/// signature other than `signature` (the song's own, else the settings').
 void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int timeNumerator,
                                 int timeDenominator, const TimeSignature& signature);
+
+/// The remark of an import whose song took the key its notes are in, the file having none.
+void AppendKeyRemark(QStringList& parts, const Song& song, bool keyDetected);
 
 /// What an import has to say besides success, one remark each.
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature);
@@ -62,12 +71,14 @@ bool ExportSongToMusicXml(const Song& song, const TimeSignature& signature, cons
                           QString* error);
 
 /// The parts of a MusicXML score (plain or compressed); false with `error` when it is none.
-bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error);
+/// The reading stops soon after `stop` is requested (false, with the words for that).
+bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error,
+                       const std::stop_token& stop = {});
 
 /// Reads part `part` of a MusicXML score into `import`. On failure `import` is untouched and
 /// `error` names the fault.
 bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString* error,
-                            int part = 0);
+                            int part = 0, const std::stop_token& stop = {});
 
 /// What the status bar says after a MusicXML import: what was left out or changed, a time
 /// signature other than the settings' `signature`.
@@ -80,7 +91,7 @@ QString AbcFileFilter();
 bool IsAbcFileName(const QString& path);
 
 /// The song (or `rowCount` rows from `firstRow`) as an ABC tune: the title, `signature`, the
-/// tempo; for Copy as ABC.
+/// tempo, rows that start within a bar begun with a pickup; for Copy as ABC.
 QString SongToAbcText(const Song& song, const TimeSignature& signature, int firstRow = 0,
                       int rowCount = kMaxEvents);
 /// Writes the song as an ABC tune (see WriteOutputFile).

@@ -4,11 +4,15 @@
 
 #include "exchangetext.h"
 #include "outputfile.h"
+#include "song/musickey.h"
+#include "song/musictime.h"
 #include "text/cp932.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,7 +21,11 @@ constexpr qint64 kMaxAbcFileBytes = qint64(64) << 20;
 AbcWriteOptions OptionsForSong(const Song& song, const TimeSignature& signature) {
     AbcWriteOptions options;
     options.title = DecodeCp932(song.title).toStdString();
-    options.signature = signature;
+    const Meter meter = SongMeter(song, signature);
+    options.signature = meter.signature;
+    options.pickup = meter.pickup;
+    options.key = song.music.key;
+    options.detectKey = [](const Song& notes) { return DetectKey(notes); };
     return options;
 }
 
@@ -56,6 +64,14 @@ QString SongToAbcText(const Song& song, const TimeSignature& signature, int firs
     AbcWriteOptions options = OptionsForSong(song, signature);
     options.firstRow = firstRow;
     options.rowCount = rowCount;
+    // Rows from within a bar keep their place in it: the first bar is a pickup. A pickup of
+    // the song's own holds the last beats of its first bar.
+    const int perBar = GetTicksPerBar(options.signature);
+    int64_t start = options.pickup > 0 && options.pickup < perBar ? perBar - options.pickup : 0;
+    for (int i = 0; i < std::min(firstRow, song.count); ++i)
+        start += GetDurationTicks(song.events[size_t(i)].code);
+    if (firstRow > 0)
+        options.pickup = perBar - int(start % perBar); // a whole bar: none
     return QString::fromStdString(EncodeAbc(song, options));
 }
 
@@ -134,6 +150,12 @@ bool ImportSongFromAbcText(const QByteArray& text, AbcTune& import, QString* err
         return false;
     }
     read.song.title = TitleToCp932(QString::fromStdString(read.title));
+    // The tune's key, metre and upbeat become the song's own.
+    read.song.music.key = read.key;
+    if (const TimeSignature time{read.meter.numerator, read.meter.denominator};
+        IsSongTimeSignature(time))
+        read.song.music.time = time;
+    read.song.music.pickup = read.pickup;
     import = std::move(read);
     return true;
 }
@@ -173,8 +195,9 @@ QStringList AbcImportRemarks(const AbcTune& import, const TimeSignature& signatu
     if (r.tempoClamped)
         parts << ExchangeText::tr("テンポ %1 を 60 から 378 の間にしました").arg(import.tempo);
     const AbcMeter& meter = import.meter;
+    // A metre the song can hold became its own: only one it cannot is remarked.
     AppendTempoAndMeterRemarks(parts, r.tempoChanges, meter.numerator, meter.denominator,
-                               signature);
+                               import.song.music.time.value_or(signature));
     if (r.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;

@@ -29,6 +29,17 @@ QString DescribeReadError(const MusicXmlReadResult& result) {
         return ExchangeText::tr("指定のパートがありません。");
     case MusicXmlError::NoNotes:
         return ExchangeText::tr("パートに音符がありません。");
+    case MusicXmlError::NoNotesInRange:
+        return ExchangeText::tr("パートの音符がすべて曲に書けない高さです。");
+    case MusicXmlError::NotesBeyondSong:
+        return ExchangeText::tr("パートの最初の音符が %1 イベントの曲に収まりません"
+                                "（その前の休符か、音符そのものが長すぎます）。")
+            .arg(kMaxEvents);
+    case MusicXmlError::TooComplex:
+        return ExchangeText::tr(
+            "XML の構造が複雑すぎて読めません（入れ子が深すぎるか、属性が多すぎます）。");
+    case MusicXmlError::Cancelled:
+        return ExchangeText::tr("読み込みを中止しました。");
     case MusicXmlError::NotZip:
         return ExchangeText::tr("圧縮 MusicXML ファイル（zip）が壊れています。");
     case MusicXmlError::NoScoreInZip:
@@ -95,11 +106,12 @@ bool ExportSongToMusicXml(const Song& song, const TimeSignature& signature, cons
         path, {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())}, error);
 }
 
-bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error) {
+bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QString* error,
+                       const std::stop_token& stop) {
     QByteArray xml;
     if (!ReadScore(path, xml, error))
         return false;
-    if (const MusicXmlReadResult result = ListMusicXmlParts(xml, parts);
+    if (const MusicXmlReadResult result = ListMusicXmlParts(xml, parts, stop);
         result.error != MusicXmlError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -107,11 +119,12 @@ bool ReadMusicXmlParts(const QString& path, std::vector<MusicXmlPart>& parts, QS
     return true;
 }
 
-bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString* error, int part) {
+bool ImportSongFromMusicXml(const QString& path, MusicXmlImport& import, QString* error, int part,
+                            const std::stop_token& stop) {
     QByteArray xml;
     if (!ReadScore(path, xml, error))
         return false;
-    if (const MusicXmlReadResult result = DecodeMusicXml(xml, import, part);
+    if (const MusicXmlReadResult result = DecodeMusicXml(xml, import, part, stop);
         result.error != MusicXmlError::None) {
         *error = DescribeReadError(result);
         return false;
@@ -137,10 +150,23 @@ QStringList MusicXmlImportRemarks(const MusicXmlImport& import, const TimeSignat
                                   import.unpitched);
     if (import.outOfRange > 0)
         parts << ExchangeText::tr("音域外の音符 %n 個を休符にしました", nullptr, import.outOfRange);
+    if (import.overlapping > 0)
+        parts << ExchangeText::tr("前の音符と重なる音符 %n 個を除きました", nullptr,
+                                  import.overlapping);
+    if (import.overlapsCut > 0)
+        parts << ExchangeText::tr("前の音符と重なる音符 %n 個をその終わりから始めました", nullptr,
+                                  import.overlapsCut);
+    if (import.withoutLength > 0)
+        parts << ExchangeText::tr("長さのない音符 %n 個を除きました", nullptr,
+                                  import.withoutLength);
+    if (import.lengthsCut > 0)
+        parts << ExchangeText::tr("曲に収まらない長さ %n 個を切り詰めました", nullptr,
+                                  import.lengthsCut);
     if (import.lengthsRounded > 0)
         parts << ExchangeText::tr("音価 %n 個を近い長さにしました", nullptr, import.lengthsRounded);
     AppendTempoAndMeterRemarks(parts, import.tempoChangesFolded, import.timeNumerator,
-                               import.timeDenominator, signature);
+                               import.timeDenominator, import.song.music.time.value_or(signature));
+    AppendKeyRemark(parts, import.song, import.keyDetected);
     if (import.truncated)
         parts << ExchangeText::tr("%1 イベントを超える分は読み込んでいません").arg(kMaxEvents);
     return parts;

@@ -13,11 +13,7 @@
 #include <vector>
 
 /// A key signature: fifths from -7 (seven flats) to 7 (seven sharps), major or minor.
-struct AbcKey {
-    int fifths = 0;
-    bool minor = false;
-    bool operator==(const AbcKey&) const = default;
-};
+using AbcKey = SongKey; // K: as fifths and mode, the song's own key
 
 /// A metre as a tune writes it; the symbols C and C| stand for 4/4 and 2/2.
 struct AbcMeter {

@@ -1,6 +1,7 @@
 #include "midifile.h"
 
 #include "smf.h"
+#include "song/musickey.h"
 
 #include <algorithm>
 
@@ -34,11 +35,16 @@ std::vector<uint8_t> EncodeMidiFile(const Song& song, const TimeSignature& signa
     const uint32_t tempo = MidiTempoOfByte(song.tempo);
     const uint8_t tempoBytes[3] = {uint8_t(tempo >> 16), uint8_t(tempo >> 8), uint8_t(tempo)};
     PutMetaEvent(track, 0, 0x51, tempoBytes);
-    const int unit = signature.beatUnit > 0 ? signature.beatUnit : 4;
-    const uint8_t signatureBytes[4] = {uint8_t(std::clamp(signature.beatsPerBar, 1, 255)),
+    const TimeSignature time = SongMeter(song, signature).signature;
+    const int unit = time.beatUnit > 0 ? time.beatUnit : 4;
+    const uint8_t signatureBytes[4] = {uint8_t(std::clamp(time.beatsPerBar, 1, 255)),
                                        uint8_t(Log2OfBeatUnit(unit)),
                                        uint8_t(std::max(1, 96 / unit)), 8};
     PutMetaEvent(track, 0, 0x58, signatureBytes);
+    if (const std::optional<SongKey> key = song.music.key ? song.music.key : DetectKey(song)) {
+        const uint8_t keyBytes[2] = {uint8_t(int8_t(key->fifths)), uint8_t(key->minor)};
+        PutMetaEvent(track, 0, 0x59, keyBytes);
+    }
 
     int32_t now = 0;
     for (const PlayEvent& event : BuildPerformance(song)) {

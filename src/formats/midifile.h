@@ -14,8 +14,8 @@
 constexpr int kMidiFileDivision = kTicksPerQuarter;
 
 /// The bytes of a format 0 file: track name `title` (written as given: pass UTF-8), the
-/// tempo, the time signature, the notes of BuildPerformance on channel 1 and the end of the
-/// track at the end of the song.
+/// tempo, the song's time signature (else `signature`), its key (else the key of its notes),
+/// the notes of BuildPerformance on channel 1 and the end of the track at the end of the song.
 std::vector<uint8_t> EncodeMidiFile(const Song& song, const TimeSignature& signature,
                                     const std::string& title);
 

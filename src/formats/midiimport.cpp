@@ -2,6 +2,7 @@
 
 #include "melodyscore.h"
 #include "song/lengthtable.h"
+#include "song/musickey.h"
 #include "song/musictime.h"
 
 #include <algorithm>
@@ -52,56 +53,169 @@ int64_t AppendLength(Song& song, int64_t ticks, uint8_t pitch, int tolerance, bo
     return appended;
 }
 
-// One line out of the notes of a channel. Where notes overlap the highest sounds (of equal
-// keys, the one struck last); a lower note still held when it ends sounds again from there.
-std::vector<RawNote> SingleLine(const std::vector<RawNote>& notes) {
-    // The notes come in the order they start; their ends are sorted apart, so that a file of
-    // notes all held to one tick sorts nothing it need not.
-    std::vector<std::pair<int64_t, size_t>> ends(notes.size());
-    for (size_t i = 0; i < notes.size(); ++i)
-        ends[i] = {notes[i].end, i};
-    if (!std::is_sorted(ends.begin(), ends.end()))
-        std::sort(ends.begin(), ends.end());
-    // The notes held on each key in the order struck, an ended one left until it is the last
-    // (so each is pushed and popped once), and the highest key held.
-    std::array<std::vector<size_t>, 128> held;
-    std::array<int, 128> heldCount{};
-    std::vector<bool> ended(notes.size());
-    int highest = -1;
-    std::vector<RawNote> line;
-    size_t current = SIZE_MAX;
-    int64_t since = 0;
-    size_t nextStart = 0;
-    size_t nextEnd = 0;
-    while (nextStart < notes.size() || nextEnd < ends.size()) {
-        const int64_t tick = std::min(nextStart < notes.size() ? notes[nextStart].start : INT64_MAX,
-                                      nextEnd < ends.size() ? ends[nextEnd].first : INT64_MAX);
-        for (; nextEnd < ends.size() && ends[nextEnd].first == tick; ++nextEnd) {
-            const size_t index = ends[nextEnd].second;
-            const auto key = size_t(notes[index].key);
-            ended[index] = true;
-            --heldCount[key];
-            while (!held[key].empty() && ended[held[key].back()])
-                held[key].pop_back();
-            while (highest >= 0 && heldCount[size_t(highest)] == 0)
-                --highest;
+// The melody line of one channel of a track in song ticks, built while the track's notes are
+// read: where notes overlap the highest sounds (of equal keys, the one struck last), and a
+// lower note still held when the higher ends sounds again from there. Only the notes held at
+// the moment are kept (as runs), and the line only as far as a song can use it.
+class CMelodyLine {
+public:
+    CMelodyLine(uint32_t division, MidiImport& counts) : m_division(division), m_counts(counts) {}
+
+    std::vector<RawNote> Read(const SmfTrack& track, int channel, const std::stop_token& stop) {
+        SmfNoteEvent event{};
+        unsigned count = 0;
+        for (CSmfNoteReader notes(track); notes.Next(event);) {
+            if ((++count & 0xFFFF) == 0 && stop.stop_requested()) {
+                m_cancelled = true;
+                return {};
+            }
+            if (event.channel != channel)
+                continue;
+            if (event.key < kLowestNoteKey || event.key > kHighestNoteKey) {
+                m_counts.notesOutOfRange += event.on ? 1 : 0;
+                continue;
+            }
+            Enter(SongTick(event.tick));
+            OnNote(event);
         }
-        for (; nextStart < notes.size() && notes[nextStart].start == tick; ++nextStart) {
-            const auto key = size_t(notes[nextStart].key);
-            held[key].push_back(nextStart);
-            ++heldCount[key];
-            highest = std::max(highest, int(key));
+        // A note never released lasts to the end of the track.
+        const int64_t end = SongTick(track.endTick);
+        Enter(end);
+        for (int key = kLowestNoteKey; key <= kHighestNoteKey; ++key) {
+            m_held[size_t(key)].ReleaseAll([&](int64_t start, int notes) {
+                for (int i = 0; i < notes; ++i)
+                    OnRelease(key, start, track.endTick, end);
+            });
         }
-        const size_t top = highest < 0 ? SIZE_MAX : held[size_t(highest)].back();
-        if (top == current)
-            continue;
-        if (current != SIZE_MAX && tick > since)
-            line.push_back({since, tick, notes[current].key});
-        current = top;
-        since = tick;
+        FinishTick();
+        if (m_delayedTick >= 0)
+            ApplyDelayedEnds();
+        return std::move(m_line);
     }
-    return line;
-}
+
+    bool Cancelled() const { return m_cancelled; }
+
+private:
+    // A song takes at most one unit an event; one more tells that the line goes on.
+    static constexpr size_t kLongestLine = kMaxEvents + 2;
+
+    int64_t SongTick(int64_t tick) const {
+        return (tick * kTicksPerQuarter + int64_t(m_division) / 2) / int64_t(m_division);
+    }
+
+    // Notes start and end at `tick` from now on: the changes of the tick before take effect.
+    void Enter(int64_t tick) {
+        if (tick == m_tick)
+            return;
+        FinishTick();
+        if (m_delayedTick >= 0 && m_delayedTick < tick)
+            ApplyDelayedEnds();
+        if (m_delayedTick == tick) {
+            for (const int key : m_delayedKeys) {
+                Touch(key);
+                m_ends[size_t(key)] += std::exchange(m_delayed[size_t(key)], 0);
+            }
+            m_delayedKeys.clear();
+            m_delayedTick = -1;
+        }
+        m_tick = tick;
+    }
+
+    void OnNote(const SmfNoteEvent& event) {
+        CHeldNotes& held = m_held[size_t(event.key)];
+        if (event.on) {
+            held.Strike(event.tick);
+            Touch(event.key);
+            ++m_starts[size_t(event.key)];
+        } else if (!held.Empty()) {
+            OnRelease(event.key, held.Release(), event.tick, m_tick);
+        }
+    }
+
+    // The note struck at file tick `start` ends at file tick `end` (song tick `tick`): a note
+    // that lasts no time never sounded, one shorter than a song tick lasts one.
+    void OnRelease(int key, int64_t start, int64_t end, int64_t tick) {
+        if (start == end) {
+            ++m_counts.notesTooShort;
+            --m_starts[size_t(key)];
+        } else if (SongTick(start) == tick) {
+            if (m_delayed[size_t(key)]++ == 0)
+                m_delayedKeys.push_back(key);
+            m_delayedTick = tick + 1;
+        } else {
+            Touch(key);
+            ++m_ends[size_t(key)];
+        }
+    }
+
+    void Touch(int key) {
+        if (!std::exchange(m_touched[size_t(key)], true))
+            m_touchedKeys.push_back(key);
+    }
+
+    // The ends, then the starts, of the current tick.
+    void FinishTick() {
+        if (m_tick < 0)
+            return;
+        for (const int key : m_touchedKeys) {
+            const auto k = size_t(key);
+            m_sounding[k] += m_starts[k] - m_ends[k];
+            if (m_starts[k] > 0)
+                m_strike[k] = ++m_strikes; // the key's last note is a new one
+            if (m_sounding[k] > 0)
+                m_highest = std::max(m_highest, key);
+            m_starts[k] = m_ends[k] = 0;
+            m_touched[k] = false;
+        }
+        m_touchedKeys.clear();
+        CheckTop(m_tick);
+    }
+
+    // Notes that end a tick after they started, when nothing else happens then.
+    void ApplyDelayedEnds() {
+        for (const int key : m_delayedKeys)
+            m_sounding[size_t(key)] -= std::exchange(m_delayed[size_t(key)], 0);
+        m_delayedKeys.clear();
+        CheckTop(std::exchange(m_delayedTick, -1));
+    }
+
+    void CheckTop(int64_t tick) {
+        while (m_highest >= 0 && m_sounding[size_t(m_highest)] == 0)
+            --m_highest;
+        const uint32_t strike = m_highest >= 0 ? m_strike[size_t(m_highest)] : 0;
+        if (m_highest == m_currentKey && strike == m_currentStrike)
+            return;
+        if (m_currentKey >= 0 && tick > m_since && m_line.size() < kLongestLine)
+            m_line.push_back({m_since, tick, m_currentKey});
+        m_currentKey = m_highest;
+        m_currentStrike = strike;
+        m_since = tick;
+    }
+
+    uint32_t m_division;
+    MidiImport& m_counts;
+    bool m_cancelled = false;
+    std::array<CHeldNotes, 128> m_held;   // every note struck and not yet released
+    std::array<int, 128> m_sounding{};    // as of the last tick finished
+    std::array<uint32_t, 128> m_strike{}; // each key's last note struck
+    uint32_t m_strikes = 0;
+    int m_highest = -1;
+    // The tick being read and what it changes.
+    int64_t m_tick = -1;
+    std::array<int, 128> m_starts{};
+    std::array<int, 128> m_ends{};
+    std::array<bool, 128> m_touched{};
+    std::vector<int> m_touchedKeys;
+    // Notes that end on the next tick.
+    int64_t m_delayedTick = -1;
+    std::array<int, 128> m_delayed{};
+    std::vector<int> m_delayedKeys;
+    // The note sounding and since when.
+    int m_currentKey = -1;
+    uint32_t m_currentStrike = 0;
+    int64_t m_since = 0;
+    std::vector<RawNote> m_line;
+};
 
 // How a line's lengths are read: as written (each note's unit lasts `release` ticks beyond
 // its end when there is room, only a gap too short to write joins the note, lengths are
@@ -169,37 +283,6 @@ bool WriteLine(const std::vector<RawNote>& line, int64_t endTick, LineReading re
     return exact;
 }
 
-// The notes of one channel of a track in the file's ticks, paired note-on with note-off
-// oldest first on each key (one queue a key, so a thousand held notes cost no more than a
-// thousand short ones); a note never released lasts to the end of the track (end -1 before).
-std::vector<RawNote> ChannelNotes(const SmfTrack& track, int channel) {
-    std::vector<RawNote> notes;
-    notes.reserve(size_t(track.notesPerChannel[size_t(channel)]));
-    std::array<std::vector<size_t>, 128> open;
-    std::array<size_t, 128> head{};
-    for (const auto& [tick, ch, key, on] : track.notes) {
-        if (ch != channel)
-            continue;
-        std::vector<size_t>& queue = open[size_t(key)];
-        size_t& first = head[size_t(key)];
-        if (on) {
-            if (first == queue.size()) {
-                queue.clear();
-                first = 0;
-            }
-            queue.push_back(notes.size());
-            notes.push_back({tick, -1, key});
-        } else if (first < queue.size()) {
-            notes[queue[first++]].end = tick;
-        }
-    }
-    for (RawNote& note : notes) {
-        if (note.end < 0)
-            note.end = track.endTick;
-    }
-    return notes;
-}
-
 // The song's one tempo: the mean of the file's tempos weighted by how long each holds up to
 // `endTick`, so the song lasts as long as the file; how many changes it folds in.
 int FoldTempos(const std::vector<SmfTrack>& tracks, int64_t endTick, int& folded) {
@@ -232,24 +315,14 @@ int FoldTempos(const std::vector<SmfTrack>& tracks, int64_t endTick, int& folded
     return TempoFromByte(uint8_t(0x60 + std::lround((bpm - 60.0) / 2.0)));
 }
 
-// The candidates, best first, with the notes of the best one (so it is not paired twice).
-std::vector<MelodyCandidate> Candidates(const SmfFile& file, const MelodyChoice& choice,
-                                        std::vector<RawNote>& chosenNotes) {
+} // namespace
+
+std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file,
+                                                  const std::stop_token& stop) {
     std::vector<MelodyCandidate> candidates;
-    double chosenScore = 0;
-    for (size_t t = 0; t < file.tracks.size(); ++t) {
-        for (int channel = 0; channel < 16; ++channel) {
-            if (channel == 9 || file.tracks[t].notesPerChannel[size_t(channel)] == 0)
-                continue; // channel 10 is General MIDI's drum kit: never a melody
-            std::vector<RawNote> notes = ChannelNotes(file.tracks[t], channel);
-            candidates.push_back(ScoreCandidate(file.tracks[t], t, channel, file.division, notes));
-            const bool chosen = (choice.track < 0 || choice.track == int(t)) &&
-                                (choice.channel < 0 || choice.channel == channel);
-            if (chosen && (chosenNotes.empty() || candidates.back().score > chosenScore)) {
-                chosenScore = candidates.back().score;
-                chosenNotes = std::move(notes);
-            }
-        }
+    for (size_t t = 0; t < file.tracks.size() && !stop.stop_requested(); ++t) {
+        std::vector<MelodyCandidate> track = ScoreTrack(file.tracks[t], t, file.division, stop);
+        candidates.insert(candidates.end(), track.begin(), track.end());
     }
     std::stable_sort(
         candidates.begin(), candidates.end(),
@@ -257,36 +330,32 @@ std::vector<MelodyCandidate> Candidates(const SmfFile& file, const MelodyChoice&
     return candidates;
 }
 
-} // namespace
-
-std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file) {
-    std::vector<RawNote> unused;
-    return Candidates(file, {-2, -2}, unused);
-}
-
 MidiReadResult ReadMelodyCandidates(std::span<const uint8_t> bytes,
-                                    std::vector<MelodyCandidate>& out) {
+                                    std::vector<MelodyCandidate>& out,
+                                    const std::stop_token& stop) {
     SmfFile file;
-    const MidiReadResult read = ReadSmf(bytes, file);
+    const MidiReadResult read = ReadSmf(bytes, file, stop);
     if (read.error != MidiReadError::None)
         return read;
-    std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file);
+    std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file, stop);
+    if (stop.stop_requested())
+        return {MidiReadError::Cancelled, -1, 0};
     if (candidates.empty())
         return {MidiReadError::NoNotes, -1, 0};
     out = std::move(candidates);
     return {};
 }
 
-MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
-                              MelodyChoice choice) {
+MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out, MelodyChoice choice,
+                              const std::stop_token& stop) {
     SmfFile file;
-    const MidiReadResult read = ReadSmf(bytes, file);
+    const MidiReadResult read = ReadSmf(bytes, file, stop);
     if (read.error != MidiReadError::None)
         return read;
     const std::vector<SmfTrack>& tracks = file.tracks;
-    const uint32_t division = file.division;
-    std::vector<RawNote> chosenNotes;
-    const std::vector<MelodyCandidate> candidates = Candidates(file, choice, chosenNotes);
+    const std::vector<MelodyCandidate> candidates = ListMelodyCandidates(file, stop);
+    if (stop.stop_requested())
+        return {MidiReadError::Cancelled, -1, 0};
     if (candidates.empty())
         return {MidiReadError::NoNotes, -1, 0};
     const auto chosen = std::find_if(
@@ -301,26 +370,12 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
     MidiImport result;
     result.melody = *chosen;
     result.candidates = int(candidates.size());
-    const auto toSongTicks = [division](int64_t tick) {
-        return (tick * kTicksPerQuarter + int64_t(division) / 2) / int64_t(division);
-    };
-    const int64_t endTick = toSongTicks(melody.endTick);
-    std::vector<RawNote> sounding;
-    sounding.reserve(size_t(chosen->notes));
-    for (RawNote note : chosenNotes) {
-        if (note.key < kLowestNoteKey || note.key > kHighestNoteKey) {
-            ++result.notesOutOfRange;
-            continue;
-        }
-        const bool sounds = note.end > note.start;
-        note.start = toSongTicks(note.start);
-        note.end = std::max(toSongTicks(note.end), note.start + (sounds ? 1 : 0));
-        if (note.end > note.start)
-            sounding.push_back(note);
-        else
-            ++result.notesTooShort;
-    }
-    std::vector<RawNote> line = SingleLine(sounding);
+    const int64_t endTick =
+        (melody.endTick * kTicksPerQuarter + int64_t(file.division) / 2) / int64_t(file.division);
+    CMelodyLine reading(file.division, result);
+    const std::vector<RawNote> line = reading.Read(melody, chosen->channel, stop);
+    if (reading.Cancelled())
+        return {MidiReadError::Cancelled, -1, 0};
     // Files written from playback release each note a little before the next unit; others
     // end notes on the beat.
     // A file on the grid of the length codes (one of ours, a notation program's) is read
@@ -353,8 +408,12 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
     const bool anyNote =
         std::any_of(song.events.begin(), song.events.begin() + song.count,
                     [](const SongEvent& event) { return IsNotePitch(event.pitch); });
-    if (!anyNote)
-        return {MidiReadError::NoNotes, chosen->track + 1, 0};
+    if (!anyNote) {
+        const MidiReadError why = !line.empty()                ? MidiReadError::NotesBeyondSong
+                                  : result.notesOutOfRange > 0 ? MidiReadError::NoNotesInRange
+                                                               : MidiReadError::NoNotes;
+        return {why, chosen->track + 1, 0};
+    }
 
     int64_t fileEnd = 0;
     for (const SmfTrack& track : tracks)
@@ -366,6 +425,19 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
             result.timeDenominator = track.timeDenominator;
             break;
         }
+    }
+    if (const TimeSignature time{result.timeNumerator, result.timeDenominator};
+        IsSongTimeSignature(time))
+        song.music.time = time;
+    for (const SmfTrack& track : tracks) {
+        if (track.hasKey) {
+            song.music.key = SongKey{track.keyFifths, track.keyMinor};
+            break;
+        }
+    }
+    if (!song.music.key) {
+        song.music.key = DetectKey(song);
+        result.keyDetected = song.music.key.has_value();
     }
     // The sequence name (the first track's, in format 1) unless it is a default one, else the
     // melody track's.
@@ -387,6 +459,8 @@ MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
 std::string MidiKeyName(int key) {
     static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
                                              "F#", "G",  "G#", "A",  "A#", "B"};
+    if (key < 0 || key > 127)
+        return "?";
     return kNames[key % 12] + std::to_string(key / 12 - 1);
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct MidiImport {
     int tempoChangesFolded = 0; // tempo changes merged into the song's one tempo
     int timeNumerator = 0;      // the file's first time signature; 0: none
     int timeDenominator = 0;
+    bool keyDetected = false;  // the file has no key signature: the song's is found from its notes
     bool lastTrackCut = false; // the guesses of SmfFile
     bool extraTracks = false;
     bool timeCode = false;
@@ -50,21 +52,26 @@ struct MidiImport {
 /// The melody candidates of a file, best first. A candidate scores for enough notes to be a
 /// tune, for sounding one note at a time, for a higher range, and for a track name or an
 /// instrument that says melody (a bass or accompaniment name counts against it).
-std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file);
+std::vector<MelodyCandidate> ListMelodyCandidates(const SmfFile& file,
+                                                  const std::stop_token& stop = {});
 
 /// Reads the candidates of a whole file; NoNotes when there is none.
 MidiReadResult ReadMelodyCandidates(std::span<const uint8_t> bytes,
-                                    std::vector<MelodyCandidate>& out);
+                                    std::vector<MelodyCandidate>& out,
+                                    const std::stop_token& stop = {});
 
 /// Reads a whole file. The melody is the chosen candidate (by default the best); overlapping
 /// notes keep the highest; gaps become rests; lengths become the nearest sums of the length
 /// codes with the running position kept exact or within half a 128th; the tempo is the one
-/// that keeps the song's length. A file without a melody note is refused (NoNotes). `out` is
-/// replaced only on success.
+/// that keeps the song's length; the song's key is the file's first key signature (else the key
+/// of its notes), its time signature the file's first one. A file without a melody note is
+/// refused, naming why (no note, none in a song's range, none within what a song holds). The
+/// notes are read from `bytes` as they are needed, never held whole. `out` is replaced only on
+/// success; Cancelled soon after `stop` is requested.
 MidiReadResult DecodeMidiFile(std::span<const uint8_t> bytes, MidiImport& out,
-                              MelodyChoice choice = {});
+                              MelodyChoice choice = {}, const std::stop_token& stop = {});
 
-/// A key's name with its octave, middle C being "C4".
+/// A key's name with its octave, middle C being "C4"; "?" for a number that is no MIDI key.
 std::string MidiKeyName(int key);
 
 /// Whether a track or sequence name is one that programs give by default ("Track 1",

@@ -10,3 +10,5 @@ constexpr const char* kNoteTypeNames[kNoteTypeCount] = {"whole", "half", "quarte
 /// The identification's fields that carry a song's own events and tempo byte along.
 constexpr const char* kEventsField = "kesv-events";
 constexpr const char* kTempoField = "kesv-tempo";
+/// Which of the key and time signature are the song's own: "key", "time", both or neither.
+constexpr const char* kOwnMusicField = "kesv-own";

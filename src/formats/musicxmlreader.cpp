@@ -5,6 +5,8 @@
 #include "song/songcodec.h"
 #include "text/cp932.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,7 +24,9 @@ struct ReadUnit {
     bool tieOpen = false;
 };
 
-std::vector<ReadUnit> GatherUnits(const std::vector<ReadNote>& notes) {
+// The units of the notes read, counting into `counts` the notes an earlier one overlaps and
+// those too short to last a tick.
+std::vector<ReadUnit> GatherUnits(const std::vector<ReadNote>& notes, MusicXmlImport& counts) {
     std::vector<ReadUnit> units;
     int64_t cursor = 0;
     const auto add = [&units](int64_t start, int64_t length, int key, bool tieStart, bool tieStop) {
@@ -37,12 +41,17 @@ std::vector<ReadUnit> GatherUnits(const std::vector<ReadNote>& notes) {
         units.push_back({start, length, key, {int(length)}, key >= 0 && tieStart});
     };
     for (const ReadNote& note : notes) {
+        const int64_t written = std::llround(note.start);
         const int64_t end = std::llround(note.start + note.length);
-        const int64_t start = std::max(cursor, int64_t(std::llround(note.start)));
-        if (end <= start)
+        const int64_t start = std::max(cursor, written);
+        if (end <= start) {
+            if (note.key >= 0)
+                ++(end <= written ? counts.withoutLength : counts.overlapping);
             continue;
+        }
         if (start > cursor)
             add(cursor, start - cursor, -1, false, false);
+        counts.overlapsCut += note.key >= 0 && start > written ? 1 : 0;
         add(start, end - start, note.key, note.tieStart, note.tieStop);
         cursor = end;
     }
@@ -67,23 +76,44 @@ bool DecodeEventsField(const QString& text, Song& song) {
     return true;
 }
 
+// The key, time signature and pickup of the score; of a KesV export only what the song held.
+void SetSongMusic(const ParsedScore& score, MusicXmlImport& read) {
+    SongMusic& music = read.song.music;
+    const TimeSignature time{read.timeNumerator, read.timeDenominator};
+    const bool own = read.keptEvents && score.hasOwnMusicField;
+    const QStringList owned = score.ownMusicField.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (IsSongTimeSignature(time) && (!own || owned.contains(QLatin1String("time"))))
+        music.time = time;
+    if (score.pickup > 0 && score.pickup < (music.time ? GetTicksPerBar(*music.time) : 0x10000))
+        music.pickup = int(score.pickup);
+    if (own && !owned.contains(QLatin1String("key")))
+        return;
+    music.key = score.key;
+    if (!music.key) {
+        music.key = DetectKey(read.song);
+        read.keyDetected = music.key.has_value();
+    }
+}
+
 } // namespace
 
-MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXmlPart>& out) {
+MusicXmlReadResult ListMusicXmlParts(const QByteArray& xml, std::vector<MusicXmlPart>& out,
+                                     const std::stop_token& stop) {
     if (xml.size() > kMaxMusicXmlBytes)
         return {MusicXmlError::TooLarge};
     ParsedScore score;
-    const MusicXmlReadResult result = ParseScore(xml, -1, score);
+    const MusicXmlReadResult result = ParseScore(xml, -1, score, stop);
     if (result.error == MusicXmlError::None)
         out = score.parts;
     return result;
 }
 
-MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, int part) {
+MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, int part,
+                                  const std::stop_token& stop) {
     if (xml.size() > kMaxMusicXmlBytes)
         return {MusicXmlError::TooLarge};
     ParsedScore score;
-    if (const MusicXmlReadResult result = ParseScore(xml, part, score);
+    if (const MusicXmlReadResult result = ParseScore(xml, part, score, stop);
         result.error != MusicXmlError::None)
         return result;
     if (part < 0 || part >= int(score.parts.size()))
@@ -92,12 +122,14 @@ MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, in
     read.part = part;
     read.parts = int(score.parts.size());
 
-    const std::vector<ReadUnit> units = GatherUnits(score.notes);
+    const std::vector<ReadUnit> units = GatherUnits(score.notes, read);
     if (std::none_of(units.begin(), units.end(), [](const ReadUnit& u) { return u.key >= 0; }))
-        return {MusicXmlError::NoNotes};
+        return {read.outOfRange > 0 ? MusicXmlError::NoNotesInRange : MusicXmlError::NoNotes};
     int64_t produced = 0;
     std::vector<SoundingUnit> sounding;
     for (const ReadUnit& unit : units) {
+        if (read.truncated)
+            break;
         const bool last = &unit == &units.back();
         const int64_t length = unit.start + unit.length - produced;
         int64_t sum = 0;
@@ -111,6 +143,12 @@ MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, in
         produced += appended;
         sounding.push_back({uint32_t(unit.start), uint32_t(unit.length), unit.key});
     }
+    Song& song = read.song;
+    while (song.count > 0 && song.events[size_t(song.count - 1)].pitch == kPitchTie)
+        song.events[size_t(--song.count)] = {}; // a note cut at the limit: its ties sound nothing
+    if (std::none_of(song.events.begin(), song.events.begin() + song.count,
+                     [](const SongEvent& event) { return event.pitch != kPitchRest; }))
+        return {MusicXmlError::NotesBeyondSong};
 
     const std::vector<double>& tempos =
         score.chosenTempos.empty() ? score.otherTempos : score.chosenTempos;
@@ -136,6 +174,7 @@ MusicXmlReadResult DecodeMusicXml(const QByteArray& xml, MusicXmlImport& out, in
         read.lengthsRounded = 0;
         read.truncated = false;
     }
+    SetSongMusic(score, read);
     const QString title = score.workTitle.isEmpty() ? score.movementTitle : score.workTitle;
     read.title = title.toStdString();
     read.song.title = TitleToCp932(title);

@@ -4,6 +4,7 @@
 #include "notation.h"
 #include "text/cp932.h"
 
+#include <QStringList>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -58,6 +59,17 @@ QString EventsField(const Song& song) {
     return text;
 }
 
+// Which of the key and time signature written are the song's own (not detected, not the
+// settings'), so that KesV reads its export back as the very same song.
+QString OwnMusicField(const Song& song) {
+    QStringList own;
+    if (song.music.key)
+        own << QStringLiteral("key");
+    if (song.music.time)
+        own << QStringLiteral("time");
+    return own.join(QLatin1Char(' '));
+}
+
 void WriteClef(QXmlStreamWriter& xml, int number, bool treble) {
     xml.writeStartElement(QStringLiteral("clef"));
     if (number > 0)
@@ -69,11 +81,14 @@ void WriteClef(QXmlStreamWriter& xml, int number, bool treble) {
     xml.writeEndElement();
 }
 
-void WriteAttributes(QXmlStreamWriter& xml, const TimeSignature& signature, Clefs clefs) {
+void WriteAttributes(QXmlStreamWriter& xml, const TimeSignature& signature, const SongKey& key,
+                     Clefs clefs) {
     xml.writeStartElement(QStringLiteral("attributes"));
     xml.writeTextElement(QStringLiteral("divisions"), QString::number(kTicksPerQuarter));
     xml.writeStartElement(QStringLiteral("key"));
-    xml.writeTextElement(QStringLiteral("fifths"), QStringLiteral("0"));
+    xml.writeTextElement(QStringLiteral("fifths"), QString::number(key.fifths));
+    xml.writeTextElement(QStringLiteral("mode"),
+                         key.minor ? QStringLiteral("minor") : QStringLiteral("major"));
     xml.writeEndElement();
     xml.writeStartElement(QStringLiteral("time"));
     xml.writeTextElement(QStringLiteral("beats"),
@@ -108,7 +123,8 @@ void WriteTempo(QXmlStreamWriter& xml, int tempo) {
 
 class CMeasureWriter {
 public:
-    CMeasureWriter(QXmlStreamWriter& xml, Clefs clefs) : m_xml(xml), m_clefs(clefs) {}
+    CMeasureWriter(QXmlStreamWriter& xml, Clefs clefs, const SongKey& key)
+        : m_xml(xml), m_clefs(clefs), m_key(key) {}
 
     void Write(const ScoreMeasure& measure) {
         m_alterations.clear();
@@ -120,7 +136,7 @@ private:
     void WriteNote(const ScoreNote& note) {
         QXmlStreamWriter& xml = m_xml;
         xml.writeStartElement(QStringLiteral("note"));
-        const KeySpelling spelling = SpellKey(std::max(0, note.key));
+        const KeySpelling spelling = SpellKeyIn(std::max(0, note.key), m_key);
         if (note.key < 0) {
             xml.writeStartElement(QStringLiteral("rest"));
             if (note.measureRest)
@@ -157,11 +173,13 @@ private:
             // bar line keeps the one it had.
             const int line = spelling.octave * 8 + (spelling.step - 'A');
             const auto known = m_alterations.find(line);
-            const int current = known == m_alterations.end() ? 0 : known->second;
+            const int current =
+                known == m_alterations.end() ? SignatureAlter(spelling.step, m_key) : known->second;
             if (current != spelling.alter && !note.tiedFromPrior)
-                xml.writeTextElement(QStringLiteral("accidental"), spelling.alter != 0
-                                                                       ? QStringLiteral("sharp")
-                                                                       : QStringLiteral("natural"));
+                xml.writeTextElement(QStringLiteral("accidental"),
+                                     spelling.alter > 0   ? QStringLiteral("sharp")
+                                     : spelling.alter < 0 ? QStringLiteral("flat")
+                                                          : QStringLiteral("natural"));
             m_alterations[line] = spelling.alter;
         }
         if (note.value.IsTuplet()) {
@@ -197,13 +215,16 @@ private:
 
     QXmlStreamWriter& m_xml;
     Clefs m_clefs;
+    SongKey m_key;
     std::map<int, int> m_alterations; // staff line (octave and letter) to its alteration
 };
 
 } // namespace
 
 QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature) {
-    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, signature);
+    const Meter meter = SongMeter(song, signature);
+    const SongKey key = song.music.key ? *song.music.key : DetectKey(song).value_or(SongKey{});
+    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, meter);
     const Clefs clefs = ChooseClefs(measures);
     QByteArray out;
     out.reserve(1024 + song.count * 400);
@@ -233,6 +254,10 @@ QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature) {
     xml.writeAttribute(QStringLiteral("name"), QLatin1String(kEventsField));
     xml.writeCharacters(EventsField(song));
     xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("miscellaneous-field"));
+    xml.writeAttribute(QStringLiteral("name"), QLatin1String(kOwnMusicField));
+    xml.writeCharacters(OwnMusicField(song));
+    xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndElement();
 
@@ -255,14 +280,18 @@ QByteArray EncodeMusicXml(const Song& song, const TimeSignature& signature) {
 
     xml.writeStartElement(QStringLiteral("part"));
     xml.writeAttribute(QStringLiteral("id"), QStringLiteral("P1"));
-    CMeasureWriter writer(xml, clefs);
+    CMeasureWriter writer(xml, clefs, key);
+    const bool pickup = meter.pickup > 0;
     for (size_t m = 0; m < measures.size(); ++m) {
         // A line a bar, and no indentation: a reader's time goes by the token.
         xml.writeCharacters(QStringLiteral("\n"));
         xml.writeStartElement(QStringLiteral("measure"));
-        xml.writeAttribute(QStringLiteral("number"), QString::number(m + 1));
+        // A pickup is bar 0 and not counted as a bar.
+        xml.writeAttribute(QStringLiteral("number"), QString::number(pickup ? m : m + 1));
+        if (m == 0 && pickup)
+            xml.writeAttribute(QStringLiteral("implicit"), QStringLiteral("yes"));
         if (m == 0) {
-            WriteAttributes(xml, signature, clefs);
+            WriteAttributes(xml, meter.signature, key, clefs);
             WriteTempo(xml, std::max(1, TempoFromByte(song.tempo)));
         }
         writer.Write(measures[m]);

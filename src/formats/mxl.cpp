@@ -1,8 +1,7 @@
 // Compressed MusicXML (.mxl): a zip archive whose META-INF/container.xml names the score.
 #include "musicxml.h"
+#include "xmlreader.h"
 #include "ziparchive.h"
-
-#include <QXmlStreamReader>
 
 namespace {
 
@@ -25,20 +24,34 @@ MusicXmlError ReadEntry(const CZipArchiveReader& archive, const std::string& nam
     return MusicXmlError::NotZip;
 }
 
-// The first rootfile's path; empty when there is none.
-QByteArray RootFilePath(const QByteArray& container, MusicXmlError& error) {
-    QXmlStreamReader xml(container);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isDTD() && !xml.entityDeclarations().isEmpty()) {
-            error = MusicXmlError::DeclaresEntities;
-            return {};
-        }
-        if (xml.isStartElement() && xml.name() == QLatin1String("rootfile"))
-            return xml.attributes().value(QLatin1String("full-path")).toUtf8();
+// The path of a container's first rootfile.
+class CContainerReader : public CXmlReader {
+public:
+    QByteArray m_path;
+    bool m_found = false;
+
+protected:
+    void OnStartElement(std::string_view name, const char* const* attributes) override {
+        if (name != "rootfile")
+            return;
+        const std::string_view path = Attribute(attributes, "full-path");
+        m_path = QByteArray(path.data(), qsizetype(path.size()));
+        m_found = true;
+        StopReading();
     }
-    error = xml.hasError() ? MusicXmlError::Malformed : MusicXmlError::NoScoreInZip;
-    return {};
+    void OnEndElement() override {}
+    void OnText(std::string_view) override {}
+};
+
+// The first rootfile's path; NoScoreInZip when there is none or it names no file.
+MusicXmlError RootFilePath(const QByteArray& container, QByteArray& path) {
+    CContainerReader reader;
+    const MusicXmlError error = reader.Parse(container).error;
+    if (reader.m_found) {
+        path = reader.m_path;
+        return path.isEmpty() ? MusicXmlError::NoScoreInZip : MusicXmlError::None;
+    }
+    return error != MusicXmlError::None ? error : MusicXmlError::NoScoreInZip;
 }
 
 } // namespace
@@ -70,10 +83,9 @@ MusicXmlReadResult UnpackMxl(const QByteArray& archiveBytes, QByteArray& xml) {
     if (const MusicXmlError read = ReadEntry(archive, kContainerName, container);
         read != MusicXmlError::None)
         return {read};
-    MusicXmlError rootError = MusicXmlError::None;
-    const QByteArray root = RootFilePath(container, rootError);
-    if (root.isEmpty())
-        return {rootError};
+    QByteArray root;
+    if (const MusicXmlError error = RootFilePath(container, root); error != MusicXmlError::None)
+        return {error};
     QByteArray score;
     if (const MusicXmlError read = ReadEntry(archive, root.toStdString(), score);
         read != MusicXmlError::None)

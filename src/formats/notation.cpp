@@ -75,9 +75,9 @@ NoteValue OddValue(int ticks) {
 
 constexpr NoteValue kSixteenthTriplet{NoteType::Sixteenth, 0, 3, 2};
 
-void MarkSextuplets(ScoreMeasure& measure) {
+// `position`: where the bar starts from the beat grid (a pickup starts inside a bar).
+void MarkSextuplets(ScoreMeasure& measure, int position) {
     auto& notes = measure.notes;
-    int position = 0;
     for (size_t i = 0; i < notes.size();) {
         const bool run =
             position % kTicksPerQuarter == 0 && i + 6 <= notes.size() &&
@@ -180,8 +180,13 @@ std::vector<NoteValue> NoteValuesOfTicks(int ticks) {
     return out;
 }
 
-std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const TimeSignature& signature) {
-    const int perBar = GetTicksPerBar(signature);
+std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const Meter& meter) {
+    const int perBar = GetTicksPerBar(meter.signature);
+    const int pickup = meter.pickup > 0 && meter.pickup < perBar ? meter.pickup : 0;
+    const auto barOf = [&](int position) {
+        return position < pickup ? 0 : (position - pickup) / perBar + (pickup > 0 ? 1 : 0);
+    };
+    const auto barEnd = [&](int bar) { return pickup + (bar + (pickup > 0 ? 0 : 1)) * perBar; };
     const int count = song.count;
     // The key each event is written with, and whether it is tied into the next event.
     std::vector<int> keys(size_t(count), -1);
@@ -200,14 +205,16 @@ std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const TimeSignature& 
         i = last + 1;
     }
 
-    const int bars = std::max(1, (total + perBar - 1) / perBar);
+    const int bars = total > 0 ? barOf(total - 1) + 1 : 1;
     std::vector<ScoreMeasure> measures(static_cast<size_t>(bars));
+    for (size_t m = 0; m < measures.size(); ++m)
+        measures[m].ticks = m == 0 && pickup > 0 ? pickup : perBar;
     bool tieOpen = false;
     int position = 0;
     const auto put = [&](int length, int key, bool tieAfter) {
         while (length > 0) {
-            const int bar = position / perBar;
-            const int piece = std::min(length, (bar + 1) * perBar - position);
+            const int bar = barOf(position);
+            const int piece = std::min(length, barEnd(bar) - position);
             const std::vector<NoteValue> values = NoteValuesOfTicks(piece);
             for (size_t v = 0; v < values.size(); ++v) {
                 ScoreNote note{values[v], ValueTicks(values[v]), key};
@@ -223,19 +230,19 @@ std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const TimeSignature& 
     };
     for (int i = 0; i < count; ++i)
         put(GetDurationTicks(song.events[size_t(i)].code), keys[size_t(i)], tiedOn[size_t(i)]);
-    if (position % perBar != 0)
-        put(perBar - position % perBar, -1, false);
+    if (position > 0 && position < barEnd(barOf(position - 1)))
+        put(barEnd(barOf(position - 1)) - position, -1, false);
 
     for (ScoreMeasure& measure : measures) {
         const bool empty = std::all_of(measure.notes.begin(), measure.notes.end(),
                                        [](const ScoreNote& note) { return note.key < 0; });
         if (empty) {
-            ScoreNote rest{{NoteType::Whole}, perBar};
+            ScoreNote rest{{NoteType::Whole}, measure.ticks};
             rest.measureRest = true;
             measure.notes.assign(1, rest);
             continue;
         }
-        MarkSextuplets(measure);
+        MarkSextuplets(measure, &measure == &measures.front() ? perBar - measure.ticks : 0);
         MarkTupletBrackets(measure);
     }
     return measures;

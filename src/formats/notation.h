@@ -3,6 +3,7 @@
 // sounding units that a score read back must reproduce.
 #pragma once
 
+#include "song/musickey.h"
 #include "song/musictime.h"
 #include "song/song.h"
 
@@ -42,13 +43,7 @@ int ValueTicks(const NoteValue& value);
 /// written value (two or three tied ones for 1200, 2360 and 600 ticks).
 std::vector<NoteValue> NoteValuesOfTicks(int ticks);
 
-/// A key as written: step letter, alteration (1 a sharp) and octave (4 holds middle C),
-/// black keys spelt sharp as on the staff panel.
-struct KeySpelling {
-    char step = 'C';
-    int alter = 0;
-    int octave = 4;
-};
+/// A key as written with black keys spelt sharp, as on the staff panel of a song without a key.
 KeySpelling SpellKey(int key);
 
 /// One written note or rest of a bar.
@@ -65,6 +60,7 @@ struct ScoreNote {
 
 struct ScoreMeasure {
     std::vector<ScoreNote> notes;
+    int ticks = 0; // a whole bar's, or the pickup's
 };
 
 /// The song in bars of `signature`: each event in its written value, an event that crosses
@@ -72,7 +68,8 @@ struct ScoreMeasure {
 /// it (as rests when it ends in a rest or with the song), a bar without notes as one
 /// whole-bar rest and the last bar filled with rests; runs of six sixteenth triplets on a
 /// beat become sextuplets. An empty song is one bar of rest.
-std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const TimeSignature& signature);
+/// With a pickup the first bar is as long as the pickup.
+std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const Meter& meter);
 
 /// What a listener hears of a song: a note or a rest with its place and length. Ties merge
 /// into the note they end in, neighbouring rests into one rest.

@@ -59,74 +59,103 @@ private:
     size_t m_end;
 };
 
+// One event of a track: a channel message, a meta event (status 0xFF, its type and data) or
+// system exclusive data (0xF0, 0xF7).
+struct TrackEvent {
+    uint8_t status = 0;
+    uint8_t type = 0;
+    uint8_t data1 = 0;
+    uint8_t data2 = 0;
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+};
+
+// Reads the event at the reader's position, the time before it added to `tick` and a status
+// byte kept in `status` for the running status of the next.
+MidiReadError NextEvent(ByteReader& in, int64_t tickScale, int64_t& tick, uint8_t& status,
+                        TrackEvent& event) {
+    uint32_t delta = 0;
+    if (!in.VariableLength(delta))
+        return MidiReadError::EventPastEnd;
+    tick = std::min(tick + int64_t(delta) * tickScale, kTickCeiling);
+    uint8_t first = 0;
+    if (!in.Byte(first))
+        return MidiReadError::EventPastEnd;
+    event = {};
+    if (first == 0xFF || first == 0xF0 || first == 0xF7) {
+        event.status = first;
+        if ((first == 0xFF && !in.Byte(event.type)) || !in.VariableLength(event.length))
+            return MidiReadError::EventPastEnd;
+        event.data = in.Here();
+        return in.Skip(event.length) ? MidiReadError::None : MidiReadError::EventPastEnd;
+    }
+    if (first > 0xF0)
+        return MidiReadError::BadEvent;
+    uint8_t data1 = first;
+    if (first & 0x80) {
+        status = first;
+        if (!in.Byte(data1))
+            return MidiReadError::EventPastEnd;
+    } else if (status == 0) {
+        return MidiReadError::BadEvent;
+    }
+    const uint8_t kind = status & 0xF0;
+    uint8_t data2 = 0;
+    if (kind != 0xC0 && kind != 0xD0 && !in.Byte(data2))
+        return MidiReadError::EventPastEnd;
+    if ((data1 | data2) & 0x80)
+        return MidiReadError::BadEvent;
+    event.status = status;
+    event.data1 = data1;
+    event.data2 = data2;
+    return MidiReadError::None;
+}
+
+bool IsEndOfTrack(const TrackEvent& event) {
+    return event.status == 0xFF && event.type == 0x2F;
+}
+
+// Checks a track whole and reads its meta events, its programs and how many notes each
+// channel strikes; the notes themselves are read again by CSmfNoteReader.
 MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t end, int index,
-                         int64_t tickScale, SmfTrack& track) {
+                         int64_t tickScale, SmfTrack& track, const std::stop_token& stop) {
     ByteReader in(bytes, begin, end);
-    track.notes.reserve((end - begin) / 4); // a note event takes three bytes and a delta
+    track.events = bytes.subspan(begin, end - begin);
+    track.tickScale = tickScale;
     int64_t tick = 0;
     uint8_t status = 0;
-    const auto fail = [&](MidiReadError error) {
-        return MidiReadResult{error, index + 1, in.Position()};
-    };
-    while (!in.AtEnd()) {
-        uint32_t delta = 0;
-        if (!in.VariableLength(delta))
-            return fail(MidiReadError::EventPastEnd);
-        tick = std::min(tick + int64_t(delta) * tickScale, kTickCeiling);
-        uint8_t first = 0;
-        if (!in.Byte(first))
-            return fail(MidiReadError::EventPastEnd);
-        if (first == 0xFF) {
-            uint8_t type = 0;
-            uint32_t length = 0;
-            if (!in.Byte(type) || !in.VariableLength(length))
-                return fail(MidiReadError::EventPastEnd);
-            const uint8_t* data = in.Here();
-            if (!in.Skip(length))
-                return fail(MidiReadError::EventPastEnd);
-            if (type == 0x2F)
-                break; // end of track: anything after it is not part of the track
-            if (type == 0x51 && length == 3) {
+    TrackEvent event;
+    for (unsigned count = 1; !in.AtEnd(); ++count) {
+        if (const MidiReadError error = NextEvent(in, tickScale, tick, status, event);
+            error != MidiReadError::None)
+            return {error, index + 1, in.Position()};
+        if ((count & 0xFFFF) == 0 && stop.stop_requested())
+            return {MidiReadError::Cancelled, index + 1, in.Position()};
+        if (IsEndOfTrack(event))
+            break; // anything after it is not part of the track
+        const uint8_t kind = event.status & 0xF0;
+        const size_t channel = event.status & 0x0F;
+        if (event.status == 0xFF) {
+            const uint8_t* data = event.data;
+            if (event.type == 0x51 && event.length == 3) {
                 track.tempos.push_back({tick, BigEndian(data, 3)});
-            } else if (type == 0x58 && length >= 2 && track.timeNumerator == 0 && data[1] < 8) {
+            } else if (event.type == 0x58 && event.length >= 2 && track.timeNumerator == 0 &&
+                       data[1] < 8) {
                 track.timeNumerator = data[0];
                 track.timeDenominator = 1 << data[1];
-            } else if (type == 0x03 && !track.hasName) {
-                track.name.assign(reinterpret_cast<const char*>(data), length);
+            } else if (event.type == 0x59 && event.length >= 2 && !track.hasKey &&
+                       int8_t(data[0]) >= -7 && int8_t(data[0]) <= 7 && data[1] <= 1) {
+                track.keyFifths = int8_t(data[0]);
+                track.keyMinor = data[1] == 1;
+                track.hasKey = true;
+            } else if (event.type == 0x03 && !track.hasName) {
+                track.name.assign(reinterpret_cast<const char*>(data), event.length);
                 track.hasName = true;
             }
-            continue;
-        }
-        if (first == 0xF0 || first == 0xF7) {
-            uint32_t length = 0;
-            if (!in.VariableLength(length) || !in.Skip(length))
-                return fail(MidiReadError::EventPastEnd);
-            continue;
-        }
-        if (first > 0xF0)
-            return fail(MidiReadError::BadEvent);
-        uint8_t data1 = first;
-        if (first & 0x80) {
-            status = first;
-            if (!in.Byte(data1))
-                return fail(MidiReadError::EventPastEnd);
-        } else if (status == 0) {
-            return fail(MidiReadError::BadEvent);
-        }
-        const uint8_t kind = status & 0xF0;
-        uint8_t data2 = 0;
-        if (kind != 0xC0 && kind != 0xD0 && !in.Byte(data2))
-            return fail(MidiReadError::EventPastEnd);
-        if ((data1 | data2) & 0x80)
-            return fail(MidiReadError::BadEvent);
-        if (kind == 0x90 || kind == 0x80) {
-            const bool on = kind == 0x90 && data2 != 0;
-            const int channel = status & 0x0F;
-            track.notes.push_back({tick, channel, data1, on});
-            if (on)
-                ++track.notesPerChannel[size_t(channel)];
-        } else if (kind == 0xC0 && track.programs[status & 0x0F] < 0) {
-            track.programs[status & 0x0F] = data1;
+        } else if (kind == 0x90 && event.data2 != 0) {
+            ++track.notesPerChannel[channel];
+        } else if (kind == 0xC0 && track.programs[channel] < 0) {
+            track.programs[channel] = event.data1;
         }
     }
     track.endTick = tick;
@@ -135,7 +164,7 @@ MidiReadResult ReadTrack(std::span<const uint8_t> bytes, size_t begin, size_t en
 
 } // namespace
 
-MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out) {
+MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out, const std::stop_token& stop) {
     if (bytes.size() < 8 || std::string_view(reinterpret_cast<const char*>(bytes.data()), 4) !=
                                 std::string_view("MThd"))
         return {MidiReadError::NotMidi, -1, 0};
@@ -194,7 +223,7 @@ MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out) {
             continue; // a chunk of a kind we do not know is skipped
         tracks.emplace_back();
         const MidiReadResult read =
-            ReadTrack(bytes, begin, pos, int(tracks.size()) - 1, tickScale, tracks.back());
+            ReadTrack(bytes, begin, pos, int(tracks.size()) - 1, tickScale, tracks.back(), stop);
         if (read.error != MidiReadError::None)
             return read;
     }
@@ -206,6 +235,27 @@ MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out) {
     file.division = ticksPerQuarter;
     out = std::move(file);
     return {};
+}
+
+CSmfNoteReader::CSmfNoteReader(const SmfTrack& track)
+    : m_bytes(track.events), m_tickScale(track.tickScale) {}
+
+bool CSmfNoteReader::Next(SmfNoteEvent& note) {
+    ByteReader in(m_bytes, m_pos, m_bytes.size());
+    TrackEvent event;
+    while (!in.AtEnd()) {
+        if (NextEvent(in, m_tickScale, m_tick, m_status, event) != MidiReadError::None ||
+            IsEndOfTrack(event))
+            break;
+        const uint8_t kind = event.status & 0xF0;
+        if (kind == 0x90 || kind == 0x80) {
+            m_pos = in.Position();
+            note = {m_tick, event.status & 0x0F, event.data1, kind == 0x90 && event.data2 != 0};
+            return true;
+        }
+    }
+    m_pos = m_bytes.size();
+    return false;
 }
 
 const char* DescribeMidiError(MidiReadError error) {
@@ -230,6 +280,12 @@ const char* DescribeMidiError(MidiReadError error) {
         return "no notes (other than drums)";
     case MidiReadError::NoSuchTrack:
         return "the track holds no notes to take a melody from";
+    case MidiReadError::NoNotesInRange:
+        return "every note lies outside the keys a song holds";
+    case MidiReadError::NotesBeyondSong:
+        return "the first note lies beyond what a song holds, or lasts longer";
+    case MidiReadError::Cancelled:
+        return "cancelled";
     }
     return "unknown error";
 }

@@ -1,13 +1,14 @@
 // Standard MIDI Files at the level of bytes: chunks, events and variable-length numbers. A
 // format 0 file is written from one track's events; a file of format 0 or 1 is read into the
-// notes and the few meta events of each track, in the file's own ticks, as leniently as other
-// readers take them.
+// few meta events of each track, in the file's own ticks, as leniently as other readers take
+// them, and its notes are read again from its bytes when they are wanted.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ enum class MidiReadError {
     UnsupportedFormat, // format 2: independent patterns, no single timeline
     NoNotes,           // no note a melody can be taken from (drums do not count)
     NoSuchTrack,       // the track asked for holds no melody candidate
+    NoNotesInRange,    // every note of the melody lies outside the keys a song holds
+    NotesBeyondSong,   // the melody's first note lies beyond what a song holds, or lasts longer
+    Cancelled,         // stopped on request
 };
 
 struct MidiReadResult {
@@ -48,13 +52,17 @@ struct SmfTempo {
 };
 
 struct SmfTrack {
-    std::vector<SmfNoteEvent> notes;       // in the order of the file
+    std::span<const uint8_t> events;       // the track's bytes, for CSmfNoteReader
+    int64_t tickScale = 1;                 // file ticks a tick of the events
     std::array<int, 16> notesPerChannel{}; // note-ons
     std::array<int, 16> programs;          // the first program change of each channel, or -1
     int64_t endTick = 0;                   // the end of track event's, or the last event's
     std::vector<SmfTempo> tempos;          // in the order of the file
     int timeNumerator = 0;                 // the first time signature; 0: none
     int timeDenominator = 0;
+    int keyFifths = 0; // the first key signature: sharps (above 0) or flats, and its mode
+    bool keyMinor = false;
+    bool hasKey = false;
     std::string name; // the first track name event, as stored
     bool hasName = false;
     SmfTrack() { programs.fill(-1); }
@@ -71,11 +79,29 @@ struct SmfFile {
 };
 
 /// Reads a whole file of format 0 or 1 (chunks of unknown kinds are skipped). Ticks stop at
-/// 2^40, far past any song and far from overflow. `out` is filled only on success. A last
-/// track whose length runs past the end is read to the end, a format 0 file with several
-/// tracks as format 1, a time-code division in ticks of its frame rate (the flags of
-/// SmfFile say so).
-MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out);
+/// 2^40, far past any song and far from overflow. `out` is filled only on success and refers
+/// to `bytes`, which must outlive it. A last track whose length runs past the end is read to
+/// the end, a format 0 file with several tracks as format 1, a time-code division in ticks of
+/// its frame rate (the flags of SmfFile say so). Answers Cancelled soon after `stop` is
+/// requested.
+MidiReadResult ReadSmf(std::span<const uint8_t> bytes, SmfFile& out,
+                       const std::stop_token& stop = {});
+
+/// The note events of a track ReadSmf read, one at a time in the order of the file, decoded
+/// again from its bytes: a file's notes are never held whole.
+class CSmfNoteReader {
+public:
+    explicit CSmfNoteReader(const SmfTrack& track);
+    /// The next note event; false at the end of the track.
+    bool Next(SmfNoteEvent& event);
+
+private:
+    std::span<const uint8_t> m_bytes;
+    size_t m_pos = 0;
+    int64_t m_tick = 0;
+    int64_t m_tickScale;
+    uint8_t m_status = 0;
+};
 
 /// Appends a variable-length number (the low 28 bits of `value`).
 void PutVariableLength(std::vector<uint8_t>& out, uint32_t value);

@@ -92,3 +92,6 @@ std::unique_ptr<IMidiBackend> CreateSynthBackend();
 
 /// True when a JACK server answers; never starts one, prints nothing.
 bool IsJackServerRunning();
+
+/// Whether PrepareMidiEnvironment has run, so that no library starts a JACK server.
+bool IsMidiEnvironmentPrepared();

@@ -42,6 +42,8 @@ constexpr uint16_t kModSynth = 2;    // the built-in synthesizer
 /// Takes each short message (packed, status in the low byte) that an input device receives
 /// while started, in arrival order. Runs on the device's own thread.
 using MidiInData = std::function<void(uint32_t message)>;
+/// Called on an input device's own thread when messages may have been lost since the last call.
+using MidiInLoss = std::function<void()>;
 
 class IMidiOutDevice {
 public:
@@ -75,6 +77,10 @@ public:
         (void)output;
         return false;
     }
+    /// Has `lost` called whenever, while started, messages may have been lost on their way in
+    /// (JACK: the server missed a cycle, or they came faster than they could be taken). Set
+    /// before Start; a device that cannot tell never calls it.
+    virtual void SetLossHandler(MidiInLoss lost) { (void)lost; }
 };
 
 class IMidiDeviceService {

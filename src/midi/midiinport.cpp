@@ -23,6 +23,16 @@ public:
             },
             Qt::QueuedConnection);
     }
+    /// Called on the device's thread.
+    void PostLoss() {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_receiver.context && m_receiver.lost)
+                    m_receiver.lost();
+            },
+            Qt::QueuedConnection);
+    }
 
 private:
     const MidiInReceiver m_receiver; // its context is read only on the relay's own thread
@@ -48,10 +58,13 @@ MidiStatus CMidiInPort::Open(int deviceId, MidiInReceiver receiver) {
     }
     std::unique_ptr<IMidiInDevice> device;
     const MidiResult result = GetMidiDeviceService().OpenInput(deviceId, std::move(data), device);
-    if (result == kMidiOk)
-        m_pDevice = std::move(device);
-    else
+    if (result != kMidiOk) {
         DropRelay();
+        return result;
+    }
+    m_pDevice = std::move(device);
+    if (m_pRelay)
+        m_pDevice->SetLossHandler([relay = m_pRelay] { relay->PostLoss(); });
     return result;
 }
 

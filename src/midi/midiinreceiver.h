@@ -9,10 +9,12 @@
 
 /// handler takes each incoming short message (packed, status in the low byte) as a queued call
 /// on context's thread, in arrival order; nothing is called once context is gone. Without a
-/// context or a handler the messages go nowhere.
+/// context or a handler the messages go nowhere. lost (optional) is called the same way when
+/// messages may have been lost on their way in.
 struct MidiInReceiver {
     QPointer<QObject> context;
     std::function<void(quint32 message)> handler;
+    std::function<void()> lost = {};
 
     bool IsSet() const { return context && handler; }
 };

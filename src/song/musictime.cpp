@@ -64,6 +64,35 @@ BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature) {
     return {int(beats / beatsPerBar), int(beats % beatsPerBar), int(tick % perBeat)};
 }
 
+BarBeatTick SplitBarBeat(uint32_t tick, const Meter& meter) {
+    if (meter.pickup <= 0)
+        return SplitBarBeat(tick, meter.signature);
+    // Counted as if a whole bar began before the song, so the pickup's beats are its last ones.
+    return SplitBarBeat(tick + uint32_t(GetTicksPerBar(meter.signature) - meter.pickup),
+                        meter.signature);
+}
+
+uint32_t BarStartTick(uint32_t tick, const Meter& meter) {
+    const uint32_t perBar = uint32_t(GetTicksPerBar(meter.signature));
+    const uint32_t pickup = uint32_t(std::max(0, meter.pickup));
+    if (tick < pickup)
+        return 0;
+    return (tick - pickup) / perBar * perBar + pickup;
+}
+
+bool IsSongTimeSignature(const TimeSignature& signature) {
+    const int unit = signature.beatUnit;
+    return signature.beatsPerBar >= 1 && signature.beatsPerBar <= 99 &&
+           (unit == 2 || unit == 4 || unit == 8 || unit == 16);
+}
+
+Meter SongMeter(const Song& song, const TimeSignature& fallback) {
+    Meter meter{song.music.time.value_or(fallback), 0};
+    if (song.music.pickup > 0 && song.music.pickup < GetTicksPerBar(meter.signature))
+        meter.pickup = song.music.pickup;
+    return meter;
+}
+
 std::array<char, 3> GetNoteName(uint8_t pitch) {
     const int n = pitch + kPitchToKey;
     const char* name = kNoteNames[n % 12];

@@ -11,10 +11,11 @@
 constexpr int kTicksPerQuarter = 480;
 constexpr int kTicksPerWhole = 1920;
 
-/// The time signature: beats per bar over the beat unit (2, 4, 8 or 16).
-struct TimeSignature {
-    int beatsPerBar = 4; // a stored 0 is taken as 1, so no division sees it
-    int beatUnit = 4;
+/// Where the bars of a song lie: its time signature and the ticks of its pickup bar, which
+/// is bar 0 and ends where the first whole bar (bar 1) begins.
+struct Meter {
+    TimeSignature signature;
+    int pickup = 0; // 0, or shorter than a bar
 };
 
 struct BeatSplit {
@@ -35,6 +36,17 @@ int GetTicksPerBeat(const TimeSignature& signature);
 int GetTicksPerBar(const TimeSignature& signature);
 BeatSplit SplitBeats(int ticks, const TimeSignature& signature);
 BarBeatTick SplitBarBeat(uint32_t tick, const TimeSignature& signature);
+/// With a pickup, bar 0 is the pickup and its beats are the last ones of a whole bar.
+BarBeatTick SplitBarBeat(uint32_t tick, const Meter& meter);
+/// The first tick of the bar that holds `tick`.
+uint32_t BarStartTick(uint32_t tick, const Meter& meter);
+
+/// Whether a song can hold a time signature: 1 to 99 beats of a half, quarter, eighth or
+/// sixteenth note.
+bool IsSongTimeSignature(const TimeSignature& signature);
+/// The song's own time signature, else `fallback` (the settings'), and its pickup while that
+/// is shorter than a bar.
+Meter SongMeter(const Song& song, const TimeSignature& fallback);
 
 /// Three characters: note, sharp or blank, octave character ("C 4" for pitch 51).
 std::array<char, 3> GetNoteName(uint8_t pitch);

@@ -1,8 +1,10 @@
-// The song held in memory: a title, a tempo byte and the event table.
+// The song held in memory: a title, a tempo byte and the event table, with what the song says
+// about its music (key, time signature, pickup) when it says anything.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct SongEvent {
@@ -27,11 +29,36 @@ constexpr bool IsNotePitch(uint8_t pitch) {
     return pitch >= kLowestPitch && pitch <= kHighestPitch;
 }
 
+/// The time signature: beats per bar over the beat unit (2, 4, 8 or 16).
+struct TimeSignature {
+    int beatsPerBar = 4; // a stored 0 is taken as 1, so no division sees it
+    int beatUnit = 4;
+    bool operator==(const TimeSignature&) const = default;
+};
+
+/// A key signature: fifths from -7 (seven flats) to 7 (seven sharps), major or minor.
+struct SongKey {
+    int fifths = 0;
+    bool minor = false;
+    bool operator==(const SongKey&) const = default;
+};
+
+/// What a song holds of its music beyond the events. A song without a key is shown and
+/// spelt as before there were keys; one without a time signature uses the settings' one.
+struct SongMusic {
+    std::optional<SongKey> key;
+    std::optional<TimeSignature> time;
+    int pickup = 0;          // ticks of an incomplete first bar (an upbeat); 0: none
+    std::string laterFields; // song file fields of a later version, written back as read
+    bool operator==(const SongMusic&) const = default;
+};
+
 struct Song {
     std::string title; // cp932 bytes, no terminator
     uint8_t tempo = kDefaultTempoByte;
     std::array<SongEvent, kEventSlots> events{};
     int count = 0; // 0..kMaxEvents; events[count] is the end position
+    SongMusic music;
 
     bool operator==(const Song& other) const;
     bool operator!=(const Song& other) const { return !(*this == other); }

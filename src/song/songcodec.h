@@ -1,5 +1,7 @@
 // The ".kes" song file: header 0xE1, optional title block, tempo block, events, end 0xFF,
-// and one continuation byte 0xA1 after the first 249 bytes of a longer file.
+// and one continuation byte 0xA1 after the first 249 bytes of a longer file; then, when the
+// song holds a key, a time signature or a pickup, the extension: "KesV", a version and
+// tagged fields, ended by one more 0xFF (readers that stop at the first end byte never see it).
 #pragma once
 
 #include "song.h"
@@ -31,6 +33,11 @@ std::vector<uint8_t> EncodeSong(const Song& song);
 /// it is left exactly as it was.
 SongDecodeError DecodeSong(std::span<const uint8_t> bytes, Song& out);
 
+/// The extension's signature, version and end; a longer extension is not one of ours.
+constexpr uint8_t kExtensionSignature[4] = {'K', 'e', 's', 'V'};
+constexpr uint8_t kExtensionVersion = 1;
+constexpr size_t kMaxExtensionBytes = 1024;
+
 /// Titles are kept up to this many bytes (cut on a character boundary); a longer title
 /// only comes from a damaged file.
 constexpr size_t kMaxKeptTitleBytes = 64 * 1024;
@@ -45,7 +52,17 @@ public:
     SongDecodeError Finish(Song& out);
 
 private:
-    enum class Stage { Header, TitleOrTempo, Title, TempoStart, TempoByte, Events, Done, NoTempo };
+    enum class Stage {
+        Header,
+        TitleOrTempo,
+        Title,
+        TempoStart,
+        TempoByte,
+        Events,
+        AfterEnd, // the bytes after the end byte, kept while they may be an extension
+        Done,
+        NoTempo
+    };
     void Take(uint8_t b);
 
     Song m_song;
@@ -53,4 +70,5 @@ private:
     uint8_t m_first = 0;
     uint8_t m_tail[2] = {0, 0}; // the last two bytes, the last one at [1]
     size_t m_size = 0;
+    std::vector<uint8_t> m_afterEnd;
 };

@@ -450,7 +450,12 @@ void CKesView::OnDraw(QPainter& painter, const QRect& client, const QPalette& co
     painter.setBackgroundMode(Qt::TransparentMode);
 
     const auto [selFirst, selCount] = GetSelection();
-    const ListRows rows{first, m_nPlayRow, selFirst, selCount, m_pSettings->GetTimeSignature()};
+    const ListRows rows{first,
+                        m_nPlayRow,
+                        selFirst,
+                        selCount,
+                        SongMeter(song, m_pSettings->GetTimeSignature()),
+                        song.music.key};
     m_pList->DrawHeader(painter, colours, song);
     m_pList->DrawList(painter, colours, song, client, rows);
     m_pList->DrawCursor(painter, colours, Cursor().row - first, m_editor.CursorCell(),

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CKesDoc;
 class CListPainter;
@@ -75,6 +76,9 @@ public:
     /// One incoming short message (status in the low byte): a note-on enters its pitch at the
     /// cursor; every message is echoed unchanged to the connection's output.
     void OnMidiInData(quint32 message);
+    /// Incoming messages may have been lost (the MIDI system missed a cycle while recording):
+    /// the status bar says so, since the song may lack notes that were played.
+    void OnMidiInLost();
 
     /// Paints the rows the window shows onto the printer's page at their size on screen,
     /// scaled down where the window is wider or taller than the printable area.
@@ -103,6 +107,10 @@ public:
     /// while the clipboard holds events or text.
     bool CanCutOrCopy() const;
     static bool CanPaste();
+    /// Puts `events` in place of the selection, else before the cursor row, as one step named
+    /// as a paste; the cursor follows them. False when there are none or the song would pass
+    /// the event limit (said in a message box).
+    bool PasteEvents(std::vector<EventBytes> events);
 
     /// Whether a pitch entered by hand sounds on the output device (on at first).
     void SetAuditionEnabled(bool enabled);
@@ -144,6 +152,8 @@ public Q_SLOTS:
     /// Extends the selection (or starts one at the cursor row) by a row up or down.
     void OnEditExtendUp();
     void OnEditExtendDown();
+    /// The song's key, time signature and pickup in their dialog; a change is one step.
+    void OnEditSongMusic();
     /// After New or Open: the cursor keeps its column and its row as far as the new song
     /// reaches, scrolled into view; typed text is dropped and everything repainted.
     void OnSongReplaced();

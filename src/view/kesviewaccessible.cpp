@@ -504,8 +504,8 @@ QString CViewPartAccessible::text(QAccessible::Text t) const {
         return CSpokenText::TitleText(song.title);
     case Staff: {
         const EnvSettings& settings = view->GetSettings();
-        const uint32_t origin =
-            StaffOriginTick(song, view->GetStaffOriginRow(), settings.GetTicksPerBar());
+        const uint32_t origin = StaffOriginTick(song, view->GetStaffOriginRow(),
+                                                SongMeter(song, settings.GetTimeSignature()));
         return CSpokenText::StaffText(song, origin, settings.GetTimeSignature());
     }
     case KeyGuide: {

@@ -117,14 +117,12 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
         if (y >= bottom)
             break;
         PixelRect marker{1, y + 1, 2 * m_metrics.cw + 1, y + 1 + lh};
-        if (i == rows.playRow)
-            DrawPlayMark(painter, palette, marker);
-        else
+        if (i != rows.playRow)
             DrawRowMarker(painter, palette, marker);
         painter.setPen(GetSysColor(palette, SysColor::BtnText));
         const SongEvent* event = i < song.count ? &song.events[size_t(i)] : nullptr;
         const std::string text =
-            RowText(i, event, song.events[size_t(i)].startTick, rows.signature, repeat);
+            RowText(i, event, song.events[size_t(i)].startTick, rows.meter, rows.key, repeat);
         m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text);
         if (i >= rows.selFirst && i < rows.selFirst + rows.selCount) {
             // Only the row-number column is highlighted, so the cursor box stays visible.
@@ -133,13 +131,21 @@ void CListPainter::DrawList(QPainter& painter, const QPalette& palette, const So
             painter.setPen(GetSysColor(palette, SysColor::HighlightText));
             m_pCellText->Draw(painter, m_metrics.TextLeft(), y + 1, text.substr(0, 3));
         }
+        if (i == rows.playRow) // over the selection's highlight, which takes in the marker
+            DrawPlayMark(painter, palette, marker);
         y += m_metrics.RowPitch();
     }
 }
 
 std::string CListPainter::RowText(int index, const SongEvent* event, uint32_t tick,
                                   const TimeSignature& signature, RowRepeat& repeat) const {
-    std::string row = FormatEventRow(index, event, tick, signature, repeat);
+    return RowText(index, event, tick, Meter{signature, 0}, std::nullopt, repeat);
+}
+
+std::string CListPainter::RowText(int index, const SongEvent* event, uint32_t tick,
+                                  const Meter& meter, const std::optional<SongKey>& key,
+                                  RowRepeat& repeat) const {
+    std::string row = FormatEventRow(index, event, tick, meter, key, repeat);
     if (event && event->pitch == kPitchRest)
         row.replace(22, 3, m_strRestMark);
     return row;

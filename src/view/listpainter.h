@@ -26,7 +26,8 @@ struct ListRows {
     int playRow = -1; // marked as being played; -1 none
     int selFirst = 0; // the selected rows, selCount of them from selFirst
     int selCount = 0;
-    TimeSignature signature;
+    Meter meter;                // the song's bars
+    std::optional<SongKey> key; // spells the note names when the song has one
 };
 
 class CListPainter {
@@ -59,6 +60,9 @@ public:
     /// interface language.
     std::string RowText(int index, const SongEvent* event, uint32_t tick,
                         const TimeSignature& signature, RowRepeat& repeat) const;
+    /// The same with the bars of `meter` and note names spelt by `key` when there is one.
+    std::string RowText(int index, const SongEvent* event, uint32_t tick, const Meter& meter,
+                        const std::optional<SongKey>& key, RowRepeat& repeat) const;
 
 private:
     ViewMetrics m_metrics;

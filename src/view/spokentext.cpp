@@ -1,5 +1,6 @@
 #include "spokentext.h"
 
+#include "song/musickey.h"
 #include "text/cp932.h"
 
 #include <algorithm>
@@ -70,21 +71,23 @@ QString CSpokenText::LengthName(uint8_t code) {
     return tr("長さのないコード %1").arg(Hex(code));
 }
 
-QString CSpokenText::PitchName(uint8_t pitch) {
+QString CSpokenText::PitchName(uint8_t pitch, const std::optional<SongKey>& key) {
     if (pitch == kPitchRest)
         return tr("休符");
     if (pitch == kPitchTie)
         return tr("タイ");
-    const std::array<char, 3> name = GetNoteName(pitch);
+    const std::array<char, 3> name = GetNoteName(pitch, key);
     const QString letter = QString(QLatin1Char(name[0]));
     const QString octave = QString(QLatin1Char(name[2]));
     if (name[1] == '#')
         return tr("%1シャープ%2").arg(letter, octave);
+    if (name[1] == 'b')
+        return tr("%1フラット%2").arg(letter, octave);
     return letter + octave;
 }
 
-QString CSpokenText::PositionName(uint32_t tick, const TimeSignature& signature) {
-    const BarBeatTick position = SplitBarBeat(tick, signature);
+QString CSpokenText::PositionName(uint32_t tick, const Meter& meter) {
+    const BarBeatTick position = SplitBarBeat(tick, meter);
     if (position.tick == 0)
         return tr("%1 小節 %2 拍").arg(position.bar).arg(position.beat + 1);
     return tr("%1 小節 %2 拍 %3 ティック")
@@ -98,6 +101,7 @@ QString CSpokenText::Cell(const Song& song, int row, Column column, const TimeSi
     if (row < 0 || row > song.count)
         return QString();
     const uint32_t tick = song.events[size_t(row)].startTick;
+    const Meter meter = SongMeter(song, signature);
     if (row == song.count) {
         // The end row holds no event: the cursor arrives there in the code column.
         switch (column) {
@@ -106,7 +110,7 @@ QString CSpokenText::Cell(const Song& song, int row, Column column, const TimeSi
         case Code:
             return tr("ここに新しい音符が入ります");
         case Position:
-            return PositionName(tick, signature);
+            return PositionName(tick, meter);
         default:
             return QString();
         }
@@ -120,15 +124,15 @@ QString CSpokenText::Cell(const Song& song, int row, Column column, const TimeSi
     case Pitch:
         return tr("音高 %1").arg(Hex(event.pitch));
     case Position:
-        return PositionName(tick, signature);
+        return PositionName(tick, meter);
     case Note:
         if (event.pitch == kPitchRest)
             return tr("休符、%1").arg(LengthName(event.code));
         if (event.pitch == kPitchTie)
             return tr("タイ、%1").arg(LengthName(event.code));
-        return tr("%1、%2").arg(PitchName(event.pitch), LengthName(event.code));
+        return tr("%1、%2").arg(PitchName(event.pitch, song.music.key), LengthName(event.code));
     case Length: {
-        const BeatSplit split = SplitBeats(GetDurationTicks(event.code), signature);
+        const BeatSplit split = SplitBeats(GetDurationTicks(event.code), meter.signature);
         if (split.beats > 0 && split.ticks > 0)
             return tr("%n 拍", nullptr, split.beats) + QLatin1Char(' ') +
                    tr("%n ティック", nullptr, split.ticks);
@@ -153,7 +157,11 @@ QString CSpokenText::TitleText(const std::string& cp932Title) {
 }
 
 QString CSpokenText::StaffText(const Song& song, uint32_t origin, const TimeSignature& signature) {
-    const uint32_t end = origin + uint32_t(std::max(1, GetTicksPerBar(signature)));
+    const Meter meter = SongMeter(song, signature);
+    // The pickup is a short bar of its own.
+    const uint32_t end = meter.pickup > 0 && origin < uint32_t(meter.pickup)
+                             ? uint32_t(meter.pickup)
+                             : origin + uint32_t(std::max(1, GetTicksPerBar(meter.signature)));
     QStringList notes;
     for (int i = 0; i < song.count; ++i) {
         const SongEvent& event = song.events[size_t(i)];
@@ -161,14 +169,14 @@ QString CSpokenText::StaffText(const Song& song, uint32_t origin, const TimeSign
             continue;
         if (event.startTick >= end)
             break;
-        const BarBeatTick position = SplitBarBeat(event.startTick, signature);
+        const BarBeatTick position = SplitBarBeat(event.startTick, meter);
         const QString beat =
             position.tick == 0
                 ? tr("%1 拍目").arg(position.beat + 1)
                 : tr("%1 拍目 %2 ティック").arg(position.beat + 1).arg(position.tick);
         notes << tr("%1 %2").arg(beat, Cell(song, i, Note, signature, false));
     }
-    const int bar = SplitBarBeat(origin, signature).bar;
+    const int bar = SplitBarBeat(origin, meter).bar;
     if (notes.isEmpty())
         return tr("譜表 %1 小節: 音符なし").arg(bar);
     return tr("譜表 %1 小節: %2").arg(bar).arg(notes.join(tr("、")));

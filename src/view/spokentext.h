@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <optional>
+
 class CSpokenText {
     Q_DECLARE_TR_FUNCTIONS(CSpokenText)
 
@@ -29,9 +31,9 @@ public:
     /// The written value of a length code ("付点四分音符"); a code outside the table says so.
     static QString LengthName(uint8_t code);
     /// A pitch byte as a note name ("C シャープ 4"), a rest or a tie.
-    static QString PitchName(uint8_t pitch);
+    static QString PitchName(uint8_t pitch, const std::optional<SongKey>& key = std::nullopt);
     /// A start tick as bar, beat and tick, numbered as the list shows them.
-    static QString PositionName(uint32_t tick, const TimeSignature& signature);
+    static QString PositionName(uint32_t tick, const Meter& meter);
 
     static QString TempoText(uint8_t tempoByte);
     static QString TitleText(const std::string& cp932Title);

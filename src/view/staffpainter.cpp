@@ -23,10 +23,11 @@ void CStaffPainter::DrawGlyph(QPainter& painter, const PixelRect& panel, int x, 
 }
 
 void CStaffPainter::DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,
-                             const StaffNote& note, AccidentalMemory& memory) const {
+                             const StaffNote& note, const std::optional<SongKey>& key,
+                             AccidentalMemory& memory) const {
     const int xAt = panel.left + kStaffLeftMargin;
     const int yAt = panel.top + kStaffMiddle;
-    const int offset = NoteOffset(note.key);
+    const int offset = NoteOffset(note.key, key);
     if (const int bar = DurationBarWidth(note.width))
         painter.fillRect(xAt + note.x + 10, yAt + offset - 1, bar, 3,
                          GetSysColor(palette, SysColor::GrayText));
@@ -55,12 +56,14 @@ void CStaffPainter::Draw(QPainter& painter, const QPalette& palette, const Song&
     painter.setClipRect(ToQRect(rect), Qt::IntersectClip);
     painter.fillRect(ToQRect(rect), GetSysColor(palette, SysColor::BtnFace));
 
-    const int ticksPerBeat = settings.GetTicksPerBeat();
-    const int beatsPerBar = std::max(1, settings.GetTimeSignature().beatsPerBar);
+    const Meter meter = SongMeter(song, settings.GetTimeSignature());
+    const uint32_t ticksPerBeat = uint32_t(GetTicksPerBeat(meter.signature));
+    const uint32_t ticksPerBar = uint32_t(GetTicksPerBar(meter.signature));
+    // Ticks from a bar line back to where a whole bar before the pickup would begin.
+    const uint32_t shift = (ticksPerBar - uint32_t(meter.pickup)) % ticksPerBar;
     const int row = std::clamp(cursorRow, 0, song.count);
     const uint32_t cursorTick = song.events[size_t(row)].startTick;
-    const uint32_t origin =
-        StaffOriginTick(song, originRow < 0 ? row : originRow, settings.GetTicksPerBar());
+    const uint32_t origin = StaffOriginTick(song, originRow < 0 ? row : originRow, meter);
     const int xAt = rect.left + kStaffLeftMargin;
     const int yAt = rect.top + kStaffMiddle;
 
@@ -70,19 +73,28 @@ void CStaffPainter::Draw(QPainter& painter, const QPalette& palette, const Song&
 
     const QColor gray = GetSysColor(palette, SysColor::GrayText);
     const QColor text = GetSysColor(palette, SysColor::BtnText);
-    const int beatWidth = std::max(1, TicksToPixels(uint32_t(ticksPerBeat)));
-    for (int x = xAt, n = 0; x < rect.right; x += beatWidth, ++n) {
-        if (n == 0 || n % beatsPerBar != 0) {
-            DrawDottedLine(painter, x, yAt - 40, 32, gray, 0);
-            DrawDottedLine(painter, x, yAt + 8, 32, gray, 0);
-        } else {
+    // A dotted line at the origin, then one on every beat and a bar line on every bar.
+    const auto dotted = [&](int x) {
+        DrawDottedLine(painter, x, yAt - 40, 32, gray, 0);
+        DrawDottedLine(painter, x, yAt + 8, 32, gray, 0);
+    };
+    const uint32_t firstBeat =
+        origin + (ticksPerBeat - (origin + shift) % ticksPerBeat) % ticksPerBeat;
+    if (firstBeat != origin) // a pickup that is no whole number of beats
+        dotted(xAt);
+    for (uint32_t tick = firstBeat;; tick += ticksPerBeat) {
+        const int x = xAt + TicksToPixels(tick - origin);
+        if (x >= rect.right)
+            break;
+        if (tick == origin || (tick + shift) % ticksPerBar != 0)
+            dotted(x);
+        else
             painter.fillRect(x, yAt - 40, 1, 80, text);
-        }
     }
 
-    AccidentalMemory memory;
+    AccidentalMemory memory(song.music.key);
     for (const StaffNote& note : CollectStaffNotes(song, origin, rect.right - xAt))
-        DrawNote(painter, palette, rect, note, memory);
+        DrawNote(painter, palette, rect, note, song.music.key, memory);
 
     for (int step = 8; step <= 40; step += 8) {
         painter.fillRect(rect.left + 2, yAt - step, rect.right - rect.left - 2, 1, text);

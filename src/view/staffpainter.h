@@ -23,7 +23,8 @@ public:
 
 private:
     void DrawNote(QPainter& painter, const QPalette& palette, const PixelRect& panel,
-                  const StaffNote& note, AccidentalMemory& memory) const;
+                  const StaffNote& note, const std::optional<SongKey>& key,
+                  AccidentalMemory& memory) const;
     void DrawGlyph(QPainter& painter, const PixelRect& panel, int x, int offset, StaffGlyph glyph,
                    const QColor& ink) const;
 

@@ -1,13 +1,33 @@
 #include "staffrules.h"
 
+#include "song/musickey.h"
 #include "song/musictime.h"
 
 #include <algorithm>
 
-uint32_t StaffOriginTick(const Song& song, int cursorRow, int ticksPerBar) {
+namespace {
+
+// Letter (0 C to 6 B), alteration and octave of a note on the staff.
+struct StaffSpelling {
+    int letter;
+    int alter;
+    int octave;
+};
+
+StaffSpelling SpellOnStaff(int key, const std::optional<SongKey>& songKey) {
+    if (songKey) {
+        const KeySpelling spelling = SpellKeyIn(key, *songKey);
+        return {(spelling.step - 'A' + 5) % 7, spelling.alter, spelling.octave};
+    }
+    const uint8_t entry = kLetterTable[size_t(key % 12)];
+    return {(entry & 0x0F) - 8, entry >> 4, key / 12 - 1};
+}
+
+} // namespace
+
+uint32_t StaffOriginTick(const Song& song, int cursorRow, const Meter& meter) {
     const int row = std::clamp(cursorRow, 0, song.count);
-    const uint32_t perBar = uint32_t(std::max(1, ticksPerBar));
-    return song.events[row].startTick / perBar * perBar;
+    return BarStartTick(song.events[row].startTick, meter);
 }
 
 std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int maxX) {
@@ -33,9 +53,9 @@ std::vector<StaffNote> CollectStaffNotes(const Song& song, uint32_t origin, int 
     return notes;
 }
 
-int NoteOffset(int key) {
-    const int letter = kLetterTable[size_t(key % 12)] & 0x0F;
-    return -(7 * (key / 12 - 5) + (letter - 8)) * 4;
+int NoteOffset(int key, const std::optional<SongKey>& songKey) {
+    const StaffSpelling spelling = SpellOnStaff(key, songKey);
+    return -(7 * (spelling.octave - 4) + spelling.letter) * 4;
 }
 
 std::vector<int> LedgerOffsets(int offset) {
@@ -50,12 +70,10 @@ std::vector<int> LedgerOffsets(int offset) {
 }
 
 std::optional<StaffGlyph> AccidentalMemory::Check(int key) {
-    const uint8_t entry = kLetterTable[size_t(key % 12)];
-    const int letter = entry & 0x0F;
-    const uint8_t accidental = entry >> 4;
-    uint8_t& memory = m_accidentals[size_t((letter - 1) % 7)];
-    if (memory == accidental)
+    const StaffSpelling spelling = SpellOnStaff(key, m_key);
+    int8_t& memory = m_alterations[size_t(spelling.letter)];
+    if (memory == spelling.alter)
         return std::nullopt;
-    memory = accidental;
-    return accidental != 0 ? StaffGlyph(accidental - 1) : kGlyphNatural;
+    memory = int8_t(spelling.alter);
+    return spelling.alter > 0 ? kGlyphSharp : spelling.alter < 0 ? kGlyphFlat : kGlyphNatural;
 }

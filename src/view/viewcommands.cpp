@@ -1,12 +1,15 @@
-// The view's commands: the header's tempo and title dialogs, play, stop and record, incoming
-// MIDI notes, the play position and the sounding of entered notes.
+// The view's commands: the header's tempo and title dialogs, the song's key and time
+// signature, play, stop and record, incoming MIDI notes, the play position and the sounding of
+// entered notes.
 #include "kesview.h"
 
 #include "dialogs/inputdlg.h"
+#include "dialogs/songmusicdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "midi/midiconnection.h"
 #include "settings/envsettings.h"
+#include "song/musickey.h"
 #include "song/musictime.h"
 #include "text/cp932.h"
 #include "view/kesviewaccessible.h"
@@ -37,8 +40,8 @@ void CKesView::OnPlayRowChanged(int row) {
     // The panel turns to the played bar once the play leaves the bars it shows.
     const int listWidth = GetListWidth();
     const PixelRect panel{listWidth + 1, 1, viewport()->width() - 1, kStaffPanelHeight - 1};
-    const uint32_t origin =
-        StaffOriginTick(song, GetStaffOriginRow(), m_pSettings->GetTicksPerBar());
+    const uint32_t origin = StaffOriginTick(song, GetStaffOriginRow(),
+                                            SongMeter(song, m_pSettings->GetTimeSignature()));
     const uint32_t tick = song.events[size_t(m_nPlayRow)].startTick;
     if (tick < origin || tick - origin >= CStaffPainter::VisibleTicks(panel)) {
         m_nStaffRow = m_nPlayRow;
@@ -95,6 +98,23 @@ void CKesView::OnEditTitle() {
     }
 }
 
+void CKesView::OnEditSongMusic() {
+    if (m_nStepDepth > 0)
+        return;
+    Song& song = m_pDocument->GetSong();
+    CSongMusicDlg dialog(DetectKey(song), m_pSettings->GetTimeSignature(), this);
+    dialog.m_music = song.music;
+    const SongMusic before = song.music;
+    if (dialog.exec() == QDialog::Accepted && dialog.m_music != before) {
+        const CStepScope scope(*this);
+        NameStep(tr("調と拍子の変更"));
+        song.music = dialog.m_music;
+        new CMusicCommand(song, before, song.music, CurrentStep());
+        SetSongModified();
+        RedrawAll();
+    }
+}
+
 void CKesView::Refuse(const QString& text) {
     Q_EMIT statusMessage(text);
     CKesViewAccessible::Announce(this, text);
@@ -103,7 +123,8 @@ void CKesView::Refuse(const QString& text) {
 int CKesView::OnCreate(CMidiConnection* connection) {
     m_pConnection = connection;
     if (m_pConnection) {
-        m_pConnection->SetReceiver({this, [this](quint32 message) { OnMidiInData(message); }});
+        m_pConnection->SetReceiver(
+            {this, [this](quint32 message) { OnMidiInData(message); }, [this] { OnMidiInLost(); }});
         m_pConnection->Open(); // a failure only leaves recording off
     }
     Q_EMIT midiCommandsChanged();
@@ -200,6 +221,11 @@ void CKesView::OnUpdateMidiRecord(QAction* cmdUI) const {
     cmdUI->setEnabled(true);
     cmdUI->setCheckable(true);
     cmdUI->setChecked(m_pConnection && m_pConnection->IsOpen());
+}
+
+void CKesView::OnMidiInLost() {
+    Q_EMIT statusMessage(
+        tr("録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）"));
 }
 
 void CKesView::OnMidiInData(quint32 message) {

@@ -199,8 +199,8 @@ void CKesView::OnEditCut() {
 void CKesView::OnEditPaste() {
     if (m_nStepDepth > 0)
         return;
-    Song& song = m_pDocument->GetSong();
-    // The pasted events take the place of a selection, else they go before the cursor row.
+    const Song& song = m_pDocument->GetSong();
+    // Text without lengths takes the length of the event before the place it goes.
     const auto [first, count] = GetSelection();
     const int index = count > 0 ? first : std::clamp(Cursor().row, 0, song.count);
     const uint8_t code = index > 0 ? song.events[size_t(index - 1)].code : kQuarterNoteCode;
@@ -218,12 +218,20 @@ void CKesView::OnEditPaste() {
             tr("「%1」は音長ではないため貼り付けできません").arg(pasted.badToken));
         return;
     }
-    const int n = int(pasted.events.size());
-    if (n == 0)
-        return;
+    PasteEvents(std::move(pasted.events));
+}
+
+bool CKesView::PasteEvents(std::vector<EventBytes> events) {
+    const int n = int(events.size());
+    if (n == 0 || m_nStepDepth > 0)
+        return false;
+    Song& song = m_pDocument->GetSong();
+    // The pasted events take the place of a selection, else they go before the cursor row.
+    const auto [first, count] = GetSelection();
+    const int index = count > 0 ? first : std::clamp(Cursor().row, 0, song.count);
     if (n - count > kMaxEvents - song.count) {
         Q_EMIT failureMessage(tr("イベント数が上限（999）を超えるため貼り付けできません"));
-        return;
+        return false;
     }
     const CStepScope scope(*this);
     NameStep(tr("貼り付け"));
@@ -236,13 +244,14 @@ void CKesView::OnEditPaste() {
         RemoveSongEvents(song, first, count);
         new CRemoveEventsCommand(song, first, std::move(removed), CurrentStep());
     }
-    InsertSongEvents(song, index, pasted.events);
-    new CInsertEventsCommand(song, index, std::move(pasted.events), CurrentStep());
+    InsertSongEvents(song, index, events);
+    new CInsertEventsCommand(song, index, std::move(events), CurrentStep());
     SetSongModified();
     UpdateScrollRange(-1);
     MoveCursorTo(index + n);
     RedrawAll();
     Q_EMIT statusMessage(QString());
+    return true;
 }
 
 bool CKesView::RunKeyOnSelection(int virtualKey) {

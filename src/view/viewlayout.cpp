@@ -1,5 +1,7 @@
 #include "viewlayout.h"
 
+#include "song/musickey.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +24,12 @@ std::string FormatTempoText(uint8_t tempoByte) {
 
 std::string FormatEventRow(int index, const SongEvent* event, uint32_t tick,
                            const TimeSignature& signature, RowRepeat& repeat) {
-    const BarBeatTick pos = SplitBarBeat(tick, signature);
+    return FormatEventRow(index, event, tick, Meter{signature, 0}, std::nullopt, repeat);
+}
+
+std::string FormatEventRow(int index, const SongEvent* event, uint32_t tick, const Meter& meter,
+                           const std::optional<SongKey>& key, RowRepeat& repeat) {
+    const BarBeatTick pos = SplitBarBeat(tick, meter);
     char text[64];
     if (event)
         std::snprintf(text, sizeof text, "%03d %02X %02X : %3d/%d/%3d           ", index % 1000,
@@ -52,12 +59,12 @@ std::string FormatEventRow(int index, const SongEvent* event, uint32_t tick,
         row.replace(7, 2, "  ");
         row.replace(22, 3, std::string(kTieMark) + " ");
     } else {
-        const std::array<char, 3> name = GetNoteName(event->pitch);
+        const std::array<char, 3> name = GetNoteName(event->pitch, key);
         row.replace(22, 3, std::string(name.data(), 3));
     }
 
     const int length = GetDurationTicks(event->code);
-    const BeatSplit split = SplitBeats(length, signature);
+    const BeatSplit split = SplitBeats(length, meter.signature);
     char lengthText[16] = "";
     if (split.beats >= 1)
         std::snprintf(lengthText, sizeof lengthText, "%1d/%3d", split.beats, split.ticks);

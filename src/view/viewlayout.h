@@ -79,6 +79,9 @@ struct RowRepeat {
 /// bar/beat/tick, note name and length. `event` is null for the end row. Updates `repeat`.
 std::string FormatEventRow(int index, const SongEvent* event, uint32_t tick,
                            const TimeSignature& signature, RowRepeat& repeat);
+/// The same with the bars of `meter` and note names spelt by `key` when there is one.
+std::string FormatEventRow(int index, const SongEvent* event, uint32_t tick, const Meter& meter,
+                           const std::optional<SongKey>& key, RowRepeat& repeat);
 
 /// The column header of the list, in cp932.
 std::string ColumnHeaderText();

@@ -96,8 +96,10 @@ class Abc(SongCase):
         back = self.path("back.kes")
         run = kesv("--import-abc", back, out)
         self.assertEqual((run.returncode, run.stderr), (0, ""))
+        # The same song, which now holds the key and the metre its tune names (C major, 4/4)
+        # after the end byte.
         with open(back, "rb") as f:
-            self.assertEqual(f.read(), SONG)
+            self.assertEqual(f.read(), SONG + b"KesV\x01\x01\x02\x07\x00\x02\x02\x04\x04\xff")
 
     def test_tunes_are_listed_and_one_is_imported(self):
         run = kesv("--list-tunes", self.tunes)
@@ -110,8 +112,10 @@ class Abc(SongCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         # What was left out or played out is said in one line.
         self.assertEqual(run.stderr.count("\n"), 1, run.stderr)
-        for said in ("grace note", "guitar chord", "repeat", "6/8"):
+        for said in ("grace note", "guitar chord", "repeat"):
             self.assertIn(said, run.stderr)
+        # The 6/8 became the song's own, so it needs no remark.
+        self.assertNotIn("6/8", run.stderr)
         self.assertEqual(kesv("--export-midi", self.path("second.mid"), song).returncode, 0)
         # The pickup, the first ending, the repeat from |: and the second ending, at 3/8 = 60.
         a, d, f, e, c, dd = 69, 74, 77, 76, 72, 74

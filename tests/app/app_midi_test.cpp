@@ -4,6 +4,7 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "document/kesdoc.h"
+#include "midi/midisetup.h"
 #include "song/song.h"
 #include "view/kesview.h"
 
@@ -59,6 +60,7 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
+    PrepareMidiEnvironment(); // as the program's main does
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,6 +4,7 @@
 #include "app/kesapp.h"
 #include "app/mainframe.h"
 #include "dialogs/inputdlg.h"
+#include "dialogs/songmusicdlg.h"
 #include "dialogs/tempodlg.h"
 #include "document/kesdoc.h"
 #include "formats/midifile.h"
@@ -14,10 +15,13 @@
 #include "view/kesview.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -118,6 +122,20 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
     }
 
+    // The key, time signature and pickup through Ctrl+K and their dialog.
+    void EditMusic(int n) {
+        OnNextModal<CSongMusicDlg>([n](CSongMusicDlg* dialog) {
+            dialog->keyList()->setCurrentIndex(n % dialog->keyList()->count());
+            dialog->ownTimeBox()->setChecked(n % 3 != 0);
+            dialog->beatsEdit()->setValue(2 + n % 5);
+            dialog->pickupEdit()->setValue(n % 2 ? 240 : 0);
+            dialog->accept();
+        });
+        Key(Qt::Key_K, Qt::ControlModifier);
+        m_app->GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_app->GetMainFrame()));
+    }
+
     void Edit(int kind, std::mt19937& rng) {
         switch (kind) {
         case 0:
@@ -143,6 +161,8 @@ private:
             return Key(Qt::Key_X, Qt::ControlModifier);
         case 11: // a MIDI file imported in the window
             return ImportNotes(1 + int(rng() % 5), rng);
+        case 12:
+            return EditMusic(int(rng() % 1000));
         default:
             return EditHeader(kind == 9, int(rng() % 1000));
         }
@@ -204,6 +224,33 @@ private Q_SLOTS:
         QCOMPARE(int(song().events[0].pitch), 72 - 9);
     }
 
+    // A long import shows its progress with a Cancel button that stops the reading: nothing
+    // is imported, and the status bar says so.
+    void importMidi_cancelStopsTheReading() {
+        OpenSong(3);
+        const std::vector<uint8_t> saved = EncodeSong(song());
+        // 24 MB of notes take far longer to read than the 200 ms before the progress shows.
+        std::vector<uint8_t> track{0x00, 0x90, 60, 100};
+        while (track.size() < (size_t(24) << 20))
+            track.insert(track.end(), {0x60, 62, 100, 0x60, 62, 0});
+        std::vector<uint8_t> bytes{'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,
+                                   0,   0,   1,   0,   96, 'M', 'T', 'r', 'k'};
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back(uint8_t(track.size() >> shift));
+        bytes.insert(bytes.end(), track.begin(), track.end());
+        QFile file(m_dir.filePath(QStringLiteral("long.mid")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        file.close();
+        OnNextModal<QProgressDialog>([](QProgressDialog* progress) {
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        QVERIFY(!m_app->GetMainFrame()->ImportMidiFile(file.fileName()));
+        QCOMPARE(m_app->GetMainFrame()->statusBar()->currentMessage(),
+                 QStringLiteral("読み込みを中止しました"));
+        QCOMPARE(EncodeSong(song()), saved);
+    }
+
     // A score with two parts asks which, as a MIDI file does: Escape imports nothing, the
     // second row reads the second part, and the import is one step that undo takes back.
     void importMusicXml_asksForThePartAndIsOneStep() {
@@ -250,7 +297,7 @@ private Q_SLOTS:
         std::vector<Step> steps;
         for (int i = 0; i < 120; ++i) {
             view()->MoveCursorTo(int(rng() % (song().count + 1)));
-            const int kind = i < 12 ? i : int(rng() % 12);
+            const int kind = i < 13 ? i : int(rng() % 13);
             view()->SetColumn(kind == 4 ? 2 : int(rng() % 3));
             Step step{EncodeSong(song()), {}, Cursor(), {}};
             const int index = stack()->index();

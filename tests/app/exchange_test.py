@@ -245,6 +245,35 @@ class Conversions(SongCase):
             self.assertTrue(run.stderr.startswith("kesv: "))
             self.assertFalse(os.path.exists(self.path("u.kes")))
 
+    def test_track_names_are_listed_whole_and_failures_name_their_cause(self):
+        # A NUL and a terminal's escape in a name: every row is listed, the characters shown.
+        midi = mido.MidiFile(type=1, ticks_per_beat=480)
+        for channel, name, keys in ((0, "Mel\x00ody\x1b[2J", [72, 74, 76, 77] * 8), (1, "Bass", [36, 43] * 8)):
+            track = mido.MidiTrack([mido.MetaMessage("track_name", name=name)])
+            for key in keys:
+                track.append(mido.Message("note_on", channel=channel, note=key, velocity=90))
+                track.append(mido.Message("note_off", channel=channel, note=key, time=240))
+            midi.tracks.append(track)
+        named = self.path("named.mid")
+        midi.save(named)
+        run = kesv("--list-tracks", named)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(len(run.stdout.splitlines()), 3, run.stdout)
+        self.assertIn("Mel\\x00ody\\x1b[2J", run.stdout)
+        self.assertNotIn("\x1b", run.stdout)
+
+        # A first note 2^28 quarters in: beyond any song, not "no notes".
+        env = {k: v for k, v in ENV.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES")}
+        late = self.path("late.mid")
+        track = b"\xff\xff\xff\x7f\xff\x01\x00\x01\x90\x3c\x40\x01\x80\x3c\x00\x00\xff\x2f\x00"
+        with open(late, "wb") as f:
+            f.write(b"MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x01MTrk"
+                    + len(track).to_bytes(4, "big") + track)
+        run = subprocess.run([KESV, "--import-midi", self.path("late.kes"), late], env={**env, "LANG": "C.UTF-8"},
+                             capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 1, run.stderr)
+        self.assertIn("最初の音符", run.stderr)
+
     def test_outputs_are_written_never_destroyed(self):
         mid = self.path("song.mid")
         # The output is the input, also through a link: refused, the song untouched.

@@ -13,7 +13,7 @@ from fractions import Fraction
 
 import mido
 
-from kesvcli import ENV, SongCase, kesv
+from kesvcli import ENV, KESV, SongCase, kesv
 
 NOTATION = "--notation" in sys.argv
 if NOTATION:
@@ -186,6 +186,35 @@ class MusicXml(SongCase):
             self.assertFalse(os.path.exists(out), name)
         run = kesv("--export-musicxml", self.path("song.mid"), self.song)
         self.assertEqual(run.returncode, 2, run.stderr)
+
+    def test_notes_left_out_are_reported_and_archives_name_what_is_missing(self):
+        # The left hand written in voice 1 as well: its four notes lie under the right hand's.
+        notes = "".join(f"<note><pitch><step>{step}</step><octave>{octave}</octave></pitch>"
+                        f"<duration>1</duration><voice>1</voice></note>"
+                        for step, octave in (("E", 5), ("F", 5), ("G", 5), ("A", 5)))
+        left = notes.replace(">5<", ">3<")
+        piano = self.path("piano.musicxml")
+        with open(piano, "w") as f:
+            f.write("<score-partwise><part id='P'><measure><attributes><divisions>1</divisions></attributes>"
+                    + notes + "<backup><duration>4</duration></backup>" + left
+                    + "</measure></part></score-partwise>")
+        env = {k: v for k, v in ENV.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES")}
+        env["LANG"] = "C.UTF-8"
+        run = subprocess.run([KESV, "--import-musicxml", self.path("piano.kes"), piano], env=env,
+                             capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("前の音符と重なる音符 4 個を除きました", run.stderr)
+
+        # A container naming an empty path: the score is missing, the XML is not broken.
+        empty = self.path("empty.mxl")
+        with zipfile.ZipFile(empty, "w") as archive:
+            archive.writestr("META-INF/container.xml",
+                             "<container><rootfiles><rootfile full-path=''/></rootfiles></container>")
+            archive.writestr("score.musicxml", "<score-partwise/>")
+        run = subprocess.run([KESV, "--import-musicxml", self.path("empty.kes"), empty], env=env,
+                             capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 1, run.stderr)
+        self.assertIn("META-INF/container.xml", run.stderr)
 
     @unittest.skipUnless(NOTATION, "the notation program's check runs under the label notation")
     def test_a_notation_program_reads_our_score_and_its_score_reads_back(self):

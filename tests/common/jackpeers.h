@@ -15,10 +15,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -236,8 +238,9 @@ inline bool WaitForDevice(const std::string& name, bool input) {
 }
 
 /// A JACK client with a MIDI output port "out" (a keyboard for KesV's input) and a MIDI input
-/// port "in" (where KesV's output can be sent). Messages given to Send go out at the start of
-/// the next cycle; what arrives at "in" is kept with its absolute frame time.
+/// port "in" (where KesV's output can be sent). Messages given to Send go out in the next
+/// cycles (all at its start unless paced); what arrives at "in" is kept with its absolute
+/// frame time.
 class CJackKeyboard {
 public:
     struct Arrival {
@@ -268,6 +271,13 @@ public:
     bool IsOpen() const { return m_pClient != nullptr; }
     uint32_t GetSampleRate() const { return jack_get_sample_rate(m_pClient); }
     uint32_t GetBufferSize() const { return jack_get_buffer_size(m_pClient); }
+
+    /// From now on at most perCycle queued messages leave in a cycle, spread evenly over it or
+    /// all on its first frame; 0: every queued one, on the first frame.
+    void SetPacing(size_t perCycle, bool spread) {
+        m_nPerCycle.store(perCycle);
+        m_bSpread.store(spread);
+    }
 
     /// Queues one short message; false when the queue is full.
     bool Send(uint32_t message) {
@@ -303,16 +313,20 @@ private:
         void* outBuffer = jack_port_get_buffer(self->m_pOut, frames);
         jack_midi_clear_buffer(outBuffer);
         size_t tail = self->m_nSendTail.load(std::memory_order_relaxed);
-        const size_t head = self->m_nSendHead.load(std::memory_order_acquire);
-        for (; tail < head; ++tail) {
+        const size_t perCycle = self->m_nPerCycle.load();
+        const size_t head = std::min(self->m_nSendHead.load(std::memory_order_acquire),
+                                     perCycle > 0 ? tail + perCycle : SIZE_MAX);
+        const bool spread = perCycle > 0 && self->m_bSpread.load();
+        for (size_t n = 0; tail < head; ++tail, ++n) {
             const uint32_t message = self->m_sendQueue[tail % kQueue];
             const jack_midi_data_t bytes[3] = {jack_midi_data_t(message & 0xFF),
                                                jack_midi_data_t((message >> 8) & 0xFF),
                                                jack_midi_data_t((message >> 16) & 0xFF)};
             const size_t size = (bytes[0] & 0xF0) == 0xC0 || (bytes[0] & 0xF0) == 0xD0 ? 2 : 3;
-            if (jack_midi_event_write(outBuffer, 0, bytes, size) != 0)
+            const auto frame = jack_nframes_t(spread ? n * frames / perCycle : 0);
+            if (jack_midi_event_write(outBuffer, frame, bytes, size) != 0)
                 break;
-            self->m_sentFrames[tail % kCapacity] = cycleStart;
+            self->m_sentFrames[tail % kCapacity] = cycleStart + frame;
         }
         self->m_nSendTail.store(tail, std::memory_order_release);
 
@@ -339,6 +353,8 @@ private:
     std::array<uint32_t, kQueue> m_sendQueue{};
     std::atomic<size_t> m_nSendHead{0};
     std::atomic<size_t> m_nSendTail{0};
+    std::atomic<size_t> m_nPerCycle{0};
+    std::atomic<bool> m_bSpread{false};
     std::array<uint64_t, kCapacity> m_sentFrames{};
     std::array<Arrival, kCapacity> m_arrivals{};
     std::atomic<size_t> m_nArrivals{0};
@@ -371,6 +387,45 @@ public:
 private:
     jack_client_t* m_pClient = nullptr;
     std::atomic<int> m_nCount{0};
+};
+
+/// A client that, when asked, holds up one cycle of the server for a while: the server then
+/// misses cycles (an xrun), as on a machine that cannot keep up.
+class CJackStall {
+public:
+    explicit CJackStall(const std::string& name) {
+        m_pClient = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        if (!m_pClient)
+            return;
+        jack_set_process_callback(m_pClient, &CJackStall::Process, this);
+        if (jack_activate(m_pClient) != 0) {
+            jack_client_close(m_pClient);
+            m_pClient = nullptr;
+        }
+    }
+    ~CJackStall() {
+        if (m_pClient)
+            jack_client_close(m_pClient);
+    }
+    CJackStall(const CJackStall&) = delete;
+    CJackStall& operator=(const CJackStall&) = delete;
+    bool IsOpen() const { return m_pClient != nullptr; }
+    /// The next cycle of this client lasts at least `time`.
+    void Stall(std::chrono::milliseconds time) { m_nStallMs.store(int(time.count())); }
+
+private:
+    static int Process(jack_nframes_t, void* arg) {
+        auto* self = static_cast<CJackStall*>(arg);
+        if (const int ms = self->m_nStallMs.exchange(0); ms > 0) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+            while (std::chrono::steady_clock::now() < end) {
+            }
+        }
+        return 0;
+    }
+
+    jack_client_t* m_pClient = nullptr;
+    std::atomic<int> m_nStallMs{0};
 };
 
 } // namespace jackpeers

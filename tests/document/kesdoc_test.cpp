@@ -80,6 +80,7 @@ TEST(KesDoc, StartTicks_AreCurrentAfterEveryKindOfChange) {
     EXPECT_EQ(doc.GetSong().events[1].startTick, uint32_t(whole));
 }
 
+// An import in the window: events, title, tempo, key, time signature and pickup in one step.
 TEST(KesDoc, ReplaceSongAsStep_IsOneStepThatKeepsTheFileAndClampsTheCursor) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.kes"));
@@ -91,8 +92,11 @@ TEST(KesDoc, ReplaceSongAsStep_IsOneStepThatKeepsTheFileAndClampsTheCursor) {
     const Song before = doc.GetSong();
 
     QSignalSpy cursor(&doc, &CKesDoc::stepApplied);
-    doc.ReplaceSongAsStep(MakeSong({kShort}, "new", 0x70), 3, 1);
+    Song imported = MakeSong({kShort}, "new", 0x70);
+    imported.music = {SongKey{-1, false}, TimeSignature{6, 8}, 240, {}};
+    doc.ReplaceSongAsStep(imported, 3, 1);
     EXPECT_EQ(doc.GetUndoStack()->count(), 1);
+    EXPECT_EQ(doc.GetSong().music, imported.music);
     EXPECT_EQ(doc.GetSong().title, "new");
     EXPECT_EQ(doc.GetSong().tempo, 0x70);
     EXPECT_EQ(doc.GetSong().count, 1);
@@ -104,6 +108,7 @@ TEST(KesDoc, ReplaceSongAsStep_IsOneStepThatKeepsTheFileAndClampsTheCursor) {
     ASSERT_EQ(cursor.count(), 1);
     EXPECT_EQ(cursor.at(0).at(0).toInt(), 3); // the cursor where it was
     doc.GetUndoStack()->redo();
+    EXPECT_EQ(doc.GetSong().music, imported.music);
     ASSERT_EQ(cursor.count(), 2);
     EXPECT_EQ(cursor.at(1).at(0).toInt(), 1); // within the one-event song: its end row
     EXPECT_EQ(cursor.at(1).at(1).toInt(), 1);

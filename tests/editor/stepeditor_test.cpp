@@ -463,6 +463,25 @@ TEST(StepEditorCursor, BarMovesInSixEightAndOverHeldNotes) {
     EXPECT_EQ(host.Row(), 2) << "first event at or after the start of bar 1";
 }
 
+// The song's own bars win over the settings': 3/4 with a quarter's upbeat.
+TEST(StepEditorCursor, BarMovesFollowTheSongsTimeSignatureAndPickup) {
+    FakeEditorHost host;
+    host.Fill(8, 0xC4);
+    host.song.music = {std::nullopt, TimeSignature{3, 4}, 480, {}};
+    const std::pair<int, int> nextBar[] = {{0, 1}, {1, 4}, {3, 4}, {4, 7}};
+    for (const auto& [from, to] : nextBar) {
+        host.Place(from, 0);
+        host.Press(vk::Right, kShift);
+        EXPECT_EQ(host.Row(), to) << "next bar from " << from;
+    }
+    const std::pair<int, int> previousBar[] = {{5, 4}, {4, 1}, {1, 0}};
+    for (const auto& [from, to] : previousBar) {
+        host.Place(from, 0);
+        host.Press(vk::Left, kShift);
+        EXPECT_EQ(host.Row(), to) << "previous bar from " << from;
+    }
+}
+
 TEST(StepEditorRecording, RecordedPitchIsWholeAndUnclamped) {
     FakeEditorHost host;
     host.SetEvents({{0xC6, 51}});

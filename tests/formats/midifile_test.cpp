@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stop_token>
 
 namespace {
 
@@ -170,6 +172,16 @@ TEST(MidiFile, LimitsAndRefusals) {
         {File(0, 480, {{}, {}}), MidiReadError::NoNotes},
         {File(0, 480, {{0x00, 0x99, 36, 100, 0x60, 0x89, 36, 0}}), MidiReadError::NoNotes},
         {File(2, 480, {{}}), MidiReadError::UnsupportedFormat},
+        // Every key beyond a song's; a first note 2^28 ticks of division 1 in (more quarters
+        // than 999 whole rests hold); a first note 2^30 quarters long.
+        {File(0, 480, {{0x00, 0x90, 9, 100, 0x60, 0x80, 9, 0}}), MidiReadError::NoNotesInRange},
+        {File(0, 1,
+              {{0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0x01, 0x90, 60, 100, 0x01, 0x80, 60, 0}}),
+         MidiReadError::NotesBeyondSong},
+        {File(0, 1, {{0x00, 0x90, 60,   100,  0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0xFF,
+                      0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01,
+                      0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0x04, 0x80, 60,   0}}),
+         MidiReadError::NotesBeyondSong},
         {File(0, 480, {{0x00, 60, 100}}), MidiReadError::BadEvent},
         {File(0, 480, {{0x00, 0x90, 60}}), MidiReadError::EventPastEnd},
         {File(0, 480, {{0x00, 0xFF, 0x03, 0x10, 'a'}}), MidiReadError::EventPastEnd},
@@ -180,6 +192,16 @@ TEST(MidiFile, LimitsAndRefusals) {
         EXPECT_EQ(DecodeMidiFile(bytes, import).error, error) << DescribeMidiError(error);
         EXPECT_EQ(import.title, "kept");
     }
+
+    // A reading asked to stop stops, and leaves the import as it was.
+    std::stop_source stop;
+    stop.request_stop();
+    MidiImport import;
+    std::vector<MelodyCandidate> candidates;
+    EXPECT_EQ(DecodeMidiFile(longer, import, {}, stop.get_token()).error, MidiReadError::Cancelled);
+    EXPECT_EQ(import.song.count, 0);
+    EXPECT_EQ(ReadMelodyCandidates(longer, candidates, stop.get_token()).error,
+              MidiReadError::Cancelled);
 }
 
 namespace {
@@ -346,4 +368,33 @@ TEST(MidiFile, PerformedNotes_BecomeWrittenOnes) {
         notes += pitch == 51 && code == 0xCD ? 1 : 0;
     EXPECT_EQ(notes, 16);
     EXPECT_EQ(shortest.notesTooShort, 0);
+}
+
+// The song's key and time signature become the file's events and come back from them; a file
+// without a key signature gets the key of its notes and says so.
+TEST(MidiFile, KeyAndTimeSignatureEvents) {
+    Song song;
+    for (const uint8_t pitch : {0x2C, 0x30, 0x33, 0x31, 0x30, 0x2E, 0x2C}) // F A C Bb A G F
+        song.events[size_t(song.count++)] = {0, 0xC4, pitch};
+    song.music = {SongKey{-1, false}, TimeSignature{3, 4}, 0, {}};
+    const Bytes bytes = EncodeMidiFile(song, {4, 4}, "");
+    const Bytes time{0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08};
+    const Bytes key{0xFF, 0x59, 0x02, 0xFF, 0x00};
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), time.begin(), time.end()), bytes.end());
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), key.begin(), key.end()), bytes.end());
+    MidiImport import = Imported(bytes);
+    EXPECT_EQ(import.song.music.key, song.music.key);
+    EXPECT_EQ(import.song.music.time, song.music.time);
+    EXPECT_FALSE(import.keyDetected);
+
+    Bytes track;
+    for (int i = 0; i < song.count; ++i) {
+        const uint8_t midiKey = uint8_t(song.events[size_t(i)].pitch + 9);
+        track.insert(track.end(), {0x00, 0x90, midiKey, 0x64, 0x83, 0x60, 0x80, midiKey, 0x00});
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    import = Imported(File(0, 480, {track}));
+    EXPECT_TRUE(import.keyDetected);
+    EXPECT_EQ(import.song.music.key, (SongKey{-1, false}));
+    EXPECT_EQ(import.song.music.time, std::nullopt);
 }

@@ -65,20 +65,25 @@ TEST(NoteValues, BlackKeysAreSpeltSharp) {
     EXPECT_EQ(SpellKey(59).octave, 3);
 }
 
+// A pickup is the first bar, as long as the pickup (an upbeat off the beat grid included).
 TEST(Measures, BarsAddUpTiesPairAndBracketsClose) {
     std::mt19937 random(27);
-    for (const TimeSignature signature :
-         {TimeSignature{4, 4}, TimeSignature{3, 4}, TimeSignature{6, 8}, TimeSignature{5, 16}}) {
+    for (const Meter meter : {Meter{{4, 4}, 0}, Meter{{3, 4}, 0}, Meter{{6, 8}, 240},
+                              Meter{{5, 16}, 0}, Meter{{4, 4}, 200}}) {
+        const TimeSignature signature = meter.signature;
         for (int round = 0; round < 40; ++round) {
             const Song song = RandomSong(random, 1 + int(random() % 120));
             bool tieOpen = false;
             int tieKey = -1;
-            for (const ScoreMeasure& measure : LayOutMeasures(song, signature)) {
+            const std::vector<ScoreMeasure> measures = LayOutMeasures(song, meter);
+            for (const ScoreMeasure& measure : measures) {
+                const bool pickup = meter.pickup > 0 && &measure == &measures.front();
+                ASSERT_EQ(measure.ticks, pickup ? meter.pickup : GetTicksPerBar(signature));
                 int ticks = 0;
                 bool bracketOpen = false;
                 for (const ScoreNote& note : measure.notes) {
                     ticks += note.ticks;
-                    ASSERT_EQ(note.measureRest ? GetTicksPerBar(signature) : ValueTicks(note.value),
+                    ASSERT_EQ(note.measureRest ? measure.ticks : ValueTicks(note.value),
                               note.ticks);
                     ASSERT_EQ(note.tiedFromPrior, tieOpen);
                     if (tieOpen) {
@@ -92,7 +97,7 @@ TEST(Measures, BarsAddUpTiesPairAndBracketsClose) {
                     }
                     bracketOpen = (bracketOpen || note.tupletStart) && !note.tupletStop;
                 }
-                ASSERT_EQ(ticks, GetTicksPerBar(signature));
+                ASSERT_EQ(ticks, measure.ticks);
                 ASSERT_FALSE(bracketOpen);
             }
             ASSERT_FALSE(tieOpen);
@@ -112,7 +117,7 @@ TEST(Measures, CrossingNotesTieSextupletsAndEmptyBars) {
     for (const SongEvent& event : events)
         song.events[size_t(song.count++)] = event;
     ComputeStartTicks(song);
-    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, {4, 4});
+    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, Meter{{4, 4}});
     ASSERT_EQ(measures.size(), 3u);
     ASSERT_EQ(measures[0].notes.size(), 2u);
     EXPECT_TRUE(measures[0].notes[1].tiedToNext);
@@ -125,7 +130,7 @@ TEST(Measures, CrossingNotesTieSextupletsAndEmptyBars) {
     EXPECT_TRUE(measures[2].notes[0].measureRest);
     // A lone run of three stays a triplet.
     song.count = 5;
-    EXPECT_EQ(LayOutMeasures(song, {4, 4})[1].notes[1].value,
+    EXPECT_EQ(LayOutMeasures(song, Meter{{4, 4}})[1].notes[1].value,
               (NoteValue{NoteType::Sixteenth, 0, 3, 2}));
 }
 
@@ -139,7 +144,7 @@ TEST(Measures, TiesEndingInARestAreWrittenAsRests) {
     ComputeStartTicks(song);
     const std::vector<SoundingUnit> units = SoundingUnits(song);
     EXPECT_EQ(units, (std::vector<SoundingUnit>{{0, 960, -1}, {960, 480, 60}, {1440, 480, -1}}));
-    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, {4, 4});
+    const std::vector<ScoreMeasure> measures = LayOutMeasures(song, Meter{{4, 4}});
     for (size_t i : {0u, 1u, 3u})
         EXPECT_EQ(measures[0].notes[i].key, -1);
 }

@@ -33,13 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!IsValidSong(import.song))
         std::abort();
+    // Near the 999-event limit the melody read back may need more events than the song it was
+    // written from (a long tie chain becomes another split) and is then cut: it says so, and
+    // when the cut leaves not even the first note it names that cause.
     MidiImport back;
     const std::vector<uint8_t> written = EncodeMidiFile(import.song, TimeSignature{}, import.title);
-    if (DecodeMidiFile(written, back).error != MidiReadError::None || !IsValidSong(back.song) ||
+    const MidiReadError readBack = DecodeMidiFile(written, back).error;
+    if (readBack == MidiReadError::NotesBeyondSong && import.truncated)
+        return 0;
+    if (readBack != MidiReadError::None || !IsValidSong(back.song) ||
         back.song.tempo != import.song.tempo || back.title != import.title)
         std::abort();
-    // Near the 999-event limit the melody read back may need more events than the song it was
-    // written from (a long tie chain becomes another split) and is then cut: it says so.
     if (!back.truncated &&
         BuildPerformance(back.song).size() != BuildPerformance(import.song).size())
         std::abort();

@@ -4,6 +4,7 @@
 #include "midi/mididevicelist.h"
 #include "midi/midiinport.h"
 #include "midi/midioutport.h"
+#include "midi/midisetup.h"
 #include "midi/sequenceplayer.h"
 #include "receiver.h"
 #include "song/musictime.h"
@@ -16,6 +17,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +36,14 @@ namespace {
 
 using jackpeers::CChild;
 using jackpeers::JackServerAnswers;
+
+/// The program's start-up, before any test (and any thread) runs: the synthesizer plays
+/// through JACK only once it is done.
+class CMidiStartUp : public ::testing::Environment {
+public:
+    void SetUp() override { PrepareMidiEnvironment(); }
+};
+const auto* const g_pStartUp = ::testing::AddGlobalTestEnvironment(new CMidiStartUp);
 
 /// The messages jack_midi_dump has printed to its file so far.
 std::vector<uint32_t> ReadDump(const std::string& file) {
@@ -241,6 +252,48 @@ TEST_F(JackMidiTest, JapanesePortNamesAreCp932ShortAndUniqueAndOldUtf8NamesStill
     EXPECT_EQ(keys.GetArrival(0).message, Msg(0x90, 60, 100));
 }
 
+// Each KesV gets a JACK client of its own ("KesV", then "KesV-2", ...) and sees every port,
+// though JACK 2 answers a taken name only with Failure|ServerError.
+TEST_F(JackMidiTest, EveryProgramGetsAClientOfItsOwnAndSeesEveryPort) {
+    const std::string keysName = "kesv-keys-" + m_strTag;
+    jackpeers::CJackKeyboard keys(keysName);
+    ASSERT_TRUE(keys.IsOpen());
+    CMidiDeviceList list; // this program's client
+    ASSERT_GE(WaitForDevice(list, keysName + ":in", false), 0);
+    jack_client_t* watch =
+        jack_client_open(("kesv-watch-" + m_strTag).c_str(), JackNoStartServer, nullptr);
+    ASSERT_NE(watch, nullptr);
+    const auto ownOutputs = [watch] {
+        const char** ports =
+            jack_get_ports(watch, "^KesV(-[0-9]+)?:out$", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+        std::set<std::string> names;
+        for (int i = 0; ports && ports[i]; ++i)
+            names.emplace(ports[i]);
+        jack_free(ports);
+        return names;
+    };
+    const std::set<std::string> before = ownOutputs();
+
+    std::vector<std::unique_ptr<CChild>> others;
+    for (int n = 0; n < 2; ++n) {
+        others.push_back(std::make_unique<CChild>(
+            std::vector<std::string>{KESV_JACK_WINDOW, keysName + ":in", std::to_string(60 + n)},
+            File(n == 0 ? "window-2" : "window-3")));
+        ASSERT_TRUE(keys.WaitForArrivals(size_t(2 * (n + 1)), 10s))
+            << "KesV number " << n + 2 << " did not play to the keyboard it should list";
+    }
+    std::vector<uint32_t> heard;
+    for (size_t i = 0; i < keys.ArrivalCount(); ++i)
+        heard.push_back(keys.GetArrival(i).message);
+    for (uint8_t key : {60, 61})
+        EXPECT_NE(std::find(heard.begin(), heard.end(), Msg(0x90, key, 64)), heard.end()) << key;
+    std::set<std::string> added = ownOutputs();
+    for (const std::string& name : before)
+        added.erase(name);
+    EXPECT_EQ(added.size(), 2u) << "the two other programs do not each have a client";
+    jack_client_close(watch);
+}
+
 TEST_F(JackMidiTest, InputPortReceivesWhatThePeerPlaysCompleteAndInOrder) {
     int argc = 1;
     char name[] = "test";
@@ -428,7 +481,7 @@ TEST_F(JackMidiTest, BuiltinSynthOpensOnJackAudioAndPlaysANote) {
 // An idle synthesizer lets its audio output go (no JACK client, no processor time) and keeps
 // its soundfont: the next message opens the output again and sounds.
 TEST_F(JackMidiTest, BuiltinSynthLetsItsAudioGoWhenIdleAndComesBack) {
-    setenv("KESV_SYNTH_IDLE_MS", "300", 1); // before the engine exists in this process
+    SetSynthIdleRelease(300ms);
     CMidiDeviceList list;
     const int position = list.FindByName(kBuiltinSynthName, false);
     ASSERT_GE(position, 0);
@@ -458,4 +511,5 @@ TEST_F(JackMidiTest, BuiltinSynthLetsItsAudioGoWhenIdleAndComesBack) {
     EXPECT_EQ(synthPortCount(), 2) << "a message after the release opens no audio again";
     port.ShortMsg(Msg(0x80, 62, 0));
     jack_client_close(client);
+    SetSynthIdleRelease(10s);
 }

@@ -4,6 +4,7 @@
 // server from the whole process.
 #include "midi/mididevicelist.h"
 #include "midi/midioutport.h"
+#include "midi/midisetup.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,7 @@ TEST(BuiltinSynth, IsListedUnloadedAndALibraryThatDoesNotLoadFailsTheOpenUntilOn
 
     // A missing file, then a library without the synthesizer's functions.
     for (const char* library : {"libkesv-no-such-synth.so.3", "libc.so.6"}) {
-        setenv("KESV_FLUIDSYNTH_LIBRARY", library, 1);
+        SetFluidSynthLibrary(library);
         CMidiOutPort port;
         EXPECT_EQ(port.Open(deviceId), kMidiErrNoDriver) << library;
         EXPECT_FALSE(port.IsOpen());
@@ -74,7 +75,7 @@ TEST(BuiltinSynth, IsListedUnloadedAndALibraryThatDoesNotLoadFailsTheOpenUntilOn
     EXPECT_FALSE(SynthLibraryLoaded());
 
     // The real library loads on the next open; whether audio then opens depends on the machine.
-    unsetenv("KESV_FLUIDSYNTH_LIBRARY");
+    SetFluidSynthLibrary({});
     CMidiOutPort port;
     const MidiStatus opened = port.Open(deviceId);
     EXPECT_TRUE(opened || opened == kMidiErrNoAudioOutput) << opened;

@@ -91,8 +91,8 @@ deb-contents)
   grep -qE '^\./usr/lib/(.*/)?kesv/modules/kesv-alsa\.so$' "$scratch/contents" ||
     fail "the ALSA sequencer's module is not in the package"
   depends="$(dpkg-deb --field "$deb" Depends)"
-  for needed in 'libqt6widgets6 ' 'librtmidi[0-9]* ' 'libfluidsynth[0-9]* ' 'qt6-qpa-plugins' \
-    'timgm6mb-soundfont | sf2-soundfont-gm' 'fonts-ipafont-gothic'; do
+  for needed in 'libqt6widgets6 ' 'librtmidi[0-9]* ' 'libfluidsynth[0-9]* ' 'libexpat1 ' \
+    'qt6-qpa-plugins' 'timgm6mb-soundfont | sf2-soundfont-gm' 'fonts-ipafont-gothic'; do
     grep -qE "(^|, )$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
   done
   # The changelog's newest entry is the version packaged.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -152,6 +153,11 @@ TEST(SongFile, RandomValidSongs_RoundTrip) {
             song.title.push_back(char(b));
         }
         song.tempo = uint8_t(std::uniform_int_distribution<int>(0, 255)(rng));
+        if (rng() % 2)
+            song.music.key = SongKey{int(rng() % 15) - 7, rng() % 2 == 1};
+        if (rng() % 2)
+            song.music.time = TimeSignature{1 + int(rng() % 99), 2 << (rng() % 4)};
+        song.music.pickup = rng() % 2 ? int(rng() % 0x10000) : 0;
         song.count = std::uniform_int_distribution<int>(0, 999)(rng);
         for (int i = 0; i < song.count; ++i) {
             int code;
@@ -164,9 +170,11 @@ TEST(SongFile, RandomValidSongs_RoundTrip) {
             song.events[i].code = uint8_t(code);
             song.events[i].pitch = uint8_t(pitch);
         }
+        const Bytes bytes = EncodeSong(song);
         Song back;
-        ASSERT_EQ(DecodeSong(EncodeSong(song), back), SongDecodeError::None) << round;
+        ASSERT_EQ(DecodeSong(bytes, back), SongDecodeError::None) << round;
         ASSERT_EQ(back, song) << round;
+        ASSERT_EQ(EncodeSong(back), bytes) << round;
     }
 }
 
@@ -178,7 +186,10 @@ TEST(SongFile, ReaderFedPieceByPiece_MatchesTheWholeFile) {
     Song song = MakeSong("t", 0x90, {});
     for (int i = 0; i < 600; ++i)
         song.events[song.count++] = {0, uint8_t(0x60 + i % 0x9F), uint8_t(i % 0x5F)};
-    const Bytes cases[] = {oldWriter, EncodeSong(song), {0xE1, 0xF0, 0x41, 0xF1, 0xFF}};
+    Song withMusic = song;
+    withMusic.music = {SongKey{-3, true}, TimeSignature{6, 8}, 240, {}};
+    const Bytes cases[] = {
+        oldWriter, EncodeSong(song), EncodeSong(withMusic), {0xE1, 0xF0, 0x41, 0xF1, 0xFF}};
     for (const Bytes& bytes : cases) {
         Song whole, pieces;
         const SongDecodeError expected = DecodeSong(bytes, whole);
@@ -205,4 +216,60 @@ TEST(SongFile, SampleSong_IsWhatItShows) {
     const Bytes bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(EncodeSong(Decoded(bytes)), bytes);
+}
+
+// The song's key, time signature and pickup follow the first end byte: a reader that stops
+// there and checks only the last byte reads the same song as from a file without them, the
+// continuation byte included; the extension reads back byte for byte.
+TEST(SongFile, Extension_IsInvisibleToAReaderThatStopsAtTheFirstEndByte) {
+    Song shortSong = MakeSong("abc", 0x7E, {{0xC4, 0x33}});
+    Song fullString = MakeSong("", 0x7E, {}); // a classic string of exactly 249 bytes
+    for (int i = 0; i < 122; ++i)
+        fullString.events[fullString.count++] = {0, 0xC4, 0x33};
+    fullString.events[fullString.count++] = {0, 0xC2, 0xFF};
+    Song longSong = MakeSong("t", 0xFF, {});
+    for (int i = 0; i < 999; ++i)
+        longSong.events[longSong.count++] = {0, 0xC6, uint8_t(i % 0x60)};
+    const SongMusic music{SongKey{-1, false}, TimeSignature{6, 8}, 240, {}};
+    for (Song song : {shortSong, fullString, longSong, MakeSong("", 0xFF, {})}) {
+        const Bytes classic = EncodeSong(song);
+        song.music = music;
+        const Bytes bytes = EncodeSong(song);
+        ASSERT_GT(bytes.size(), classic.size());
+        EXPECT_TRUE(std::equal(classic.begin(), classic.end(), bytes.begin()));
+        EXPECT_EQ(bytes.back(), 0xFF);
+        EXPECT_EQ(Decoded(bytes), song);
+        EXPECT_EQ(EncodeSong(Decoded(bytes)), bytes);
+    }
+    shortSong.music = music;
+    const Bytes bytes = EncodeSong(shortSong);
+    const Bytes tail(bytes.begin() + 11, bytes.end()); // after E1 F0 "abc" FD F1 7E C4 33 FF
+    EXPECT_EQ(tail, (Bytes{'K', 'e', 's', 'V', 0x01, 0x01, 0x02, 0x06, 0x00, 0x02, 0x02, 0x06, 0x08,
+                           0x03, 0x02, 0x00, 0xF0, 0xFF}));
+}
+
+// Bytes after the end byte that are not our extension (stray bytes, a later version, a damaged
+// field list) leave the song without music and are not written back; fields of a later KesV
+// are kept unless their tag says they go with the events, and a field out of range is dropped.
+TEST(SongFile, Extension_ForeignBytesAreIgnoredAndLaterFieldsKept) {
+    const Bytes classic{0xE1, 0xF1, 0x7E, 0xC4, 0x33, 0xFF};
+    const auto with = [&classic](Bytes after) {
+        Bytes bytes = classic;
+        bytes.insert(bytes.end(), after.begin(), after.end());
+        return bytes;
+    };
+    for (const Bytes& after : {Bytes{0x12, 0x34, 0xFF}, Bytes{0xA1, 0xFF},
+                               Bytes{'K', 'e', 's', 'V', 0x02, 0x01, 0x02, 0x06, 0x00, 0xFF},
+                               Bytes{'K', 'e', 's', 'V', 0x01, 0x01, 0x05, 0x06, 0x00, 0xFF},
+                               Bytes{'K', 'e', 's', 'V', 0x01, 0xFF, 0x00, 0xFF}}) {
+        const Song song = Decoded(with(after));
+        EXPECT_EQ(song.count, 1);
+        EXPECT_EQ(song.music, SongMusic{});
+        EXPECT_EQ(EncodeSong(song), classic);
+    }
+    const Song song = Decoded(with({'K',  'e',  's',  'V',  0x01, 0x40, 0x01, 0xAA, 0x90, 0x01,
+                                    0xBB, 0x01, 0x02, 0x0F, 0x00, 0x02, 0x02, 0x03, 0x04, 0xFF}));
+    EXPECT_EQ(song.music, (SongMusic{std::nullopt, TimeSignature{3, 4}, 0, "\x40\x01\xAA"}));
+    EXPECT_EQ(EncodeSong(song),
+              with({'K', 'e', 's', 'V', 0x01, 0x02, 0x02, 0x03, 0x04, 0x40, 0x01, 0xAA, 0xFF}));
 }

@@ -10,6 +10,7 @@
 #include "nextmodal.h"
 #include "settings/envsettings.h"
 #include "song/musictime.h"
+#include "view/drawhelpers.h"
 #include "view/kesview.h"
 #include "view/playbackcontrol.h"
 
@@ -620,6 +621,42 @@ private Q_SLOTS:
         QVERIFY(IsPairs({notes.begin() + 4, notes.end()}, {60, 62}));
     }
 
+    // Played with Ctrl+Space, each selected row shows the play mark while it plays, over the
+    // selection's highlight.
+    void jack_playSelection_marksEachPlayedRow() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        const std::string file = File("dump-selection-mark.txt");
+        auto dump = StartDump(file);
+        QVERIFY(dump);
+        CRig rig(DumpClient() + ":input", "");
+        AddEvents(rig.song(), {{0xC4, 51}, {0xC4, 53}, {0xC4, 55}, {0xC4, 57}, {0xC4, 59}});
+        CKesView& view = *rig.view;
+        view.UpdateScrollRange(-1);
+        rig.frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.frame.get()));
+        view.SelectRows(1, 3);
+
+        // The marker box's top left inside its frame, where the mark is green.
+        const QColor green = PlayMarkColor(view.palette());
+        std::vector<std::pair<int, QColor>> seen;
+        connect(&view.GetPlayback(), &CPlaybackControl::playRowChanged, this, [&](int row) {
+            if (row < 0)
+                return;
+            const QImage image = view.viewport()->grab().toImage();
+            const int top = view.GetRowTop(row - view.GetScrollPosition());
+            seen.push_back({row, image.pixelColor(3, top + 3)});
+        });
+        QTest::keyClick(&view, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(view.GetPlayback().IsPlaying());
+        QVERIFY(QTest::qWaitFor([&] { return rig.play()->isEnabled(); }, 5000));
+        QCOMPARE(seen.size(), size_t(3));
+        for (size_t i = 0; i < seen.size(); ++i) {
+            QCOMPARE(seen[i].first, int(i) + 1);
+            QCOMPARE(seen[i].second, green);
+        }
+    }
+
     void jack_recording_throughJackFillsTheSongAndEchoesEverything() {
         if (!m_bJack)
             QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
@@ -665,6 +702,141 @@ private Q_SLOTS:
         QVERIFY(keys->Send(Msg(0x90, 71, 100)));
         QTRY_COMPARE_WITH_TIMEOUT(rig.song().count, 4, 3000);
         QCOMPARE(int(rig.song().events[3].pitch), 62);
+    }
+
+    // A cycle the server misses while recording may have lost what was played: the status bar
+    // says so. A client of the test holds up one cycle of the server to cause it.
+    void jack_recording_missedCycleIsReportedInTheStatusBar() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        jackpeers::CJackKeyboard keys(KeysClient());
+        QVERIFY(keys.IsOpen());
+        QVERIFY(jackpeers::WaitForDevice(KeysClient() + ":out", true));
+        CRig rig("", KeysClient() + ":out");
+        QVERIFY(rig.connection->IsOpen());
+        QVERIFY(keys.Send(Msg(0x90, 60, 100)));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.song().count, 1, 3000);
+        rig.frame->statusBar()->clearMessage();
+
+        const int xruns = m_pXruns->Count();
+        jackpeers::CJackStall stall("kesv-stall-" + m_strTag);
+        QVERIFY(stall.IsOpen());
+        stall.Stall(std::chrono::milliseconds(50));
+        QVERIFY2(QTest::qWaitFor([&] { return m_pXruns->Count() != xruns; }, 3000),
+                 "the server reported no missed cycle");
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.frame->statusBar()->currentMessage(),
+            QStringLiteral(
+                "録音中に MIDI 入力の一部が失われたかもしれません（処理が間に合いませんでした）"),
+            3000);
+        // Recording goes on.
+        QVERIFY(keys.Send(Msg(0x90, 62, 100)));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.song().count, 2, 3000);
+    }
+
+    // Thousands of messages, one, seven (spread over the cycle) and a hundred (chords on all
+    // sixteen channels, on one frame) a cycle: each is echoed, in order, and each note-on is
+    // in the song. Where the server missed a cycle meanwhile (a peer may then lose messages
+    // on their way to us), the status bar must say so and the round is played again.
+    void jack_recording_soakOfBurstsIsEchoedAndRecordedWhole() {
+        if (!m_bJack)
+            QSKIP("no JACK server: run under scripts/test.sh, which starts a private one");
+        jackpeers::CJackKeyboard keys(KeysClient());
+        QVERIFY(keys.IsOpen());
+        QVERIFY(jackpeers::WaitForDevice(KeysClient() + ":out", true));
+        QVERIFY(jackpeers::WaitForDevice(KeysClient() + ":in", false));
+        CRig rig(KeysClient() + ":in", KeysClient() + ":out");
+        QVERIFY(rig.connection->IsOpen());
+        CKesView& view = *rig.view;
+
+        struct Round {
+            const char* name;
+            size_t perCycle;
+            bool spread;
+            std::vector<uint32_t> messages;
+        };
+        std::vector<Round> rounds = {{"one a cycle", 1, false, {}},
+                                     {"seven a cycle, spread", 7, true, {}},
+                                     {"a hundred a cycle, on one frame", 100, false, {}}};
+        for (int i = 0; i < 200; ++i) { // a note on and off, over all channels and keys
+            const auto status = uint8_t(i % 16), key = uint8_t(10 + i * 7 % 95);
+            rounds[0].messages.push_back(Msg(0x90 | status, key, uint8_t(1 + i % 127)));
+            rounds[0].messages.push_back(Msg(0x80 | status, key, 0));
+        }
+        for (int i = 0; i < 700; ++i) {
+            const auto status = uint8_t(i % 16), key = uint8_t(10 + i * 11 % 95);
+            rounds[1].messages.push_back(Msg(0x90 | status, key, 100));
+            rounds[1].messages.push_back(i % 5 == 0 ? Msg(0xB0 | status, 64, 0)
+                                                    : Msg(0x90 | status, key, 0));
+        }
+        for (int chord = 0; chord < 9; ++chord) { // 100 notes struck at once, then released
+            for (uint32_t off : {0u, 1u}) {
+                for (int n = 0; n < 100; ++n) {
+                    const auto status = uint8_t((off ? 0x80 : 0x90) | n % 16);
+                    rounds[2].messages.push_back(Msg(status, uint8_t(30 + chord + n / 16), 90));
+                }
+            }
+        }
+
+        size_t echoed = 0, recorded = 0;
+        for (const Round& round : rounds) {
+            const auto noteOn = [](uint32_t m) { return (m & 0xF0) == 0x90 && (m >> 16) != 0; };
+            const auto notes =
+                size_t(std::count_if(round.messages.begin(), round.messages.end(), noteOn));
+            QVERIFY(notes <= size_t(kMaxEvents));
+            bool whole = false;
+            for (int attempt = 0; attempt < 3 && !whole; ++attempt) {
+                rig.song().count = 0;
+                view.UpdateScrollRange(-1);
+                view.MoveCursorTo(0);
+                rig.frame->statusBar()->clearMessage();
+                const int xruns = m_pXruns->Count();
+                const size_t before = keys.ArrivalCount();
+                keys.SetPacing(round.perCycle, round.spread);
+                for (uint32_t message : round.messages) {
+                    while (!keys.Send(message))
+                        QTest::qWait(1);
+                }
+                // Bounds a run that lost messages; a complete one ends as soon as all are in.
+                const bool arrived = QTest::qWaitFor(
+                    [&] {
+                        return keys.ArrivalCount() - before >= round.messages.size() &&
+                               size_t(rig.song().count) >= notes;
+                    },
+                    20000);
+                std::vector<uint32_t> heard;
+                for (size_t i = before; i < keys.ArrivalCount(); ++i)
+                    heard.push_back(keys.GetArrival(i).message);
+                whole = arrived && heard == round.messages && size_t(rig.song().count) == notes;
+                if (m_pXruns->Count() == xruns) {
+                    QVERIFY2(heard.size() == round.messages.size(),
+                             qPrintable(QStringLiteral("%1: %2 of %3 echoed")
+                                            .arg(QString::fromLatin1(round.name))
+                                            .arg(heard.size())
+                                            .arg(round.messages.size())));
+                    QVERIFY2(whole, round.name);
+                } else if (!whole) {
+                    QVERIFY2(QTest::qWaitFor(
+                                 [&] {
+                                     return rig.frame->statusBar()->currentMessage().contains(
+                                         QStringLiteral("失われた"));
+                                 },
+                                 3000),
+                             "input was lost and the status bar does not say so");
+                    qWarning("%s: the server missed cycles and messages were lost; again",
+                             round.name);
+                }
+            }
+            QVERIFY2(whole, round.name);
+            size_t on = 0;
+            for (uint32_t message : round.messages) {
+                if (noteOn(message))
+                    QCOMPARE(int(rig.song().events[on++].pitch), int((message >> 8) & 0x7F) - 9);
+            }
+            echoed += round.messages.size();
+            recorded += notes;
+        }
+        qInfo("soak: %zu messages echoed, %zu notes recorded", echoed, recorded);
     }
 };
 

@@ -158,6 +158,22 @@ private Q_SLOTS:
                  expected.convertToFormat(QImage::Format_RGB32));
     }
 
+    // With an eighth's upbeat the bar lines stand after it and a bar later, not at the origin.
+    void pickup_barLinesFollowTheUpbeat() {
+        SetNotes({{0xC6, kPitchRest}, {0xC0, kPitchRest}});
+        const auto solid = [this](int x) {
+            const QImage image = Panel(0, 1, LightPalette());
+            for (int y = 108 - 40; y < 108 + 40; ++y) {
+                if (qGray(image.pixel(x, y)) > 64)
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(solid(42 + 192) && !solid(42 + 24) && !solid(42 + 216));
+        m_song.music.pickup = 240;
+        QVERIFY(!solid(42 + 192) && solid(42 + 24) && solid(42 + 216));
+    }
+
     // Each outline matches its cell of the strip: filled at 1x, the pixels it covers by half
     // or more are the strip's ink but for a few on curves and slants.
     void outlines_matchTheStrip() {

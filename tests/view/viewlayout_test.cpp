@@ -46,6 +46,20 @@ TEST(ViewLayout, TempoText_ShowsDashBelowTheTempoRange) {
     EXPECT_EQ(FormatTempoText(0x5F), "  -");
 }
 
+// With a pickup the list counts it as bar 0 ending on the bar's last beats; names follow the key.
+TEST(ViewLayout, RowText_PickupBarAndKeySpelling) {
+    Song song = MakeSong({{0xC6, 0x3D}, {0xC3, 0x39}, {0xC6, 0x3B}});
+    const Meter jig{{6, 8}, 240};
+    const SongKey eFlatMinor{-6, true};
+    RowRepeat repeat;
+    EXPECT_EQ(FormatEventRow(0, &song.events[0], 0, jig, eFlatMinor, repeat),
+              "000 C6 3D :   0/6/  0 Bb4 1/  0");
+    EXPECT_EQ(FormatEventRow(1, &song.events[1], 240, jig, eFlatMinor, repeat),
+              "001 C3 39 :   1/1/  0 Gb4 3/  0");
+    EXPECT_EQ(FormatEventRow(2, &song.events[2], 960, jig, std::nullopt, repeat),
+              "002 C6 3B :     4/  0 G#4 1/  0");
+}
+
 TEST(ViewLayout, RowText_EmptySongShowsOnlyTheEndRow) {
     Song song = MakeSong({});
     RowRepeat repeat;
@@ -153,6 +167,19 @@ TEST(StaffPanel, LedgerLines_OnlyOutsideTheStavesAndOnTheMiddle) {
     EXPECT_EQ(LedgerOffsets(NoteOffset(36)), (std::vector<int>{48, 56}));
 }
 
+// In a flat key black keys are flats on the line above; E flat minor writes C flat for B.
+TEST(StaffPanel, KeySpelling_FlatsAndTheirLines) {
+    const SongKey fMajor{-1, false};
+    const SongKey eFlatMinor{-6, true};
+    EXPECT_EQ(NoteOffset(70, fMajor), NoteOffset(71));     // B flat on the B line
+    EXPECT_EQ(NoteOffset(59, eFlatMinor), NoteOffset(60)); // C flat 4 on the C line
+    AccidentalMemory memory(fMajor);
+    EXPECT_EQ(memory.Check(70), kGlyphFlat);    // B flat
+    EXPECT_EQ(memory.Check(82), std::nullopt);  // B flat an octave up
+    EXPECT_EQ(memory.Check(71), kGlyphNatural); // B
+    EXPECT_EQ(memory.Check(61), kGlyphSharp);   // C sharp, leading to D minor
+}
+
 TEST(StaffPanel, AccidentalMemory_LastsAcrossOctavesAndBars) {
     AccidentalMemory memory;
     EXPECT_EQ(memory.Check(61), kGlyphSharp);   // C#4
@@ -171,10 +198,17 @@ TEST(StaffPanel, DurationBars_OnlyForNotesLongerThanTheHead) {
 
 TEST(StaffPanel, Origin_IsTheCursorsBar) {
     Song song = MakeSong({{0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 51}, {0xC4, 53}});
-    EXPECT_EQ(StaffOriginTick(song, 3, 1920), 0u);
-    EXPECT_EQ(StaffOriginTick(song, 4, 1920), 1920u);
-    EXPECT_EQ(StaffOriginTick(song, 5, 1920), 1920u); // end row
-    EXPECT_EQ(StaffOriginTick(MakeSong({}), 0, 1920), 0u);
+    const Meter fourFour{{4, 4}, 0};
+    EXPECT_EQ(StaffOriginTick(song, 3, fourFour), 0u);
+    EXPECT_EQ(StaffOriginTick(song, 4, fourFour), 1920u);
+    EXPECT_EQ(StaffOriginTick(song, 5, fourFour), 1920u); // end row
+    EXPECT_EQ(StaffOriginTick(MakeSong({}), 0, fourFour), 0u);
+    // A quarter upbeat is bar 0; the next bar starts after it.
+    const Meter upbeat{{4, 4}, 480};
+    EXPECT_EQ(StaffOriginTick(song, 0, upbeat), 0u);
+    EXPECT_EQ(StaffOriginTick(song, 1, upbeat), 480u);
+    EXPECT_EQ(StaffOriginTick(song, 4, upbeat), 480u);
+    EXPECT_EQ(StaffOriginTick(song, 5, upbeat), 2400u);
 }
 
 TEST(StaffPanel, Notes_TiesMergeRestsVanishAndTheWalkStopsAtTheEdge) {

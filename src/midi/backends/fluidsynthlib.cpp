@@ -1,19 +1,24 @@
 #include "fluidsynthlib.h"
 
+#include "midi/midisetup.h"
+
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace {
 
 constexpr const char* kFluidLibrary = "libfluidsynth.so.3";
 
+std::mutex g_mutex;
+std::string g_strLibrary; // under g_mutex; empty: kFluidLibrary
+
 void SilentFluidLog(int, const char*, void*) {}
 
 bool Resolve(FluidApi& api) {
-    const char* file = std::getenv("KESV_FLUIDSYNTH_LIBRARY");
-    void* handle = dlopen(file && *file ? file : kFluidLibrary, RTLD_NOW | RTLD_LOCAL);
+    void* handle =
+        dlopen(g_strLibrary.empty() ? kFluidLibrary : g_strLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
         return false;
     bool complete = true;
@@ -34,11 +39,15 @@ bool Resolve(FluidApi& api) {
 
 } // namespace
 
+void SetFluidSynthLibrary(std::string file) {
+    std::lock_guard lock(g_mutex);
+    g_strLibrary = std::move(file);
+}
+
 const FluidApi* LoadFluidSynth() {
-    static std::mutex mutex;
     static FluidApi api;
     static bool loaded = false;
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(g_mutex);
     if (!loaded)
         loaded = Resolve(api);
     return loaded ? &api : nullptr;

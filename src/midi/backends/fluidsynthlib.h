@@ -42,6 +42,6 @@ struct FluidApi {
 };
 
 /// The library's functions, its log silenced; null when the library or one of its functions
-/// is missing, and then tried again on the next call. KESV_FLUIDSYNTH_LIBRARY names another
-/// file (the tests use it to see a library that does not load). Safe from any thread.
+/// is missing, and then tried again on the next call. SetFluidSynthLibrary (midisetup.h) names
+/// another file. Safe from any thread.
 const FluidApi* LoadFluidSynth();

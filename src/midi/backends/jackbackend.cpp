@@ -180,6 +180,8 @@ public:
     }
     MidiResult Reset() override { return Stop(); }
 
+    void SetLossHandler(MidiInLoss lost) override { m_lost = std::move(lost); }
+
     bool SetThru(IMidiOutDevice* output) override {
         auto* jackOutput = dynamic_cast<CJackOutDevice*>(output);
         CJackPort* target =
@@ -191,8 +193,10 @@ public:
     }
 
 private:
-    /// Hands what the process callback took to the receiver, off JACK's thread, in order.
+    /// Hands what the process callback took to the receiver, off JACK's thread, in order, and
+    /// tells of each loss it marked.
     void Deliver() {
+        uint32_t lost = 0;
         for (;;) {
             m_pPort->WaitForArrivals();
             if (m_bQuit.load())
@@ -207,10 +211,16 @@ private:
                     packed |= uint32_t(event.bytes[i]) << (8 * i);
                 m_data(packed);
             }
+            if (const uint32_t now = m_pPort->lost.load(std::memory_order_relaxed); now != lost) {
+                lost = now;
+                if (m_pPort->started.load() && m_lost)
+                    m_lost();
+            }
         }
     }
 
     MidiInData m_data;
+    MidiInLoss m_lost; // set before Start
     JackSession m_pSession;
     std::unique_ptr<CJackPort> m_pPort;
     std::thread m_delivery;

@@ -195,15 +195,20 @@ JackSession CJackClient::Open() {
         // JackNoStartServer: the program never starts a server, whatever the environment says.
         client = Jack().jack_client_open(
             name.c_str(), jack_options_t(JackNoStartServer | JackUseExactName), &status);
-        if (!client && !(status & JackNameNotUnique))
-            break; // no server
+        // JACK 1 says a taken name is not unique; JACK 2 answers only Failure|ServerError. A
+        // server that cannot be reached or talked to gives no other name either.
+        const bool nameTaken = (status & (JackNameNotUnique | JackServerError)) &&
+                               !(status & (JackServerFailed | JackShmFailure | JackVersionError));
+        if (!client && !nameTaken)
+            break;
     }
     if (!client)
         return nullptr;
     auto session = std::make_shared<CJackSession>(client);
     Jack().jack_on_info_shutdown(client, &CJackSession::OnShutdown, session.get());
     // Activated when a port opens, not for reading the lists of ports.
-    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0) {
+    if (Jack().jack_set_process_callback(client, &CJackSession::Process, session.get()) != 0 ||
+        Jack().jack_set_xrun_callback(client, &CJackSession::OnXrun, session.get()) != 0) {
         Jack().jack_client_close(client);
         return nullptr;
     }

@@ -18,6 +18,7 @@ struct JackApi {
     X(jack_activate)                                                                               \
     X(jack_deactivate)                                                                             \
     X(jack_set_process_callback)                                                                   \
+    X(jack_set_xrun_callback)                                                                      \
     X(jack_on_info_shutdown)                                                                       \
     X(jack_get_buffer_size)                                                                        \
     X(jack_get_sample_rate)                                                                        \

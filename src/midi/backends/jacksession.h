@@ -49,14 +49,13 @@ public:
     const std::string& ShortName() const { return m_strShortName; }
     jack_ringbuffer_t* Ring() const { return m_pRing; }
 
-    /// The process callback's work on this port in one cycle: every input first (which may
-    /// hand an echo to an output), then every output.
-    void Process(jack_nframes_t frames, jack_nframes_t cycleStart);
-    /// An input's arrival to echo in this cycle at its frame; the process callback's alone.
-    void AddThru(jack_nframes_t time, const uint8_t* bytes, size_t size);
+    /// The process callback's work on this port in cycle number `cycle`: every input first
+    /// (which may hand its arrivals to an output to echo), then every output. `missed`: the
+    /// server missed a cycle since the last one, so arrivals may have been lost.
+    void Process(jack_nframes_t frames, jack_nframes_t cycleStart, uint64_t cycle, bool missed);
 
-    /// Input only: waits until the process callback has put arrivals into the ring, or until
-    /// WakeReader.
+    /// Input only: waits until the process callback has put arrivals into the ring or marked a
+    /// loss, or until WakeReader.
     void WaitForArrivals();
     void WakeReader();
 
@@ -66,10 +65,27 @@ public:
     std::atomic<bool> started{false};
     /// Input only: the output port each arrival is echoed to in its own cycle, or null.
     std::atomic<CJackPort*> thru{nullptr};
+    /// Input only: how often arrivals may have been lost while started (a missed cycle, a full
+    /// ring, an echo that did not fit into its output's cycle).
+    std::atomic<uint32_t> lost{0};
 
 private:
-    void WriteCycle(void* buffer, jack_nframes_t frames, jack_nframes_t cycleStart);
-    void ReadCycle(void* buffer);
+    /// An input's buffer of this cycle, whose messages the output echoes as it writes.
+    struct ThruSource {
+        CJackPort* input;
+        void* buffer;
+        jack_nframes_t count;
+        jack_nframes_t next; // the first event not yet echoed or skipped
+    };
+
+    void WriteCycle(void* buffer, jack_nframes_t frames, jack_nframes_t cycleStart, uint64_t cycle);
+    void ReadCycle(void* buffer, uint64_t cycle, bool missed);
+    /// Output only: echoes the arrivals of `input` in this cycle.
+    void AddThruSource(CJackPort* input, void* buffer, jack_nframes_t count, uint64_t cycle);
+    /// Output only: the source with the earliest arrival still to echo, that arrival in event;
+    /// null when every one is echoed.
+    ThruSource* NextThru(jack_midi_event_t& event);
+    void MarkLost();
 
     jack_port_t* m_pPort;
     bool m_bOutput;
@@ -77,10 +93,12 @@ private:
     jack_ringbuffer_t* m_pRing;
     sem_t m_ready;         // input only: posted by the process callback after arrivals
     bool m_bReady = false; // m_ready was initialised
-    // Output only, touched by the process callback alone: echoes of this cycle's arrivals
-    // (their due is the frame in the cycle).
-    std::array<JackOutEvent, 64> m_thru{};
+    // Output only, touched by the process callback alone: the inputs echoed in cycle
+    // m_thruCycle. Their buffers hold every arrival, however many share a cycle, and are
+    // valid for that cycle only.
+    std::array<ThruSource, kMaxJackPorts> m_thru{};
     size_t m_nThru = 0;
+    uint64_t m_thruCycle = 0;
 };
 
 /// The program's client on one JACK server. A server that has gone takes the client along: a
@@ -114,6 +132,9 @@ public:
 
     /// JACK's process callback (arg: the session).
     static int Process(jack_nframes_t frames, void* arg);
+    /// JACK's xrun callback (arg: the session): some client missed its cycle, and messages
+    /// between clients may have been lost.
+    static int OnXrun(void* arg);
     /// Runs on JACK's thread when the server goes: every port of that server is dead now.
     static void OnShutdown(jack_status_t, const char*, void* arg);
 
@@ -132,7 +153,11 @@ private:
     std::atomic<bool> m_bAlive{true};
     std::array<std::atomic<CJackPort*>, kMaxJackPorts> m_slots{};
     std::atomic<uint32_t> m_nCycles{0}; // odd while the process callback runs
-    jack_nframes_t m_carried = 0;       // the process callback's alone
+    std::atomic<uint32_t> m_nXruns{0};
+    // The process callback's alone: the cycles run, the xruns it has seen, the frames carried.
+    uint64_t m_nCycle = 0;
+    uint32_t m_nSeenXruns = 0;
+    jack_nframes_t m_carried = 0;
     /// From JACK's frame time to the carried frames, as of the last cycle.
     std::atomic<jack_nframes_t> m_toCarried{0};
 };

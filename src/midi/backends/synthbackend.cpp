@@ -5,6 +5,7 @@
 // let go while nothing sounds.
 #include "midi/midibackend.h"
 #include "midi/midinames.h"
+#include "midi/midisetup.h"
 #include "midi/soundfont.h"
 
 #include "fluidsynthlib.h"
@@ -13,7 +14,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -23,18 +23,7 @@ namespace {
 
 constexpr int kPolyphony = 256;
 
-// FluidSynth's JACK driver opens its client without JackNoStartServer, so only the environment
-// keeps libjack from starting a server for it. Set while the program loads, before main, when no
-// other thread can be reading the environment; where it fails, the synthesizer does not use JACK.
-const bool g_bJackServerStartOff = setenv("JACK_NO_START_SERVER", "1", 1) == 0;
-
-// FluidSynth's PulseAudio driver names its client "FluidSynth" whatever its settings say; libpulse
-// lets the environment replace the name, so the desktop's sound settings (PipeWire's Pulse layer
-// too) show the program and the desktop entry's icon instead. Set before main as above; what the
-// user set is kept. The stream itself stays "FluidSynth output": no setting reaches it.
-[[maybe_unused]] const bool g_bPulseClientNamed =
-    setenv("PULSE_PROP_OVERRIDE_application.name", kOwnClientName, 0) == 0 &&
-    setenv("PULSE_PROP_OVERRIDE_application.icon_name", "io.github.kesv.KesV", 0) == 0;
+std::atomic<std::chrono::milliseconds::rep> g_idleReleaseMs{10000};
 
 bool HasAlsaPcmDevice() {
     std::error_code error;
@@ -47,7 +36,9 @@ bool HasAlsaPcmDevice() {
 
 /// The one loaded synthesizer of the program. The synthesizer with its soundfont is loaded
 /// once and kept; its audio output opens when a message arrives and closes again after a few
-/// idle seconds, so an idle program holds no audio stream and uses no processor time.
+/// idle seconds, so an idle program holds no audio stream and uses no processor time. Every
+/// message and the idle watch's release take the engine's lock, so a message never finds the
+/// output open and then plays into one that has just been let go.
 class CSynthEngine {
 public:
     static CSynthEngine& Instance() {
@@ -61,8 +52,8 @@ public:
             m_bStopping = true;
         }
         m_wake.notify_all();
-        if (m_reaper.joinable())
-            m_reaper.join();
+        if (m_idleWatch.joinable())
+            m_idleWatch.join();
         if (m_pDriver)
             m_api.delete_fluid_audio_driver(m_pDriver);
         if (m_pSynth)
@@ -97,24 +88,20 @@ public:
         return kMidiOk;
     }
 
-    /// Before each message: the output opens again if it was let go while idle.
-    void OnActivity() {
-        m_lastActivity.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
-        if (m_bDriverOpen.load(std::memory_order_acquire))
-            return;
+    /// Hands one message to the synthesizer (`play`), with the audio output open again if it
+    /// was let go while idle.
+    template <typename Play> void Send(Play play) {
         std::lock_guard lock(m_mutex);
-        OpenDriverLocked();
+        m_lastActivity = Clock::now();
+        OpenDriverLocked(); // without audio the message still sets the synthesizer's state
+        play();
     }
 
 private:
     using Clock = std::chrono::steady_clock;
     static constexpr auto kRetryAfterFailure = std::chrono::seconds(60);
 
-    // Ten seconds; KESV_SYNTH_IDLE_MS sets another time (the tests wait less).
-    CSynthEngine() {
-        if (const char* idle = std::getenv("KESV_SYNTH_IDLE_MS"); idle && *idle)
-            m_idleRelease = std::chrono::milliseconds(std::max(100L, std::atol(idle)));
-    }
+    CSynthEngine() = default;
 
     MidiResult LoadSynth(const std::string& soundFont) {
         const FluidApi& fl = m_api;
@@ -149,7 +136,7 @@ private:
             return kMidiErrNoAudioOutput;
         // JACK when a server runs, else the desktop's audio service, else ALSA directly.
         std::vector<const char*> drivers;
-        if (g_bJackServerStartOff && IsJackServerRunning())
+        if (IsMidiEnvironmentPrepared() && IsJackServerRunning())
             drivers.push_back("jack");
         drivers.push_back("pipewire");
         drivers.push_back("pulseaudio");
@@ -167,27 +154,29 @@ private:
             return kMidiErrNoAudioOutput;
         }
         m_lastFailure.reset();
-        m_lastActivity.store(now.time_since_epoch().count(), std::memory_order_relaxed);
-        m_bDriverOpen.store(true, std::memory_order_release);
-        if (!m_reaper.joinable())
-            m_reaper = std::thread([this] { ReleaseWhenIdle(); });
+        m_lastActivity = now;
+        if (m_idleWatch.joinable())
+            m_wake.notify_all();
+        else
+            m_idleWatch = std::thread([this] { ReleaseWhenIdle(); });
         return kMidiOk;
     }
 
-    // The reaper's loop: lets the audio output go once nothing has sounded for a while.
+    // The idle watch: lets the audio output go once nothing has sounded for a while, and
+    // sleeps while the output is closed.
     void ReleaseWhenIdle() {
         std::unique_lock lock(m_mutex);
         while (!m_bStopping) {
-            m_wake.wait_for(lock,
-                            std::min<Clock::duration>(m_idleRelease / 4, std::chrono::seconds(1)));
-            if (m_bStopping || !m_pDriver)
+            if (!m_pDriver) {
+                m_wake.wait(lock);
                 continue;
-            const Clock::time_point last{
-                Clock::duration(m_lastActivity.load(std::memory_order_relaxed))};
-            if (Clock::now() - last < m_idleRelease ||
+            }
+            const std::chrono::milliseconds idle(g_idleReleaseMs.load());
+            m_wake.wait_for(lock, std::min<Clock::duration>(idle / 4, std::chrono::seconds(1)));
+            if (m_bStopping || !m_pDriver ||
+                Clock::now() - m_lastActivity < std::chrono::milliseconds(g_idleReleaseMs.load()) ||
                 m_api.fluid_synth_get_active_voice_count(m_pSynth) > 0)
                 continue;
-            m_bDriverOpen.store(false, std::memory_order_release);
             m_api.delete_fluid_audio_driver(m_pDriver);
             m_pDriver = nullptr;
         }
@@ -195,18 +184,17 @@ private:
 
     static constexpr const char* kJackClientName = "KesV Synth";
 
-    Clock::duration m_idleRelease = std::chrono::seconds(10);
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::thread m_reaper;
+    std::thread m_idleWatch;
+    // The rest under m_mutex.
     bool m_bStopping = false;
     FluidApi m_api;
     bool m_bApiLoaded = false;
     fluid_settings_t* m_pSettings = nullptr;
     fluid_synth_t* m_pSynth = nullptr;
     fluid_audio_driver_t* m_pDriver = nullptr;
-    std::atomic<bool> m_bDriverOpen{false};
-    std::atomic<Clock::rep> m_lastActivity{0};
+    Clock::time_point m_lastActivity;
     std::optional<Clock::time_point> m_lastFailure;
 };
 
@@ -215,13 +203,24 @@ public:
     CSynthOutDevice(const FluidApi& api, fluid_synth_t* synth) : m_api(api), m_pSynth(synth) {}
 
     MidiResult SendShort(uint32_t message) override {
-        CSynthEngine::Instance().OnActivity();
+        const int status = int(message & 0xFF);
+        if (status < 0x80)
+            return kMidiErrInvalidParam;
+        CSynthEngine::Instance().Send([&] { Play(message); });
+        return kMidiOk;
+    }
+
+    MidiResult Reset() override {
+        m_api.fluid_synth_all_notes_off(m_pSynth, -1);
+        return kMidiOk;
+    }
+
+private:
+    void Play(uint32_t message) {
         const int status = int(message & 0xFF);
         const int channel = status & 0x0F;
         const int data1 = int((message >> 8) & 0x7F);
         const int data2 = int((message >> 16) & 0x7F);
-        if (status < 0x80)
-            return kMidiErrInvalidParam;
         switch (status & 0xF0) {
         case 0x80:
             m_api.fluid_synth_noteoff(m_pSynth, channel, data1);
@@ -252,15 +251,8 @@ public:
                 m_api.fluid_synth_system_reset(m_pSynth);
             break; // other system messages mean nothing to the synthesizer
         }
-        return kMidiOk;
     }
 
-    MidiResult Reset() override {
-        m_api.fluid_synth_all_notes_off(m_pSynth, -1);
-        return kMidiOk;
-    }
-
-private:
     const FluidApi& m_api;
     fluid_synth_t* m_pSynth;
 };
@@ -305,6 +297,10 @@ private:
 };
 
 } // namespace
+
+void SetSynthIdleRelease(std::chrono::milliseconds time) {
+    g_idleReleaseMs.store(std::max<std::chrono::milliseconds::rep>(1, time.count()));
+}
 
 std::unique_ptr<IMidiBackend> CreateSynthBackend() {
     return std::make_unique<CSynthBackend>();
