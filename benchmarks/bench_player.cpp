@@ -11,6 +11,7 @@
 #include "midi/midisetup.h"
 #include "midi/sequenceplayer.h"
 #include "midi/timerservice.h"
+#include "settings/userfolders.h"
 #include "song/musictime.h"
 #include "song/song.h"
 
@@ -234,6 +235,7 @@ BENCHMARK(BM_SynthPlayStart)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     PrepareMidiEnvironment(); // as the program starts: the synthesizer may play through JACK
+    InitUserFolders();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

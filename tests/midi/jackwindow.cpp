@@ -5,6 +5,7 @@
 #include "midi/mididevicelist.h"
 #include "midi/midioutport.h"
 #include "midi/midisetup.h"
+#include "settings/userfolders.h"
 
 #include <signal.h>
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     if (argc != 3)
         return 2;
     PrepareMidiEnvironment();
+    InitUserFolders();
     // Every thread started from here on leaves SIGTERM to sigwait below.
     sigset_t end;
     sigemptyset(&end);
