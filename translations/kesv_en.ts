@@ -987,34 +987,6 @@ Channels   : %04X
 <context>
     <name>CSongMusicDlg</name>
     <message>
-        <source>ハ</source>
-        <translation>C</translation>
-    </message>
-    <message>
-        <source>ニ</source>
-        <translation>D</translation>
-    </message>
-    <message>
-        <source>ホ</source>
-        <translation>E</translation>
-    </message>
-    <message>
-        <source>ヘ</source>
-        <translation>F</translation>
-    </message>
-    <message>
-        <source>ト</source>
-        <translation>G</translation>
-    </message>
-    <message>
-        <source>イ</source>
-        <translation>A</translation>
-    </message>
-    <message>
-        <source>ロ</source>
-        <translation>B</translation>
-    </message>
-    <message>
         <source>音符から検出(&amp;D)</source>
         <translation>&amp;Detect from Notes</translation>
     </message>
@@ -1069,22 +1041,6 @@ Channels   : %04X
     <message>
         <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>嬰%1</source>
-        <translation>%1♯</translation>
-    </message>
-    <message>
-        <source>変%1</source>
-        <translation>%1♭</translation>
-    </message>
-    <message>
-        <source>%1短調</source>
-        <translation>%1 minor</translation>
-    </message>
-    <message>
-        <source>%1長調</source>
-        <translation>%1 major</translation>
     </message>
     <message>
         <source>弱起は 1 小節（%1 ティック）より短くしてください。</source>
@@ -2104,6 +2060,53 @@ Channels   : %04X
     <message>
         <source>効果音</source>
         <translation>Sound effects</translation>
+    </message>
+</context>
+<context>
+    <name>KeyName</name>
+    <message>
+        <source>ハ</source>
+        <translation>C</translation>
+    </message>
+    <message>
+        <source>ニ</source>
+        <translation>D</translation>
+    </message>
+    <message>
+        <source>ホ</source>
+        <translation>E</translation>
+    </message>
+    <message>
+        <source>ヘ</source>
+        <translation>F</translation>
+    </message>
+    <message>
+        <source>ト</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>イ</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>ロ</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>嬰%1</source>
+        <translation>%1♯</translation>
+    </message>
+    <message>
+        <source>変%1</source>
+        <translation>%1♭</translation>
+    </message>
+    <message>
+        <source>%1短調</source>
+        <translation>%1 minor</translation>
+    </message>
+    <message>
+        <source>%1長調</source>
+        <translation>%1 major</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "songmusicdlg.h"
 
+#include "text/keynames.h"
+
 #include "song/musickey.h"
 #include "song/musictime.h"
 
@@ -15,14 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Step letters C to B as the key names have them.
-constexpr const char* kLetters[] = {
-    QT_TRANSLATE_NOOP("CSongMusicDlg", "ハ"), QT_TRANSLATE_NOOP("CSongMusicDlg", "ニ"),
-    QT_TRANSLATE_NOOP("CSongMusicDlg", "ホ"), QT_TRANSLATE_NOOP("CSongMusicDlg", "ヘ"),
-    QT_TRANSLATE_NOOP("CSongMusicDlg", "ト"), QT_TRANSLATE_NOOP("CSongMusicDlg", "イ"),
-    QT_TRANSLATE_NOOP("CSongMusicDlg", "ロ"),
-};
 
 constexpr int kBeatUnits[] = {2, 4, 8, 16};
 constexpr int kPickupStep = 120; // a sixteenth
@@ -48,11 +42,11 @@ CSongMusicDlg::CSongMusicDlg(const std::optional<SongKey>& detected,
     m_pKeyList->addItem(tr("なし（シャープで表示）"));
     for (int fifths = -7; fifths <= 7; ++fifths) {
         for (const bool minor : {false, true})
-            m_pKeyList->addItem(KeyName({fifths, minor}));
+            m_pKeyList->addItem(SongKeyName({fifths, minor}));
     }
     m_pKeyList->setMaxVisibleItems(16);
     m_pDetect->setEnabled(m_detected.has_value());
-    m_pDetect->setToolTip(m_detected ? tr("音符の調: %1").arg(KeyName(*m_detected))
+    m_pDetect->setToolTip(m_detected ? tr("音符の調: %1").arg(SongKeyName(*m_detected))
                                      : tr("音符がありません"));
     m_pBeats->setRange(1, 99);
     m_pBeats->setAccessibleName(tr("1 小節の拍数"));
@@ -97,16 +91,6 @@ CSongMusicDlg::CSongMusicDlg(const std::optional<SongKey>& detected,
 }
 
 CSongMusicDlg::~CSongMusicDlg() = default;
-
-QString CSongMusicDlg::KeyName(const SongKey& key) {
-    const KeySpelling tonic = SpellKeyIn(TonicPitchClass(key), key);
-    QString name = tr(kLetters[(tonic.step - 'A' + 5) % 7]);
-    if (tonic.alter > 0)
-        name = tr("嬰%1").arg(name);
-    else if (tonic.alter < 0)
-        name = tr("変%1").arg(name);
-    return key.minor ? tr("%1短調").arg(name) : tr("%1長調").arg(name);
-}
 
 void CSongMusicDlg::OnInitDialog() {
     m_pKeyList->setCurrentIndex(RowOfKey(m_music.key));

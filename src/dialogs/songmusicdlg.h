@@ -31,9 +31,6 @@ public:
     /// Fills the controls from m_music; exec() does it before showing the dialog.
     void OnInitDialog();
 
-    /// A key's name in the interface language: "ヘ長調", "変ホ短調".
-    static QString KeyName(const SongKey& key);
-
     QComboBox* keyList() const { return m_pKeyList; }
     QPushButton* detectButton() const { return m_pDetect; }
     QCheckBox* ownTimeBox() const { return m_pOwnTime; }

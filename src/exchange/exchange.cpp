@@ -1,9 +1,9 @@
 #include "exchange.h"
 
-#include "dialogs/songmusicdlg.h"
 #include "exchangetext.h"
 #include "outputfile.h"
 #include "text/cp932.h"
+#include "text/keynames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -216,8 +216,7 @@ void AppendTempoAndMeterRemarks(QStringList& parts, int tempoChangesFolded, int 
 
 void AppendKeyRemark(QStringList& parts, const Song& song, bool keyDetected) {
     if (keyDetected && song.music.key)
-        parts << ExchangeText::tr("調を音符から%1としました")
-                     .arg(CSongMusicDlg::KeyName(*song.music.key));
+        parts << ExchangeText::tr("調を音符から%1としました").arg(SongKeyName(*song.music.key));
 }
 
 QStringList ImportRemarks(const MidiImport& import, const TimeSignature& signature) {

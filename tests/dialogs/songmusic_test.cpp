@@ -2,6 +2,7 @@
 // notes, the settings' time signature stands while the song has none, and a pickup as long as
 // a bar is refused.
 #include "dialogs/songmusicdlg.h"
+#include "text/keynames.h"
 
 #include "nextmodal.h"
 
@@ -24,9 +25,9 @@ private Q_SLOTS:
         QVERIFY(!dialog.beatsEdit()->isEnabled());
         QCOMPARE(dialog.beatsEdit()->value(), 3);
         dialog.detectButton()->click();
-        QCOMPARE(dialog.keyList()->currentText(), CSongMusicDlg::KeyName({-6, true}));
-        QCOMPARE(CSongMusicDlg::KeyName({-6, true}), QStringLiteral("変ホ短調"));
-        QCOMPARE(CSongMusicDlg::KeyName({6, false}), QStringLiteral("嬰ヘ長調"));
+        QCOMPARE(dialog.keyList()->currentText(), SongKeyName({-6, true}));
+        QCOMPARE(SongKeyName({-6, true}), QStringLiteral("変ホ短調"));
+        QCOMPARE(SongKeyName({6, false}), QStringLiteral("嬰ヘ長調"));
 
         // A pickup of a 3/4 bar is refused and the dialog stays; in 6/8 a quarter is fine.
         dialog.pickupEdit()->setValue(1440);
@@ -47,7 +48,7 @@ private Q_SLOTS:
         dialog.m_music = {SongKey{2, false}, TimeSignature{2, 2}, 0, {}};
         dialog.OnInitDialog();
         QVERIFY(!dialog.detectButton()->isEnabled());
-        QCOMPARE(dialog.keyList()->currentText(), CSongMusicDlg::KeyName({2, false}));
+        QCOMPARE(dialog.keyList()->currentText(), SongKeyName({2, false}));
         QVERIFY(dialog.ownTimeBox()->isChecked());
         dialog.ownTimeBox()->setChecked(false);
         dialog.keyList()->setCurrentIndex(0);
