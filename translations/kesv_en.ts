@@ -247,19 +247,19 @@
         <translation>Type     : </translation>
     </message>
     <message>
-        <source>機能 : %04X
+        <source>機能 : %1
 </source>
-        <translation>Features : %04X
+        <translation>Features : %1
 </translation>
     </message>
     <message>
-        <source>音声数     : %d
-同時発音数 : %d
-有効 ch.   : %04X
+        <source>音声数     : %1
+同時発音数 : %2
+有効 ch.   : %3
 </source>
-        <translation>Voices     : %d
-Polyphony  : %d
-Channels   : %04X
+        <translation>Voices     : %1
+Polyphony  : %2
+Channels   : %3
 </translation>
     </message>
     <message>

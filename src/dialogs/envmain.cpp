@@ -47,6 +47,11 @@ QString VersionText(const char* format, unsigned mid, unsigned pid, uint32_t ver
     return QString::asprintf(format, mid, pid, int(version >> 8), int(version & 0xFF));
 }
 
+// A value in hexadecimal, upper case, `digits` wide.
+QString Hex(unsigned value, int digits) {
+    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+
 /// Refills a device list: "(なし)" first, then every device; the stored name stays chosen.
 /// found: the catalogue's position for the stored name, which also knows names stored in
 /// UTF-8 by earlier versions.
@@ -286,7 +291,7 @@ QString CEnvMain::TechnologyText(unsigned technology) {
     case kTechMapper:
         return tr("Microsoft MIDIマッパー");
     default:
-        return QString::asprintf("%04X", technology);
+        return Hex(technology, 4);
     }
 }
 
@@ -303,12 +308,12 @@ QString CEnvMain::OutputInfoText(const MidiOutCaps& caps) {
     text += VersionText("\nID   : %02X %02X (Ver %d.%02d)\n", caps.wMid, caps.wPid,
                         caps.vDriverVersion);
     text += tr("種類 : ") + TechnologyText(caps.wTechnology) + u'\n';
-    text += QString::asprintf(tr("機能 : %04X\n").toUtf8().constData(), unsigned(caps.dwSupport));
+    text += tr("機能 : %1\n").arg(Hex(caps.dwSupport, 4));
     text += features;
     if (caps.wTechnology != kTechMidiPort)
-        text += QString::asprintf(
-            tr("音声数     : %d\n同時発音数 : %d\n有効 ch.   : %04X\n").toUtf8().constData(),
-            int(caps.wVoices), int(caps.wNotes), unsigned(caps.wChannelMask));
+        text += tr("音声数     : %1\n同時発音数 : %2\n有効 ch.   : %3\n")
+                    .arg(QString::number(caps.wVoices), QString::number(caps.wNotes),
+                         Hex(caps.wChannelMask, 4));
     return text;
 }
 
