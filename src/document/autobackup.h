@@ -27,7 +27,6 @@ public:
 
     /// Off: no backup is written, and the one there is removed. On by default.
     void SetEnabled(bool enabled);
-    bool IsEnabled() const { return m_bEnabled; }
     /// Quiet time after the last edit, and the longest time an unsaved edit waits.
     void SetIntervals(std::chrono::milliseconds idle, std::chrono::milliseconds longest);
     /// Writes the modified song at once and returns when the file is written. False when

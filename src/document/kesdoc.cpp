@@ -219,17 +219,6 @@ bool CKesDoc::OnOpenDocument(const QString& path, SongFileError* error) {
     return true;
 }
 
-void CKesDoc::ReplaceSong(Song song) {
-    m_pUndoStack->clear();
-    m_song = std::move(song);
-    ComputeStartTicks(m_song);
-    m_strPathName.clear();
-    m_diskStamp = {};
-    SetModifiedFlag(true);
-    Q_EMIT pathChanged(m_strPathName);
-    Q_EMIT songReplaced();
-}
-
 void CKesDoc::OnRecoverDocument(Song song, const QString& path) {
     m_pUndoStack->clear();
     m_pUndoStack->resetClean();

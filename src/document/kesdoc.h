@@ -58,9 +58,6 @@ public:
     void OnNewDocument();
     /// Reads a song file. On failure the song stays as it was and `error` says why.
     bool OnOpenDocument(const QString& path, SongFileError* error);
-    /// Puts `song` in place of the current one as a new untitled song, modified, since it
-    /// was never saved; the undo stack starts afresh (an import without a window).
-    void ReplaceSong(Song song);
     /// Puts a song brought back from a recovery file in place of the current one: modified
     /// (it was never saved as it is), with `path` as its file, empty for an untitled song.
     /// Undo cannot reach a clean state, since the file never held this song.

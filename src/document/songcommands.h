@@ -32,8 +32,6 @@ class CEditStep : public QUndoCommand {
 public:
     CEditStep(CKesDoc* document, EditCursor before);
     void SetCursorAfter(EditCursor after) { m_after = after; }
-    EditCursor CursorBefore() const { return m_before; }
-    EditCursor CursorAfter() const { return m_after; }
 
     void undo() override;
     void redo() override;

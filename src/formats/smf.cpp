@@ -258,38 +258,6 @@ bool CSmfNoteReader::Next(SmfNoteEvent& note) {
     return false;
 }
 
-const char* DescribeMidiError(MidiReadError error) {
-    switch (error) {
-    case MidiReadError::None:
-        return "no error";
-    case MidiReadError::NotMidi:
-        return "not a Standard MIDI File (no MThd header)";
-    case MidiReadError::BadHeader:
-        return "bad header (format, track count or division)";
-    case MidiReadError::TrackMissing:
-        return "the file ends before all of its tracks";
-    case MidiReadError::ChunkPastEnd:
-        return "a chunk length runs past the end of the file";
-    case MidiReadError::BadEvent:
-        return "a malformed event (data without status or an unknown status byte)";
-    case MidiReadError::EventPastEnd:
-        return "an event runs past the end of its track";
-    case MidiReadError::UnsupportedFormat:
-        return "format 2 files are not supported";
-    case MidiReadError::NoNotes:
-        return "no notes (other than drums)";
-    case MidiReadError::NoSuchTrack:
-        return "the track holds no notes to take a melody from";
-    case MidiReadError::NoNotesInRange:
-        return "every note lies outside the keys a song holds";
-    case MidiReadError::NotesBeyondSong:
-        return "the first note lies beyond what a song holds, or lasts longer";
-    case MidiReadError::Cancelled:
-        return "cancelled";
-    }
-    return "unknown error";
-}
-
 void PutVariableLength(std::vector<uint8_t>& out, uint32_t value) {
     value &= 0x0FFFFFFF;
     uint8_t groups[4];

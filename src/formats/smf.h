@@ -35,9 +35,6 @@ struct MidiReadResult {
     size_t offset = 0; // the byte offset in the file where it was found
 };
 
-/// A short English description of a read error.
-const char* DescribeMidiError(MidiReadError error);
-
 /// A note-on (velocity above 0) or note-off at its absolute tick.
 struct SmfNoteEvent {
     int64_t tick;

@@ -114,7 +114,6 @@ public:
 
     /// Whether a pitch entered by hand sounds on the output device (on at first).
     void SetAuditionEnabled(bool enabled);
-    bool IsAuditionEnabled() const { return m_bAudition; }
 
     /// The running playback, if any.
     const CPlaybackControl& GetPlayback() const { return *m_pPlayback; }

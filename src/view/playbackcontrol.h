@@ -28,8 +28,6 @@ public:
     /// Stops the running player at once, silencing every note; nothing when nothing plays.
     void Stop();
     bool IsPlaying() const { return m_pPlayer.load() != nullptr; }
-    /// The song row being played as last announced; -1 when none is.
-    int GetPlayRow() const { return m_nShownRow; }
 
 Q_SIGNALS:
     /// A run started, was stopped or ended by itself.

@@ -48,10 +48,6 @@ struct ViewMetrics {
     PixelRect TempoValueRect() const { return {5 * cw + 4, 0, 8 * cw + 8, lh + 4}; }
     PixelRect TitleLabelRect() const { return {8 * cw + 8, 0, 13 * cw + 12, lh + 4}; }
     PixelRect TitleValueRect() const { return {13 * cw + 12, 0, GetListWidth(), lh + 4}; }
-    /// The box of a row, from x 0 to the list's right edge.
-    PixelRect RowRect(int k) const {
-        return {0, GetRowTop(k), GetListWidth(), GetRowTop(k) + lh + 2};
-    }
     /// The cursor cell of a row for an input column (first character, width in characters).
     PixelRect CursorRect(int k, int columnPos, int inputMax) const {
         const int left = cw * (columnPos + 2) + 5;
