@@ -73,19 +73,7 @@ std::vector<WrittenBar> LayOut(const Song& song, const TimeSignature& signature,
     const int perBeat = GetTicksPerBeat(signature) * (compound ? 3 : 1);
     const int firstBar = pickup > 0 && pickup < perBar ? pickup : perBar;
     const int count = song.count;
-    std::vector<int> keys(size_t(count), -1);
-    std::vector<bool> tiedOn(size_t(count), false);
-    for (int i = 0; i < count;) {
-        int last = i;
-        GatherTiedUnit(song, last);
-        const uint8_t pitch = last < count ? song.events[size_t(last)].pitch : kPitchRest;
-        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
-        for (int j = i; j <= std::min(last, count - 1); ++j) {
-            keys[size_t(j)] = key;
-            tiedOn[size_t(j)] = key >= 0 && j < last;
-        }
-        i = last + 1;
-    }
+    const auto [keys, tiedOn] = GetWrittenKeys(song);
     std::vector<WrittenBar> bars;
     std::vector<std::vector<int>> positions; // each note's place in its bar, counted as beats
     int64_t position = 0;

@@ -180,6 +180,23 @@ std::vector<NoteValue> NoteValuesOfTicks(int ticks) {
     return out;
 }
 
+WrittenKeys GetWrittenKeys(const Song& song) {
+    const int count = song.count;
+    WrittenKeys written{std::vector<int>(size_t(count), -1), std::vector<bool>(size_t(count))};
+    for (int i = 0; i < count;) {
+        int last = i;
+        GatherTiedUnit(song, last);
+        const uint8_t pitch = last < count ? song.events[size_t(last)].pitch : kPitchRest;
+        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
+        for (int j = i; j <= std::min(last, count - 1); ++j) {
+            written.keys[size_t(j)] = key;
+            written.tiedOn[size_t(j)] = key >= 0 && j < last;
+        }
+        i = last + 1;
+    }
+    return written;
+}
+
 std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const Meter& meter) {
     const int perBar = GetTicksPerBar(meter.signature);
     const int pickup = meter.pickup > 0 && meter.pickup < perBar ? meter.pickup : 0;
@@ -188,22 +205,10 @@ std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const Meter& meter) {
     };
     const auto barEnd = [&](int bar) { return pickup + (bar + (pickup > 0 ? 0 : 1)) * perBar; };
     const int count = song.count;
-    // The key each event is written with, and whether it is tied into the next event.
-    std::vector<int> keys(size_t(count), -1);
-    std::vector<bool> tiedOn(size_t(count), false);
+    const auto [keys, tiedOn] = GetWrittenKeys(song);
     int total = 0;
-    for (int i = 0; i < count;) {
-        int last = i;
-        GatherTiedUnit(song, last);
-        const uint8_t pitch = last < count ? song.events[size_t(last)].pitch : kPitchRest;
-        const int key = pitch == kPitchRest ? -1 : (pitch + kPitchToKey) & 0x7F;
-        for (int j = i; j <= std::min(last, count - 1); ++j) {
-            keys[size_t(j)] = key;
-            tiedOn[size_t(j)] = key >= 0 && j < last;
-            total += GetDurationTicks(song.events[size_t(j)].code);
-        }
-        i = last + 1;
-    }
+    for (int i = 0; i < count; ++i)
+        total += GetDurationTicks(song.events[size_t(i)].code);
 
     const int bars = total > 0 ? barOf(total - 1) + 1 : 1;
     std::vector<ScoreMeasure> measures(static_cast<size_t>(bars));

@@ -71,6 +71,14 @@ struct ScoreMeasure {
 /// With a pickup the first bar is as long as the pickup.
 std::vector<ScoreMeasure> LayOutMeasures(const Song& song, const Meter& meter);
 
+/// The MIDI key each event is written with (-1: a rest; a tie takes the key of the note its run
+/// ends in) and whether it is tied into the next event.
+struct WrittenKeys {
+    std::vector<int> keys;
+    std::vector<bool> tiedOn;
+};
+WrittenKeys GetWrittenKeys(const Song& song);
+
 /// What a listener hears of a song: a note or a rest with its place and length. Ties merge
 /// into the note they end in, neighbouring rests into one rest.
 struct SoundingUnit {
